@@ -1,0 +1,98 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace cinemill {
+
+// Where the preferences live between runs ("Pref" bytes, "NPref", "Sig").
+class PreferenceStore {
+public:
+    virtual ~PreferenceStore() = default;
+    virtual std::optional<std::vector<uint8_t>> ReadPref() = 0;
+    virtual std::optional<uint32_t> ReadNPref() = 0;
+    virtual std::optional<std::string> ReadSignature() = 0;
+    // Answer false when the store cannot be written (memory keeps the change).
+    virtual bool WritePref(std::span<const uint8_t> bytes, uint32_t npref) = 0;
+    virtual bool WriteSignature(const std::string& text) = 0;
+};
+
+// An in-memory store, for tests and for the command line.
+class MemoryPreferenceStore : public PreferenceStore {
+public:
+    std::optional<std::vector<uint8_t>> pref;
+    std::optional<uint32_t> npref;
+    std::optional<std::string> signature;
+
+    std::optional<std::vector<uint8_t>> ReadPref() override { return pref; }
+    std::optional<uint32_t> ReadNPref() override { return npref; }
+    std::optional<std::string> ReadSignature() override { return signature; }
+    bool WritePref(std::span<const uint8_t> bytes, uint32_t n) override {
+        pref.emplace(bytes.begin(), bytes.end());
+        npref = n;
+        return true;
+    }
+    bool WriteSignature(const std::string& text) override {
+        signature = text;
+        return true;
+    }
+};
+
+// The thirteen 32-bit preference slots and the signature text.
+class PreferenceBlock {
+public:
+    static constexpr int kSlotCount = 13;
+    enum Slot : int {
+        kDefaultDelay = 0,
+        kDefaultLoop = 1,
+        kFrameSizeConflict = 2,
+        kOptimizer = 5,
+        kProgramFlags = 6,
+        kTransparencyDisplay = 7,
+        kColorReduction = 8,
+        kDownloadSpeed = 9,
+        kPaletteMerging = 10,
+        kPreviewBackground = 11,
+        kUndoLevels = 12,
+    };
+    // Program flags (slot 6).
+    static constexpr uint32_t kFlagClipWithoutAsking = 0x0004;
+    static constexpr uint32_t kFlagNoSignature = 0x0008;
+
+    PreferenceBlock();  // defaults, no store
+
+    // Defaults, then whatever the store holds.
+    void Load(PreferenceStore* store);
+
+    // The slot's value; slot 2 values below 4 are old encodings and translated.
+    uint32_t Get(int slot) const;
+    // Stores in memory and writes the whole block through when a store is attached.
+    void Set(int slot, uint32_t value);
+    void SetBits(int slot, uint32_t bits, bool on);
+    bool Flag(uint32_t bits) const { return (slots_[kProgramFlags] & bits) != 0; }
+
+    uint32_t DefaultDelay() const { return Get(kDefaultDelay); }
+    uint32_t DefaultLoop() const { return Get(kDefaultLoop); }
+
+    // The signature comment: empty when switched off (unless ignore_off), else
+    // the stored text when there is one, else the built-in text; at most
+    // max_length characters.
+    std::string SignatureText(bool ignore_off = false, size_t max_length = 255) const;
+    void SetSignature(std::string text);
+
+    std::array<uint8_t, kSlotCount * 4> Serialize() const;
+
+    // The process-wide block the editor and the command line use.
+    static PreferenceBlock& Current();
+
+private:
+    std::array<uint32_t, kSlotCount> slots_{};
+    std::optional<std::string> signature_;
+    PreferenceStore* store_ = nullptr;
+};
+
+}  // namespace cinemill

@@ -1,0 +1,69 @@
+#include "cinemill/base/strings.h"
+
+#include <array>
+#include <utility>
+
+namespace cinemill {
+namespace {
+
+struct Entry {
+    StringId id;
+    std::string_view text;
+};
+
+constexpr std::array kTable = {
+    Entry{StringId::LocalPaletteFailed, "Unable to create a local palette."},
+    Entry{StringId::FrameImageNoMemory, "Not enough memory to build frame image."},
+    Entry{StringId::GifCorrupt,
+          "Error encountered when reading file. The GIF file appears to be corrupt."},
+    Entry{StringId::PartlyRead, "Only part of the animation was read."},
+    Entry{StringId::ReadFailed, "Unable to read file successfully."},
+    Entry{StringId::NotValidGif, "%s is not a valid GIF File."},
+    Entry{StringId::ReadingGif, "Reading GIF file...  (Esc to abort)"},
+    Entry{StringId::WritingGif, "Writing GIF animation... (Esc to abort)"},
+    Entry{StringId::SaveTempFailed, "Unable to save to '%s' (temporary file)."},
+    Entry{StringId::WriteToFailed, "Unable to write to %s."},
+    Entry{StringId::ErrorSaving, "Error saving to '%s'."},
+    Entry{StringId::ClipQuestion,
+          "This animation has some frames that extend beyond the GIF \"screen\" and should be "
+          "clipped (not a reversible action).\n\nShould the animation be clipped and saved?"},
+    Entry{StringId::ClipTitle, "Animation needs clipping"},
+    Entry{StringId::CopyNoMemory, "Not enough memory for copy/cut operation"},
+    Entry{StringId::PasteNoFormat, "Cannot paste any of the available formats."},
+    Entry{StringId::DibUnsupported, "This type of image data is not supported."},
+    Entry{StringId::DibRle, "RLE-compressed BMP/DIB images are not supported."},
+    Entry{StringId::Dib16or32, "Image's color format (16- or 32-bit) is not currently supported."},
+    Entry{StringId::CommentNoMemory, "Not enough memory for new comment."},
+    Entry{StringId::RemoveLocalPaletteNoMemory,
+          "Insufficient resources for removing the local palette."},
+    Entry{StringId::PastingFrame, "Pasting Frame..."},
+    Entry{StringId::FrameNameFormat, "%s - Frame %d"},
+    Entry{StringId::Unnamed, "[Unnamed]"},
+    Entry{StringId::DefaultSignature, "Built with Cinemill 2.6"},
+    Entry{StringId::ErrorCaption, "Error"},
+};
+
+// Replaces the first occurrence of `token` in `text` by `value`.
+std::string ReplaceFirst(std::string text, std::string_view token, std::string_view value) {
+    const auto pos = text.find(token);
+    if (pos != std::string::npos) text.replace(pos, token.size(), value);
+    return text;
+}
+
+}  // namespace
+
+std::string_view LoadString(StringId id) {
+    for (const auto& e : kTable)
+        if (e.id == id) return e.text;
+    return {};
+}
+
+std::string FormatString(StringId id, std::string_view arg) {
+    return ReplaceFirst(std::string(LoadString(id)), "%s", arg);
+}
+
+std::string FormatString(StringId id, std::string_view arg, int number) {
+    return ReplaceFirst(FormatString(id, arg), "%d", std::to_string(number));
+}
+
+}  // namespace cinemill

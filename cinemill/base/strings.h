@@ -1,0 +1,48 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace cinemill {
+
+// Numbers of the user-visible texts. Texts that the program never looked up
+// by a fixed number get numbers from 41000 on.
+enum class StringId : int {
+    LocalPaletteFailed = 40181,
+    FrameImageNoMemory = 40182,
+    GifCorrupt = 40183,
+    PartlyRead = 40184,
+    ReadFailed = 40185,
+    NotValidGif = 40237,
+
+    ReadingGif = 41000,
+    WritingGif = 41001,
+    SaveTempFailed = 41002,
+    WriteToFailed = 41003,
+    ErrorSaving = 41004,
+    ClipQuestion = 41005,
+    ClipTitle = 41006,
+    CopyNoMemory = 41007,
+    PasteNoFormat = 41008,
+    DibUnsupported = 41009,
+    DibRle = 41010,
+    Dib16or32 = 41011,
+    CommentNoMemory = 41012,
+    RemoveLocalPaletteNoMemory = 41013,
+    PastingFrame = 41014,
+    FrameNameFormat = 41015,
+    Unnamed = 41016,
+    DefaultSignature = 41017,
+    ErrorCaption = 41018,
+};
+
+// The text of a string-table entry; empty for an unknown number.
+std::string_view LoadString(StringId id);
+
+// printf-style formatting of one string argument into a table text ("%s").
+std::string FormatString(StringId id, std::string_view arg);
+
+// Same for a text containing "%s" and "%d" in that order.
+std::string FormatString(StringId id, std::string_view arg, int number);
+
+}  // namespace cinemill

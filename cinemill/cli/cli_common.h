@@ -1,0 +1,59 @@
+#pragma once
+
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "cinemill/base/preferences.h"
+#include "cinemill/base/ui_host.h"
+#include "cinemill/doc/render.h"
+#include "cinemill/gif/gif_reader.h"
+
+namespace cinemill::cli {
+
+// Exit statuses.
+constexpr int kExitOk = 0;
+constexpr int kExitFailed = 1;
+constexpr int kExitUsage = 2;
+constexpr int kExitPartial = 3;  // the input was only partly read
+
+struct Args {
+    std::string command;
+    std::vector<std::string> rest;
+};
+
+// Prints messages to stderr (when echoing) and keeps them; questions get
+// the fixed answer.
+class RecordingHost : public UiHost {
+public:
+    explicit RecordingHost(bool echo, bool answer = false) : echo_(echo), answer_(answer) {}
+    std::vector<std::string> messages;
+    void Error(const std::string& text) override {
+        messages.push_back(text);
+        if (echo_) std::cerr << "cinemill-cli: " << text << "\n";
+    }
+    bool AskYesNo(const std::string& text, const std::string&) override {
+        if (echo_) std::cerr << "cinemill-cli: " << text << " -> " << (answer_ ? "Yes" : "No") << "\n";
+        return answer_;
+    }
+
+private:
+    bool echo_, answer_;
+};
+
+// Preferences for batch runs: the defaults.
+const PreferenceBlock& Prefs();
+
+int UsageError(const std::string& what);
+
+// Reads an input file (a GIF) as the open command does.
+GifReadOutcome LoadAnimation(const std::string& path, UiHost& host);
+
+// Saves a GIF through a temporary file; the exit status also reflects a
+// partly read input.
+int SaveOutput(const std::string& path, Animation& a, UiHost& host, Result read_result);
+
+// A PAM file with TUPLTYPE RGB_ALPHA.
+bool WritePam(const std::string& path, const RgbaImage& img);
+
+}  // namespace cinemill::cli

@@ -1,0 +1,89 @@
+#include "cinemill/doc/render.h"
+
+#include <algorithm>
+
+namespace cinemill {
+
+RgbaImage FramePixelsRgba(const Animation& a, const Frame& f) {
+    RgbaImage img;
+    if (!f.bitmap) return img;
+    const FrameBitmap& b = *f.bitmap;
+    img.width = b.width;
+    img.height = b.height;
+    img.rgba.assign(static_cast<size_t>(b.width) * b.height * 4, 0);
+    const Palette* pal = PaletteInEffect(a, f);
+    const int n = pal ? pal->size() : 0;
+    uint8_t* out = img.rgba.data();
+    for (int y = 0; y < b.height; ++y) {
+        const uint8_t* row = b.Row(y);
+        for (int x = 0; x < b.width; ++x, out += 4) {
+            const uint8_t p = row[x];
+            if (f.Transparent() && p == f.transparentIndex) continue;
+            if (p < n) {
+                out[0] = (*pal)[p].r;
+                out[1] = (*pal)[p].g;
+                out[2] = (*pal)[p].b;
+            }
+            out[3] = 255;
+        }
+    }
+    return img;
+}
+
+Compositor::Compositor(const Animation& a) : anim_(a) {
+    canvas_.width = static_cast<int>(a.width);
+    canvas_.height = static_cast<int>(a.height);
+    canvas_.rgba.assign(static_cast<size_t>(a.width) * a.height * 4, 0);
+}
+
+void Compositor::Dispose() {
+    if (!last_) return;
+    const int disposal = last_->Disposal();
+    if (disposal == 3) {
+        canvas_ = saved_;
+    } else if (disposal == 2) {
+        const int x0 = std::max(0, last_->left), y0 = std::max(0, last_->top);
+        const int x1 = static_cast<int>(std::min<int64_t>(int64_t{last_->left} + last_->width, canvas_.width));
+        const int y1 = static_cast<int>(std::min<int64_t>(int64_t{last_->top} + last_->height, canvas_.height));
+        for (int y = y0; y < y1; ++y)
+            std::fill_n(canvas_.rgba.begin() + (static_cast<ptrdiff_t>(y) * canvas_.width + x0) * 4,
+                        std::max(0, x1 - x0) * 4, uint8_t{0});
+    }
+    last_ = nullptr;
+}
+
+const RgbaImage& Compositor::Draw(const Frame& f) {
+    Dispose();
+    if (f.Disposal() == 3) saved_ = canvas_;
+    last_ = &f;
+    if (!f.bitmap) return canvas_;
+    const FrameBitmap& b = *f.bitmap;
+    const Palette* pal = PaletteInEffect(anim_, f);
+    const int n = pal ? pal->size() : 0;
+    const int x0 = std::max(0, f.left), y0 = std::max(0, f.top);
+    const int x1 = static_cast<int>(std::min<int64_t>(int64_t{f.left} + b.width, canvas_.width));
+    const int y1 = static_cast<int>(std::min<int64_t>(int64_t{f.top} + b.height, canvas_.height));
+    for (int y = y0; y < y1; ++y) {
+        const uint8_t* row = b.Row(y - f.top);
+        uint8_t* out = canvas_.rgba.data() + (static_cast<size_t>(y) * canvas_.width + x0) * 4;
+        for (int x = x0; x < x1; ++x, out += 4) {
+            const uint8_t p = row[x - f.left];
+            if (f.Transparent() && p == f.transparentIndex) continue;
+            const Rgb c = p < n ? (*pal)[p] : Rgb{};
+            out[0] = c.r;
+            out[1] = c.g;
+            out[2] = c.b;
+            out[3] = 255;
+        }
+    }
+    return canvas_;
+}
+
+std::vector<RgbaImage> RenderAll(const Animation& a) {
+    Compositor c(a);
+    std::vector<RgbaImage> out;
+    for (const Frame* f : a.Frames()) out.push_back(c.Draw(*f));
+    return out;
+}
+
+}  // namespace cinemill

@@ -1,0 +1,327 @@
+#include "cinemill/gif/gif_reader.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "cinemill/base/bytes.h"
+#include "cinemill/base/preferences.h"
+#include "cinemill/base/strings.h"
+#include "cinemill/base/ui_host.h"
+#include "cinemill/gif/lzw_decoder.h"
+
+namespace cinemill {
+
+bool IsGifSignature(std::span<const uint8_t> b) {
+    return b.size() >= 6 && b[0] == 'G' && b[1] == 'I' && b[2] == 'F' && b[3] == '8' &&
+           (b[4] == '7' || b[4] == '9') && b[5] == 'a';
+}
+
+namespace {
+
+enum class Step { Ok, Error };
+
+class GifReader {
+public:
+    GifReader(std::span<const uint8_t> file, UiHost& host, ProgressReporter& progress,
+              const PreferenceBlock& prefs)
+        : host_(host), progress_(progress), prefs_(prefs) {
+        in_.data = file.data();
+        in_.size = file.size();
+        in_.pos = std::min<size_t>(6, file.size());
+    }
+
+    GifReadOutcome Run();
+
+private:
+    void Say(StringId id) { host_.Error(std::string(LoadString(id))); }
+    bool ReadScreen();
+    // Reads one extension after its label. Sets `block` when one is kept.
+    Step ReadExtension(uint8_t label, std::unique_ptr<ExtensionBlock>& block);
+    Step ReadImage(Frame& f);
+
+    ByteCursor in_;
+    UiHost& host_;
+    ProgressReporter& progress_;
+    const PreferenceBlock& prefs_;
+    std::unique_ptr<Animation> anim_;
+    LzwDecoder lzw_;
+    std::vector<uint8_t> scratch_;
+};
+
+bool GifReader::ReadScreen() {
+    uint8_t s[7];
+    if (in_.Read(s, 7) != 7) return false;
+    Animation& a = *anim_;
+    a.width = LoadLE16(s);
+    a.height = LoadLE16(s + 2);
+    a.screenFlags = s[4];
+    a.aspect = s[6];
+    if (a.screenFlags & 0x80) {
+        const int n = 2 << (a.screenFlags & 7);
+        const int b = ColorTableBits(n);
+        if (((a.screenFlags >> 4) & 7) < b - 1)
+            a.screenFlags = static_cast<uint8_t>((a.screenFlags & 0x8F) | ((b - 1) << 4));
+        a.backgroundIndex = s[5] < n ? s[5] : 0;
+        uint8_t rgb[768];
+        if (in_.Read(rgb, static_cast<size_t>(3 * n)) != static_cast<size_t>(3 * n)) return false;
+        a.globalPalette = Palette::FromTriples(rgb, n);
+    } else {
+        a.backgroundIndex = 0;
+    }
+    return true;
+}
+
+Step GifReader::ReadExtension(uint8_t label, std::unique_ptr<ExtensionBlock>& block) {
+    int len = in_.ReadByte();
+    if (len < 0) return Step::Error;
+    if (len == 0) return Step::Ok;
+    uint8_t first[255];
+    const size_t got = in_.Read(first, static_cast<size_t>(len));
+    if (got < 1) return Step::Error;
+    std::vector<uint8_t> data;
+    data.push_back(static_cast<uint8_t>(got));
+    data.insert(data.end(), first, first + got);
+
+    if (label == 0xFF && got == 11 && std::memcmp(first, "NETSCAPE2.0", 11) == 0) {
+        const int m = in_.ReadByte();
+        uint8_t sub[255];
+        const size_t got2 = m > 0 ? in_.Read(sub, static_cast<size_t>(m)) : 0;
+        if (m == 3 && got2 == 3) {
+            const int term = in_.ReadByte();
+            if (term != 0) {
+                Say(StringId::GifCorrupt);
+                return Step::Error;
+            }
+            const uint32_t loop = sub[1] | (sub[2] << 8);
+            anim_->playCount = loop == 0 ? 0 : loop + 1;
+            return Step::Ok;
+        }
+        // Any other loop block is kept as it is, both sub-blocks included.
+        if (m < 0) return Step::Error;
+        if (m == 0) {
+            data.push_back(0);
+            block = std::make_unique<ExtensionBlock>(static_cast<BlockKind>(label));
+            block->data = std::move(data);
+            return Step::Ok;
+        }
+        if (got2 == 0) return Step::Error;
+        data.push_back(static_cast<uint8_t>(got2));
+        data.insert(data.end(), sub, sub + got2);
+        if (got2 < static_cast<size_t>(m)) return Step::Error;
+    } else if (got < static_cast<size_t>(len)) {
+        return Step::Error;
+    }
+    for (;;) {
+        const int n = in_.ReadByte();
+        if (n < 0) return Step::Error;
+        if (n == 0) break;
+        if (in_.Left() < static_cast<size_t>(n)) return Step::Error;
+        data.push_back(static_cast<uint8_t>(n));
+        data.insert(data.end(), in_.data + in_.pos, in_.data + in_.pos + n);
+        in_.pos += static_cast<size_t>(n);
+    }
+    data.push_back(0);
+    block = std::make_unique<ExtensionBlock>(static_cast<BlockKind>(label));
+    block->data = std::move(data);
+    return Step::Ok;
+}
+
+Step GifReader::ReadImage(Frame& f) {
+    uint8_t d[9];
+    if (in_.Read(d, 9) != 9) {
+        Say(StringId::GifCorrupt);
+        return Step::Error;
+    }
+    f.left = LoadLE16(d);
+    f.top = LoadLE16(d + 2);
+    f.width = LoadLE16(d + 4);
+    f.height = LoadLE16(d + 6);
+    f.descriptorFlags = d[8];
+    if (f.descriptorFlags & kDescLocalTable) {
+        const int n = 2 << (f.descriptorFlags & 7);
+        uint8_t rgb[768];
+        if (in_.Read(rgb, static_cast<size_t>(3 * n)) != static_cast<size_t>(3 * n)) {
+            Say(StringId::GifCorrupt);
+            return Step::Error;
+        }
+        f.localPalette = Palette::FromTriples(rgb, n);
+    }
+    auto bmp = FrameBitmap::Create(f.width, f.height);
+    if (!bmp) {
+        Say(StringId::FrameImageNoMemory);
+        return Step::Error;
+    }
+    const int min_code_size = in_.ReadByte();
+    // Codes are at most 12 bits wide, so a larger starting size is corrupt.
+    if (min_code_size < 0 || min_code_size > 11) {
+        Say(StringId::GifCorrupt);
+        return Step::Error;
+    }
+    lzw_.Init(&in_, min_code_size);
+    const size_t w = static_cast<size_t>(f.width), h = static_cast<size_t>(f.height);
+    const size_t count = w * h;
+    // Rows are decoded into one run of pixels; when the bitmap rows are padded
+    // or interlaced they are put in place afterwards.
+    const bool direct = !f.Interlaced() && bmp->stride == f.width;
+    uint8_t* out = bmp->pixels.data();
+    if (!direct) {
+        try {
+            if (scratch_.size() < count) scratch_.resize(count);
+        } catch (const std::bad_alloc&) {
+            Say(StringId::FrameImageNoMemory);
+            return Step::Error;
+        }
+        out = scratch_.data();
+    }
+    int status = 0;
+    const size_t got = lzw_.Decode(out, count, &status);
+    if (status != 0 && status != LzwDecoder::kEndSkipped) {
+        Say(StringId::GifCorrupt);
+        return Step::Error;
+    }
+    if (got == count) lzw_.SkipToTerminator();
+    if (!direct && w > 0) {
+        // Rows that received no pixels stay 0.
+        size_t row_index = 0;
+        auto place = [&](size_t y) {
+            const size_t start = row_index * w;
+            if (start < got) std::memcpy(bmp->Row(static_cast<int>(y)), out + start,
+                                         std::min(w, got - start));
+            ++row_index;
+        };
+        if (f.Interlaced()) {
+            static constexpr size_t kStart[4] = {0, 4, 2, 1}, kStep[4] = {8, 8, 4, 2};
+            for (int pass = 0; pass < 4; ++pass)
+                for (size_t y = kStart[pass]; y < h; y += kStep[pass]) place(y);
+        } else {
+            for (size_t y = 0; y < h; ++y) place(y);
+        }
+    }
+    f.bitmap = std::move(bmp);
+    return Step::Ok;
+}
+
+GifReadOutcome GifReader::Run() {
+    progress_.SetText(StringId::ReadingGif);
+    anim_ = NewAnimation();
+    anim_->playCount = 1;
+    if (!ReadScreen()) {
+        Say(StringId::ReadFailed);
+        return {};
+    }
+    progress_.SetRange(static_cast<int64_t>(in_.size));
+    std::unique_ptr<Frame> pending;
+    bool error = false, stopped = false, trailer = false;
+    int frames = 0;
+    while (!error && !stopped && !trailer) {
+        const int byte = in_.ReadByte();
+        bool linked = false;
+        switch (byte) {
+            case 0x21: {
+                const int label = in_.ReadByte();
+                if (label == 0xF9) {
+                    uint8_t g[6];
+                    if (in_.Read(g, 6) != 6) {
+                        Say(StringId::GifCorrupt);
+                        error = true;
+                        break;
+                    }
+                    pending = std::make_unique<Frame>();
+                    pending->controlFlags = g[1];
+                    pending->delay = LoadLE16(g + 2);
+                    pending->transparentIndex = g[4];
+                } else if (label == 0x01 || label == 0xFE || label == 0xFF) {
+                    std::unique_ptr<ExtensionBlock> block;
+                    if (ReadExtension(static_cast<uint8_t>(label), block) != Step::Ok) {
+                        Say(StringId::GifCorrupt);
+                        error = true;
+                    } else if (block) {
+                        anim_->blocks.push_back(std::move(block));
+                        linked = true;
+                    }
+                } else {
+                    Say(StringId::GifCorrupt);
+                    error = true;
+                }
+                break;
+            }
+            case 0x2C: {
+                std::unique_ptr<Frame> f = std::move(pending);
+                if (!f) f = NewFrame(0, 0, prefs_);
+                if (ReadImage(*f) != Step::Ok) {
+                    error = true;
+                    break;
+                }
+                anim_->blocks.push_back(std::move(f));
+                ++frames;
+                linked = true;
+                break;
+            }
+            case 0x3B:
+                trailer = true;
+                break;
+            case 0x00:
+                break;
+            default:  // unknown block, or the end of the file
+                Say(StringId::GifCorrupt);
+                error = true;
+                break;
+        }
+        if (linked && !progress_.SetPosition(static_cast<int64_t>(in_.pos))) stopped = true;
+    }
+    if (trailer) {
+        anim_->cachedSize = static_cast<int32_t>(std::min<size_t>(in_.size, INT32_MAX));
+        return {Result::Done, std::move(anim_)};
+    }
+    if (stopped) return {Result::Stopped, std::move(anim_)};
+    if (frames > 0) {
+        Say(StringId::PartlyRead);
+        return {Result::Stopped, std::move(anim_)};
+    }
+    Say(StringId::ReadFailed);
+    return {};
+}
+
+}  // namespace
+
+GifReadOutcome ReadGif(std::span<const uint8_t> file, UiHost& host, ProgressReporter& progress,
+                       const PreferenceBlock& prefs) {
+    GifReader reader(file, host, progress, prefs);
+    return reader.Run();
+}
+
+bool ReadWholeFile(const std::string& path, std::vector<uint8_t>& out) {
+    std::FILE* f = std::fopen(path.c_str(), "rb");
+    if (!f) return false;
+    out.clear();
+    bool ok = std::fseek(f, 0, SEEK_END) == 0;
+    const long size = ok ? std::ftell(f) : -1;
+    ok = ok && size >= 0 && std::fseek(f, 0, SEEK_SET) == 0;
+    if (ok) {
+        try {
+            out.resize(static_cast<size_t>(size));
+        } catch (const std::bad_alloc&) {
+            ok = false;
+        }
+    }
+    ok = ok && std::fread(out.data(), 1, out.size(), f) == out.size();
+    std::fclose(f);
+    return ok;
+}
+
+GifReadOutcome OpenGifFile(const std::string& path, UiHost& host, ProgressReporter& progress,
+                           const PreferenceBlock& prefs) {
+    std::vector<uint8_t> bytes;
+    if (!ReadWholeFile(path, bytes) || !IsGifSignature(bytes)) {
+        host.Error(FormatString(StringId::NotValidGif, path));
+        return {};
+    }
+    GifReadOutcome r = ReadGif(bytes, host, progress, prefs);
+    if (r.animation) {
+        NameFrames(*r.animation, path);
+        RecountColorUsage(*r.animation, true);
+    }
+    return r;
+}
+
+}  // namespace cinemill

@@ -1,0 +1,40 @@
+#pragma once
+
+#include <memory>
+#include <span>
+#include <string>
+
+#include "cinemill/base/progress.h"
+#include "cinemill/base/result.h"
+#include "cinemill/doc/animation.h"
+
+namespace cinemill {
+
+class PreferenceBlock;
+class UiHost;
+
+// True when the bytes start with "GIF87a" or "GIF89a".
+bool IsGifSignature(std::span<const uint8_t> bytes);
+
+struct GifReadOutcome {
+    // Failed: nothing read (no animation). Done: read up to the trailer.
+    // Stopped: only part was read (an error after at least one frame, or a
+    // stop request); the animation holds what was read.
+    Result result = Result::Failed;
+    std::unique_ptr<Animation> animation;
+};
+
+// Reads a GIF stream; `file` is the whole file, signature included (the
+// signature itself is not checked here). Messages go to the host.
+GifReadOutcome ReadGif(std::span<const uint8_t> file, UiHost& host, ProgressReporter& progress,
+                       const PreferenceBlock& prefs);
+
+// Reads a whole file into memory; false when it cannot be read.
+bool ReadWholeFile(const std::string& path, std::vector<uint8_t>& out);
+
+// What the open command does for a GIF: checks the signature ("... is not a
+// valid GIF File."), reads, then names the frames and recounts the usage.
+GifReadOutcome OpenGifFile(const std::string& path, UiHost& host, ProgressReporter& progress,
+                           const PreferenceBlock& prefs);
+
+}  // namespace cinemill

@@ -1,0 +1,405 @@
+#include "cinemill/gif/gif_writer.h"
+
+#include <unistd.h>
+
+#include <array>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <utility>
+
+#include "cinemill/base/preferences.h"
+#include "cinemill/base/strings.h"
+#include "cinemill/base/ui_host.h"
+
+namespace cinemill {
+
+bool FileSink::Put(const uint8_t* p, size_t n) {
+    if (failed_) return false;
+    if (buffer_.size() + n > kBufferSize && !Flush()) return false;
+    if (n >= kBufferSize) {
+        failed_ = std::fwrite(p, 1, n, file_) != n;
+        return !failed_;
+    }
+    buffer_.insert(buffer_.end(), p, p + n);
+    return true;
+}
+
+bool FileSink::Flush() {
+    if (failed_) return false;
+    if (!buffer_.empty()) failed_ = std::fwrite(buffer_.data(), 1, buffer_.size(), file_) != buffer_.size();
+    buffer_.clear();
+    return !failed_;
+}
+
+namespace {
+
+constexpr int kHashSize = 5003;
+constexpr int kMaxCodes = 4096;
+
+// LZW compressor with the classic open-addressing hash (5003 slots, keys
+// pixel << 12 | prefix) and output in sub-blocks of 254 bytes.
+class LzwEncoder {
+public:
+    explicit LzwEncoder(GifSink& sink) : sink_(sink) {}
+
+    // Compresses the frame's pixels in file order. False when a write failed.
+    bool Encode(const FrameBitmap& bmp, bool interlaced, int min_code_size);
+
+private:
+    void Output(int code);
+    void FlushPacket();
+
+    GifSink& sink_;
+    std::array<int32_t, kHashSize> hash_{};
+    std::array<uint16_t, kHashSize> codes_{};
+    int init_bits_ = 0, n_bits_ = 0, max_code_ = 0;
+    int clear_code_ = 0, eof_code_ = 0, free_ent_ = 0;
+    bool clear_flag_ = false;
+    uint32_t accum_ = 0;
+    int accum_bits_ = 0;
+    std::array<uint8_t, 256> packet_{};
+    int packet_len_ = 0;
+    bool failed_ = false;
+};
+
+void LzwEncoder::FlushPacket() {
+    if (packet_len_ == 0) return;
+    packet_[0] = static_cast<uint8_t>(packet_len_);
+    if (!sink_.Write(packet_.data(), static_cast<size_t>(packet_len_) + 1)) failed_ = true;
+    packet_len_ = 0;
+}
+
+void LzwEncoder::Output(int code) {
+    accum_ |= static_cast<uint32_t>(code) << accum_bits_;
+    accum_bits_ += n_bits_;
+    while (accum_bits_ >= 8) {
+        packet_[static_cast<size_t>(++packet_len_)] = static_cast<uint8_t>(accum_);
+        if (packet_len_ >= 254) FlushPacket();
+        accum_ >>= 8;
+        accum_bits_ -= 8;
+    }
+    if (free_ent_ > max_code_ || clear_flag_) {
+        if (clear_flag_) {
+            n_bits_ = init_bits_;
+            max_code_ = (1 << n_bits_) - 1;
+            clear_flag_ = false;
+        } else {
+            ++n_bits_;
+            max_code_ = n_bits_ == 12 ? kMaxCodes : (1 << n_bits_) - 1;
+        }
+    }
+}
+
+bool LzwEncoder::Encode(const FrameBitmap& bmp, bool interlaced, int m) {
+    failed_ = false;
+    packet_len_ = 0;
+    accum_ = 0;
+    accum_bits_ = 0;
+    init_bits_ = m + 1;
+    n_bits_ = init_bits_;
+    max_code_ = (1 << n_bits_) - 1;
+    clear_code_ = 1 << m;
+    eof_code_ = clear_code_ + 1;
+    free_ent_ = clear_code_ + 2;
+    clear_flag_ = false;
+    hash_.fill(-1);
+    Output(clear_code_);
+
+    const int w = bmp.width, h = bmp.height;
+    int prefix = -1;
+    auto encode_row = [&](const uint8_t* row) {
+        int x = 0;
+        if (prefix < 0) {
+            if (w == 0) return;
+            prefix = row[0];
+            x = 1;
+        }
+        for (; x < w; ++x) {
+            const int c = row[x];
+            const int32_t key = (c << 12) + prefix;
+            int i = (c << 4) ^ prefix;
+            if (hash_[static_cast<size_t>(i)] == key) {
+                prefix = codes_[static_cast<size_t>(i)];
+                continue;
+            }
+            if (hash_[static_cast<size_t>(i)] >= 0) {
+                const int disp = i == 0 ? 1 : kHashSize - i;
+                bool found = false;
+                do {
+                    i -= disp;
+                    if (i < 0) i += kHashSize;
+                    if (hash_[static_cast<size_t>(i)] == key) {
+                        found = true;
+                        break;
+                    }
+                } while (hash_[static_cast<size_t>(i)] > 0);
+                if (found) {
+                    prefix = codes_[static_cast<size_t>(i)];
+                    continue;
+                }
+            }
+            Output(prefix);
+            if (free_ent_ < kMaxCodes) {
+                codes_[static_cast<size_t>(i)] = static_cast<uint16_t>(free_ent_++);
+                hash_[static_cast<size_t>(i)] = key;
+            } else {
+                hash_.fill(-1);
+                free_ent_ = clear_code_ + 2;
+                clear_flag_ = true;
+                Output(clear_code_);
+            }
+            prefix = c;
+        }
+    };
+    if (interlaced) {
+        static constexpr int kStart[4] = {0, 4, 2, 1}, kStep[4] = {8, 8, 4, 2};
+        for (int pass = 0; pass < 4; ++pass)
+            for (int y = kStart[pass]; y < h; y += kStep[pass]) encode_row(bmp.Row(y));
+    } else {
+        for (int y = 0; y < h; ++y) encode_row(bmp.Row(y));
+    }
+    if (prefix >= 0) Output(prefix);
+    Output(eof_code_);
+    if (accum_bits_ > 0) {
+        packet_[static_cast<size_t>(++packet_len_)] = static_cast<uint8_t>(accum_);
+        accum_ = 0;
+        accum_bits_ = 0;
+        if (packet_len_ >= 254) FlushPacket();
+    }
+    FlushPacket();
+    return !failed_;
+}
+
+bool WriteColorTable(GifSink& sink, const Palette& p) {
+    const int n = std::min(p.size(), 256);
+    const size_t entries = size_t{1} << ColorTableBits(n);
+    std::array<uint8_t, 768> rgb{};
+    for (int i = 0; i < n; ++i) {
+        rgb[static_cast<size_t>(3 * i)] = p[i].r;
+        rgb[static_cast<size_t>(3 * i + 1)] = p[i].g;
+        rgb[static_cast<size_t>(3 * i + 2)] = p[i].b;
+    }
+    return sink.Write(rgb.data(), 3 * entries);
+}
+
+void Put16(uint8_t* p, int32_t v) {
+    p[0] = static_cast<uint8_t>(v);
+    p[1] = static_cast<uint8_t>(v >> 8);
+}
+
+// Bits needed for the largest pixel value of the bitmap.
+int PixelBits(const FrameBitmap& bmp) {
+    uint8_t all = 0;
+    for (int y = 0; y < bmp.height; ++y) {
+        const uint8_t* row = bmp.Row(y);
+        for (int x = 0; x < bmp.width; ++x) all |= row[x];
+    }
+    int bits = 1;
+    while (bits < 8 && (all >> bits) != 0) ++bits;
+    return bits;
+}
+
+bool WriteFrame(GifSink& sink, const Animation& a, const Frame& f, LzwEncoder& enc) {
+    const uint8_t gce[8] = {0x21, 0xF9, 0x04, f.controlFlags, static_cast<uint8_t>(f.delay),
+                            static_cast<uint8_t>(f.delay >> 8), f.transparentIndex, 0};
+    if (!sink.Write(gce, 8)) return false;
+    uint8_t desc[10] = {0x2C};
+    Put16(desc + 1, f.left);
+    Put16(desc + 3, f.top);
+    Put16(desc + 5, f.width);
+    Put16(desc + 7, f.height);
+    desc[9] = f.descriptorFlags;
+    if (!sink.Write(desc, 10)) return false;
+    if (f.localPalette && !WriteColorTable(sink, *f.localPalette)) return false;
+    const Palette* pal = PaletteInEffect(a, f);
+    int bits = std::max(2, ColorTableBits(pal ? pal->size() : 256));
+    static const FrameBitmap kEmpty;
+    const FrameBitmap& bmp = f.bitmap ? *f.bitmap : kEmpty;
+    // A pixel beyond the palette would collide with the clear and end codes;
+    // widen the codes so that the stream stays decodable.
+    const int needed = PixelBits(bmp);
+    if (needed > bits) bits = needed;
+    const uint8_t m = static_cast<uint8_t>(bits);
+    if (!sink.Write(&m, 1)) return false;
+    if (!enc.Encode(bmp, f.Interlaced(), m)) return false;
+    const uint8_t zero = 0;
+    return sink.Write(&zero, 1);
+}
+
+}  // namespace
+
+Result WriteGif(GifSink& sink, Animation& a, ProgressReporter& progress) {
+    // Colour resolution: at least what the global and every local table need.
+    int res = std::max((a.screenFlags >> 4) & 7, ColorTableBits(2 << (a.screenFlags & 7)) - 1);
+    for (const Frame* f : std::as_const(a).Frames()) {
+        if (res >= 7) break;
+        if (f->localPalette) res = std::max(res, ColorTableBits(f->localPalette->size()) - 1);
+    }
+    a.screenFlags = static_cast<uint8_t>((a.screenFlags & 0x8F) | (res << 4));
+
+    static const uint8_t kSig[6] = {'G', 'I', 'F', '8', '9', 'a'};
+    if (!sink.Write(kSig, 6)) return Result::Failed;
+    uint8_t lsd[7];
+    Put16(lsd, static_cast<int32_t>(a.width));
+    Put16(lsd + 2, static_cast<int32_t>(a.height));
+    lsd[4] = a.screenFlags;
+    lsd[5] = a.backgroundIndex;
+    lsd[6] = a.aspect;
+    if (!sink.Write(lsd, 7)) return Result::Failed;
+    if (a.globalPalette && !WriteColorTable(sink, *a.globalPalette)) return Result::Failed;
+    if (a.playCount != 1) {
+        const uint32_t loop = a.playCount == 0 ? 0 : a.playCount - 1;
+        uint8_t ext[19] = {0x21, 0xFF, 0x0B, 'N', 'E', 'T', 'S', 'C', 'A', 'P', 'E', '2', '.',
+                           '0',  0x03, 0x01, static_cast<uint8_t>(loop), static_cast<uint8_t>(loop >> 8), 0};
+        if (!sink.Write(ext, 19)) return Result::Failed;
+    }
+    progress.SetRange(a.FrameCount());
+    LzwEncoder enc(sink);
+    for (const auto& b : a.blocks) {
+        if (const Frame* f = AsFrame(b.get())) {
+            if (!WriteFrame(sink, a, *f, enc)) return Result::Failed;
+            if (!progress.Step()) return Result::Stopped;
+            continue;
+        }
+        const ExtensionBlock& e = *AsExtension(b.get());
+        const uint8_t head[2] = {0x21, static_cast<uint8_t>(e.kind)};
+        if (!sink.Write(head, 2)) return Result::Failed;
+        // The stored sub-blocks up to the first zero length, then a terminator.
+        size_t pos = 0;
+        while (pos < e.data.size() && e.data[pos] != 0) {
+            const size_t len = std::min<size_t>(e.data[pos], e.data.size() - pos - 1);
+            const uint8_t lb = static_cast<uint8_t>(len);
+            if (!sink.Write(&lb, 1) || !sink.Write(e.data.data() + pos + 1, len)) return Result::Failed;
+            pos += 1 + len;
+        }
+        const uint8_t zero = 0;
+        if (!sink.Write(&zero, 1)) return Result::Failed;
+    }
+    const uint8_t trailer = 0x3B;
+    return sink.Write(&trailer, 1) ? Result::Done : Result::Failed;
+}
+
+int64_t FrameEncodedSize(const Animation& a, const Frame& f) {
+    CountingSink sink;
+    LzwEncoder enc(sink);
+    return WriteFrame(sink, a, f, enc) ? sink.Total() : 0;
+}
+
+bool IsSignatureText(const std::string& text, const std::string& current) {
+    return text.starts_with("Built with Cinemill") || text.starts_with("Built with Strober") ||
+           (!current.empty() && text == current);
+}
+
+int32_t EncodedSize(Animation& a, bool recompute, ProgressReporter& progress,
+                    const PreferenceBlock& prefs) {
+    if (!recompute && a.cachedSize != -1) return a.cachedSize;
+    a.cachedSize = -1;
+    CountingSink sink;
+    if (WriteGif(sink, a, progress) != Result::Done) return -1;
+    int64_t total = sink.Total();
+    const std::string sig = prefs.SignatureText();
+    for (const auto& b : a.blocks) {
+        if (b->kind != BlockKind::Comment) continue;
+        const auto* e = AsExtension(b.get());
+        const std::string text = CommentText(*e);
+        if (IsSignatureText(text, sig)) total -= static_cast<int64_t>(text.size()) + 4;
+    }
+    if (!sig.empty()) total += static_cast<int64_t>(sig.size()) + 4;
+    a.cachedSize = static_cast<int32_t>(std::min<int64_t>(total, INT32_MAX));
+    return a.cachedSize;
+}
+
+void RefreshSignature(Animation& a, const PreferenceBlock& prefs) {
+    const std::string sig = prefs.SignatureText();
+    std::erase_if(a.blocks, [&](const std::unique_ptr<Block>& b) {
+        return b->kind == BlockKind::Comment && IsSignatureText(CommentText(*AsExtension(b.get())), sig);
+    });
+    if (!sig.empty()) a.blocks.insert(a.blocks.begin(), NewComment(sig));
+}
+
+bool ClipCheck(Animation& a, UiHost& host, const PreferenceBlock& prefs) {
+    if (!prefs.Flag(PreferenceBlock::kFlagClipWithoutAsking)) {
+        bool all_fit = true;
+        for (const Frame* f : std::as_const(a).Frames()) all_fit = all_fit && FrameFitsScreen(*f, a.width, a.height);
+        if (all_fit) return true;
+        if (!host.AskYesNo(std::string(LoadString(StringId::ClipQuestion)),
+                           std::string(LoadString(StringId::ClipTitle))))
+            return false;
+    }
+    for (Frame* f : a.Frames())
+        if (!ClipFrameToScreen(*f, a.width, a.height)) return false;
+    return true;
+}
+
+namespace {
+
+// A new empty file named from `prefix` in `dir`; empty name on failure.
+std::string MakeTempFile(const std::string& dir, const std::string& prefix, std::FILE** file) {
+    std::string templ = dir + "/" + prefix + "XXXXXX";
+    std::vector<char> buf(templ.begin(), templ.end());
+    buf.push_back('\0');
+    const int fd = mkstemp(buf.data());
+    if (fd < 0) return {};
+    *file = fdopen(fd, "wb");
+    if (!*file) {
+        close(fd);
+        unlink(buf.data());
+        return {};
+    }
+    return std::string(buf.data());
+}
+
+}  // namespace
+
+bool ReplaceFileWithCopy(const std::string& source, const std::string& target) {
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    fs::path dir = fs::path(target).parent_path();
+    if (dir.empty()) dir = ".";
+    std::FILE* f = nullptr;
+    const std::string beside = MakeTempFile(dir.string(), ".cinemill-", &f);
+    if (beside.empty()) return false;
+    std::fclose(f);
+    bool ok = fs::copy_file(source, beside, fs::copy_options::overwrite_existing, ec) && !ec;
+    if (ok) {
+        // Keep the permissions an existing target had.
+        const auto st = fs::status(target, ec);
+        if (!ec && fs::exists(st)) fs::permissions(beside, st.permissions(), ec);
+        else fs::permissions(beside, fs::perms::owner_read | fs::perms::owner_write |
+                             fs::perms::group_read | fs::perms::others_read, ec);
+        fs::rename(beside, target, ec);
+        ok = !ec;
+    }
+    if (!ok) fs::remove(beside, ec);
+    return ok;
+}
+
+Result SaveGif(const std::string& path, Animation& a, UiHost& host, ProgressReporter& progress) {
+    std::error_code ec;
+    std::string tmpdir = std::filesystem::temp_directory_path(ec).string();
+    if (ec) tmpdir = "/tmp";
+    std::FILE* file = nullptr;
+    const std::string temp = MakeTempFile(tmpdir, "GIF", &file);
+    if (temp.empty()) {
+        host.Error(FormatString(StringId::SaveTempFailed, tmpdir + "/GIF"));
+        return Result::Failed;
+    }
+    progress.SetText(StringId::WritingGif);
+    FileSink sink(file);
+    Result r = WriteGif(sink, a, progress);
+    if (r == Result::Done && !sink.Flush()) r = Result::Failed;
+    if (std::fclose(file) != 0 && r == Result::Done) r = Result::Failed;
+    progress.End();
+    if (r == Result::Done && !ReplaceFileWithCopy(temp, path)) {
+        host.Error(FormatString(StringId::WriteToFailed, path));
+        r = Result::Failed;
+    } else if (r == Result::Failed) {
+        host.Error(FormatString(StringId::ErrorSaving, path));
+    }
+    std::filesystem::remove(temp, ec);
+    return r;
+}
+
+}  // namespace cinemill

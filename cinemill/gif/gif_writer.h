@@ -1,0 +1,98 @@
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "cinemill/base/progress.h"
+#include "cinemill/base/result.h"
+#include "cinemill/doc/animation.h"
+
+namespace cinemill {
+
+class PreferenceBlock;
+class UiHost;
+
+// Where the writer's bytes go. Every request adds its length to the total,
+// also when it fails; counting only never fails.
+class GifSink {
+public:
+    virtual ~GifSink() = default;
+    bool Write(const uint8_t* p, size_t n) {
+        total_ += static_cast<int64_t>(n);
+        return Put(p, n);
+    }
+    int64_t Total() const { return total_; }
+
+protected:
+    virtual bool Put(const uint8_t* p, size_t n) = 0;
+
+private:
+    int64_t total_ = 0;
+};
+
+class CountingSink : public GifSink {
+protected:
+    bool Put(const uint8_t*, size_t) override { return true; }
+};
+
+class VectorSink : public GifSink {
+public:
+    std::vector<uint8_t> bytes;
+
+protected:
+    bool Put(const uint8_t* p, size_t n) override {
+        bytes.insert(bytes.end(), p, p + n);
+        return true;
+    }
+};
+
+// Buffered writes to an open file; Flush before closing.
+class FileSink : public GifSink {
+public:
+    explicit FileSink(std::FILE* f) : file_(f) { buffer_.reserve(kBufferSize); }
+    bool Flush();
+
+protected:
+    bool Put(const uint8_t* p, size_t n) override;
+
+private:
+    static constexpr size_t kBufferSize = 1 << 16;
+    std::FILE* file_;
+    std::vector<uint8_t> buffer_;
+    bool failed_ = false;
+};
+
+// Writes the animation as a GIF89a stream. The colour-resolution field of
+// the screen flags is recomputed and stored in the animation. Done, Failed
+// (a write failed) or Stopped (the reporter asked; no trailer written).
+Result WriteGif(GifSink& sink, Animation& a, ProgressReporter& progress);
+
+// Bytes of one frame's graphic control, descriptor, local table and data;
+// 0 when it cannot be counted.
+int64_t FrameEncodedSize(const Animation& a, const Frame& f);
+
+// The encoded size of the animation as saving would write it, signature
+// comment included; cached in the animation. -1 when unknown (stopped).
+int32_t EncodedSize(Animation& a, bool recompute, ProgressReporter& progress,
+                    const PreferenceBlock& prefs);
+
+// True when a comment's text makes it a signature comment.
+bool IsSignatureText(const std::string& text, const std::string& current_signature);
+// Removes old signature comments and puts the current one first.
+void RefreshSignature(Animation& a, const PreferenceBlock& prefs);
+
+// Clips frames that reach beyond the screen when the user agrees (or the
+// preference says so without asking). False cancels the save.
+bool ClipCheck(Animation& a, UiHost& host, const PreferenceBlock& prefs);
+
+// Writes the GIF to a temporary file and puts it in place of `path` only
+// when complete; the destination is untouched on failure or stop.
+Result SaveGif(const std::string& path, Animation& a, UiHost& host, ProgressReporter& progress);
+
+// Replaces `target` with `source`'s bytes: copies beside the target, then
+// renames over it. False when any step fails (the target is then unchanged).
+bool ReplaceFileWithCopy(const std::string& source, const std::string& target);
+
+}  // namespace cinemill
