@@ -22,6 +22,13 @@ struct Args {
     std::vector<std::string> rest;
 };
 
+using CommandFn = int (*)(const Args&);
+
+// A static CommandRegistrar in a cmd_*.cpp file adds a subcommand.
+struct CommandRegistrar {
+    CommandRegistrar(const char* name, const char* usage, CommandFn run);
+};
+
 // Prints messages to stderr (when echoing) and keeps them; questions get
 // the fixed answer.
 class RecordingHost : public UiHost {

@@ -1,0 +1,219 @@
+// cinemill-cli commands on the GIF codec: info, frames, render, resave.
+#include <cstdio>
+#include <filesystem>
+#include <iostream>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "cinemill/base/preferences.h"
+#include "cinemill/cli/cli_common.h"
+#include "cinemill/doc/render.h"
+#include "cinemill/gif/gif_reader.h"
+#include "cinemill/gif/gif_writer.h"
+
+namespace cinemill::cli {
+namespace {
+
+std::string JsonString(std::string_view s) {
+    std::string out = "\"";
+    for (unsigned char c : s) {
+        switch (c) {
+            case '"': out += "\\\""; break;
+            case '\\': out += "\\\\"; break;
+            case '\n': out += "\\n"; break;
+            case '\r': out += "\\r"; break;
+            case '\t': out += "\\t"; break;
+            default:
+                if (c < 0x20) {
+                    char buf[8];
+                    std::snprintf(buf, sizeof buf, "\\u%04x", c);
+                    out += buf;
+                } else {
+                    out += static_cast<char>(c);
+                }
+        }
+    }
+    return out + "\"";
+}
+
+const char* ExtensionKind(BlockKind k) {
+    switch (k) {
+        case BlockKind::Comment: return "comment";
+        case BlockKind::Application: return "application";
+        case BlockKind::PlainText: return "plain-text";
+        default: return "image";
+    }
+}
+
+int Info(const Args& args) {
+    bool json = false, no_size = false;
+    std::string path;
+    for (const auto& a : args.rest) {
+        if (a == "--json") json = true;
+        else if (a == "--no-size") no_size = true;
+        else if (path.empty() && !a.starts_with("--")) path = a;
+        else return UsageError("info: unexpected argument " + a);
+    }
+    if (path.empty()) return UsageError("info: FILE is missing");
+    RecordingHost host(/*echo=*/!json);
+    SilentProgress progress;
+    GifReadOutcome r = OpenGifFile(path, host, progress, Prefs());
+    std::ostringstream o;
+    if (!r.animation) {
+        if (json) {
+            o << "{\"file\":" << JsonString(path) << ",\"result\":0,\"messages\":[";
+            for (size_t i = 0; i < host.messages.size(); ++i)
+                o << (i ? "," : "") << JsonString(host.messages[i]);
+            o << "]}\n";
+            std::cout << o.str();
+        }
+        return kExitFailed;
+    }
+    Animation& a = *r.animation;
+    const int result = static_cast<int>(r.result);
+    // Header values are printed before counting, which may raise the colour resolution.
+    const uint8_t flags = a.screenFlags;
+    int64_t size = -1;
+    if (!no_size) {
+        CountingSink sink;
+        SilentProgress silent;
+        if (WriteGif(sink, a, silent) == Result::Done) size = sink.Total();
+    }
+    const int gp = a.globalPalette ? a.globalPalette->size() : 0;
+    if (json) {
+        o << "{\"file\":" << JsonString(path) << ",\"result\":" << result
+          << ",\"width\":" << a.width << ",\"height\":" << a.height
+          << ",\"color_resolution\":" << ((flags >> 4) & 7) << ",\"background\":"
+          << int(a.backgroundIndex) << ",\"aspect\":" << int(a.aspect)
+          << ",\"play_count\":" << a.playCount << ",\"global_palette\":" << gp
+          << ",\"frame_count\":" << a.FrameCount() << ",\"blocks\":[";
+        int index = 0;
+        bool first = true;
+        for (const auto& b : a.blocks) {
+            o << (first ? "" : ",");
+            first = false;
+            if (const Frame* f = AsFrame(b.get())) {
+                o << "{\"kind\":\"frame\",\"index\":" << index++ << ",\"name\":" << JsonString(f->name)
+                  << ",\"left\":" << f->left << ",\"top\":" << f->top << ",\"width\":" << f->width
+                  << ",\"height\":" << f->height << ",\"delay\":" << f->delay
+                  << ",\"disposal\":" << f->Disposal() << ",\"wait_for_input\":"
+                  << (f->WaitForInput() ? "true" : "false")
+                  << ",\"transparent\":" << (f->Transparent() ? "true" : "false")
+                  << ",\"transparent_index\":" << int(f->transparentIndex)
+                  << ",\"interlaced\":" << (f->Interlaced() ? "true" : "false")
+                  << ",\"local_palette\":" << (f->localPalette ? f->localPalette->size() : 0) << "}";
+            } else {
+                const ExtensionBlock* e = AsExtension(b.get());
+                o << "{\"kind\":\"" << ExtensionKind(e->kind) << "\",\"bytes\":" << e->data.size();
+                if (e->kind == BlockKind::Comment) o << ",\"text\":" << JsonString(CommentText(*e));
+                o << "}";
+            }
+        }
+        o << "],\"encoded_size\":" << size << ",\"messages\":[";
+        for (size_t i = 0; i < host.messages.size(); ++i)
+            o << (i ? "," : "") << JsonString(host.messages[i]);
+        o << "]}\n";
+    } else {
+        o << "file: " << path << "\n"
+          << "result: " << result << "\n"
+          << "screen: " << a.width << " x " << a.height << "\n"
+          << "color resolution: " << ((flags >> 4) & 7) << "\n"
+          << "background index: " << int(a.backgroundIndex) << "\n"
+          << "aspect: " << int(a.aspect) << "\n"
+          << "play count: " << a.playCount << "\n"
+          << "global palette: " << gp << "\n"
+          << "frames: " << a.FrameCount() << "\n";
+        int index = 0;
+        for (const auto& b : a.blocks) {
+            if (const Frame* f = AsFrame(b.get())) {
+                o << "frame " << index++ << " \"" << f->name << "\": at " << f->left << "," << f->top
+                  << " size " << f->width << " x " << f->height << " delay " << f->delay
+                  << " disposal " << f->Disposal() << " wait " << f->WaitForInput()
+                  << " transparency " << (f->Transparent() ? "on" : "off") << " index "
+                  << int(f->transparentIndex) << " interlaced " << f->Interlaced()
+                  << " local palette " << (f->localPalette ? f->localPalette->size() : 0) << "\n";
+            } else {
+                const ExtensionBlock* e = AsExtension(b.get());
+                o << ExtensionKind(e->kind) << " extension: " << e->data.size() << " bytes";
+                if (e->kind == BlockKind::Comment) o << " \"" << CommentText(*e) << "\"";
+                o << "\n";
+            }
+        }
+        if (!no_size) o << "encoded size: " << size << "\n";
+        for (const auto& m : host.messages) o << "message: " << m << "\n";
+    }
+    std::cout << o.str();
+    return r.result == Result::Done ? kExitOk : kExitPartial;
+}
+
+// Writes frame_NNN.pam files; images come from `make` one by one.
+template <typename Make>
+int WriteImages(const std::string& dir, int count, Make make) {
+    std::error_code ec;
+    std::filesystem::create_directories(dir, ec);
+    for (int i = 0; i < count; ++i) {
+        char name[32];
+        std::snprintf(name, sizeof name, "frame_%03d.pam", i);
+        const std::string path = (std::filesystem::path(dir) / name).string();
+        if (!WritePam(path, make(i))) {
+            std::cerr << "cinemill-cli: cannot write " << path << "\n";
+            return kExitFailed;
+        }
+    }
+    return kExitOk;
+}
+
+int FramesOrRender(const Args& args, bool render) {
+    if (args.rest.size() != 2) return UsageError(render ? "render FILE DIR" : "frames FILE DIR");
+    RecordingHost host(true);
+    auto r = LoadAnimation(args.rest[0], host);
+    if (!r.animation) return kExitFailed;
+    const Animation& a = *r.animation;
+    const auto frames = a.Frames();
+    int rc;
+    if (render) {
+        Compositor c(a);
+        rc = WriteImages(args.rest[1], static_cast<int>(frames.size()),
+                         [&](int i) { return c.Draw(*frames[static_cast<size_t>(i)]); });
+    } else {
+        rc = WriteImages(args.rest[1], static_cast<int>(frames.size()), [&](int i) {
+            return FramePixelsRgba(a, *frames[static_cast<size_t>(i)]);
+        });
+    }
+    if (rc != kExitOk) return rc;
+    return r.result == Result::Done ? kExitOk : kExitPartial;
+}
+
+int Resave(const Args& args) {
+    std::string in, out;
+    std::optional<std::string> signature;
+    for (size_t i = 0; i < args.rest.size(); ++i) {
+        const std::string& a = args.rest[i];
+        if (a == "-o" && i + 1 < args.rest.size()) out = args.rest[++i];
+        else if (a == "--signature" && i + 1 < args.rest.size()) signature = args.rest[++i];
+        else if (in.empty() && !a.starts_with("-")) in = a;
+        else return UsageError("resave: unexpected argument " + a);
+    }
+    if (in.empty() || out.empty()) return UsageError("resave IN -o OUT [--signature TEXT]");
+    RecordingHost host(true);
+    auto r = LoadAnimation(in, host);
+    if (!r.animation) return kExitFailed;
+    if (signature) {
+        PreferenceBlock prefs;
+        prefs.SetSignature(*signature);
+        RefreshSignature(*r.animation, prefs);
+    }
+    return SaveOutput(out, *r.animation, host, r.result);
+}
+
+const CommandRegistrar kInfo("info", "info FILE [--json] [--no-size]", Info);
+const CommandRegistrar kFrames("frames", "frames FILE DIR",
+                               [](const Args& a) { return FramesOrRender(a, false); });
+const CommandRegistrar kRender("render", "render FILE DIR",
+                               [](const Args& a) { return FramesOrRender(a, true); });
+const CommandRegistrar kResave("resave", "resave IN -o OUT [--signature TEXT]", Resave);
+
+}  // namespace
+}  // namespace cinemill::cli
