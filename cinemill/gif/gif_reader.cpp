@@ -91,10 +91,7 @@ Step GifReader::ReadExtension(uint8_t label, std::unique_ptr<ExtensionBlock>& bl
             // count is what the writer makes a new block from.
             for (;;) {
                 const int n = in_.ReadByte();
-                if (n < 0 || in_.Left() < static_cast<size_t>(n)) {
-                    Say(StringId::GifCorrupt);
-                    return Step::Error;
-                }
+                if (n < 0 || in_.Left() < static_cast<size_t>(n)) return Step::Error;
                 if (n == 0) break;
                 in_.pos += static_cast<size_t>(n);
             }
