@@ -1,5 +1,7 @@
 #pragma once
 // Builds GIF streams byte by byte for tests, with plainly coded image data.
+#include <algorithm>
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
