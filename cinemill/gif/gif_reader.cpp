@@ -322,7 +322,7 @@ bool ReadWholeFile(const std::string& path, std::vector<uint8_t>& out) {
 }
 
 GifReadOutcome OpenGifFile(const std::string& path, UiHost& host, ProgressReporter& progress,
-                           const PreferenceBlock& prefs) {
+                           const PreferenceBlock& prefs, bool count_usage) {
     std::vector<uint8_t> bytes;
     if (!ReadWholeFile(path, bytes) || !IsGifSignature(bytes)) {
         host.Error(FormatString(StringId::NotValidGif, path));
@@ -331,7 +331,7 @@ GifReadOutcome OpenGifFile(const std::string& path, UiHost& host, ProgressReport
     GifReadOutcome r = ReadGif(bytes, host, progress, prefs);
     if (r.animation) {
         NameFrames(*r.animation, path);
-        RecountColorUsage(*r.animation, true);
+        if (count_usage) RecountColorUsage(*r.animation, true);
     }
     return r;
 }
