@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <cstring>
 #include <fstream>
 #include <map>
 #include <sstream>
@@ -227,14 +228,19 @@ TEST(ImageRs, FrameChecksums) {
         uint32_t crc = 0;
         for (const Frame* f : a.Frames()) {
             const Palette* p = PaletteInEffect(a, *f);
-            std::vector<uint8_t> rgba;
+            std::array<uint8_t, 1024> lut{};
+            for (int v = 0; v < 256; ++v) {
+                const Rgb c = p && v < p->size() ? (*p)[v] : Rgb{};
+                lut[static_cast<size_t>(4 * v)] = c.r;
+                lut[static_cast<size_t>(4 * v + 1)] = c.g;
+                lut[static_cast<size_t>(4 * v + 2)] = c.b;
+                lut[static_cast<size_t>(4 * v + 3)] = f->Transparent() && v == f->transparentIndex ? 0 : 255;
+            }
+            std::vector<uint8_t> rgba(static_cast<size_t>(f->width) * f->height * 4);
+            uint8_t* o = rgba.data();
             for (int y = 0; y < f->height; ++y)
-                for (int x = 0; x < f->width; ++x) {
-                    const uint8_t v = f->bitmap->At(x, y);
-                    const Rgb c = p && v < p->size() ? (*p)[v] : Rgb{};
-                    rgba.insert(rgba.end(), {c.r, c.g, c.b,
-                                             uint8_t(f->Transparent() && v == f->transparentIndex ? 0 : 255)});
-                }
+                for (int x = 0; x < f->width; ++x, o += 4)
+                    std::memcpy(o, &lut[4u * f->bitmap->At(x, y)], 4);
             crc = Crc32(crc, rgba.data(), rgba.size());
         }
         EXPECT_EQ(crc, want) << rel;
