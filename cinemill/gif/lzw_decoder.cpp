@@ -41,11 +41,9 @@ void LzwDecoder::Init(ByteCursor* src, int min_code_size) {
     code_size_ = min_code_size + 1;
     limit_ = 2 * clear_;
     next_ = clear_ + 2;
-    for (int c = 0; c < 4096; ++c) {
-        prefix_[c] = 0;
-        suffix_[c] = c < clear_ ? static_cast<uint8_t>(c) : 0;
-        length_[c] = c < clear_ ? 1 : 0;
-    }
+    prefix_.fill(0);
+    suffix_.fill(0);
+    for (int c = 0; c < clear_; ++c) suffix_[static_cast<size_t>(c)] = static_cast<uint8_t>(c);
     sp_ = 0;
     first_ = old_ = 0;
     fresh_ = true;
