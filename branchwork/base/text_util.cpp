@@ -107,6 +107,8 @@ bool HasDriveLetter(std::string_view path) {
 bool ReadTextFile(const std::string& path, std::string& out) {
     std::error_code ec;
     if (!std::filesystem::is_regular_file(path, ec)) return false;
+    const auto size = std::filesystem::file_size(path, ec);
+    if (ec || size > kMaxTextFileBytes) return false;
     std::ifstream in(path, std::ios::binary);
     if (!in) return false;
     std::ostringstream ss;

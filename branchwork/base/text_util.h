@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -35,6 +36,8 @@ bool HasDriveLetter(std::string_view path);
 
 // File helpers. A user's file is never half-written: WriteFileReplacing
 // writes a temporary file beside the target and renames it over the target.
+// Text files larger than this are refused rather than read.
+inline constexpr std::uintmax_t kMaxTextFileBytes = 64u << 20;
 bool ReadTextFile(const std::string& path, std::string& out);
 bool WriteFileReplacing(const std::string& path, std::string_view bytes);
 bool FileExists(const std::string& path);

@@ -1,3 +1,5 @@
+#include <filesystem>
+
 #include "cinemill/base/preferences.h"
 #include "cinemill/base/progress.h"
 #include "cinemill/base/ui_host.h"
@@ -7,7 +9,17 @@
 
 namespace branchwork {
 
+namespace {
+constexpr std::uintmax_t kMaxNodeImageFileBytes = 16u << 20;
+}  // namespace
+
 std::optional<NodeImage> LoadNodeImage(const std::string& path) {
+    // Node images are tiny; anything huge (or a special file claiming to
+    // be) is not read at all.
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(path, ec)) return std::nullopt;
+    const auto size = std::filesystem::file_size(path, ec);
+    if (ec || size > kMaxNodeImageFileBytes) return std::nullopt;
     std::vector<uint8_t> bytes;
     if (!cinemill::ReadWholeFile(path, bytes)) return std::nullopt;
     if (!cinemill::IsGifSignature(bytes)) return std::nullopt;

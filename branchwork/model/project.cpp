@@ -9,6 +9,16 @@ namespace branchwork {
 
 // ---- tree ------------------------------------------------------------------
 
+TreeNode::~TreeNode() {
+    std::vector<std::unique_ptr<TreeNode>> pending = std::move(children);
+    while (!pending.empty()) {
+        std::unique_ptr<TreeNode> n = std::move(pending.back());
+        pending.pop_back();
+        for (auto& c : n->children) pending.push_back(std::move(c));
+        n->children.clear();
+    }
+}
+
 int TreeNode::Depth() const {
     int d = 0;
     for (const TreeNode* p = parent; p; p = p->parent) ++d;

@@ -38,6 +38,13 @@ struct TreeNode {
     std::vector<std::unique_ptr<TreeNode>> children;
     bool expanded = false;  // preview state only
 
+    TreeNode() = default;
+    TreeNode(const TreeNode&) = delete;
+    TreeNode& operator=(const TreeNode&) = delete;
+    // Frees the subtree without recursion, so that a very deep tree read from
+    // a hostile file cannot exhaust the stack.
+    ~TreeNode();
+
     int Depth() const;
     bool HasChildren() const { return !children.empty(); }
 };

@@ -293,7 +293,9 @@ MarkupResult Generator::Run() {
         Param(both ? "TREE_BORDER" : "BORDER", YesNo(s.showBorder));
         Param(both ? "TREE_DOUBLECLICK" : "DOUBLECLICK", YesNo(s.doubleClick));
         Param(both ? "TREE_AUTOEXPAND" : "AUTOEXPAND", YesNo(s.autoExpand));
-        if (sent_ && kind == AppletKind::Tree && !node_info_in_applet_) Param("CONTENT", "content.txt");
+        // The value names the file exactly as it is written, so that the applet
+        // also finds it on a web server whose file names are case-sensitive.
+        if (sent_ && kind == AppletKind::Tree && !node_info_in_applet_) Param("CONTENT", ContentFileName(kind, 0));
 
         const std::pair<const char*, int32_t> defaults[] = {
             {"FOLDER_CLOSED", p_.defaultCollapsed}, {"FOLDER_OPEN", p_.defaultExpanded}, {"LEAF", p_.defaultLeaf}};

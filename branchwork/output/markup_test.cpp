@@ -215,7 +215,7 @@ TEST(GenerateMarkupTest, TreeKindWithContentFile) {
     EXPECT_EQ(ReadAll(dir.File("Content.txt")),
               "Home; index.htm; None; 0;  ;  ; ;None; None\r\nSub; None; None; 1;  ;  ; ;None; None\r\n");
     auto has = [&](const std::string& line) { return std::find(r.lines.begin(), r.lines.end(), line) != r.lines.end(); };
-    EXPECT_TRUE(has("\t<PARAM NAME=\"CONTENT\" VALUE=\"content.txt\">"));
+    EXPECT_TRUE(has("\t<PARAM NAME=\"CONTENT\" VALUE=\"Content.txt\">"));
     for (const auto& l : r.lines) EXPECT_EQ(l.find("NAME=\"I"), std::string::npos) << l;
     ASSERT_GE(r.lines.size(), 3u);
     const size_t close = std::find(r.lines.begin(), r.lines.end(), "-->") - r.lines.begin();
@@ -223,7 +223,7 @@ TEST(GenerateMarkupTest, TreeKindWithContentFile) {
     EXPECT_EQ(r.lines[close - 2], "\tContent files: (These go into the same directory as this HTML file)");
     EXPECT_EQ(r.lines[close - 1], "\t\tContent.txt");
     // The content line goes after the style lines, before the items.
-    const auto content_at = std::find(r.lines.begin(), r.lines.end(), "\t<PARAM NAME=\"CONTENT\" VALUE=\"content.txt\">");
+    const auto content_at = std::find(r.lines.begin(), r.lines.end(), "\t<PARAM NAME=\"CONTENT\" VALUE=\"Content.txt\">");
     EXPECT_EQ(*(content_at - 1), "\t<PARAM NAME=\"AUTOEXPAND\" VALUE=\"No\">");
 }
 
