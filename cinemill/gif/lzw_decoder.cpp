@@ -103,7 +103,10 @@ int LzwDecoder::SlowNext() {
     if (c < 0) return c;
     if (c == clear_) {
         ResetTables();
-        const int k = GetCode(code_size_);
+        int k;
+        do {
+            k = GetCode(code_size_);
+        } while (k == clear_);
         first_ = old_ = k;
         return k;
     }
@@ -188,8 +191,13 @@ size_t LzwDecoder::Decode(uint8_t* out, size_t count, int* status) {
             return pos;
         }
         if (c == clear_) {
+            // Encoders may send several clear codes in a row; all but the
+            // last are no-ops, as at the start of the data.
             ResetTables();
-            const int k = GetCode(code_size_);
+            int k;
+            do {
+                k = GetCode(code_size_);
+            } while (k == clear_);
             if (k < 0) {
                 *status = k;
                 return pos;
