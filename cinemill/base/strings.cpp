@@ -67,6 +67,7 @@ constexpr std::array kTable = {
     Entry{StringId::RemappingFrameColors, "Remapping Frame Colors..."},
     Entry{StringId::BuildingLocalPalettes, "Building Local Palettes..."},
     Entry{StringId::MergeNoMemory, "Not enough memory to merge the palettes."},
+    Entry{StringId::TrueColorInvalid, "The frame's true-color image data is incomplete."},
 };
 
 // Replaces the first occurrence of `token` in `text` by `value`.

@@ -58,6 +58,7 @@ enum class StringId : int {
     RemappingFrameColors = 41319,
     BuildingLocalPalettes = 41320,
     MergeNoMemory = 41321,
+    TrueColorInvalid = 41322,
 };
 
 // The text of a string-table entry; empty for an unknown number.
