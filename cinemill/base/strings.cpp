@@ -41,6 +41,33 @@ constexpr std::array kTable = {
     Entry{StringId::Unnamed, "[Unnamed]"},
     Entry{StringId::DefaultSignature, "Built with Cinemill 2.6"},
     Entry{StringId::ErrorCaption, "Error"},
+
+    // Colour reduction and palette merging.
+    Entry{StringId::ReduceNoMemory, "Not enough memory to build new palettes."},
+    Entry{StringId::ReducingPalettes, "Reducing Palette(s)..."},
+    Entry{StringId::DitheringFrames, "Dithering Frames..."},
+    Entry{StringId::RemappingFrames, "Remapping Frames..."},
+    Entry{StringId::RemappingLocalPalettes, "Remapping Local Palettes..."},
+    Entry{StringId::DitherNoMemory, "Insufficient memory for dithering."},
+    Entry{StringId::DitherNoResources,
+          "Not enough resources for error diffusion of dithering operations."},
+    Entry{StringId::NonReducible,
+          "The animation's palette contains 8 or fewer colors and cannot be further reduced."},
+    Entry{StringId::NonReducibleCaption, "Non-reducible Palette"},
+    Entry{StringId::FullPalette, "Full Palette"},
+    Entry{StringId::ColorsFormat, "(%d colors)"},
+    Entry{StringId::FileSizeFormat, "File Size: %s bytes"},
+    Entry{StringId::ReducedPalette, "Reduced Palette"},
+    Entry{StringId::SavingsFormat, "Savings: %s bytes (%.1f%%)"},
+    Entry{StringId::SavingsNone, "Savings: None"},
+    Entry{StringId::DuplicatingAnimation, "Duplicating Animation..."},
+    Entry{StringId::CalculatingFileSize, "Calculating File Size..."},
+    Entry{StringId::ReduceCopyNoMemory, "Not enough memory to reduce palette(s)."},
+    Entry{StringId::AnalyzingColors, "Analyzing Colors..."},
+    Entry{StringId::RemappingFrameColors, "Remapping Frame Colors..."},
+    Entry{StringId::BuildingLocalPalettes, "Building Local Palettes..."},
+    Entry{StringId::MergeNoMemory, "Not enough memory to merge the palettes."},
+    Entry{StringId::TrueColorInvalid, "The frame's true-color image data is incomplete."},
 };
 
 // Replaces the first occurrence of `token` in `text` by `value`.

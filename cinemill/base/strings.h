@@ -34,6 +34,31 @@ enum class StringId : int {
     Unnamed = 41016,
     DefaultSignature = 41017,
     ErrorCaption = 41018,
+
+    // Colour reduction and palette merging.
+    ReduceNoMemory = 41300,
+    ReducingPalettes = 41301,
+    DitheringFrames = 41302,
+    RemappingFrames = 41303,
+    RemappingLocalPalettes = 41304,
+    DitherNoMemory = 41305,
+    DitherNoResources = 41306,
+    NonReducible = 41307,
+    NonReducibleCaption = 41308,
+    FullPalette = 41309,
+    ColorsFormat = 41310,
+    FileSizeFormat = 41311,
+    ReducedPalette = 41312,
+    SavingsFormat = 41313,
+    SavingsNone = 41314,
+    DuplicatingAnimation = 41315,
+    CalculatingFileSize = 41316,
+    ReduceCopyNoMemory = 41317,
+    AnalyzingColors = 41318,
+    RemappingFrameColors = 41319,
+    BuildingLocalPalettes = 41320,
+    MergeNoMemory = 41321,
+    TrueColorInvalid = 41322,
 };
 
 // The text of a string-table entry; empty for an unknown number.

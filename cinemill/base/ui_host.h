@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <deque>
 #include <string>
 #include <vector>
@@ -15,6 +16,17 @@ public:
     virtual void Error(const std::string& text) = 0;
     // A warning Yes/No question; true for Yes.
     virtual bool AskYesNo(const std::string& text, const std::string& title) = 0;
+
+    // ---- palette merging and insertion questions ----
+    // The "Color Palette Merging" question. `current` is the merging
+    // preference word; the answer is the chosen word (0x200 still set when
+    // the user wants to be asked again), or 0 for Cancel. Without a dialog
+    // the current preference stands.
+    virtual uint32_t AskPaletteMerge(uint32_t current) { return current; }
+    // The frame-size conflict question: 0x10 clip or 0x20 enlarge, with 0x04
+    // when it should be asked again; 0 for Cancel. Without a dialog the
+    // current preference stands.
+    virtual uint32_t AskFrameSizeConflict(uint32_t current) { return current; }
 };
 
 // A host that answers nothing and says nothing: errors are dropped and
@@ -43,6 +55,29 @@ public:
         const bool a = answers.front();
         answers.pop_front();
         return a;
+    }
+
+    // Merge and frame-size questions: counted, answered from their queues
+    // (the current preference when a queue is empty).
+    int mergeQuestions = 0;
+    int sizeQuestions = 0;
+    std::deque<uint32_t> mergeAnswers;
+    std::deque<uint32_t> sizeAnswers;
+    uint32_t AskPaletteMerge(uint32_t current) override {
+        ++mergeQuestions;
+        return Next(mergeAnswers, current);
+    }
+    uint32_t AskFrameSizeConflict(uint32_t current) override {
+        ++sizeQuestions;
+        return Next(sizeAnswers, current);
+    }
+
+private:
+    static uint32_t Next(std::deque<uint32_t>& q, uint32_t fallback) {
+        if (q.empty()) return fallback;
+        const uint32_t v = q.front();
+        q.pop_front();
+        return v;
     }
 };
 
