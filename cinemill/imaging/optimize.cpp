@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <new>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -11,6 +12,7 @@
 #include "cinemill/base/strings.h"
 #include "cinemill/base/ui_host.h"
 #include "cinemill/gif/gif_writer.h"
+#include "cinemill/imaging/optimize_lzw.h"
 #include "cinemill/imaging/optimize_palette.h"
 
 namespace cinemill {
@@ -52,11 +54,29 @@ bool ClipAndStripForOptimize(Animation& a, bool* changed) {
 
 // ---- palette helpers ------------------------------------------------------------
 
-void PadPalettesToUsedIndexes(Animation& a) {
+namespace {
+
+// Pixel counts per frame, computed once and kept up to date by the steps
+// that change pixels.
+class CountCache {
+public:
+    const ColorUsage& Of(const Frame& f) {
+        auto it = counts_.find(&f);
+        if (it == counts_.end()) it = counts_.emplace(&f, CountFramePixels(f)).first;
+        return it->second;
+    }
+    void Set(const Frame& f, const ColorUsage& c) { counts_[&f] = c; }
+    void Clear() { counts_.clear(); }
+
+private:
+    std::unordered_map<const Frame*, ColorUsage> counts_;
+};
+
+void PadPalettes(Animation& a, CountCache& cache) {
     int global_needed = 0;
     for (Frame* f : a.Frames()) {
         if (!f->bitmap) continue;
-        const ColorUsage c = CountFramePixels(*f);
+        const ColorUsage& c = cache.Of(*f);
         int top = 0;
         for (int i = 255; i >= 0; --i)
             if (c[static_cast<size_t>(i)]) {
@@ -79,6 +99,13 @@ void PadPalettesToUsedIndexes(Animation& a) {
         p.entries.resize(static_cast<size_t>(global_needed));
         SetGlobalPalette(a, std::move(p));
     }
+}
+
+}  // namespace
+
+void PadPalettesToUsedIndexes(Animation& a) {
+    CountCache cache;
+    PadPalettes(a, cache);
 }
 
 bool CompactPalette(const Palette& p, const ColorUsage& counts, Palette& out, CompactMap& map) {
@@ -132,12 +159,20 @@ void RemapFrame(Frame& f, const CompactMap& map) {
     }
 }
 
-Result ShrinkPalettes(Animation& a, ProgressReporter& progress, bool& changed) {
+// Counts moved with their entries.
+ColorUsage MapCounts(const ColorUsage& c, const CompactMap& map) {
+    ColorUsage out{};
+    for (size_t i = 0; i < 256; ++i)
+        if (c[i]) out[static_cast<size_t>(map[i] >= 0 ? map[i] : static_cast<int16_t>(i))] += c[i];
+    return out;
+}
+
+Result ShrinkPalettes(Animation& a, ProgressReporter& progress, bool& changed, CountCache& cache) {
     if (a.globalPalette) {
         ColorUsage usage{};
         for (const Frame* f : std::as_const(a).Frames()) {
             if (f->localPalette) continue;
-            const ColorUsage c = CountFramePixels(*f);
+            const ColorUsage& c = cache.Of(*f);
             for (size_t i = 0; i < 256; ++i) usage[i] += c[i];
         }
         Palette np;
@@ -145,11 +180,14 @@ Result ShrinkPalettes(Animation& a, ProgressReporter& progress, bool& changed) {
         if (CompactPalette(*a.globalPalette, usage, np, map)) {
             progress.SetText(StringId::ShrinkingGlobalPalette);
             for (Frame* f : a.Frames())
-                if (!f->localPalette) RemapFrame(*f, map);
+                if (!f->localPalette) {
+                    RemapFrame(*f, map);
+                    cache.Set(*f, MapCounts(cache.Of(*f), map));
+                }
             const int16_t bg = map[a.backgroundIndex];
             a.backgroundIndex = static_cast<uint8_t>(bg >= 0 ? bg : 0);
             SetGlobalPalette(a, std::move(np));
-            RecountColorUsage(a, true);
+            a.colorUsage = MapCounts(usage, map);
             changed = true;
         }
     }
@@ -163,8 +201,9 @@ Result ShrinkPalettes(Animation& a, ProgressReporter& progress, bool& changed) {
         if (f->localPalette) {
             Palette np;
             CompactMap map;
-            if (CompactPalette(*f->localPalette, CountFramePixels(*f), np, map)) {
+            if (CompactPalette(*f->localPalette, cache.Of(*f), np, map)) {
                 RemapFrame(*f, map);
+                cache.Set(*f, MapCounts(cache.Of(*f), map));
                 SetLocalPalette(*f, std::move(np));
                 changed = true;
             }
@@ -180,6 +219,8 @@ Result OptimizePaletteStage(Animation& a, uint32_t flags, UiHost& host, Progress
                             const PreferenceBlock& prefs, bool* changed) {
     bool ch = false;
     Result r = Result::Done;
+    CountCache cache;
+    PadPalettes(a, cache);
     bool any_local = false;
     for (const Frame* f : std::as_const(a).Frames()) any_local = any_local || f->localPalette;
     if ((flags & of::kRemoveLocalPalettes) && any_local) {
@@ -187,10 +228,11 @@ Result OptimizePaletteStage(Animation& a, uint32_t flags, UiHost& host, Progress
             r = BuildMetaPalette(a, host, progress, prefs, ch);
         else
             r = RemoveLocalPalettesIntoGlobal(a, (flags & of::kMapToGlobal) != 0, progress, ch);
+        cache.Clear();
     }
     if (r == Result::Done && (flags & of::kShrinkPalettes)) {
         if (progress.StopRequested()) r = Result::Stopped;
-        else r = ShrinkPalettes(a, progress, ch);
+        else r = ShrinkPalettes(a, progress, ch, cache);
     }
     if (changed) *changed = *changed || ch;
     return r;
@@ -235,17 +277,12 @@ struct ScreenModel {
     }
 };
 
-// Encoded size of the frame with `pixels` put in place of its bitmap.
-int64_t SizeWith(const Animation& a, Frame& f, FrameBitmap& pixels) {
-    std::swap(*f.bitmap, pixels);
-    const int64_t n = FrameEncodedSize(a, f);
-    std::swap(*f.bitmap, pixels);
-    return n;
-}
-
 // Turns unchanged pixels into transparency when that makes the frame
 // smaller. `mask` holds the frame's ChangeMask in rows of `mstride` bytes.
-void TryTransparency(const Animation& a, Frame& f, const uint8_t* mask, size_t mstride) {
+// Variants are judged by the size of their compressed data, counted the way
+// the writer compresses (the rest of the frame's bytes is the same for all).
+void TryTransparency(const Animation& a, Frame& f, const uint8_t* mask, size_t mstride,
+                     LzwSizeCounter& counter) {
     FrameBitmap& bmp = *f.bitmap;
     const Palette* pal = PaletteInEffect(a, f);
     if (!pal || pal->size() == 0) return;
@@ -269,11 +306,49 @@ void TryTransparency(const Animation& a, Frame& f, const uint8_t* mask, size_t m
             }
         if (fill < 0) return;
     }
-    int64_t best = FrameEncodedSize(a, f);
-    if (best == 0) return;
-    const FrameBitmap original = bmp;
     const uint8_t fv = static_cast<uint8_t>(fill);
-    bool kept = false;
+    const bool interlaced = f.Interlaced();
+    const int code_size = WriterCodeSize(bmp, pal->size(), fv);
+    const FrameBitmap original = bmp;
+
+    // The candidates in order of preference on equal size: the frame as it
+    // is, variant A, variant B, variant C. The smallest wins. C is counted
+    // first because it is usually the smallest; the others then stop
+    // counting as soon as they are bigger.
+    enum { kOriginal = 0, kA = 1, kB = 2, kC = 3 };
+    int best_id = kOriginal;
+    int64_t best = 0;
+    FrameBitmap best_bmp;
+    auto better = [&](int id, int64_t n) { return n < best || (n == best && id < best_id); };
+
+    // Variant C: each unchanged pixel takes its own value or the fill index,
+    // whichever continues the compressor's current string.
+    {
+        FrameBitmap vc = original;
+        bool set = false;
+        const int64_t n = counter.ChooseAndCount(vc, mask, mstride, fv, interlaced, code_size, set);
+        if (set) {
+            best_id = kC;
+            best = n;
+            best_bmp = std::move(vc);
+        }
+    }
+    {
+        const int64_t n = best_id == kC ? counter.Count(original, interlaced, code_size, best)
+                                        : counter.Count(original, interlaced, code_size);
+        if (best_id == kOriginal || better(kOriginal, n)) {
+            best_id = kOriginal;
+            best = n;
+        }
+    }
+    auto judge = [&](int id, FrameBitmap& candidate) {
+        const int64_t n = counter.Count(candidate, interlaced, code_size, best);
+        if (better(id, n)) {
+            best_id = id;
+            best = n;
+            best_bmp = std::move(candidate);
+        }
+    };
 
     // Variant A: every unchanged pixel becomes the fill index.
     {
@@ -288,14 +363,7 @@ void TryTransparency(const Animation& a, Frame& f, const uint8_t* mask, size_t m
                     set = true;
                 }
         }
-        if (set) {
-            const int64_t n = SizeWith(a, f, va);
-            if (n > 0 && n < best) {
-                best = n;
-                bmp = std::move(va);
-                kept = true;
-            }
-        }
+        if (set) judge(kA, va);
     }
     // Variant B: only runs of unchanged pixels that would break a run of one
     // colour, leaving the leading pixels that continue the colour to the left.
@@ -333,14 +401,10 @@ void TryTransparency(const Animation& a, Frame& f, const uint8_t* mask, size_t m
                 x = end;
             }
         }
-        if (set) {
-            const int64_t n = SizeWith(a, f, vb);
-            if (n > 0 && n < best) {
-                bmp = std::move(vb);
-                kept = true;
-            }
-        }
+        if (set) judge(kB, vb);
     }
+    const bool kept = best_id != kOriginal;
+    if (kept) bmp = std::move(best_bmp);
     if (kept) {
         f.transparentIndex = fv;
         SetTransparent(f, true);
@@ -366,6 +430,7 @@ Result OptimizeFrameStage(Animation& a, uint32_t flags, UiHost& host, ProgressRe
         return Result::Failed;
     }
     const size_t W = a.width;
+    LzwSizeCounter counter;
     progress.SetText(StringId::OptimizingFrames);
     progress.SetRange(a.FrameCount());
     Frame* previous = nullptr;
@@ -425,29 +490,47 @@ Result OptimizeFrameStage(Animation& a, uint32_t flags, UiHost& host, ProgressRe
             const uint8_t* row = bmp.Row(y);
             uint8_t* m = s.mask.data() + y * mstride;
             const size_t base = (f.top + y) * W + f.left;
-            bool row_changed = false;
-            for (int x = 0; x < fw; ++x) {
-                const size_t sp = base + x;
-                const uint8_t st = s.state[sp];
-                const uint8_t p = row[x];
-                bool c = like_restore_bg && st != kClear;
-                const bool see_through = transparent && p == ti;
-                if (!see_through) {
-                    if (st != kKnown || s.colour[sp] != p) c = true;
-                    if (persists) {
-                        s.colour[sp] = p;
-                        s.Set(sp, kKnown);
-                    } else if (local && D != 2 && D != 3) {
-                        s.Set(sp, kUnknown);
+            if (persists && !transparent) {
+                // The common case: an opaque frame that stays on screen.
+                uint8_t* col = s.colour.data() + base;
+                uint8_t* st = s.state.data() + base;
+                int64_t newly = 0;
+                for (int x = 0; x < fw; ++x) {
+                    const uint8_t p = row[x];
+                    m[x] = static_cast<uint8_t>((st[x] != kKnown) | (col[x] != p));
+                    newly += st[x] == kClear;
+                    col[x] = p;
+                    st[x] = kKnown;
+                }
+                s.shown += newly;
+            } else {
+                for (int x = 0; x < fw; ++x) {
+                    const size_t sp = base + x;
+                    const uint8_t st = s.state[sp];
+                    const uint8_t p = row[x];
+                    bool c = like_restore_bg && st != kClear;
+                    const bool see_through = transparent && p == ti;
+                    if (!see_through) {
+                        if (st != kKnown || s.colour[sp] != p) c = true;
+                        if (persists) {
+                            s.colour[sp] = p;
+                            s.Set(sp, kKnown);
+                        } else if (local && D != 2 && D != 3) {
+                            s.Set(sp, kUnknown);
+                        }
                     }
+                    if (D == 2) s.Set(sp, kClear);
+                    m[x] = c;
                 }
-                if (D == 2) s.Set(sp, kClear);
-                m[x] = c;
-                if (c) {
-                    row_changed = true;
-                    bx0 = std::min(bx0, x);
-                    bx1 = std::max(bx1, x);
-                }
+            }
+            int first = 0;
+            while (first < fw && !m[first]) ++first;
+            const bool row_changed = first < fw;
+            if (row_changed) {
+                int last = fw - 1;
+                while (!m[last]) --last;
+                bx0 = std::min(bx0, first);
+                bx1 = std::max(bx1, last);
             }
             if (row_changed) {
                 by0 = std::min(by0, y);
@@ -497,7 +580,7 @@ Result OptimizeFrameStage(Animation& a, uint32_t flags, UiHost& host, ProgressRe
             if (any_unchanged) {
                 const FrameBitmap before = *f.bitmap;
                 const uint8_t cf = f.controlFlags, tib = f.transparentIndex;
-                TryTransparency(a, f, mbox, mstride);
+                TryTransparency(a, f, mbox, mstride, counter);
                 if (f.controlFlags != cf || f.transparentIndex != tib || f.bitmap->pixels != before.pixels)
                     ch = true;
             }
@@ -520,7 +603,6 @@ Result Optimize(Animation& a, uint32_t flags, UiHost& host, ProgressReporter& pr
     }
     if (r == Result::Done && progress.StopRequested()) r = Result::Stopped;
     if (r == Result::Done && (flags & (of::kRemoveLocalPalettes | of::kShrinkPalettes))) {
-        PadPalettesToUsedIndexes(a);
         r = OptimizePaletteStage(a, flags, host, progress, prefs, &ch);
         if (r == Result::Done && progress.StopRequested()) r = Result::Stopped;
     }

@@ -16,10 +16,20 @@ ColorUsage CountFramePixels(const Frame& f) {
     ColorUsage c{};
     if (!f.bitmap) return c;
     const FrameBitmap& b = *f.bitmap;
+    // Four tables so that runs of one index do not wait on one counter.
+    std::array<std::array<uint32_t, 256>, 4> part{};
     for (int y = 0; y < b.height; ++y) {
         const uint8_t* row = b.Row(y);
-        for (int x = 0; x < b.width; ++x) ++c[row[x]];
+        int x = 0;
+        for (; x + 4 <= b.width; x += 4) {
+            ++part[0][row[x]];
+            ++part[1][row[x + 1]];
+            ++part[2][row[x + 2]];
+            ++part[3][row[x + 3]];
+        }
+        for (; x < b.width; ++x) ++part[0][row[x]];
     }
+    for (size_t i = 0; i < 256; ++i) c[i] = part[0][i] + part[1][i] + part[2][i] + part[3][i];
     return c;
 }
 
