@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <deque>
 #include <optional>
 #include <string>
@@ -49,6 +50,17 @@ public:
     virtual void Error(const std::string& text) = 0;
     // A warning Yes/No question; true for Yes.
     virtual bool AskYesNo(const std::string& text, const std::string& title) = 0;
+
+    // ---- palette merging and insertion questions ----
+    // The "Color Palette Merging" question. `current` is the merging
+    // preference word; the answer is the chosen word (0x200 still set when
+    // the user wants to be asked again), or 0 for Cancel. Without a dialog
+    // the current preference stands.
+    virtual uint32_t AskPaletteMerge(uint32_t current) { return current; }
+    // The frame-size conflict question: 0x10 clip or 0x20 enlarge, with 0x04
+    // when it should be asked again; 0 for Cancel. Without a dialog the
+    // current preference stands.
+    virtual uint32_t AskFrameSizeConflict(uint32_t current) { return current; }
 
     // Option dialogs of the import and export formats. Each gets the preset
     // values and answers the chosen ones, or none for Cancel. The defaults
@@ -101,6 +113,22 @@ public:
         return a;
     }
 
+    // Merge and frame-size questions: counted, answered from their queues
+    // (the current preference when a queue is empty).
+    int mergeQuestions = 0;
+    int sizeQuestions = 0;
+    std::deque<uint32_t> mergeAnswers;
+    std::deque<uint32_t> sizeAnswers;
+    uint32_t AskPaletteMerge(uint32_t current) override {
+        ++mergeQuestions;
+        return Next(mergeAnswers, current);
+    }
+    uint32_t AskFrameSizeConflict(uint32_t current) override {
+        ++sizeQuestions;
+        return Next(sizeAnswers, current);
+    }
+
+
     // Option dialogs: each question is counted; an answer is taken from its
     // queue (an empty optional there means Cancel), the preset when empty.
     int psdLayerQuestions = 0, filmstripExportQuestions = 0, filmstripImportQuestions = 0,
@@ -138,6 +166,12 @@ public:
     }
 
 private:
+    static uint32_t Next(std::deque<uint32_t>& q, uint32_t fallback) {
+        if (q.empty()) return fallback;
+        const uint32_t v = q.front();
+        q.pop_front();
+        return v;
+    }
     template <class T>
     static std::optional<T> Next(std::deque<std::optional<T>>& q, const T& preset) {
         if (q.empty()) return preset;
