@@ -303,6 +303,11 @@ bool DecodeRle(std::span<const uint8_t> d, int bits, int width, int height,
 
 AviReadOutcome ImportAvi(const std::string& path, UiHost& host, ProgressReporter& progress,
                          const PreferenceBlock& prefs) {
+    return ImportAviWith(path, host, progress, prefs, true);
+}
+
+AviReadOutcome ImportAviWith(const std::string& path, UiHost& host, ProgressReporter& progress,
+                             const PreferenceBlock& prefs, bool allow_ffmpeg) {
     File f(path);
     if (!f.ok()) {
         host.Error(FormatString(StringId::OpenFileFailed, path));
@@ -325,7 +330,11 @@ AviReadOutcome ImportAvi(const std::string& path, UiHost& host, ProgressReporter
     uint32_t used = LoadLE32(bi + 32);
     const bool ours = compression == 0 || compression == 3 || compression == 0x20424944 /*DIB */ ||
                       (compression == 1 && bits == 8) || (compression == 2 && bits == 4);
-    if (!ours) return ImportAviWithFfmpeg(path, host, progress, prefs);
+    if (!ours) {
+        if (allow_ffmpeg) return ImportAviWithFfmpeg(path, host, progress, prefs);
+        Tell(host, StringId::AviNoDecompressor);
+        return {};
+    }
     if (width <= 0 || width > 32768 || sh == 0 || sh == INT32_MIN || std::abs(sh) > 32768 ||
         (bits != 1 && bits != 4 && bits != 8 && bits != 16 && bits != 24 && bits != 32) ||
         (compression == 3 && bits != 16 && bits != 32)) {

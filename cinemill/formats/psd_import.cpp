@@ -94,6 +94,13 @@ void CheckSize(int64_t w, int64_t h) {
         throw Fail{StringId::PsdNoMemoryImage};
 }
 
+// PackBits turns 2 bytes into at most 128, so an image cannot hold more
+// pixels than 64 times the file's bytes (plus a little for tiny files):
+// larger sizes in a header are damage, not pictures.
+void CheckPlausible(int64_t w, int64_t h, size_t file_size) {
+    if (uint64_t(w) * uint64_t(h) > 64 * uint64_t(file_size) + 4096) throw Fail{StringId::PsdCorrupt};
+}
+
 }  // namespace
 
 bool UnpackBitsRow(std::span<const uint8_t> in, std::span<uint8_t> out) {
@@ -136,6 +143,7 @@ std::unique_ptr<Animation> ImportPsd(std::span<const uint8_t> file, UiHost& host
         if (depth != 8) throw Fail{StringId::PsdDepth};
         if (width == 0 || height == 0 || width > 300000 || height > 300000) throw Fail{StringId::PsdCorrupt};
         CheckSize(width, height);
+        CheckPlausible(width, height, file.size());
         const int w = static_cast<int>(width), h = static_cast<int>(height);
         const uint32_t mode_len = r.U32();
         auto a = NewAnimation(width, height, prefs);
@@ -217,6 +225,10 @@ std::unique_ptr<Animation> ImportPsd(std::span<const uint8_t> file, UiHost& host
         int32_t bl = 10000, bt = 10000, br = -10000, bb = -10000;
         for (Layer& L : layers) {
             L.top = r.I32(), L.left = r.I32(), L.bottom = r.I32(), L.right = r.I32();
+            // Coordinates far outside any canvas are damage (and would
+            // overflow the arithmetic below).
+            for (int32_t v : {L.top, L.left, L.bottom, L.right})
+                if (v < -(1 << 21) || v > (1 << 21)) throw Fail{StringId::PsdCorrupt};
             const int nch = r.U16();
             if (nch > 56) throw Fail{StringId::PsdCorrupt};
             for (int c = 0; c < nch; ++c) {
@@ -229,12 +241,19 @@ std::unique_ptr<Animation> ImportPsd(std::span<const uint8_t> file, UiHost& host
             r.Skip(r.U32());
             if (L.w() < 0 || L.h() < 0) throw Fail{StringId::PsdCorrupt};
             CheckSize(L.w(), L.h());
+            CheckPlausible(L.w(), L.h(), file.size());
             bl = std::min(bl, L.left), bt = std::min(bt, L.top);
             br = std::max(br, L.right), bb = std::max(bb, L.bottom);
             if (!progress.Step()) throw Cancelled{};
         }
         const int bw = br - bl, bh = bb - bt;
         CheckSize(bw, bh);
+        CheckPlausible(bw, bh, file.size());
+        // Blending with the background makes every frame as large as the
+        // bounding box.
+        if (choice.mode == PsdLayerChoice::Mode::BlendWithBackground &&
+            uint64_t(bw) * uint64_t(bh) * layers.size() > kMaxPixels)
+            throw Fail{StringId::PsdNoMemoryImage};
         progress.SetText(StringId::PsdLayerData);
         progress.SetRange(layer_count);
         const bool with_composite = choice.mode == PsdLayerChoice::Mode::BlendWithComposite;
@@ -255,7 +274,9 @@ std::unique_ptr<Animation> ImportPsd(std::span<const uint8_t> file, UiHost& host
             if (!with_composite && background) f->trueColor = background->trueColor;
             else f->trueColor.assign(stride * fh, 0);
             bool has_alpha = false;
-            for (const auto& [id, len] : L.channels) {
+            for (const auto& channel : L.channels) {
+                const int16_t id = channel.first;
+                const uint32_t len = channel.second;
                 const size_t start = r.pos();
                 if (len > r.left()) throw Fail{StringId::PsdCorrupt};
                 if ((id >= 0 && id <= 2) || id == -1) {
