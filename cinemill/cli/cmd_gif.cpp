@@ -59,7 +59,8 @@ int Info(const Args& args) {
     if (path.empty()) return UsageError("info: FILE is missing");
     RecordingHost host(/*echo=*/!json);
     SilentProgress progress;
-    GifReadOutcome r = OpenGifFile(path, host, progress, Prefs());
+    // The structure report has no use for the colour usage counts.
+    GifReadOutcome r = OpenGifFile(path, host, progress, Prefs(), /*count_usage=*/false);
     std::ostringstream o;
     if (!r.animation) {
         if (json) {

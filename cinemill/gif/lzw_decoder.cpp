@@ -103,7 +103,10 @@ int LzwDecoder::SlowNext() {
     if (c < 0) return c;
     if (c == clear_) {
         ResetTables();
-        const int k = GetCode(code_size_);
+        int k;
+        do {
+            k = GetCode(code_size_);
+        } while (k == clear_);
         first_ = old_ = k;
         return k;
     }
@@ -179,73 +182,127 @@ size_t LzwDecoder::Decode(uint8_t* out, size_t count, int* status) {
             return pos + DecodeSlow(out + pos, count - pos, status);
         }
     }
+    // The loop keeps the decoder and bit-reader state in locals: stores to
+    // the output may alias members, which would force reloads every pixel.
     const uint16_t* prefix = prefix_.data();
     const uint8_t* suffix = suffix_.data();
+    uint16_t* length = length_.data();
+    const uint8_t* buf = buf_.data();
+    const int clear = clear_;
+    int next = next_, old = old_, first = first_, limit = limit_, size = code_size_;
+    int curbit = curbit_, lastbit = lastbit_;
+    auto save = [&] {
+        next_ = next;
+        old_ = old;
+        first_ = first;
+        limit_ = limit;
+        code_size_ = size;
+        curbit_ = curbit;
+        lastbit_ = lastbit;
+    };
+    auto load = [&] {
+        next = next_;
+        old = old_;
+        first = first_;
+        limit = limit_;
+        size = code_size_;
+        curbit = curbit_;
+        lastbit = lastbit_;
+    };
+    auto get = [&](int n) -> int {
+        if (curbit + n >= lastbit) {
+            // A new sub-block is needed: the member-based reader handles it.
+            curbit_ = curbit;
+            lastbit_ = lastbit;
+            const int c = GetCode(n);
+            curbit = curbit_;
+            lastbit = lastbit_;
+            return c;
+        }
+        const size_t byte = static_cast<size_t>(curbit >> 3);
+        const uint32_t w = buf[byte] | (buf[byte + 1] << 8) | (uint32_t(buf[byte + 2]) << 16);
+        const int code = static_cast<int>((w >> (curbit & 7)) & ((1u << n) - 1));
+        curbit += n;
+        return code;
+    };
     while (pos < count) {
-        const int c = GetCode(code_size_);
+        const int c = get(size);
         if (c < 0) {
+            save();
             *status = c;
             return pos;
         }
-        if (c == clear_) {
+        if (c == clear) {
+            // Encoders may send several clear codes in a row; all but the
+            // last are no-ops, as at the start of the data.
+            save();
             ResetTables();
-            const int k = GetCode(code_size_);
+            load();
+            int k;
+            do {
+                k = get(size);
+            } while (k == clear);
             if (k < 0) {
+                save();
                 *status = k;
                 return pos;
             }
-            first_ = old_ = k;
+            first = old = k;
             out[pos++] = static_cast<uint8_t>(k);
-            if (k >= clear_) {
+            if (k >= clear) {
+                save();
                 slow_ = true;
                 return pos + DecodeSlow(out + pos, count - pos, status);
             }
             continue;
         }
-        if (c == end_) {
+        if (c == clear + 1) {
+            save();
             *status = EndCode();
             return pos;
         }
-        if (c > next_) {
+        if (c > next) {
             // Only a damaged stream gets here: let the exact path take it.
+            save();
             slow_ = true;
             pending_code_ = c;
             return pos + DecodeSlow(out + pos, count - pos, status);
         }
         // The string of c, or for the code not yet in the table the string of
         // the previous code followed by its own first value.
-        const bool kwk = c == next_;
-        int code = kwk ? old_ : c;
-        const int len = length_[static_cast<size_t>(code)];
+        const bool kwk = c == next;
+        int code = kwk ? old : c;
+        const int len = length[code];
         const int total = len + (kwk ? 1 : 0);
         const size_t room = count - pos;
         uint8_t* p = out + pos;
         if (static_cast<size_t>(total) > room) {
+            save();
             WriteStringPrefix(code, len, p, static_cast<int>(room));
             return count;
         }
         uint8_t* q = p + len - 1;
-        while (code >= clear_) {
+        while (code >= clear) {
             *q-- = suffix[code];
             code = prefix[code];
         }
         *q = suffix[code];
-        if (kwk) p[len] = static_cast<uint8_t>(first_);
+        if (kwk) p[len] = static_cast<uint8_t>(first);
         pos += static_cast<size_t>(total);
-        first_ = p[0];
-        if (next_ < 4096) {
-            prefix_[static_cast<size_t>(next_)] = static_cast<uint16_t>(old_);
-            suffix_[static_cast<size_t>(next_)] = static_cast<uint8_t>(first_);
-            length_[static_cast<size_t>(next_)] =
-                static_cast<uint16_t>(length_[static_cast<size_t>(old_)] + 1);
-            ++next_;
-            if (next_ >= limit_ && limit_ < 4096) {
-                limit_ *= 2;
-                ++code_size_;
+        first = p[0];
+        if (next < 4096) {
+            prefix_[static_cast<size_t>(next)] = static_cast<uint16_t>(old);
+            suffix_[static_cast<size_t>(next)] = static_cast<uint8_t>(first);
+            length[next] = static_cast<uint16_t>(length[old] + 1);
+            ++next;
+            if (next >= limit && limit < 4096) {
+                limit *= 2;
+                ++size;
             }
         }
-        old_ = c;
+        old = c;
     }
+    save();
     return pos;
 }
 

@@ -63,8 +63,6 @@ private:
     int first_ = 0, old_ = 0;
     bool fresh_ = true;
     bool slow_ = false;
-    bool finished_ = false;  // an end code or an error ended the data
-    int final_status_ = 0;
     std::array<uint16_t, 4096> prefix_{};
     std::array<uint8_t, 4096> suffix_{};
     std::array<uint16_t, 4096> length_{};
