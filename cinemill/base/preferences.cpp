@@ -1,6 +1,7 @@
 #include "cinemill/base/preferences.h"
 
 #include "cinemill/base/strings.h"
+#include "cinemill/base/ui_host.h"
 
 namespace cinemill {
 namespace {
@@ -48,6 +49,16 @@ void PreferenceBlock::Set(int slot, uint32_t value) {
         const auto bytes = Serialize();
         store_->WritePref(bytes, kSlotCount);
     }
+}
+
+uint32_t PreferenceBlock::AskOrUse(int slot, UiHost& host) {
+    const uint32_t v = Get(slot);
+    uint32_t answer = v;
+    if (slot == kFrameSizeConflict && (v & kSizeAsk)) answer = host.AskFrameSizeConflict(v);
+    else if (slot == kPaletteMerging && (v & kMergeAsk)) answer = host.AskPaletteMerge(v);
+    else return v;
+    if (answer != 0) Set(slot, answer);
+    return answer;
 }
 
 void PreferenceBlock::SetBits(int slot, uint32_t bits, bool on) {

@@ -9,6 +9,8 @@
 
 namespace cinemill {
 
+class UiHost;
+
 // Where the preferences live between runs ("Pref" bytes, "NPref", "Sig").
 class PreferenceStore {
 public:
@@ -75,6 +77,33 @@ public:
     void SetBits(int slot, uint32_t bits, bool on);
     bool Flag(uint32_t bits) const { return (slots_[kProgramFlags] & bits) != 0; }
 
+    // Slot 2 (frame-size conflict) bits.
+    static constexpr uint32_t kSizeAsk = 0x04;
+    static constexpr uint32_t kSizeClip = 0x10;
+    static constexpr uint32_t kSizeGrow = 0x20;
+    // Slot 8 (colour reduction): bits 0-15 the last colour count, bit 16 dither.
+    static constexpr uint32_t kReduceDither = 0x10000;
+    static int ReductionColors(uint32_t v) { return static_cast<int>(v & 0xFFFF); }
+    static bool ReductionDither(uint32_t v) { return (v & kReduceDither) != 0; }
+    static uint32_t EncodeReduction(int colors, bool dither) {
+        return (dither ? kReduceDither : 0) | (static_cast<uint32_t>(colors) & 0xFFFF);
+    }
+    // Slot 10 (palette merging): method bits 0-4, 0x100 dither, 0x200 ask,
+    // bits 16-19 and 20-23 the colour limits as bit counts. A stored bit
+    // count of 2 or less (or above 8) stands for 256 colours.
+    static constexpr uint32_t kMergeMethodMask = 0x1F;
+    static constexpr uint32_t kMergeDither = 0x100;
+    static constexpr uint32_t kMergeAsk = 0x200;
+    static int MergeColorBits(uint32_t v) { return LimitBits((v >> 16) & 0xF); }
+    static int MergeTrueColorBits(uint32_t v) { return LimitBits((v >> 20) & 0xF); }
+    static int MergeMaxColors(uint32_t v) { return 1 << MergeColorBits(v); }
+    static int MergeTrueColorMax(uint32_t v) { return 1 << MergeTrueColorBits(v); }
+
+    // The "ask or use" rule of slots 2 and 10: with the ask bit set the
+    // question is put through the host and a non-zero answer is stored;
+    // otherwise the slot's value. 0 means the user cancelled.
+    uint32_t AskOrUse(int slot, UiHost& host);
+
     uint32_t DefaultDelay() const { return Get(kDefaultDelay); }
     uint32_t DefaultLoop() const { return Get(kDefaultLoop); }
 
@@ -90,6 +119,8 @@ public:
     static PreferenceBlock& Current();
 
 private:
+    static int LimitBits(uint32_t b) { return b <= 2 || b > 8 ? 8 : static_cast<int>(b); }
+
     std::array<uint32_t, kSlotCount> slots_{};
     std::optional<std::string> signature_;
     PreferenceStore* store_ = nullptr;
