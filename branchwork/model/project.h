@@ -5,6 +5,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "branchwork/base/ui_host.h"
@@ -59,6 +60,8 @@ public:
     bool Empty() const { return roots.empty(); }
     // Depth-first pre-order: a node, then its children in order.
     std::vector<TreeNode*> PreOrder() const;
+    // The same order with each node's depth (0 for top-level nodes).
+    std::vector<std::pair<TreeNode*, int>> PreOrderWithDepth() const;
     TreeNode* First() const { return roots.empty() ? nullptr : roots.front().get(); }
 
     TreeNode* AddTopLevel(const std::string& caption);
@@ -172,6 +175,10 @@ struct NodeImagePanel {
     const char* collapsedLabel;  // Label7: "Collapsed" or "Child"
 };
 NodeImagePanel NodeImagePanelFor(const TreeNode& node);
+
+// The image a tree view shows beside a node: the expanded image while the
+// node is expanded, else the collapsed one (-1 none).
+int32_t NodeDisplayImage(const TreeNode& node);
 
 // Where a dragged node was dropped on the target node.
 enum class DropZone { Label, Indentation, Elsewhere };

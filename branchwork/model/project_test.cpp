@@ -350,6 +350,11 @@ TEST(ProjectEditorTest, KindTableAndNodePanel) {
     EXPECT_STREQ(both.pageBroughtForward, "Tab");
 
     TreeNode leaf;
+    leaf.data.collapsedImage = 3;
+    leaf.data.expandedImage = 4;
+    EXPECT_EQ(NodeDisplayImage(leaf), 3);
+    leaf.expanded = true;
+    EXPECT_EQ(NodeDisplayImage(leaf), 4);
     EXPECT_FALSE(NodeImagePanelFor(leaf).expandedEnabled);
     EXPECT_STREQ(NodeImagePanelFor(leaf).collapsedLabel, "Child");
     leaf.children.push_back(std::make_unique<TreeNode>());
