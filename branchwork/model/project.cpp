@@ -256,6 +256,25 @@ void NavigationProject::SelectDefaultTab(int index) {
     defaultTab = index;
 }
 
+void NavigationProject::SetCurrentTabFields(const TTabPage& fields) {
+    if (TAppletPage* p = Current()) p->tab = fields;
+}
+
+bool NavigationProject::SetSelectedNodeFields(const std::string& caption, const std::string& status,
+                                              const std::string& url1, const std::string& target1,
+                                              const std::string& url2, const std::string& target2) {
+    TAppletPage* p = Current();
+    if (!p || !p->tree.selected) return false;
+    TreeNode& n = *p->tree.selected;
+    n.caption = caption;
+    n.data.statusText = status;
+    n.data.url1 = url1;
+    n.data.target1 = target1;
+    n.data.url2 = url2;
+    n.data.target2 = target2;
+    return true;
+}
+
 TreeNode* NavigationProject::AddNode() {
     TAppletPage* p = Current();
     if (!p) return nullptr;

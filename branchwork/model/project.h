@@ -233,7 +233,14 @@ public:
     // The user picks an entry of the default-tab list (-1 none).
     void SelectDefaultTab(int index);
 
+    // The five tab fields changed: all five are copied into the current page.
+    void SetCurrentTabFields(const TTabPage& fields);
+
     // ---- nodes (on the current tab's tree) ----
+    // The six node fields changed: the caption goes to the selected node and
+    // the five strings to its data (its images stay). False with no selection.
+    bool SetSelectedNodeFields(const std::string& caption, const std::string& status, const std::string& url1,
+                               const std::string& target1, const std::string& url2, const std::string& target2);
     TreeNode* AddNode();       // last sibling of the selected node
     TreeNode* AddChildNode();  // last child of the selected node
     // "Cannot Delete Root Node" when the tree holds fewer than two nodes; a
