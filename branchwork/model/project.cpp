@@ -27,7 +27,7 @@ int TreeNode::Depth() const {
 
 namespace {
 
-void CollectPreOrder(const std::vector<std::unique_ptr<TreeNode>>& list, std::vector<TreeNode*>& out) {
+void CollectPreOrder(const std::vector<std::unique_ptr<TreeNode>>& list, std::vector<std::pair<TreeNode*, int>>& out) {
     // Iterative so that a very deep tree cannot exhaust the stack.
     std::vector<std::pair<const std::vector<std::unique_ptr<TreeNode>>*, size_t>> stack;
     stack.push_back({&list, 0});
@@ -39,16 +39,22 @@ void CollectPreOrder(const std::vector<std::unique_ptr<TreeNode>>& list, std::ve
         }
         TreeNode* n = (*vec)[i].get();
         ++i;
-        out.push_back(n);
+        out.push_back({n, static_cast<int>(stack.size()) - 1});
         if (!n->children.empty()) stack.push_back({&n->children, 0});
     }
 }
 
 }  // namespace
 
+std::vector<std::pair<TreeNode*, int>> NodeTree::PreOrderWithDepth() const {
+    std::vector<std::pair<TreeNode*, int>> out;
+    CollectPreOrder(roots, out);
+    return out;
+}
+
 std::vector<TreeNode*> NodeTree::PreOrder() const {
     std::vector<TreeNode*> out;
-    CollectPreOrder(roots, out);
+    for (const auto& [n, d] : PreOrderWithDepth()) out.push_back(n);
     return out;
 }
 
@@ -145,6 +151,10 @@ EditorLayout EditorLayoutFor(AppletKind kind) {
 NodeImagePanel NodeImagePanelFor(const TreeNode& node) {
     if (node.HasChildren()) return {true, "Collapsed"};
     return {false, "Child"};
+}
+
+int32_t NodeDisplayImage(const TreeNode& node) {
+    return node.expanded ? node.data.expandedImage : node.data.collapsedImage;
 }
 
 int SizeFieldValue(const std::string& text) {
@@ -244,6 +254,25 @@ void NavigationProject::SelectDefaultTab(int index) {
     if (index < -1 || index >= TabCount()) index = -1;
     defaultTabSelection = index;
     defaultTab = index;
+}
+
+void NavigationProject::SetCurrentTabFields(const TTabPage& fields) {
+    if (TAppletPage* p = Current()) p->tab = fields;
+}
+
+bool NavigationProject::SetSelectedNodeFields(const std::string& caption, const std::string& status,
+                                              const std::string& url1, const std::string& target1,
+                                              const std::string& url2, const std::string& target2) {
+    TAppletPage* p = Current();
+    if (!p || !p->tree.selected) return false;
+    TreeNode& n = *p->tree.selected;
+    n.caption = caption;
+    n.data.statusText = status;
+    n.data.url1 = url1;
+    n.data.target1 = target1;
+    n.data.url2 = url2;
+    n.data.target2 = target2;
+    return true;
 }
 
 TreeNode* NavigationProject::AddNode() {

@@ -5,6 +5,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "branchwork/base/ui_host.h"
@@ -59,6 +60,8 @@ public:
     bool Empty() const { return roots.empty(); }
     // Depth-first pre-order: a node, then its children in order.
     std::vector<TreeNode*> PreOrder() const;
+    // The same order with each node's depth (0 for top-level nodes).
+    std::vector<std::pair<TreeNode*, int>> PreOrderWithDepth() const;
     TreeNode* First() const { return roots.empty() ? nullptr : roots.front().get(); }
 
     TreeNode* AddTopLevel(const std::string& caption);
@@ -173,6 +176,10 @@ struct NodeImagePanel {
 };
 NodeImagePanel NodeImagePanelFor(const TreeNode& node);
 
+// The image a tree view shows beside a node: the expanded image while the
+// node is expanded, else the collapsed one (-1 none).
+int32_t NodeDisplayImage(const TreeNode& node);
+
 // Where a dragged node was dropped on the target node.
 enum class DropZone { Label, Indentation, Elsewhere };
 
@@ -226,7 +233,14 @@ public:
     // The user picks an entry of the default-tab list (-1 none).
     void SelectDefaultTab(int index);
 
+    // The five tab fields changed: all five are copied into the current page.
+    void SetCurrentTabFields(const TTabPage& fields);
+
     // ---- nodes (on the current tab's tree) ----
+    // The six node fields changed: the caption goes to the selected node and
+    // the five strings to its data (its images stay). False with no selection.
+    bool SetSelectedNodeFields(const std::string& caption, const std::string& status, const std::string& url1,
+                               const std::string& target1, const std::string& url2, const std::string& target2);
     TreeNode* AddNode();       // last sibling of the selected node
     TreeNode* AddChildNode();  // last child of the selected node
     // "Cannot Delete Root Node" when the tree holds fewer than two nodes; a

@@ -164,6 +164,22 @@ TEST(ProjectNodesTest, AddNodeAndChild) {
     EXPECT_EQ(order[3], sib);
 }
 
+TEST(ProjectNodesTest, FieldEditsGoToTheSelectionAndCurrentTab) {
+    NavigationProject p;
+    Fresh(p);
+    p.AddTab("Two");
+    p.SetCurrentTabFields({"s", "u", "_top", "u2", "_blank"});
+    EXPECT_EQ(p.Page(1).tab, (TTabPage{"s", "u", "_top", "u2", "_blank"}));
+    EXPECT_EQ(p.Page(0).tab, TTabPage{});
+    TreeNode* n = p.Current()->tree.selected;
+    n->data.collapsedImage = 2;
+    ASSERT_TRUE(p.SetSelectedNodeFields("Cap", "st", "a.htm", "_self", "b.htm", "_parent"));
+    EXPECT_EQ(n->caption, "Cap");
+    EXPECT_EQ(n->data, (TAppletNode{"st", "a.htm", "_self", "b.htm", "_parent", 2, -1}));
+    p.Current()->tree.Clear();
+    EXPECT_FALSE(p.SetSelectedNodeFields("x", "", "", "", "", ""));
+}
+
 TEST(ProjectNodesTest, AddingToAnEmptyTreeAddsTopLevel) {
     NavigationProject p;
     Fresh(p);
@@ -350,6 +366,11 @@ TEST(ProjectEditorTest, KindTableAndNodePanel) {
     EXPECT_STREQ(both.pageBroughtForward, "Tab");
 
     TreeNode leaf;
+    leaf.data.collapsedImage = 3;
+    leaf.data.expandedImage = 4;
+    EXPECT_EQ(NodeDisplayImage(leaf), 3);
+    leaf.expanded = true;
+    EXPECT_EQ(NodeDisplayImage(leaf), 4);
     EXPECT_FALSE(NodeImagePanelFor(leaf).expandedEnabled);
     EXPECT_STREQ(NodeImagePanelFor(leaf).collapsedLabel, "Child");
     leaf.children.push_back(std::make_unique<TreeNode>());

@@ -154,7 +154,7 @@ private:
     void Param(const std::string& name, const std::string& value) { lines_.push_back(ParamLine(name, value)); }
     static std::string OrNone(const std::string& s) { return s.empty() ? std::string("None") : s; }
 
-    std::string ItemFields(const TreeNode& n);
+    std::string ItemFields(const TreeNode& n, int depth);
     std::string CollapsedToken(const TAppletNode& d);
     std::string ExpandedToken(const TAppletNode& d);
     void Comment(std::vector<std::string>& out) const;
@@ -198,12 +198,12 @@ std::string Generator::ExpandedToken(const TAppletNode& d) {
     return ImageForm(*ImagePath(e)) + "; ";
 }
 
-std::string Generator::ItemFields(const TreeNode& n) {
+std::string Generator::ItemFields(const TreeNode& n, int depth) {
     const TAppletNode& d = n.data;
     std::string s = n.caption + "; ";
     s += OrNone(d.url1) + "; ";
     s += OrNone(d.target1) + "; ";
-    s += std::to_string(n.Depth()) + "; ";
+    s += std::to_string(depth) + "; ";
     s += CollapsedToken(d);
     s += ExpandedToken(d);
     s += d.statusText + (sent_ ? ";" : "; ");
@@ -321,8 +321,8 @@ MarkupResult Generator::Run() {
         if (!trees) continue;
         std::vector<std::string> content;
         int n = 0;
-        for (const TreeNode* node : page.tree.PreOrder()) {
-            std::string fields = ItemFields(*node);
+        for (const auto& [node, depth] : page.tree.PreOrderWithDepth()) {
+            std::string fields = ItemFields(*node, depth);
             if (node_info_in_applet_) {
                 const std::string name =
                     kind == AppletKind::Tree ? "I" + std::to_string(n) : "T" + std::to_string(i) + "I" + std::to_string(n);

@@ -367,8 +367,11 @@ void Loader::ReadNodes(const std::vector<std::string>& tags, int t) {
         } else {
             if (level < previous) {
                 // Climb to the level, stopping at the top level.
-                while (tree.selected && tree.selected->parent && tree.selected->Depth() > level)
+                int depth = tree.selected ? tree.selected->Depth() : 0;
+                while (tree.selected && tree.selected->parent && depth > level) {
                     tree.selected = tree.selected->parent;
+                    --depth;
+                }
             }
             node = tree.AddSibling(tree.selected, f[0]);
         }

@@ -455,5 +455,75 @@ TEST(LoaderEdgeTest, GenerateThenImportGivesBackTreeLinksAndImages) {
     }
 }
 
+TEST(LoaderHostileTest, EveryTruncationLoadsSafely) {
+    ScratchDir dir("hostile_trunc");
+    NavigationProject p;
+    BuildRich(p, AppletKind::TabAndTree, dir);
+    const std::string text = ProjectFileText(p);
+    for (size_t cut = 0; cut <= text.size(); cut += 7) {
+        NavigationProject q;
+        BwScriptedUiHost host;
+        LoadOutcome out = LoadProjectText(q, text.substr(0, cut), host);
+        // Whatever was read, the project stays usable and can be written.
+        ASSERT_GE(q.TabCount(), 1) << cut;
+        ASSERT_NE(q.Current(), nullptr) << cut;
+        if (!out.complete) {
+            EXPECT_FALSE(out.error.empty());
+            EXPECT_FALSE(host.messages.empty());
+        }
+        EXPECT_FALSE(ProjectFileText(q).empty());
+    }
+}
+
+TEST(LoaderHostileTest, VeryDeepNestingAndHugeLevels) {
+    std::string text = "<APPLET CODE=\"Voltar.class\">";
+    const int depth = 20000;
+    for (int i = 0; i < depth; ++i)
+        text += "<PARAM NAME=\"I" + std::to_string(i) + "\" VALUE=\"n; None; None; " + std::to_string(i * 1000) +
+                ";  ;  ; ; None; None\">";
+    text += "<PARAM NAME=\"I\" VALUE=\"back; None; None; -2147483648;  ;  ; ; None; None\">";
+    text += "<PARAM NAME=\"I\" VALUE=\"over; None; None; 99999999999;  ;  ; ; None; None\">";
+    text += "</APPLET>";
+    NavigationProject p;
+    BwScriptedUiHost host;
+    LoadOutcome out = LoadProjectText(p, text, host);
+    // The number that does not fit 32 bits stops the load; the rest stays.
+    EXPECT_FALSE(out.complete);
+    EXPECT_EQ(out.error, "'99999999999' is not a valid integer value");
+    const auto nodes = p.Page(0).tree.PreOrder();
+    ASSERT_EQ(nodes.size(), static_cast<size_t>(depth + 1));
+    EXPECT_EQ(nodes[depth - 1]->Depth(), depth - 1);
+    EXPECT_EQ(nodes[depth]->caption, "back");
+    EXPECT_EQ(nodes[depth]->Depth(), 0);
+    // Writing and freeing such a tree needs no deep recursion either.
+    EXPECT_NE(ProjectFileText(p).find("back; None; None; 0;"), std::string::npos);
+}
+
+TEST(LoaderHostileTest, TruncatedTagsAndStrayMarkers) {
+    for (const std::string& text : {
+             std::string("<APPLET CODE=\"Voltar.class\""),
+             std::string("<APPLET CODE=\"Voltar.class\"><PARAM NAME=\"I0\" VALUE=\"a; b"),
+             std::string("<APPLET CODE=\"Voltarix.class\"><PARAM NAME=\"TAB0\" VALUE=\""),
+             std::string("--> > <APPLET code=Voltan2.class> <!-- <PARAM NAME=\"TAB0\" VALUE=\"x\">"),
+             std::string("<APPLET CODE=\"Voltarix.class\"><PARAM NAME=\"TAB99999999999999999999\" VALUE=\"x\">"),
+             std::string("<APPLET CODE=\"Voltar.class\"><PARAM NAME=\"CONTENT\" VALUE=\"/nonexistent/c.txt\">"),
+             std::string("<APPLET CODE=\"Voltar.class\"><PARAM NAME=\"LEAF\" VALUE=\"/nonexistent/l.gif\">"),
+         }) {
+        NavigationProject p;
+        BwScriptedUiHost host;
+        LoadProjectText(p, text, host);
+        EXPECT_GE(p.TabCount(), 1) << text;
+    }
+    NavigationProject p;
+    BwScriptedUiHost host;
+    LoadOutcome out = LoadProjectText(p, "<APPLET CODE=\"Voltar.class\"><PARAM NAME=\"CONTENT\" VALUE=\"/nonexistent/c.txt\">", host);
+    EXPECT_FALSE(out.complete);
+    EXPECT_EQ(out.error, "Cannot open file \"/nonexistent/c.txt\".");
+    out = LoadProjectText(p, "<APPLET CODE=\"Voltar.class\"><PARAM NAME=\"LEAF\" VALUE=\"/nonexistent/l.gif\">", host);
+    EXPECT_TRUE(out.complete);
+    EXPECT_EQ(host.messages.back().text, "An error occured while trying to open /nonexistent/l.gif");
+    EXPECT_EQ(p.defaultLeaf, -1);
+}
+
 }  // namespace
 }  // namespace branchwork
