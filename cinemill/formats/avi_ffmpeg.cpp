@@ -11,6 +11,146 @@ extern "C" {
 #include <libswscale/swscale.h>
 }
 
+
+#include <dlfcn.h>
+
+// FFmpeg's libraries are loaded when a codec of theirs is first needed, not
+// when the program starts: they pull in well over a hundred shared objects,
+// which would otherwise be mapped and initialised by every run of the
+// command line, whatever file it handles.
+#define CM_FFMPEG_FUNCTIONS(X) \
+    X(av_codec_is_encoder) \
+    X(av_codec_iterate) \
+    X(av_find_best_stream) \
+    X(av_frame_alloc) \
+    X(av_frame_free) \
+    X(av_frame_get_buffer) \
+    X(av_frame_make_writable) \
+    X(av_guess_format) \
+    X(av_interleaved_write_frame) \
+    X(av_log_set_level) \
+    X(av_packet_alloc) \
+    X(av_packet_free) \
+    X(av_packet_rescale_ts) \
+    X(av_packet_unref) \
+    X(av_read_frame) \
+    X(av_write_trailer) \
+    X(avcodec_alloc_context3) \
+    X(avcodec_find_best_pix_fmt_of_list) \
+    X(avcodec_find_encoder_by_name) \
+    X(avcodec_free_context) \
+    X(avcodec_open2) \
+    X(avcodec_parameters_from_context) \
+    X(avcodec_parameters_to_context) \
+    X(avcodec_receive_frame) \
+    X(avcodec_receive_packet) \
+    X(avcodec_send_frame) \
+    X(avcodec_send_packet) \
+    X(avformat_alloc_output_context2) \
+    X(avformat_close_input) \
+    X(avformat_find_stream_info) \
+    X(avformat_free_context) \
+    X(avformat_new_stream) \
+    X(avformat_open_input) \
+    X(avformat_query_codec) \
+    X(avformat_write_header) \
+    X(avio_closep) \
+    X(avio_open) \
+    X(sws_freeContext) \
+    X(sws_getCachedContext) \
+    X(sws_getContext) \
+    X(sws_scale)
+
+namespace cinemill {
+namespace {
+
+struct FfmpegApi {
+#define CM_FFMPEG_POINTER(name) decltype(&::name) name = nullptr;
+    CM_FFMPEG_FUNCTIONS(CM_FFMPEG_POINTER)
+#undef CM_FFMPEG_POINTER
+};
+
+FfmpegApi g_ffmpeg;
+
+#define CM_STR2(x) #x
+#define CM_STR(x) CM_STR2(x)
+
+// True once every function is found; tried once per process.
+bool FfmpegLoaded() {
+    static const bool loaded = [] {
+        const char* names[] = {
+            "libavutil.so." CM_STR(LIBAVUTIL_VERSION_MAJOR),
+            "libswscale.so." CM_STR(LIBSWSCALE_VERSION_MAJOR),
+            "libavcodec.so." CM_STR(LIBAVCODEC_VERSION_MAJOR),
+            "libavformat.so." CM_STR(LIBAVFORMAT_VERSION_MAJOR),
+        };
+        void* handles[4] = {};
+        for (int i = 0; i < 4; ++i) {
+            handles[i] = dlopen(names[i], RTLD_NOW | RTLD_LOCAL);
+            if (!handles[i]) return false;
+        }
+        auto find = [&](const char* name) -> void* {
+            for (void* h : handles)
+                if (void* f = dlsym(h, name)) return f;
+            return nullptr;
+        };
+        bool all = true;
+#define CM_FFMPEG_LOAD(name)                                                       \
+    g_ffmpeg.name = reinterpret_cast<decltype(g_ffmpeg.name)>(find(#name)); \
+    all = all && g_ffmpeg.name != nullptr;
+        CM_FFMPEG_FUNCTIONS(CM_FFMPEG_LOAD)
+#undef CM_FFMPEG_LOAD
+        return all;
+    }();
+    return loaded;
+}
+
+}  // namespace
+}  // namespace cinemill
+
+// From here on the FFmpeg calls go through the loaded table.
+#define av_codec_is_encoder (::cinemill::g_ffmpeg.av_codec_is_encoder)
+#define av_codec_iterate (::cinemill::g_ffmpeg.av_codec_iterate)
+#define av_find_best_stream (::cinemill::g_ffmpeg.av_find_best_stream)
+#define av_frame_alloc (::cinemill::g_ffmpeg.av_frame_alloc)
+#define av_frame_free (::cinemill::g_ffmpeg.av_frame_free)
+#define av_frame_get_buffer (::cinemill::g_ffmpeg.av_frame_get_buffer)
+#define av_frame_make_writable (::cinemill::g_ffmpeg.av_frame_make_writable)
+#define av_guess_format (::cinemill::g_ffmpeg.av_guess_format)
+#define av_interleaved_write_frame (::cinemill::g_ffmpeg.av_interleaved_write_frame)
+#define av_log_set_level (::cinemill::g_ffmpeg.av_log_set_level)
+#define av_packet_alloc (::cinemill::g_ffmpeg.av_packet_alloc)
+#define av_packet_free (::cinemill::g_ffmpeg.av_packet_free)
+#define av_packet_rescale_ts (::cinemill::g_ffmpeg.av_packet_rescale_ts)
+#define av_packet_unref (::cinemill::g_ffmpeg.av_packet_unref)
+#define av_read_frame (::cinemill::g_ffmpeg.av_read_frame)
+#define av_write_trailer (::cinemill::g_ffmpeg.av_write_trailer)
+#define avcodec_alloc_context3 (::cinemill::g_ffmpeg.avcodec_alloc_context3)
+#define avcodec_find_best_pix_fmt_of_list (::cinemill::g_ffmpeg.avcodec_find_best_pix_fmt_of_list)
+#define avcodec_find_encoder_by_name (::cinemill::g_ffmpeg.avcodec_find_encoder_by_name)
+#define avcodec_free_context (::cinemill::g_ffmpeg.avcodec_free_context)
+#define avcodec_open2 (::cinemill::g_ffmpeg.avcodec_open2)
+#define avcodec_parameters_from_context (::cinemill::g_ffmpeg.avcodec_parameters_from_context)
+#define avcodec_parameters_to_context (::cinemill::g_ffmpeg.avcodec_parameters_to_context)
+#define avcodec_receive_frame (::cinemill::g_ffmpeg.avcodec_receive_frame)
+#define avcodec_receive_packet (::cinemill::g_ffmpeg.avcodec_receive_packet)
+#define avcodec_send_frame (::cinemill::g_ffmpeg.avcodec_send_frame)
+#define avcodec_send_packet (::cinemill::g_ffmpeg.avcodec_send_packet)
+#define avformat_alloc_output_context2 (::cinemill::g_ffmpeg.avformat_alloc_output_context2)
+#define avformat_close_input (::cinemill::g_ffmpeg.avformat_close_input)
+#define avformat_find_stream_info (::cinemill::g_ffmpeg.avformat_find_stream_info)
+#define avformat_free_context (::cinemill::g_ffmpeg.avformat_free_context)
+#define avformat_new_stream (::cinemill::g_ffmpeg.avformat_new_stream)
+#define avformat_open_input (::cinemill::g_ffmpeg.avformat_open_input)
+#define avformat_query_codec (::cinemill::g_ffmpeg.avformat_query_codec)
+#define avformat_write_header (::cinemill::g_ffmpeg.avformat_write_header)
+#define avio_closep (::cinemill::g_ffmpeg.avio_closep)
+#define avio_open (::cinemill::g_ffmpeg.avio_open)
+#define sws_freeContext (::cinemill::g_ffmpeg.sws_freeContext)
+#define sws_getCachedContext (::cinemill::g_ffmpeg.sws_getCachedContext)
+#define sws_getContext (::cinemill::g_ffmpeg.sws_getContext)
+#define sws_scale (::cinemill::g_ffmpeg.sws_scale)
+
 #include "cinemill/base/preferences.h"
 #include "cinemill/base/progress.h"
 #include "cinemill/formats/avi_internal.h"
@@ -53,6 +193,11 @@ constexpr uint64_t kMemoryBudget = uint64_t{1} << 30;
 
 AviReadOutcome ImportAviWithFfmpeg(const std::string& path, UiHost& host,
                                    ProgressReporter& progress, const PreferenceBlock& prefs) {
+    if (!FfmpegLoaded()) {
+        // Without FFmpeg only the codecs of our own reader can be read.
+        host.Error(FormatString(StringId::AviNoVideoStream, path));
+        return {};
+    }
     Quiet();
     FormatInput in;
     if (avformat_open_input(&in.ctx, path.c_str(), nullptr, nullptr) < 0 ||
@@ -165,6 +310,7 @@ AviReadOutcome ImportAviWithFfmpeg(const std::string& path, UiHost& host,
 }
 
 std::vector<std::string> AviCodecChoices() {
+    if (!FfmpegLoaded()) return {};
     Quiet();
     std::vector<std::string> out;
     const AVOutputFormat* avi = av_guess_format("avi", nullptr, nullptr);
@@ -182,8 +328,12 @@ std::vector<std::string> AviCodecChoices() {
 
 Result EncodeAviWithFfmpeg(const std::string& path, const Animation& a, const std::string& codec,
                            ProgressReporter& progress, int& error) {
-    Quiet();
     error = 0;
+    if (!FfmpegLoaded()) {
+        error = AVERROR_ENCODER_NOT_FOUND;
+        return Result::Failed;
+    }
+    Quiet();
     const AVCodec* enc = avcodec_find_encoder_by_name(codec.c_str());
     if (!enc || enc->type != AVMEDIA_TYPE_VIDEO || !enc->pix_fmts) {
         error = AVERROR_ENCODER_NOT_FOUND;
