@@ -32,6 +32,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     using namespace cinemill;
     if (size < 8) return 0;
     const uint8_t control = data[size - 1];
+    FrameBitmap::SetByteLimit(uint64_t{1} << 22);
     SilentUiHost host;
     SilentProgress progress;
     PreferenceBlock prefs;

@@ -172,5 +172,83 @@ TEST_F(CliTest, FramesWritesEachFramesOwnPixels) {
     EXPECT_FALSE(fs::exists(dir_ / "f/frame_002.pam"));
 }
 
+// ---- reduce and join ----------------------------------------------------------------
+
+std::vector<uint8_t> Ramp(int w, int h, int entries, int shift) {
+    std::vector<uint8_t> px;
+    for (int i = 0; i < w * h; ++i) px.push_back(static_cast<uint8_t>((i + shift) % entries));
+    return px;
+}
+
+TEST_F(CliTest, ReduceShrinksPalettesAndLeavesSmallOnesAlone) {
+    const auto in = Write("r.gif", testing::GifBuilder(8, 2, 16).Image(0, 0, 8, 2, Ramp(8, 2, 16, 0), 0, 4).Trailer().b);
+    const auto out = (dir_ / "o.gif").string();
+    for (const char* dither : {"", " --dither"}) {
+        ASSERT_EQ(Cli("reduce " + in + " -o " + out + " --colors 4" + dither).status, 0);
+        const auto r = testing::ReadBytes(testing::FileBytes(out));
+        ASSERT_TRUE(r.outcome.animation);
+        const Animation& a = *r.outcome.animation;
+        ASSERT_TRUE(a.globalPalette);
+        EXPECT_LE(a.globalPalette->size(), 4);
+        for (uint8_t p : a.FrameAt(0)->bitmap->pixels) EXPECT_LT(p, a.globalPalette->size());
+    }
+    // 16 entries reduced to 16: the pictures stay exactly as they were.
+    ASSERT_EQ(Cli("reduce " + in + " -o " + out + " --colors 16 --dither").status, 0);
+    const auto before = testing::ReadBytes(testing::FileBytes(in));
+    const auto after = testing::ReadBytes(testing::FileBytes(out));
+    EXPECT_EQ(RenderAll(*after.outcome.animation), RenderAll(*before.outcome.animation));
+}
+
+TEST_F(CliTest, ReduceRefusesBadArgumentsAndBadInput) {
+    const auto out = (dir_ / "o.gif").string();
+    EXPECT_EQ(Cli("reduce " + kSample + " -o " + out + " --colors 1").status, 2);
+    EXPECT_EQ(Cli("reduce " + kSample + " -o " + out + " --colors 257").status, 2);
+    EXPECT_EQ(Cli("reduce " + kSample + " -o " + out).status, 2);
+    const auto junk = Write("junk.gif", {'n', 'o', 't', ' ', 'a', ' ', 'g', 'i', 'f'});
+    const auto r = Cli("reduce " + junk + " -o " + out + " --colors 8");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("is not a valid GIF File."), std::string::npos);
+    EXPECT_FALSE(fs::exists(out));
+}
+
+TEST_F(CliTest, JoinAppendsInOrderAndKeepsThePictures) {
+    const auto a = Write("a.gif", testing::GifBuilder(4, 2, 4).Image(0, 0, 4, 2, Ramp(4, 2, 4, 0)).Trailer().b);
+    const auto b = Write("b.gif", testing::GifBuilder(4, 2, 16)
+                                      .Image(0, 0, 4, 2, Ramp(4, 2, 16, 5), 0, 4)
+                                      .Image(0, 0, 4, 2, Ramp(4, 2, 16, 9), 0, 4)
+                                      .Trailer()
+                                      .b);
+    const auto out = (dir_ / "j.gif").string();
+    std::vector<RgbaImage> expected = RenderAll(*testing::ReadBytes(testing::FileBytes(a)).outcome.animation);
+    for (auto& img : RenderAll(*testing::ReadBytes(testing::FileBytes(b)).outcome.animation)) expected.push_back(img);
+    for (const char* method : {"self-adapting", "merge", "map", "web", "local"}) {
+        ASSERT_EQ(Cli(std::string("join ") + a + " " + b + " -o " + out + " --method " + method).status, 0) << method;
+        const auto j = testing::ReadBytes(testing::FileBytes(out));
+        ASSERT_TRUE(j.outcome.animation);
+        ASSERT_EQ(j.outcome.animation->FrameCount(), 3);
+        const auto got = RenderAll(*j.outcome.animation);
+        // Mapping onto a fixed palette changes colours; the others keep them.
+        if (std::string(method) != "web" && std::string(method) != "map") {
+            EXPECT_EQ(got, expected) << method;
+        }
+    }
+    EXPECT_EQ(Cli("join " + a + " -o " + out + " --method nearest").status, 2);
+}
+
+TEST_F(CliTest, JoinGrowsOrClipsTheScreen) {
+    const auto small = Write("s.gif", testing::GifBuilder(4, 2, 4).Image(0, 0, 4, 2, Ramp(4, 2, 4, 0)).Trailer().b);
+    const auto big = Write("b.gif", testing::GifBuilder(6, 3, 4).Image(0, 0, 6, 3, Ramp(6, 3, 4, 1)).Trailer().b);
+    const auto out = (dir_ / "j.gif").string();
+    ASSERT_EQ(Cli("join " + small + " " + big + " -o " + out + " --grow").status, 0);
+    auto g = testing::ReadBytes(testing::FileBytes(out));
+    EXPECT_EQ(g.outcome.animation->width, 6u);
+    EXPECT_EQ(g.outcome.animation->height, 3u);
+    ASSERT_EQ(Cli("join " + small + " " + big + " -o " + out + " --clip").status, 0);
+    auto c = testing::ReadBytes(testing::FileBytes(out));
+    EXPECT_EQ(c.outcome.animation->width, 4u);
+    EXPECT_EQ(c.outcome.animation->FrameAt(1)->width, 4);
+    EXPECT_EQ(c.outcome.animation->FrameAt(1)->height, 2);
+}
+
 }  // namespace
 }  // namespace cinemill

@@ -25,8 +25,10 @@ class UiHost;
 //  4. The target's colour usage is recounted; a target that had exactly one
 //     frame and now has more gets the default loop count.
 // Answers Done; Stopped when a question was cancelled or the progress was
-// stopped, Failed after a message. In both of these cases the target is as
-// it was; `incoming` is as it was when the user cancelled.
+// stopped (target and incoming are then as they were); Failed after a
+// message (the target's screen size is restored; memory needed for dithering
+// is secured before any pixel changes, but a true-colour frame whose bitmap
+// cannot be allocated may leave frames mapped before it changed).
 Result InsertAnimation(Animation& target, Animation& incoming, int before_index, UiHost& host,
                        ProgressReporter& progress, PreferenceBlock& prefs,
                        uint32_t merge_method = 0);

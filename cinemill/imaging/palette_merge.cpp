@@ -114,6 +114,31 @@ bool FinishTrueColor(Frame& f, const Palette& p, const OctreeQuantizer* octree, 
     return true;
 }
 
+// Dithers an indexed frame onto a palette that has no spare entry. A
+// transparent frame's slot is the entry nearest to its old transparent colour;
+// the opaque pixels are dithered onto the other entries, so that none of them
+// turns transparent.
+void DitherKeepingSlot(Frame& f, const Palette& old, const Palette& p, Ctx& ctx) {
+    if (!f.Transparent() || p.size() < 2 || !f.bitmap) {
+        ctx.mapper.DitherFrame(f, old, p, -1, ctx.host);
+        return;
+    }
+    const uint8_t ti = f.transparentIndex;
+    const int slot = NearestIndex(p, ti < old.size() ? old[ti] : Rgb{});
+    Palette others = p;
+    others.entries.erase(others.entries.begin() + slot);
+    constexpr int kMark = 255;  // never an index into the 255 or fewer other entries
+    if (!ctx.mapper.DitherFrame(f, old, others, kMark, ctx.host)) return;
+    FrameBitmap& b = *f.bitmap;
+    for (int y = 0; y < b.height; ++y) {
+        uint8_t* row = b.Row(y);
+        for (int x = 0; x < b.width; ++x)
+            row[x] = row[x] == kMark ? static_cast<uint8_t>(slot)
+                                     : static_cast<uint8_t>(row[x] >= slot ? row[x] + 1 : row[x]);
+    }
+    f.transparentIndex = static_cast<uint8_t>(slot);
+}
+
 // ---- self-adapting global palette ---------------------------------------------------------
 
 Result SelfAdapting(Animation* target, Animation& incoming, uint32_t method, int bits, Ctx& ctx) {
@@ -214,7 +239,7 @@ bool MapOnto(Animation& doc, const Palette& p, bool dither, Ctx& ctx) {
     const Palette old = *doc.globalPalette;
     if (dither) {
         for (Frame* f : doc.Frames())
-            if (!f->localPalette) ctx.mapper.DitherFrame(*f, old, p, -1, ctx.host);
+            if (!f->localPalette) DitherKeepingSlot(*f, old, p, ctx);
     } else {
         IndexMap m = NearestIndexMap(old, p);
         RemapGlobalFrames(doc, m, p.size());
@@ -279,7 +304,7 @@ Result MergeIntoGlobal(Animation& target, Animation& incoming, uint32_t method, 
     if (dithering && !ctx.mapper.Prepare(result, WidestFrame(nullptr, incoming), ctx.host)) return Result::Failed;
     if (dithering) {
         for (Frame* f : incoming.Frames())
-            if (!f->localPalette) ctx.mapper.DitherFrame(*f, in, result, -1, ctx.host);
+            if (!f->localPalette) DitherKeepingSlot(*f, in, result, ctx);
     } else {
         RemapGlobalFrames(incoming, map, result.size());
     }

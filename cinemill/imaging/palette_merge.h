@@ -39,8 +39,9 @@ constexpr uint32_t Compose(uint32_t method, int b1, int b2) {
 //
 // `method` 0 means the preference decides (and may ask through the host's
 // AskPaletteMerge, whose answer is stored in the preference). Answers Done,
-// Stopped when the user cancelled the question or stopped the progress (both
-// animations are then as they were), or Failed after a message.
+// Stopped when the user cancelled the question or stopped the progress while
+// colours were analysed (both animations are then as they were; once pixels
+// are being remapped the work is finished), or Failed after a message.
 Result MergePalettes(Animation* target, Animation& incoming, uint32_t method, UiHost& host,
                      ProgressReporter& progress, PreferenceBlock& prefs);
 

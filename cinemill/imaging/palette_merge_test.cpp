@@ -286,6 +286,31 @@ TEST(Merge, MapKeepsTheTargetPaletteAndProtectsTransparency) {
     EXPECT_EQ(r.bitmap->At(2, 0), 2);
 }
 
+TEST(Merge, DitheringOntoAFixedPaletteKeepsOpaquePixelsOpaque) {
+    // The transparent colour is white, and so are most opaque pixels: the
+    // white entry becomes the transparent one and opaque white is dithered
+    // onto the other entries.
+    const Palette tp = MakePalette({{0, 0, 0}, {255, 255, 255}, {128, 128, 128}});
+    const Palette ip = MakePalette({{250, 250, 250}, {255, 255, 255}});
+    for (uint32_t kind : {merge::kMapGlobal, merge::kWeb}) {
+        auto target = UsingAll(tp, 3);
+        auto incoming = MakeAnimation(16, 16, ip);
+        auto f = MakeFrame(16, 16, [](int x, int y) { return (x * 3 + y) % 5 == 0 ? 1 : 0; });
+        SetTransparent(*f, true);
+        f->transparentIndex = 1;
+        Add(*incoming, std::move(f));
+        const auto before = TransparentPixels(*incoming);
+        ScriptedUiHost host;
+        PreferenceBlock prefs;
+        SilentProgress progress;
+        ASSERT_EQ(MergePalettes(target.get(), *incoming, kind | merge::kDither, host, progress, prefs), Result::Done);
+        EXPECT_EQ(TransparentPixels(*incoming), before) << kind;
+        const Palette& g = *target->globalPalette;
+        EXPECT_EQ(g[incoming->FrameAt(0)->transparentIndex], (Rgb{255, 255, 255}));
+        for (uint8_t v : incoming->FrameAt(0)->bitmap->pixels) EXPECT_LT(v, g.size());
+    }
+}
+
 TEST(Merge, TargetWithoutGlobalPaletteTakesTheIncomingOne) {
     auto target = MakeAnimation(4, 1, std::nullopt);
     auto lf = SolidFrame(4, 1, 0);
