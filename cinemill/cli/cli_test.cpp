@@ -81,7 +81,7 @@ TEST_F(CliTest, ExitCodesForBadInput) {
     EXPECT_NE(missing.err.find("is not a valid GIF File."), std::string::npos);
     // Cut after the first frame: partly read, with both messages.
     auto bytes = testing::GifBuilder(8, 8).Image(0, 0, 1, 1, {1}).Image(0, 0, 8, 8, std::vector<uint8_t>(64, 2)).b;
-    bytes.resize(bytes.size() - 20);
+    bytes.erase(bytes.end() - 20, bytes.end());
     const auto cut = Write("cut.gif", bytes);
     auto partial = Cli("info " + cut);
     EXPECT_EQ(partial.status, 3);

@@ -125,7 +125,7 @@ TEST(GifReader, MissingTrailerAfterGoodImageIsPartial) {
 
 TEST(GifReader, CutInsideImageDataKeepsEarlierFrames) {
     auto bytes = GifBuilder(4, 1).Image(0, 0, 1, 1, {1}).Image(0, 0, 4, 1, {1, 2, 3, 0}).b;
-    bytes.resize(bytes.size() - 4);
+    bytes.erase(bytes.end() - 4, bytes.end());
     auto r = ReadBytes(bytes);
     EXPECT_EQ(r.outcome.result, Result::Stopped);
     EXPECT_EQ(r.outcome.animation->FrameCount(), 1);
@@ -133,7 +133,7 @@ TEST(GifReader, CutInsideImageDataKeepsEarlierFrames) {
                                                        Text(StringId::PartlyRead)}));
     // With no frame read at all nothing opens.
     auto first = GifBuilder(4, 1).Image(0, 0, 4, 1, {1, 2, 3, 0}).b;
-    first.resize(first.size() - 4);
+    first.erase(first.end() - 4, first.end());
     auto none = ReadBytes(first);
     EXPECT_EQ(none.outcome.result, Result::Failed);
     EXPECT_FALSE(none.outcome.animation);
