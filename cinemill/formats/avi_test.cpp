@@ -367,6 +367,27 @@ TEST(AviImport, PaletteChangesGiveLocalPalettes) {
     EXPECT_EQ(PixelOf(a, *a.FrameAt(2), 1, 0), (Rgb{255, 0, 0}));
 }
 
+TEST(AviImport, OpenDmlExtensionRiffsAreRead) {
+    // Files over 1 GB go on in "AVIX" RIFFs whose movi lists the idx1 index
+    // of the first RIFF does not cover.
+    auto strf = InfoHeader(1, 1, 8, 0, 4);
+    for (int i = 0; i < 4; ++i) strf.insert(strf.end(), {static_cast<uint8_t>(i), 0, 0, 0});
+    auto bytes = BuildTestAvi(strf, 1, 10, {{"00db", {0, 0, 0, 0}}, {"00db", {1, 0, 0, 0}}}, true);
+    std::vector<uint8_t> avix = {'R', 'I', 'F', 'F', 0, 0, 0, 0, 'A', 'V', 'I', 'X', 'L', 'I', 'S', 'T', 0, 0, 0, 0,
+                                 'm', 'o', 'v', 'i'};
+    for (uint8_t v : {2, 3}) {
+        avix.insert(avix.end(), {'0', '0', 'd', 'b', 4, 0, 0, 0, v, 0, 0, 0});
+    }
+    StoreLE32(avix.data() + 16, static_cast<uint32_t>(avix.size() - 20));
+    StoreLE32(avix.data() + 4, static_cast<uint32_t>(avix.size() - 8));
+    bytes.insert(bytes.end(), avix.begin(), avix.end());
+    ScriptedUiHost host;
+    AviReadOutcome r = ReadBytes(bytes, host);
+    ASSERT_EQ(r.result, Result::Done) << (host.errors.empty() ? "" : host.errors[0]);
+    ASSERT_EQ(r.animation->FrameCount(), 4);
+    for (int i = 0; i < 4; ++i) EXPECT_EQ(r.animation->FrameAt(i)->bitmap->At(0, 0), i);
+}
+
 TEST(AviImport, RunLengthStreamsDrawOnThePreviousPicture) {
     auto strf = InfoHeader(4, 2, 8, 1, 4);
     for (int i = 0; i < 4; ++i) strf.insert(strf.end(), {static_cast<uint8_t>(i * 60), 0, 0, 0});

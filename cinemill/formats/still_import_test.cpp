@@ -289,6 +289,20 @@ TEST(PsdImport, LayerChoicesAreAskedRememberedAndCancellable) {
     }
 }
 
+TEST(PsdImport, OneLayerIsTheCompositeWithoutAsking) {
+    const std::string path = Corpus("psd-tools/tests/psd_files/1layer.psd");
+    if (!Exists(path)) GTEST_SKIP();
+    ScriptedUiHost host;
+    SilentProgress progress;
+    PreferenceBlock prefs;
+    prefs.SetBits(PreferenceBlock::kProgramFlags, kPsdFlagLayersAsFrames, true);
+    auto a = ImportPsdFile(path, host, progress, prefs);
+    ASSERT_NE(a, nullptr) << (host.errors.empty() ? "" : host.errors[0]);
+    EXPECT_EQ(host.psdLayerQuestions, 0);
+    EXPECT_EQ(a->FrameCount(), 1);
+    EXPECT_EQ(a->FrameAt(0)->width, int(a->width));
+}
+
 TEST(PsdImport, PackBitsRows) {
     const uint8_t in[] = {2, 'a', 'b', 'c', 0xFE, 'x', 0x80, 0, 'z'};
     std::vector<uint8_t> out(7);
