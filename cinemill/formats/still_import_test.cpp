@@ -305,7 +305,7 @@ TEST(PsdImport, OneLayerIsTheCompositeWithoutAsking) {
 
 // An RGB PSD of 4 x 3 with a grey background layer (value 100, opaque) and a
 // 2 x 1 layer at (1, 1) of colour (200, 50, 0) with transparency 128.
-std::vector<uint8_t> TwoLayerPsd() {
+std::vector<uint8_t> TwoLayerPsd(bool alpha = true) {
     std::vector<uint8_t> o = {'8', 'B', 'P', 'S', 0, 1, 0, 0, 0, 0, 0, 0, 0, 3};
     auto be16 = [&](uint32_t v) { o.insert(o.end(), {uint8_t(v >> 8), uint8_t(v)}); };
     auto be32 = [&](uint32_t v) { o.insert(o.end(), {uint8_t(v >> 24), uint8_t(v >> 16), uint8_t(v >> 8), uint8_t(v)}); };
@@ -326,7 +326,8 @@ std::vector<uint8_t> TwoLayerPsd() {
         std::swap(o, recs);
     };
     rec(0, 0, 3, 4, {{0, 100}, {1, 100}, {2, 100}});
-    rec(1, 1, 2, 3, {{-1, 128}, {0, 200}, {1, 50}, {2, 0}});
+    if (alpha) rec(1, 1, 2, 3, {{-1, 128}, {0, 200}, {1, 50}, {2, 0}});
+    else rec(1, 1, 2, 3, {{0, 200}, {1, 50}, {2, 0}});
     std::vector<uint8_t> li = {0, 2};
     li.insert(li.end(), recs.begin(), recs.end());
     li.insert(li.end(), data.begin(), data.end());
@@ -357,6 +358,11 @@ TEST(PsdImport, BlendFormulasForBothLayerModes) {
         EXPECT_EQ(PixelOf(*a, f, 1, 1), (Rgb{uint8_t(blended_r), uint8_t(blended_g), uint8_t(blended_b)}));
         EXPECT_EQ(PixelOf(*a, f, 0, 0), (Rgb{100, 100, 100}));
         EXPECT_TRUE(f.transparencyPlane.empty());
+        // Without a transparency channel the layer covers the background.
+        host.psdLayerAnswers.push_back(PsdLayerChoice{PsdLayerChoice::Mode::BlendWithBackground, false});
+        auto opaque = ImportPsd(TwoLayerPsd(false), host, progress, prefs);
+        ASSERT_NE(opaque, nullptr);
+        EXPECT_EQ(PixelOf(*opaque, *opaque->FrameAt(0), 2, 1), (Rgb{200, 50, 0}));
     }
     {
         ScriptedUiHost host;
