@@ -210,6 +210,29 @@ TEST(PsdImport, CompositesMatchTheExpectedImages) {
     EXPECT_EQ(compared, 3);
 }
 
+TEST(PsdImport, OpaqueCompositesOfTheAgPsdCasesMatchTheirCanvas) {
+    // The cases whose expected canvas is fully opaque (the others store a
+    // composite flattened differently where transparent).
+    int compared = 0;
+    for (const char* name : {"count", "grayscale", "indexed", "just-bg", "layer-larger-than-drawing",
+                             "layer-offsets-read", "layers", "nested", "section"}) {
+        const std::string dir = Corpus(std::string("ag-psd/test/read/") + name + "/");
+        if (!Exists(dir + "src.psd")) GTEST_SKIP();
+        ScriptedUiHost host;
+        SilentProgress progress;
+        PreferenceBlock prefs;
+        host.psdLayerAnswers.push_back(PsdLayerChoice{});  // one composite frame
+        auto a = ImportPsdFile(dir + "src.psd", host, progress, prefs);
+        ASSERT_NE(a, nullptr) << name << (host.errors.empty() ? "" : host.errors[0]);
+        RgbImage ref = DecodeWithPillow(dir + "canvas.png");
+        ASSERT_EQ(int(a->width), ref.width) << name;
+        ASSERT_EQ(int(a->height), ref.height) << name;
+        EXPECT_EQ(CountDifferences(*a, *a->FrameAt(0), ref), 0) << name;
+        ++compared;
+    }
+    EXPECT_EQ(compared, 9);
+}
+
 TEST(PsdImport, UnsupportedModesDepthsAndCorruptFilesAreRefused) {
     struct Case {
         const char* path;
