@@ -11,9 +11,9 @@ const PreferenceBlock& Prefs() {
     return prefs;
 }
 
-GifReadOutcome LoadAnimation(const std::string& path, UiHost& host) {
+GifReadOutcome LoadAnimation(const std::string& path, UiHost& host, bool count_usage) {
     SilentProgress progress;
-    return OpenGifFile(path, host, progress, Prefs());
+    return OpenGifFile(path, host, progress, Prefs(), count_usage);
 }
 
 int SaveOutput(const std::string& path, Animation& a, UiHost& host, Result read_result) {

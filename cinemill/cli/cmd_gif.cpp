@@ -169,7 +169,7 @@ int WriteImages(const std::string& dir, int count, Make make) {
 int FramesOrRender(const Args& args, bool render) {
     if (args.rest.size() != 2) return UsageError(render ? "render FILE DIR" : "frames FILE DIR");
     RecordingHost host(true);
-    auto r = LoadAnimation(args.rest[0], host);
+    auto r = LoadAnimation(args.rest[0], host, /*count_usage=*/false);
     if (!r.animation) return kExitFailed;
     const Animation& a = *r.animation;
     const auto frames = a.Frames();
@@ -199,7 +199,7 @@ int Resave(const Args& args) {
     }
     if (in.empty() || out.empty()) return UsageError("resave IN -o OUT [--signature TEXT]");
     RecordingHost host(true);
-    auto r = LoadAnimation(in, host);
+    auto r = LoadAnimation(in, host, /*count_usage=*/false);
     if (!r.animation) return kExitFailed;
     if (signature) {
         PreferenceBlock prefs;

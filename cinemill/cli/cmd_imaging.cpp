@@ -1,7 +1,10 @@
 // cinemill-cli commands on colour reduction and palette merging: reduce, join.
 #include <charconv>
+#include <cmath>
+#include <cstdio>
 #include <iostream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "cinemill/base/preferences.h"
@@ -115,6 +118,42 @@ int Join(const Args& args) {
     return SaveOutput(out, *doc, host, read_result);
 }
 
+// Mean over frames of the PSNR (dB) between the pictures two animations
+// show, transparent canvas pixels taken as black; identical frames count as
+// 100 dB. Both must have the same screen size and frame count.
+int Psnr(const Args& args) {
+    if (args.rest.size() != 2) return UsageError("psnr A B");
+    RecordingHost host(true);
+    auto a = LoadAnimation(args.rest[0], host);
+    auto b = LoadAnimation(args.rest[1], host);
+    if (!a.animation || !b.animation) return kExitFailed;
+    if (a.animation->width != b.animation->width || a.animation->height != b.animation->height ||
+        a.animation->FrameCount() != b.animation->FrameCount()) {
+        std::cerr << "cinemill-cli: psnr: the animations differ in screen size or frame count\n";
+        return kExitFailed;
+    }
+    Compositor ca(*a.animation), cb(*b.animation);
+    const auto fa = std::as_const(*a.animation).Frames();
+    const auto fb = std::as_const(*b.animation).Frames();
+    double sum = 0;
+    for (size_t i = 0; i < fa.size(); ++i) {
+        const RgbaImage& x = ca.Draw(*fa[i]);
+        const RgbaImage& y = cb.Draw(*fb[i]);
+        double se = 0;
+        for (size_t p = 0; p + 3 < x.rgba.size(); p += 4)
+            for (size_t c = 0; c < 3; ++c) {
+                const int vx = x.rgba[p + 3] ? x.rgba[p + c] : 0;
+                const int vy = y.rgba[p + 3] ? y.rgba[p + c] : 0;
+                se += double(vx - vy) * double(vx - vy);
+            }
+        const double mse = se / std::max<double>(1, double(x.rgba.size() / 4 * 3));
+        sum += mse == 0 ? 100.0 : std::min(100.0, 10.0 * std::log10(255.0 * 255.0 / mse));
+    }
+    std::printf("%.3f\n", fa.empty() ? 100.0 : sum / double(fa.size()));
+    return kExitOk;
+}
+
+const CommandRegistrar kPsnr("psnr", "psnr A B", Psnr);
 const CommandRegistrar kReduce("reduce", "reduce IN -o OUT --colors N [--dither]", Reduce);
 const CommandRegistrar kJoin("join",
                              "join IN... -o OUT [--method self-adapting|merge|map|web|local] [--dither] "

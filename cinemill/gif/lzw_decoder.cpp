@@ -1,9 +1,25 @@
 #include "cinemill/gif/lzw_decoder.h"
 
 #include <algorithm>
+#include <bit>
+#include <climits>
 #include <cstring>
 
 namespace cinemill {
+namespace {
+
+// The low 24 bits of the little-endian word at p (4 bytes must be readable).
+inline uint32_t Load24(const uint8_t* p) {
+    if constexpr (std::endian::native == std::endian::little) {
+        uint32_t w;
+        std::memcpy(&w, p, 4);
+        return w;
+    } else {
+        return p[0] | (p[1] << 8) | (uint32_t(p[2]) << 16);
+    }
+}
+
+}  // namespace
 
 size_t ByteCursor::Read(uint8_t* out, size_t n) {
     n = std::min(n, Left());
@@ -26,11 +42,9 @@ void LzwDecoder::Init(ByteCursor* src, int min_code_size) {
     code_size_ = min_code_size + 1;
     limit_ = 2 * clear_;
     next_ = clear_ + 2;
-    for (int c = 0; c < 4096; ++c) {
-        prefix_[c] = 0;
-        suffix_[c] = c < clear_ ? static_cast<uint8_t>(c) : 0;
-        length_[c] = c < clear_ ? 1 : 0;
-    }
+    prefix_.fill(0);
+    suffix_.fill(0);
+    for (int c = 0; c < clear_; ++c) suffix_[static_cast<size_t>(c)] = static_cast<uint8_t>(c);
     sp_ = 0;
     first_ = old_ = 0;
     fresh_ = true;
@@ -60,9 +74,8 @@ int LzwDecoder::GetCode(int n) {
         curbit_ = curbit_ - lastbit_ + 16;
         lastbit_ = (2 + len) * 8;
     }
-    const size_t byte = static_cast<size_t>(curbit_ >> 3);
-    const uint32_t w = buf_[byte] | (buf_[byte + 1] << 8) | (uint32_t(buf_[byte + 2]) << 16);
-    const int code = static_cast<int>((w >> (curbit_ & 7)) & ((1u << n) - 1));
+    const int code = static_cast<int>(
+        (Load24(buf_.data() + (curbit_ >> 3)) >> (curbit_ & 7)) & ((1u << n) - 1));
     curbit_ += n;
     return code;
 }
@@ -70,10 +83,10 @@ int LzwDecoder::GetCode(int n) {
 void LzwDecoder::ResetTables() {
     // Entries from the clear code up are assigned only at the next free code,
     // so everything at or beyond it is still zero.
-    for (int c = clear_; c < next_; ++c) {
-        prefix_[c] = 0;
-        suffix_[c] = 0;
-        length_[c] = 0;
+    // Lengths are only read for assigned codes, so they need no reset.
+    if (next_ > clear_) {
+        std::fill(prefix_.begin() + clear_, prefix_.begin() + next_, uint16_t{0});
+        std::fill(suffix_.begin() + clear_, suffix_.begin() + next_, uint8_t{0});
     }
     code_size_ = initial_size_ + 1;
     limit_ = 2 * clear_;
@@ -150,16 +163,6 @@ size_t LzwDecoder::DecodeSlow(uint8_t* out, size_t count, int* status) {
     return count;
 }
 
-void LzwDecoder::WriteStringPrefix(int code, int length, uint8_t* out, int room) const {
-    int idx = length - 1;
-    while (code >= clear_) {
-        if (idx < room) out[idx] = suffix_[static_cast<size_t>(code)];
-        --idx;
-        code = prefix_[static_cast<size_t>(code)];
-    }
-    if (idx >= 0 && idx < room) out[idx] = suffix_[static_cast<size_t>(code)];
-}
-
 size_t LzwDecoder::Decode(uint8_t* out, size_t count, int* status) {
     *status = 0;
     if (count == 0) return 0;
@@ -182,79 +185,115 @@ size_t LzwDecoder::Decode(uint8_t* out, size_t count, int* status) {
             return pos + DecodeSlow(out + pos, count - pos, status);
         }
     }
-    // The loop keeps the decoder and bit-reader state in locals: stores to
-    // the output may alias members, which would force reloads every pixel.
-    const uint16_t* prefix = prefix_.data();
-    const uint8_t* suffix = suffix_.data();
+    // Every string in the table has already appeared in the output: a code's
+    // string is the previous code's string followed by one more value, and
+    // the two stand next to each other. So a table entry is just where its
+    // string starts and how long it is, and decoding a code copies bytes
+    // from earlier output. The prefix and suffix tables are kept as well, so
+    // that the exact one-value path can take over at any code.
+    //
+    // State lives in locals: stores to the output may alias members, which
+    // would force reloads for every byte.
+    uint32_t* start = start_.data();
     uint16_t* length = length_.data();
+    uint16_t* prefix = prefix_.data();
+    uint8_t* suffix = suffix_.data();
     const uint8_t* buf = buf_.data();
     const int clear = clear_;
-    int next = next_, old = old_, first = first_, limit = limit_, size = code_size_;
+    int next = next_, old = old_, limit = limit_, size = code_size_;
+    uint32_t mask = (1u << size) - 1;
+    // The next free code at which the codes widen (never, once 12 bits wide).
+    int grow_at = limit < 4096 ? limit : INT_MAX;
     int curbit = curbit_, lastbit = lastbit_;
+    size_t old_pos = pos - 1, old_len = 1;
     auto save = [&] {
         next_ = next;
         old_ = old;
-        first_ = first;
+        first_ = out[old_pos];
         limit_ = limit;
         code_size_ = size;
         curbit_ = curbit;
         lastbit_ = lastbit;
     };
-    auto load = [&] {
-        next = next_;
-        old = old_;
-        first = first_;
-        limit = limit_;
-        size = code_size_;
-        curbit = curbit_;
-        lastbit = lastbit_;
-    };
-    auto get = [&](int n) -> int {
-        if (curbit + n >= lastbit) {
+    auto get = [&]() -> int {
+        if (curbit + size >= lastbit) {
             // A new sub-block is needed: the member-based reader handles it.
             curbit_ = curbit;
             lastbit_ = lastbit;
-            const int c = GetCode(n);
+            const int c = GetCode(size);
             curbit = curbit_;
             lastbit = lastbit_;
             return c;
         }
-        const size_t byte = static_cast<size_t>(curbit >> 3);
-        const uint32_t w = buf[byte] | (buf[byte + 1] << 8) | (uint32_t(buf[byte + 2]) << 16);
-        const int code = static_cast<int>((w >> (curbit & 7)) & ((1u << n) - 1));
-        curbit += n;
+        const int code = static_cast<int>((Load24(buf + (curbit >> 3)) >> (curbit & 7)) & mask);
+        curbit += size;
         return code;
     };
+    auto add_entry = [&](uint8_t first_value) {
+        if (next >= 4096) return;
+        prefix[next] = static_cast<uint16_t>(old);
+        suffix[next] = first_value;
+        start[next] = static_cast<uint32_t>(old_pos);
+        length[next] = static_cast<uint16_t>(old_len + 1);
+        if (++next >= grow_at) {
+            limit *= 2;
+            ++size;
+            mask = (1u << size) - 1;
+            grow_at = limit < 4096 ? limit : INT_MAX;
+        }
+    };
+    // Entries at and beyond the next free code read as zero on the exact
+    // path; the fast path leaves stale ones there, so clear them first.
+    auto enter_slow = [&] {
+        save();
+        std::fill(prefix_.begin() + next, prefix_.end(), uint16_t{0});
+        std::fill(suffix_.begin() + next, suffix_.end(), uint8_t{0});
+        slow_ = true;
+    };
     while (pos < count) {
-        const int c = get(size);
-        if (c < 0) {
-            save();
-            *status = c;
-            return pos;
+        const int c = get();
+        if (static_cast<unsigned>(c) < static_cast<unsigned>(clear)) {
+            out[pos] = static_cast<uint8_t>(c);
+            add_entry(static_cast<uint8_t>(c));
+            old = c;
+            old_pos = pos++;
+            old_len = 1;
+            continue;
         }
         if (c == clear) {
             // Encoders may send several clear codes in a row; all but the
             // last are no-ops, as at the start of the data.
-            save();
-            ResetTables();
-            load();
+            // The tables need no clearing: entries are rewritten as the
+            // next free code advances again, and the exact path clears what
+            // lies beyond it when it takes over.
+            next = clear + 2;
+            limit = 2 * clear;
+            size = initial_size_ + 1;
+            mask = (1u << size) - 1;
+            grow_at = limit < 4096 ? limit : INT_MAX;
             int k;
             do {
-                k = get(size);
+                k = get();
             } while (k == clear);
             if (k < 0) {
                 save();
                 *status = k;
                 return pos;
             }
-            first = old = k;
-            out[pos++] = static_cast<uint8_t>(k);
+            old = k;
+            out[pos] = static_cast<uint8_t>(k);
+            old_pos = pos++;
+            old_len = 1;
             if (k >= clear) {
-                save();
-                slow_ = true;
+                enter_slow();
                 return pos + DecodeSlow(out + pos, count - pos, status);
             }
             continue;
+        }
+        if (c < 0) {
+            save();
+            *status = c;
+            return pos;
         }
         if (c == clear + 1) {
             save();
@@ -263,44 +302,41 @@ size_t LzwDecoder::Decode(uint8_t* out, size_t count, int* status) {
         }
         if (c > next) {
             // Only a damaged stream gets here: let the exact path take it.
-            save();
-            slow_ = true;
+            enter_slow();
             pending_code_ = c;
             return pos + DecodeSlow(out + pos, count - pos, status);
         }
-        // The string of c, or for the code not yet in the table the string of
-        // the previous code followed by its own first value.
-        const bool kwk = c == next;
-        int code = kwk ? old : c;
-        const int len = length[code];
-        const int total = len + (kwk ? 1 : 0);
-        const size_t room = count - pos;
-        uint8_t* p = out + pos;
-        if (static_cast<size_t>(total) > room) {
-            save();
-            WriteStringPrefix(code, len, p, static_cast<int>(room));
-            return count;
-        }
-        uint8_t* q = p + len - 1;
-        while (code >= clear) {
-            *q-- = suffix[code];
-            code = prefix[code];
-        }
-        *q = suffix[code];
-        if (kwk) p[len] = static_cast<uint8_t>(first);
-        pos += static_cast<size_t>(total);
-        first = p[0];
-        if (next < 4096) {
-            prefix_[static_cast<size_t>(next)] = static_cast<uint16_t>(old);
-            suffix_[static_cast<size_t>(next)] = static_cast<uint8_t>(first);
-            length[next] = static_cast<uint16_t>(length[old] + 1);
-            ++next;
-            if (next >= limit && limit < 4096) {
-                limit *= 2;
-                ++size;
+        size_t len;
+        if (c == next) {
+            // Not yet in the table: the previous string and its own first
+            // value. The copy overlaps itself, so it goes byte by byte.
+            len = old_len + 1;
+            const size_t n = std::min(len, count - pos);
+            for (size_t i = 0; i < n; ++i) out[pos + i] = out[old_pos + i];
+        } else {
+            const size_t src = start[c];
+            len = length[c];
+            if (len <= 16 && pos + 16 <= count) {
+                // The source ends before the destination starts; both
+                // 8-byte halves are loaded before anything is stored.
+                uint64_t a, b;
+                std::memcpy(&a, out + src, 8);
+                std::memcpy(&b, out + src + 8, 8);
+                std::memcpy(out + pos, &a, 8);
+                std::memcpy(out + pos + 8, &b, 8);
+            } else {
+                std::memcpy(out + pos, out + src, std::min(len, count - pos));
             }
         }
+        if (len > count - pos) {
+            save();
+            return count;
+        }
+        add_entry(out[pos]);
         old = c;
+        old_pos = pos;
+        old_len = len;
+        pos += len;
     }
     save();
     return pos;

@@ -148,7 +148,11 @@ Result SelfAdapting(Animation* target, Animation& incoming, uint32_t method, int
     }
     const Palette p = octree.BuildPalette(k - (slot_kept ? 1 : 0), slot_kept);
     const int slot = slot_kept ? p.size() - 1 : -1;
-    if (dither && !ctx.mapper.Prepare(p, WidestFrame(target, incoming), ctx.host)) return Result::Failed;
+    // Opaque pixels are dithered onto the colours without the slot, so that
+    // none of them turns transparent.
+    Palette opaque = p;
+    if (slot_kept) opaque.entries.pop_back();
+    if (dither && !ctx.mapper.Prepare(opaque, WidestFrame(target, incoming), ctx.host)) return Result::Failed;
 
     ctx.progress.SetText(StringId::RemappingFrameColors);
     ctx.progress.SetRange(frames);
@@ -165,7 +169,7 @@ Result SelfAdapting(Animation* target, Animation& incoming, uint32_t method, int
         for (Frame* f : d->Frames()) {
             ctx.progress.Step();
             if (IsTrueColor(*f)) {
-                if (!FinishTrueColor(*f, p, &octree, dither, std::max(slot, 0), ctx)) return Result::Failed;
+                if (!FinishTrueColor(*f, opaque, &octree, dither, std::max(slot, 0), ctx)) return Result::Failed;
                 continue;
             }
             const bool local = f->localPalette.has_value();
@@ -173,7 +177,7 @@ Result SelfAdapting(Animation* target, Animation& incoming, uint32_t method, int
             const Palette* old = local ? &*f->localPalette : d->globalPalette ? &*d->globalPalette : nullptr;
             if (!old) continue;
             if (dither) {
-                ctx.mapper.DitherFrame(*f, *old, p, slot, ctx.host);
+                ctx.mapper.DitherFrame(*f, *old, opaque, slot, ctx.host);
             } else {
                 IndexMap m = local ? octree_map(*old) : *global_map;
                 if (f->Transparent() && slot >= 0) m[f->transparentIndex] = static_cast<int16_t>(slot);
@@ -199,8 +203,13 @@ Result SelfAdapting(Animation* target, Animation& incoming, uint32_t method, int
 // `doc` onto `p`; masked-out true-colour pixels get the last entry.
 bool MapOnto(Animation& doc, const Palette& p, bool dither, Ctx& ctx) {
     if (dither && !ctx.mapper.Prepare(p, WidestFrame(nullptr, doc), ctx.host)) return false;
+    // Masked-out pixels take the last entry; the opaque ones are mapped onto
+    // the entries before it, so that they never turn transparent.
+    Palette opaque = p;
+    if (opaque.size() > 1) opaque.entries.pop_back();
     for (Frame* f : doc.Frames())
-        if (IsTrueColor(*f) && !FinishTrueColor(*f, p, nullptr, dither, p.size() - 1, ctx)) return false;
+        if (IsTrueColor(*f) && !FinishTrueColor(*f, HasMaskHoles(*f) ? opaque : p, nullptr, dither, p.size() - 1, ctx))
+            return false;
     if (!doc.globalPalette) return true;
     const Palette old = *doc.globalPalette;
     if (dither) {
@@ -293,7 +302,9 @@ Result LocalPalettes(Animation& incoming, uint32_t method, Ctx& ctx) {
             octree.AddPixels(f->trueColor.data(), f->transparencyPlane.empty() ? nullptr : f->transparencyPlane.data(),
                              f->width, f->height);
             Palette p = octree.BuildPalette(k - (slot ? 1 : 0), slot);
-            if (!FinishTrueColor(*f, p, &octree, dither, slot ? p.size() - 1 : 0, ctx)) return Result::Failed;
+            Palette opaque = p;
+            if (slot) opaque.entries.pop_back();
+            if (!FinishTrueColor(*f, opaque, &octree, dither, slot ? p.size() - 1 : 0, ctx)) return Result::Failed;
             SetLocalPalette(*f, std::move(p));
         } else if (!f->localPalette && incoming.globalPalette) {
             SetLocalPalette(*f, *incoming.globalPalette);

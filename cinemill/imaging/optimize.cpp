@@ -1,0 +1,683 @@
+// The animation optimizer: clipping, palette stage, frame stage.
+#include "cinemill/imaging/optimize.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <new>
+#include <unordered_map>
+#include <utility>
+#include <vector>
+
+#include "cinemill/base/preferences.h"
+#include "cinemill/base/strings.h"
+#include "cinemill/base/ui_host.h"
+#include "cinemill/gif/gif_writer.h"
+#include "cinemill/imaging/optimize_lzw.h"
+#include "cinemill/imaging/optimize_palette.h"
+
+namespace cinemill {
+
+namespace of = optimize_flags;
+
+// ---- clipping and extension removal -----------------------------------------
+
+bool ClipAndStripForOptimize(Animation& a, bool* changed) {
+    bool any = false;
+    const size_t before = a.blocks.size();
+    std::erase_if(a.blocks, [](const std::unique_ptr<Block>& b) {
+        return b->kind == BlockKind::PlainText || b->kind == BlockKind::Application;
+    });
+    any = a.blocks.size() != before;
+    bool ok = true;
+    for (Frame* f : a.Frames()) {
+        if (FrameFitsScreen(*f, a.width, a.height)) continue;
+        any = true;
+        if (ClipFrameToScreen(*f, a.width, a.height)) continue;
+        // Nothing of the frame is on the screen (or memory ran out): a viewer
+        // draws nothing of it and its disposal has no visible effect, so it
+        // becomes one transparent pixel at the corner that restores nothing.
+        auto bmp = FrameBitmap::Create(1, 1);
+        if (!bmp || a.width == 0 || a.height == 0) {
+            ok = false;
+            continue;
+        }
+        SetBitmap(*f, std::move(*bmp));
+        f->left = 0;
+        f->top = 0;
+        f->transparentIndex = 0;
+        SetTransparent(*f, true);
+        SetDisposal(*f, 1);
+    }
+    if (changed) *changed = *changed || any;
+    return ok;
+}
+
+// ---- palette helpers ------------------------------------------------------------
+
+namespace {
+
+// Pixel counts per frame, computed once and kept up to date by the steps
+// that change pixels.
+class CountCache {
+public:
+    const ColorUsage& Of(const Frame& f) {
+        auto it = counts_.find(&f);
+        if (it == counts_.end()) it = counts_.emplace(&f, CountFramePixels(f)).first;
+        return it->second;
+    }
+    void Set(const Frame& f, const ColorUsage& c) { counts_[&f] = c; }
+    void Clear() { counts_.clear(); }
+
+private:
+    std::unordered_map<const Frame*, ColorUsage> counts_;
+};
+
+void PadPalettes(Animation& a, CountCache& cache) {
+    int global_needed = 0;
+    for (Frame* f : a.Frames()) {
+        if (!f->bitmap) continue;
+        const ColorUsage& c = cache.Of(*f);
+        int top = 0;
+        for (int i = 255; i >= 0; --i)
+            if (c[static_cast<size_t>(i)]) {
+                top = i + 1;
+                break;
+            }
+        if (f->localPalette) {
+            if (f->localPalette->size() < top) {
+                Palette p = *f->localPalette;
+                p.entries.resize(static_cast<size_t>(top));
+                SetLocalPalette(*f, std::move(p));
+            }
+        } else {
+            global_needed = std::max(global_needed, top);
+        }
+    }
+    const int have = a.globalPalette ? a.globalPalette->size() : 0;
+    if (global_needed > have) {
+        Palette p = a.globalPalette ? *a.globalPalette : Palette{};
+        p.entries.resize(static_cast<size_t>(global_needed));
+        SetGlobalPalette(a, std::move(p));
+    }
+}
+
+}  // namespace
+
+void PadPalettesToUsedIndexes(Animation& a) {
+    CountCache cache;
+    PadPalettes(a, cache);
+}
+
+bool CompactPalette(const Palette& p, const ColorUsage& counts, Palette& out, CompactMap& map) {
+    int n = p.size();
+    for (int i = 255; i >= n; --i)
+        if (counts[static_cast<size_t>(i)]) {
+            n = i + 1;
+            break;
+        }
+    CompactMap m;
+    m.fill(-1);
+    Palette np;
+    bool dropped = false;
+    for (int i = 0; i < n; ++i) {
+        if (counts[static_cast<size_t>(i)] == 0) {
+            dropped = true;
+            continue;
+        }
+        m[static_cast<size_t>(i)] = static_cast<int16_t>(np.size());
+        np.entries.push_back(i < p.size() ? p[i] : Rgb{});
+    }
+    if (!dropped) return false;
+    np.entries.resize(size_t{1} << ColorTableBits(np.size()));
+    out = std::move(np);
+    map = m;
+    return true;
+}
+
+namespace {
+
+// Sends every pixel through the map (indexes without a target keep theirs;
+// callers only pass maps that cover every used index) and follows the
+// transparent index; an unused transparent index switches transparency off.
+void RemapFrame(Frame& f, const CompactMap& map) {
+    if (f.bitmap) {
+        std::array<uint8_t, 256> lut;
+        for (int i = 0; i < 256; ++i) {
+            const int16_t v = map[static_cast<size_t>(i)];
+            lut[static_cast<size_t>(i)] = static_cast<uint8_t>(v >= 0 ? v : i);
+        }
+        FrameBitmap& b = *f.bitmap;
+        for (int y = 0; y < b.height; ++y) {
+            uint8_t* row = b.Row(y);
+            for (int x = 0; x < b.width; ++x) row[x] = lut[row[x]];
+        }
+    }
+    if (f.Transparent()) {
+        const int16_t t = map[f.transparentIndex];
+        if (t < 0) SetTransparent(f, false);
+        else f.transparentIndex = static_cast<uint8_t>(t);
+    }
+}
+
+// Counts moved with their entries.
+ColorUsage MapCounts(const ColorUsage& c, const CompactMap& map) {
+    ColorUsage out{};
+    for (size_t i = 0; i < 256; ++i)
+        if (c[i]) out[static_cast<size_t>(map[i] >= 0 ? map[i] : static_cast<int16_t>(i))] += c[i];
+    return out;
+}
+
+Result ShrinkPalettes(Animation& a, ProgressReporter& progress, bool& changed, CountCache& cache) {
+    if (a.globalPalette) {
+        ColorUsage usage{};
+        for (const Frame* f : std::as_const(a).Frames()) {
+            if (f->localPalette) continue;
+            const ColorUsage& c = cache.Of(*f);
+            for (size_t i = 0; i < 256; ++i) usage[i] += c[i];
+        }
+        Palette np;
+        CompactMap map;
+        if (CompactPalette(*a.globalPalette, usage, np, map)) {
+            progress.SetText(StringId::ShrinkingGlobalPalette);
+            for (Frame* f : a.Frames())
+                if (!f->localPalette) {
+                    RemapFrame(*f, map);
+                    cache.Set(*f, MapCounts(cache.Of(*f), map));
+                }
+            const int16_t bg = map[a.backgroundIndex];
+            a.backgroundIndex = static_cast<uint8_t>(bg >= 0 ? bg : 0);
+            SetGlobalPalette(a, std::move(np));
+            a.colorUsage = MapCounts(usage, map);
+            changed = true;
+        }
+    }
+    if (progress.StopRequested()) return Result::Stopped;
+    bool any_local = false;
+    for (const Frame* f : std::as_const(a).Frames()) any_local = any_local || f->localPalette;
+    if (!any_local) return Result::Done;
+    progress.SetText(StringId::ShrinkingLocalPalettes);
+    progress.SetRange(a.FrameCount());
+    for (Frame* f : a.Frames()) {
+        if (f->localPalette) {
+            Palette np;
+            CompactMap map;
+            if (CompactPalette(*f->localPalette, cache.Of(*f), np, map)) {
+                RemapFrame(*f, map);
+                cache.Set(*f, MapCounts(cache.Of(*f), map));
+                SetLocalPalette(*f, std::move(np));
+                changed = true;
+            }
+        }
+        if (!progress.Step()) return Result::Stopped;
+    }
+    return Result::Done;
+}
+
+}  // namespace
+
+Result OptimizePaletteStage(Animation& a, uint32_t flags, UiHost& host, ProgressReporter& progress,
+                            const PreferenceBlock& prefs, bool* changed) {
+    bool ch = false;
+    Result r = Result::Done;
+    CountCache cache;
+    PadPalettes(a, cache);
+    bool any_local = false;
+    for (const Frame* f : std::as_const(a).Frames()) any_local = any_local || f->localPalette;
+    if ((flags & of::kRemoveLocalPalettes) && any_local) {
+        if (flags & of::kMetaPalette)
+            r = BuildMetaPalette(a, host, progress, prefs, ch);
+        else
+            r = RemoveLocalPalettesIntoGlobal(a, (flags & of::kMapToGlobal) != 0, progress, ch);
+        cache.Clear();
+    }
+    if (r == Result::Done && (flags & of::kShrinkPalettes)) {
+        if (progress.StopRequested()) r = Result::Stopped;
+        else r = ShrinkPalettes(a, progress, ch, cache);
+    }
+    if (changed) *changed = *changed || ch;
+    return r;
+}
+
+// ---- frame stage ----------------------------------------------------------------------
+
+namespace {
+
+// What the screen model knows about one screen pixel.
+enum : uint8_t {
+    kClear = 0,    // nothing shown (never drawn, or cleared by a disposal)
+    kKnown = 1,    // shows the global-palette index held in the colour plane
+    kUnknown = 2,  // shows something that cannot be compared (a local-palette frame)
+};
+
+// The screen model and the per-frame planes.
+struct ScreenModel {
+    int width = 0, height = 0;
+    std::vector<uint8_t> state;   // one of the values above per screen pixel
+    std::vector<uint8_t> colour;  // palette index where the state is kKnown
+    std::vector<uint8_t> mask;    // ChangeMask of the current frame, frame-sized rows
+    int64_t shown = 0;            // screen pixels whose state is not kClear
+
+    bool Allocate(int w, int h) {
+        const uint64_t n = uint64_t(w) * uint64_t(h);
+        if (n > (uint64_t{1} << 31)) return false;
+        try {
+            state.assign(n, kClear);
+            colour.assign(n, 0);
+            mask.assign(n, 0);
+        } catch (const std::bad_alloc&) {
+            return false;
+        }
+        width = w;
+        height = h;
+        return true;
+    }
+    void Set(size_t i, uint8_t s) {
+        shown += (s != kClear) - (state[i] != kClear);
+        state[i] = s;
+    }
+};
+
+// Turns unchanged pixels into transparency when that makes the frame
+// smaller. `mask` holds the frame's ChangeMask in rows of `mstride` bytes.
+// Variants are judged by the size of their compressed data, counted the way
+// the writer compresses (the rest of the frame's bytes is the same for all).
+void TryTransparency(const Animation& a, Frame& f, const uint8_t* mask, size_t mstride,
+                     LzwSizeCounter& counter) {
+    FrameBitmap& bmp = *f.bitmap;
+    const Palette* pal = PaletteInEffect(a, f);
+    if (!pal || pal->size() == 0) return;
+    const int w = bmp.width, h = bmp.height;
+    int fill;
+    if (f.Transparent()) {
+        fill = f.transparentIndex;
+    } else {
+        std::array<bool, 256> used{};
+        for (int y = 0; y < h; ++y) {
+            const uint8_t* row = bmp.Row(y);
+            const uint8_t* m = mask + y * mstride;
+            for (int x = 0; x < w; ++x)
+                if (m[x]) used[row[x]] = true;
+        }
+        fill = -1;
+        for (int i = 0; i < pal->size(); ++i)
+            if (!used[static_cast<size_t>(i)]) {
+                fill = i;
+                break;
+            }
+        if (fill < 0) return;
+    }
+    const uint8_t fv = static_cast<uint8_t>(fill);
+    const bool interlaced = f.Interlaced();
+    const int code_size = WriterCodeSize(bmp, pal->size(), fv);
+    const FrameBitmap original = bmp;
+
+    // The candidates in order of preference on equal size: the frame as it
+    // is, variant A, variant B, variant C. The smallest wins. C is counted
+    // first because it is usually the smallest; the others then stop
+    // counting as soon as they are bigger.
+    enum { kOriginal = 0, kA = 1, kB = 2, kC = 3 };
+    int best_id = kOriginal;
+    int64_t best = 0;
+    FrameBitmap best_bmp;
+    auto better = [&](int id, int64_t n) { return n < best || (n == best && id < best_id); };
+
+    // Variant C: each unchanged pixel takes its own value or the fill index,
+    // whichever continues the compressor's current string.
+    {
+        FrameBitmap vc = original;
+        bool set = false;
+        const int64_t n = counter.ChooseAndCount(vc, mask, mstride, fv, interlaced, code_size, set);
+        if (set) {
+            best_id = kC;
+            best = n;
+            best_bmp = std::move(vc);
+        }
+    }
+    {
+        const int64_t n = best_id == kC ? counter.Count(original, interlaced, code_size, best)
+                                        : counter.Count(original, interlaced, code_size);
+        if (best_id == kOriginal || better(kOriginal, n)) {
+            best_id = kOriginal;
+            best = n;
+        }
+    }
+    auto judge = [&](int id, FrameBitmap& candidate) {
+        const int64_t n = counter.Count(candidate, interlaced, code_size, best);
+        if (better(id, n)) {
+            best_id = id;
+            best = n;
+            best_bmp = std::move(candidate);
+        }
+    };
+
+    // Variant A: every unchanged pixel becomes the fill index.
+    {
+        FrameBitmap va = original;
+        bool set = false;
+        for (int y = 0; y < h; ++y) {
+            uint8_t* row = va.Row(y);
+            const uint8_t* m = mask + y * mstride;
+            for (int x = 0; x < w; ++x)
+                if (!m[x] && row[x] != fv) {
+                    row[x] = fv;
+                    set = true;
+                }
+        }
+        if (set) judge(kA, va);
+    }
+    // Variant B: only runs of unchanged pixels that would break a run of one
+    // colour, leaving the leading pixels that continue the colour to the left.
+    {
+        FrameBitmap vb = original;
+        bool set = false;
+        for (int y = 0; y < h; ++y) {
+            uint8_t* row = vb.Row(y);
+            const uint8_t* orow = original.Row(y);
+            const uint8_t* m = mask + y * mstride;
+            int x = 0;
+            while (x < w) {
+                if (m[x]) {
+                    ++x;
+                    continue;
+                }
+                int end = x;
+                while (end < w && !m[end]) ++end;
+                if (end - x >= 2) {
+                    int start = x;
+                    if (x > 0) {
+                        const uint8_t left = orow[x - 1];
+                        while (start < end && orow[start] == left) ++start;
+                    }
+                    bool one_colour = true;
+                    for (int i = x + 1; i < end && one_colour; ++i) one_colour = orow[i] == orow[x];
+                    const bool skipped = start > x;
+                    if (start < end && (skipped || !one_colour)) {
+                        for (int i = start; i < end; ++i) {
+                            if (row[i] != fv) set = true;
+                            row[i] = fv;
+                        }
+                    }
+                }
+                x = end;
+            }
+        }
+        if (set) judge(kB, vb);
+    }
+    const bool kept = best_id != kOriginal;
+    if (kept) bmp = std::move(best_bmp);
+    if (kept) {
+        f.transparentIndex = fv;
+        SetTransparent(f, true);
+    }
+}
+
+}  // namespace
+
+Result OptimizeFrameStage(Animation& a, uint32_t flags, UiHost& host, ProgressReporter& progress,
+                          bool* changed) {
+    bool ch = false;
+    struct Commit {
+        bool& src;
+        bool* dst;
+        ~Commit() {
+            if (dst) *dst = *dst || src;
+        }
+    } commit{ch, changed};
+
+    ScreenModel s;
+    if (!s.Allocate(static_cast<int>(a.width), static_cast<int>(a.height))) {
+        host.Error(std::string(LoadString(StringId::OptimizeNoResources)));
+        return Result::Failed;
+    }
+    const size_t W = a.width;
+    LzwSizeCounter counter;
+    progress.SetText(StringId::OptimizingFrames);
+    progress.SetRange(a.FrameCount());
+    Frame* previous = nullptr;
+    for (size_t bi = 0; bi < a.blocks.size(); ++bi) {
+        Frame* fp = AsFrame(a.blocks[bi].get());
+        if (!fp) continue;
+        Frame& f = *fp;
+        const int D = f.Disposal();
+        const bool local = f.localPalette.has_value();
+        const bool valid_bitmap = f.bitmap && f.bitmap->width == f.width && f.bitmap->height == f.height &&
+                                  FrameFitsScreen(f, a.width, a.height) && f.width > 0 && f.height > 0;
+        if (!valid_bitmap) {
+            // Nothing to compare: whatever it shows becomes unknown.
+            if (f.bitmap && D != 3 && FrameFitsScreen(f, a.width, a.height)) {
+                for (int y = 0; y < std::min(f.height, f.bitmap->height); ++y)
+                    for (int x = 0; x < std::min(f.width, f.bitmap->width); ++x)
+                        s.Set((f.top + y) * W + f.left + x, D == 2 ? kClear : kUnknown);
+            }
+            previous = &f;
+            if (!progress.Step()) return Result::Stopped;
+            continue;
+        }
+        // A frame's pixels stay for the next frame unless its disposal takes
+        // them away; a local-palette frame cannot be compared by index.
+        const bool persists = D != 2 && D != 3 && !local;
+        const bool like_restore_bg = D == 2 || local;
+        const bool transparent = f.Transparent();
+        const uint8_t ti = f.transparentIndex;
+        const FrameBitmap& bmp = *f.bitmap;
+        const int fw = f.width, fh = f.height;
+
+        if (s.shown == 0 && !transparent) {
+            if (persists) {
+                for (int y = 0; y < fh; ++y) {
+                    const uint8_t* row = bmp.Row(y);
+                    const size_t base = (f.top + y) * W + f.left;
+                    std::copy_n(row, fw, s.colour.data() + base);
+                    std::fill_n(s.state.data() + base, fw, kKnown);
+                }
+                s.shown += int64_t{fw} * fh;
+            } else if (local && D != 2 && D != 3) {
+                for (int y = 0; y < fh; ++y) {
+                    const size_t base = (f.top + y) * W + f.left;
+                    std::fill_n(s.state.data() + base, fw, kUnknown);
+                }
+                s.shown += int64_t{fw} * fh;
+            }
+            previous = &f;
+            if (!progress.Step()) return Result::Stopped;
+            continue;
+        }
+
+        // Mark the pixels that must be kept and bring the model up to date.
+        const size_t mstride = static_cast<size_t>(fw);
+        int bx0 = fw, bx1 = -1, by0 = fh, by1 = -1;
+        for (int y = 0; y < fh; ++y) {
+            const uint8_t* row = bmp.Row(y);
+            uint8_t* m = s.mask.data() + y * mstride;
+            const size_t base = (f.top + y) * W + f.left;
+            if (persists && !transparent) {
+                // The common case: an opaque frame that stays on screen.
+                uint8_t* col = s.colour.data() + base;
+                uint8_t* st = s.state.data() + base;
+                int64_t newly = 0;
+                for (int x = 0; x < fw; ++x) {
+                    const uint8_t p = row[x];
+                    m[x] = static_cast<uint8_t>((st[x] != kKnown) | (col[x] != p));
+                    newly += st[x] == kClear;
+                    col[x] = p;
+                    st[x] = kKnown;
+                }
+                s.shown += newly;
+            } else {
+                for (int x = 0; x < fw; ++x) {
+                    const size_t sp = base + x;
+                    const uint8_t st = s.state[sp];
+                    const uint8_t p = row[x];
+                    bool c = like_restore_bg && st != kClear;
+                    const bool see_through = transparent && p == ti;
+                    if (!see_through) {
+                        if (st != kKnown || s.colour[sp] != p) c = true;
+                        if (persists) {
+                            s.colour[sp] = p;
+                            s.Set(sp, kKnown);
+                        } else if (local && D != 2 && D != 3) {
+                            s.Set(sp, kUnknown);
+                        }
+                    }
+                    if (D == 2) s.Set(sp, kClear);
+                    m[x] = c;
+                }
+            }
+            int first = 0;
+            while (first < fw && !m[first]) ++first;
+            const bool row_changed = first < fw;
+            if (row_changed) {
+                int last = fw - 1;
+                while (!m[last]) --last;
+                bx0 = std::min(bx0, first);
+                bx1 = std::max(bx1, last);
+            }
+            if (row_changed) {
+                by0 = std::min(by0, y);
+                by1 = y;
+            }
+        }
+
+        if (bx1 < 0) {
+            // Nothing changes. The frame can go when the picture before it
+            // stays on screen for its time (its disposal neither clears nor
+            // restores) and the added delay still fits the file's 16 bits.
+            if ((flags & of::kRemoveFrames) && previous && previous->Disposal() != 2 &&
+                previous->Disposal() != 3 && !f.WaitForInput() &&
+                uint64_t{previous->delay} + f.delay <= 0xFFFF) {
+                previous->delay += f.delay;
+                a.blocks.erase(a.blocks.begin() + static_cast<ptrdiff_t>(bi));
+                --bi;
+                ch = true;
+                if (!progress.Step()) return Result::Stopped;
+                continue;
+            }
+            bx0 = bx1 = 0;
+            by0 = by1 = 0;
+        }
+        const int bw = bx1 - bx0 + 1, bh = by1 - by0 + 1;
+        if (bw != fw || bh != fh) {
+            auto nb = FrameBitmap::Create(bw, bh);
+            if (!nb) {
+                host.Error(std::string(LoadString(StringId::OptimizeRanOut)));
+                return Result::Failed;
+            }
+            for (int y = 0; y < bh; ++y) std::copy_n(bmp.Row(by0 + y) + bx0, bw, nb->Row(y));
+            SetBitmap(f, std::move(*nb));
+            f.left += bx0;
+            f.top += by0;
+            ch = true;
+        }
+        if (flags & of::kTransparency) {
+            const uint8_t* mbox = s.mask.data() + by0 * mstride + bx0;
+            bool any_unchanged = false;
+            for (int y = 0; y < bh && !any_unchanged; ++y)
+                for (int x = 0; x < bw; ++x)
+                    if (!mbox[y * mstride + x]) {
+                        any_unchanged = true;
+                        break;
+                    }
+            if (any_unchanged) {
+                const FrameBitmap before = *f.bitmap;
+                const uint8_t cf = f.controlFlags, tib = f.transparentIndex;
+                TryTransparency(a, f, mbox, mstride, counter);
+                if (f.controlFlags != cf || f.transparentIndex != tib || f.bitmap->pixels != before.pixels)
+                    ch = true;
+            }
+        }
+        previous = &f;
+        if (!progress.Step()) return Result::Stopped;
+    }
+    return Result::Done;
+}
+
+// ---- the whole run -------------------------------------------------------------------------
+
+Result Optimize(Animation& a, uint32_t flags, UiHost& host, ProgressReporter& progress,
+                const PreferenceBlock& prefs, bool* changed) {
+    bool ch = false;
+    Result r = Result::Done;
+    if (!ClipAndStripForOptimize(a, &ch)) {
+        host.Error(std::string(LoadString(StringId::OptimizeRanOut)));
+        r = Result::Failed;
+    }
+    if (r == Result::Done && progress.StopRequested()) r = Result::Stopped;
+    if (r == Result::Done && (flags & (of::kRemoveLocalPalettes | of::kShrinkPalettes))) {
+        r = OptimizePaletteStage(a, flags, host, progress, prefs, &ch);
+        if (r == Result::Done && progress.StopRequested()) r = Result::Stopped;
+    }
+    if (r == Result::Done && (flags & of::kShrinkFrames)) {
+        r = OptimizeFrameStage(a, flags, host, progress, &ch);
+        if (r == Result::Done && progress.StopRequested()) r = Result::Stopped;
+    }
+    if (ch) a.cachedSize = -1;
+    if (changed) *changed = ch;
+    return r;
+}
+
+// ---- the dialog's experiment and texts -------------------------------------------------------
+
+std::string GroupedNumber(int64_t n) {
+    const bool neg = n < 0;
+    std::string digits = std::to_string(neg ? -n : n);
+    std::string out;
+    const size_t len = digits.size();
+    for (size_t i = 0; i < len; ++i) {
+        out += digits[i];
+        const size_t left = len - 1 - i;
+        if (left > 0 && left % 3 == 0) out += ',';
+    }
+    return neg ? "-" + out : out;
+}
+
+SavingsTexts MakeSavingsTexts(int64_t document_size, int64_t copy_size) {
+    SavingsTexts t;
+    t.optimizedSize = FormatString(StringId::BytesFormat, GroupedNumber(copy_size));
+    const int64_t savings = document_size - copy_size;
+    if (savings < 0 || document_size <= 0) return t;
+    if (savings == 0) {
+        t.savings = std::string(LoadString(StringId::OptimizeSavingsNone));
+        return t;
+    }
+    t.savings = FormatString(StringId::BytesFormat, GroupedNumber(savings));
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "(%.1f%%)", double(savings) * 100.0 / double(document_size));
+    t.percent = buf;
+    return t;
+}
+
+OptimizeControlState OptimizeControls(uint32_t flags, bool has_local_palettes) {
+    OptimizeControlState s;
+    s.removeLocalPalettes = has_local_palettes;
+    s.paletteRadios = has_local_palettes && (flags & of::kRemoveLocalPalettes);
+    s.transparency = (flags & of::kShrinkFrames) != 0;
+    s.removeFrames = (flags & of::kShrinkFrames) != 0;
+    return s;
+}
+
+uint32_t EffectiveOptimizeFlags(uint32_t flags, bool has_local_palettes) {
+    if (!has_local_palettes) flags &= ~(of::kRemoveLocalPalettes | of::kMapToGlobal | of::kMetaPalette);
+    return flags;
+}
+
+OptimizeExperiment RunOptimizeExperiment(const Animation& doc, int64_t document_size, uint32_t flags,
+                                         UiHost& host, ProgressReporter& progress,
+                                         const PreferenceBlock& prefs) {
+    OptimizeExperiment e;
+    e.documentSize = document_size;
+    progress.SetText(StringId::CopyingAnimation);
+    e.copy = CopyAnimation(doc);
+    if (!e.copy) return e;
+    if (progress.StopRequested()) {
+        e.result = Result::Stopped;
+        return e;
+    }
+    e.result = Optimize(*e.copy, flags, host, progress, prefs);
+    if (e.result == Result::Stopped) return e;
+    progress.SetText(StringId::OptimizeCalculatingSize);
+    SilentProgress silent;
+    e.copySize = EncodedSize(*e.copy, true, silent, prefs);
+    return e;
+}
+
+}  // namespace cinemill

@@ -1,0 +1,102 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "cinemill/base/progress.h"
+#include "cinemill/base/result.h"
+#include "cinemill/doc/animation.h"
+
+namespace cinemill {
+
+class PreferenceBlock;
+class UiHost;
+
+// Techniques of the optimizer (preference slot 5).
+namespace optimize_flags {
+constexpr uint32_t kShrinkFrames = 0x002;       // frame stage: crop frames
+constexpr uint32_t kTransparency = 0x004;       // frame stage: unchanged pixels -> transparency
+constexpr uint32_t kRemoveLocalPalettes = 0x008;
+constexpr uint32_t kMapToGlobal = 0x010;        // remove every local palette, nearest colours
+constexpr uint32_t kShrinkPalettes = 0x020;
+constexpr uint32_t kRemoveFrames = 0x040;       // frame stage: drop frames that change nothing
+constexpr uint32_t kMetaPalette = 0x400;        // one new global palette for all frames
+constexpr uint32_t kDefault = 0x46A;
+}  // namespace optimize_flags
+
+// Runs the optimizer on `a` in place: clipping to the screen and removal of
+// plain-text and application extensions, then the palette stage (0x008,
+// 0x020), then the frame stage (0x002). Done when it ran to the end,
+// Stopped when the reporter asked to stop (between stages and frames; the
+// animation then holds what was done), Failed when a stage ran out of
+// memory (after a message; the frames done so far stay). `changed` tells
+// whether anything in `a` was changed.
+Result Optimize(Animation& a, uint32_t flags, UiHost& host, ProgressReporter& progress,
+                const PreferenceBlock& prefs, bool* changed = nullptr);
+
+// The stages on their own (Optimize runs them in order).
+Result OptimizePaletteStage(Animation& a, uint32_t flags, UiHost& host, ProgressReporter& progress,
+                            const PreferenceBlock& prefs, bool* changed = nullptr);
+Result OptimizeFrameStage(Animation& a, uint32_t flags, UiHost& host, ProgressReporter& progress,
+                          bool* changed = nullptr);
+
+// Clips every frame to the screen (a frame wholly outside becomes a
+// transparent 1 x 1 frame at (0, 0) that draws nothing) and deletes plain-text
+// and application extension blocks. False when memory ran out.
+bool ClipAndStripForOptimize(Animation& a, bool* changed = nullptr);
+
+// Gives a palette enough black entries to cover every index its frames use,
+// so that remapping never gives colour to a pixel that showed black.
+void PadPalettesToUsedIndexes(Animation& a);
+
+// Old index -> new index (-1 = none) of a palette compaction.
+using CompactMap = std::array<int16_t, 256>;
+
+// Keeps the entries whose count is not 0, in order, padded with black to a
+// power of two. Answers false (and leaves the outputs alone) when nothing
+// would be dropped.
+bool CompactPalette(const Palette& p, const ColorUsage& counts, Palette& out, CompactMap& map);
+
+// The dialog's experiment: a fresh deep copy of `doc`, optimized with
+// `flags`, and its encoded size beside the document's (`document_size`,
+// the main window's count).
+struct OptimizeExperiment {
+    std::unique_ptr<Animation> copy;
+    Result result = Result::Failed;
+    int64_t documentSize = -1;
+    int64_t copySize = -1;
+};
+OptimizeExperiment RunOptimizeExperiment(const Animation& doc, int64_t document_size, uint32_t flags,
+                                         UiHost& host, ProgressReporter& progress,
+                                         const PreferenceBlock& prefs);
+
+// "Optimized Size:", "Savings:" and the percentage texts of the dialog.
+struct SavingsTexts {
+    std::string optimizedSize;  // "%s bytes"
+    std::string savings;        // "None", "%s bytes" or empty when negative
+    std::string percent;        // "(%.1f%%)" or empty
+};
+SavingsTexts MakeSavingsTexts(int64_t document_size, int64_t copy_size);
+
+// A byte count with thousands separators ("12,345").
+std::string GroupedNumber(int64_t n);
+
+// Which dialog controls are enabled for a flag set and document.
+struct OptimizeControlState {
+    bool removeLocalPalettes = true;  // "Remove local palettes"
+    bool paletteRadios = true;        // the three radio buttons
+    bool transparency = true;         // "Replace duplicate pixels with transparency"
+    bool removeFrames = true;         // "Remove unnecessary frames"
+};
+OptimizeControlState OptimizeControls(uint32_t flags, bool has_local_palettes);
+// The flags a run uses: a disabled "Remove local palettes" gives no
+// palette-removal bits.
+uint32_t EffectiveOptimizeFlags(uint32_t flags, bool has_local_palettes);
+
+// Replaces every frame by the full screen picture shown at that frame.
+// Refused (with a message, Failed) when a frame has a local palette.
+Result Unoptimize(Animation& a, UiHost& host, ProgressReporter& progress);
+
+}  // namespace cinemill

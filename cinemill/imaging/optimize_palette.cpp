@@ -1,0 +1,269 @@
+// Palette stage of the optimizer: removing local palettes.
+#include "cinemill/imaging/optimize_palette.h"
+
+#include <algorithm>
+#include <unordered_map>
+#include <vector>
+
+#include "cinemill/base/preferences.h"
+#include "cinemill/base/strings.h"
+#include "cinemill/base/ui_host.h"
+#include "cinemill/imaging/palette_merge.h"
+
+namespace cinemill {
+
+ColorUsage CountFramePixels(const Frame& f) {
+    ColorUsage c{};
+    if (!f.bitmap) return c;
+    const FrameBitmap& b = *f.bitmap;
+    // Four tables so that runs of one index do not wait on one counter.
+    std::array<std::array<uint32_t, 256>, 4> part{};
+    for (int y = 0; y < b.height; ++y) {
+        const uint8_t* row = b.Row(y);
+        int x = 0;
+        for (; x + 4 <= b.width; x += 4) {
+            ++part[0][row[x]];
+            ++part[1][row[x + 1]];
+            ++part[2][row[x + 2]];
+            ++part[3][row[x + 3]];
+        }
+        for (; x < b.width; ++x) ++part[0][row[x]];
+    }
+    for (size_t i = 0; i < 256; ++i) c[i] = part[0][i] + part[1][i] + part[2][i] + part[3][i];
+    return c;
+}
+
+int NearestEntry(const Palette& p, Rgb c) {
+    int best = -1;
+    int64_t best_d = INT64_MAX;
+    for (int i = 0; i < p.size(); ++i) {
+        const int dr = int(p[i].r) - c.r, dg = int(p[i].g) - c.g, db = int(p[i].b) - c.b;
+        const int64_t d = int64_t{dr} * dr + int64_t{dg} * dg + int64_t{db} * db;
+        if (d < best_d) {
+            best_d = d;
+            best = i;
+            if (d == 0) break;
+        }
+    }
+    return best;
+}
+
+LocalPalettePlacement PlaceLocalPalette(const Palette& global, const ColorUsage& usage, const Frame& f,
+                                        bool nearest) {
+    LocalPalettePlacement out;
+    out.global = global;
+    out.usage = usage;
+    out.map.fill(-1);
+    if (!f.localPalette) return out;
+    const Palette& L = *f.localPalette;
+    const ColorUsage c = CountFramePixels(f);
+    const bool trans = f.Transparent() && c[f.transparentIndex] > 0;
+    Palette& G = out.global;
+    ColorUsage& U = out.usage;
+    std::array<bool, 256> target{};
+    size_t search = 0;
+    for (int j = 0; j < 256; ++j) {
+        const uint32_t n = c[static_cast<size_t>(j)];
+        if (n == 0 || (trans && j == f.transparentIndex)) continue;
+        const Rgb colour = j < L.size() ? L[j] : Rgb{};
+        int k = -1;
+        for (int i = 0; i < G.size(); ++i)
+            if (G[i] == colour) {
+                k = i;
+                break;
+            }
+        if (k < 0) {
+            for (size_t i = search; i < G.entries.size(); ++i)
+                if (U[i] == 0) {
+                    k = static_cast<int>(i);
+                    search = i + 1;
+                    G[k] = colour;
+                    break;
+                }
+        }
+        if (k < 0 && G.size() < 256) {
+            G.entries.push_back(colour);
+            k = G.size() - 1;
+        }
+        if (k < 0) {
+            if (!nearest) return out;
+            k = NearestEntry(G, colour);
+            if (k < 0) return out;
+        }
+        out.map[static_cast<size_t>(j)] = static_cast<int16_t>(k);
+        U[static_cast<size_t>(k)] += n;
+        target[static_cast<size_t>(k)] = true;
+    }
+    if (trans) {
+        int k = -1;
+        for (int i = 0; i < G.size(); ++i)
+            if (!target[static_cast<size_t>(i)]) {
+                k = i;
+                break;
+            }
+        if (k < 0 && G.size() < 256) {
+            G.entries.push_back(Rgb{});
+            k = G.size() - 1;
+        }
+        if (k < 0) return out;  // the frame's opaque colours fill all 256 entries
+        out.map[f.transparentIndex] = static_cast<int16_t>(k);
+        U[static_cast<size_t>(k)] += c[f.transparentIndex];
+    }
+    out.ok = true;
+    return out;
+}
+
+namespace {
+
+// Pixels through the map (entries of -1 are never used by a pixel).
+void ApplyMap(Frame& f, const std::array<int16_t, 256>& map) {
+    std::array<uint8_t, 256> lut;
+    for (size_t i = 0; i < 256; ++i) lut[i] = static_cast<uint8_t>(map[i] >= 0 ? map[i] : 0);
+    if (f.bitmap) {
+        FrameBitmap& b = *f.bitmap;
+        for (int y = 0; y < b.height; ++y) {
+            uint8_t* row = b.Row(y);
+            for (int x = 0; x < b.width; ++x) row[x] = lut[row[x]];
+        }
+    }
+    if (f.Transparent()) {
+        if (map[f.transparentIndex] >= 0) f.transparentIndex = static_cast<uint8_t>(map[f.transparentIndex]);
+        else SetTransparent(f, false);  // no pixel shows through
+    }
+}
+
+ColorUsage GlobalFrameUsage(const Animation& a) {
+    ColorUsage u{};
+    for (const Frame* f : a.Frames()) {
+        if (f->localPalette) continue;
+        const ColorUsage c = CountFramePixels(*f);
+        for (size_t i = 0; i < 256; ++i) u[i] += c[i];
+    }
+    return u;
+}
+
+uint32_t Key(Rgb c) { return uint32_t(c.r) << 16 | uint32_t(c.g) << 8 | c.b; }
+
+}  // namespace
+
+Result RemoveLocalPalettesIntoGlobal(Animation& a, bool nearest, ProgressReporter& progress,
+                                     bool& changed) {
+    progress.SetText(StringId::RemovingLocalPalettes);
+    progress.SetRange(a.FrameCount());
+    ColorUsage usage = GlobalFrameUsage(a);
+    for (Frame* f : a.Frames()) {
+        if (f->localPalette) {
+            const Palette g = a.globalPalette ? *a.globalPalette : Palette{};
+            LocalPalettePlacement p = PlaceLocalPalette(g, usage, *f, nearest);
+            if (p.ok) {
+                ApplyMap(*f, p.map);
+                SetLocalPalette(*f, std::nullopt);
+                if (!a.globalPalette || !(p.global == *a.globalPalette)) SetGlobalPalette(a, std::move(p.global));
+                usage = p.usage;
+                changed = true;
+            }
+        }
+        if (!progress.Step()) {
+            RecountColorUsage(a, true);
+            return Result::Stopped;
+        }
+    }
+    RecountColorUsage(a, true);
+    return Result::Done;
+}
+
+Result BuildMetaPalette(Animation& a, UiHost& host, ProgressReporter& progress,
+                        const PreferenceBlock& prefs, bool& changed) {
+    // When every colour that some frame shows fits into one palette, the
+    // meta-palette is exactly those colours and nothing is lost.
+    const auto frames = a.Frames();
+    std::vector<Rgb> colours;
+    std::unordered_map<uint32_t, int> index;
+    std::vector<ColorUsage> counts(frames.size());
+    for (size_t fi = 0; fi < frames.size(); ++fi) {
+        const Frame& f = *frames[fi];
+        counts[fi] = CountFramePixels(f);
+        const Palette* pal = PaletteInEffect(a, f);
+        for (int j = 0; j < 256; ++j) {
+            if (!counts[fi][static_cast<size_t>(j)]) continue;
+            if (f.Transparent() && j == f.transparentIndex) continue;
+            const Rgb c = pal && j < pal->size() ? (*pal)[j] : Rgb{};
+            if (index.emplace(Key(c), static_cast<int>(colours.size())).second) colours.push_back(c);
+        }
+        if (colours.size() > 256) break;
+    }
+    bool fits = colours.size() <= 256;
+    // Each frame with transparent pixels needs an index its colours do not use.
+    if (fits) {
+        for (size_t fi = 0; fi < frames.size() && fits; ++fi) {
+            const Frame& f = *frames[fi];
+            if (!f.Transparent() || !counts[fi][f.transparentIndex]) continue;
+            int used = 0;
+            for (int j = 0; j < 256; ++j)
+                if (counts[fi][static_cast<size_t>(j)] && j != f.transparentIndex) ++used;
+            if (used >= 256) fits = false;
+            else if (used == static_cast<int>(colours.size()) && colours.size() == 256) fits = false;
+        }
+    }
+    if (!fits) {
+        // Too many colours: palette merging builds a self-adapting palette
+        // from all palettes, local ones included (lossy by nature). The
+        // merging preference gives the dither bit and colour counts.
+        PreferenceBlock local = prefs;
+        const uint32_t pref = prefs.Get(PreferenceBlock::kPaletteMerging);
+        const uint32_t method = (pref & ~(merge::kMethodMask | merge::kAsk)) | merge::kSelfAdapting |
+                                merge::kFoldLocal;
+        const Result r = MergePalettes(nullptr, a, method, host, progress, local);
+        if (r == Result::Done) changed = true;
+        return r;
+    }
+
+    progress.SetText(StringId::RemovingLocalPalettes);
+    progress.SetRange(static_cast<int64_t>(frames.size()));
+    Palette meta;
+    meta.entries = colours;
+    if (meta.entries.empty()) meta.entries.push_back(Rgb{});
+    for (size_t fi = 0; fi < frames.size(); ++fi) {
+        Frame& f = *frames[fi];
+        const Palette* pal = PaletteInEffect(a, f);
+        std::array<int16_t, 256> map;
+        map.fill(-1);
+        std::array<bool, 256> target{};
+        const bool trans = f.Transparent() && counts[fi][f.transparentIndex];
+        for (int j = 0; j < 256; ++j) {
+            if (!counts[fi][static_cast<size_t>(j)] || (trans && j == f.transparentIndex)) continue;
+            const Rgb c = pal && j < pal->size() ? (*pal)[j] : Rgb{};
+            const int k = index.at(Key(c));
+            map[static_cast<size_t>(j)] = static_cast<int16_t>(k);
+            target[static_cast<size_t>(k)] = true;
+        }
+        if (trans) {
+            int k = -1;
+            for (int i = 0; i < meta.size(); ++i)
+                if (!target[static_cast<size_t>(i)]) {
+                    k = i;
+                    break;
+                }
+            if (k < 0) {
+                meta.entries.push_back(Rgb{});
+                k = meta.size() - 1;
+            }
+            map[f.transparentIndex] = static_cast<int16_t>(k);
+        }
+        ApplyMap(f, map);
+        SetLocalPalette(f, std::nullopt);
+        progress.Step();
+    }
+    if (a.globalPalette && a.backgroundIndex < a.globalPalette->size()) {
+        const auto it = index.find(Key((*a.globalPalette)[a.backgroundIndex]));
+        a.backgroundIndex = static_cast<uint8_t>(it != index.end() ? it->second : 0);
+    } else {
+        a.backgroundIndex = 0;
+    }
+    SetGlobalPalette(a, std::move(meta));
+    RecountColorUsage(a, true);
+    changed = true;
+    return progress.StopRequested() ? Result::Stopped : Result::Done;
+}
+
+}  // namespace cinemill

@@ -1,0 +1,481 @@
+#include "cinemill/imaging/optimize.h"
+
+#include <gtest/gtest.h>
+
+#include "cinemill/base/strings.h"
+#include "cinemill/imaging/optimize_palette.h"
+#include "cinemill/imaging/optimize_test_util.h"
+
+namespace cinemill {
+namespace {
+
+using namespace testutil;
+namespace of = optimize_flags;
+
+Result RunOpt(Animation& a, uint32_t flags, bool* changed = nullptr) {
+    SilentUiHost host;
+    SilentProgress progress;
+    PreferenceBlock prefs;
+    return Optimize(a, flags, host, progress, prefs, changed);
+}
+
+// Optimizes a numbered copy and checks the timeline against the input.
+std::string OptimizeAndCompare(const Animation& in, uint32_t flags) {
+    auto src = CopyAnimation(in);
+    NumberFrames(*src);
+    auto out = CopyAnimation(*src);
+    if (RunOpt(*out, flags) != Result::Done) return "optimizer did not finish";
+    return CompareTimelines(*src, *out, (flags & of::kRemoveFrames) && (flags & of::kShrinkFrames));
+}
+
+// ---- the frame stage on hand-made animations -------------------------------------
+
+TEST(OptimizeFrameStage, FrameIdenticalToScreenBecomesOnePixelAtItsCorner) {
+    auto a = MakeAnimation(4, 4);
+    a->blocks.push_back(FillFrame(0, 0, 4, 4, 1));
+    a->blocks.push_back(FillFrame(1, 1, 2, 2, 1));
+    EXPECT_EQ(OptimizeAndCompare(*a, of::kShrinkFrames), "");
+    ASSERT_EQ(RunOpt(*a, of::kShrinkFrames), Result::Done);
+    const Frame* f = a->FrameAt(1);
+    EXPECT_EQ(f->left, 1);
+    EXPECT_EQ(f->top, 1);
+    EXPECT_EQ(f->width, 1);
+    EXPECT_EQ(f->height, 1);
+    // The first frame of an opaque animation is never cropped.
+    EXPECT_EQ(a->FrameAt(0)->width, 4);
+    EXPECT_EQ(a->FrameAt(0)->height, 4);
+}
+
+TEST(OptimizeFrameStage, UnnecessaryFrameGoesWithItsDelayAddedToThePreviousOne) {
+    auto a = MakeAnimation(4, 4);
+    a->blocks.push_back(FillFrame(0, 0, 4, 4, 1, 1, 10));
+    a->blocks.push_back(FillFrame(1, 1, 2, 2, 1, 1, 25));
+    a->blocks.push_back(FillFrame(0, 0, 1, 1, 2, 1, 7));
+    EXPECT_EQ(OptimizeAndCompare(*a, of::kShrinkFrames | of::kRemoveFrames), "");
+    ASSERT_EQ(RunOpt(*a, of::kShrinkFrames | of::kRemoveFrames), Result::Done);
+    ASSERT_EQ(a->FrameCount(), 2);
+    EXPECT_EQ(a->FrameAt(0)->delay, 35u);
+    EXPECT_EQ(a->FrameAt(1)->delay, 7u);
+}
+
+TEST(OptimizeFrameStage, FrameAfterRestoreBackgroundOrRestorePreviousStays) {
+    for (int disposal : {2, 3}) {
+        SCOPED_TRACE(disposal);
+        auto a = MakeAnimation(4, 4);
+        a->blocks.push_back(FillFrame(0, 0, 4, 4, 1));
+        a->blocks.push_back(FillFrame(0, 0, 2, 2, 2, disposal));
+        // Same as the screen after the frame before has been disposed of.
+        a->blocks.push_back(FillFrame(2, 2, 2, 2, 1));
+        EXPECT_EQ(OptimizeAndCompare(*a, of::kShrinkFrames | of::kRemoveFrames), "");
+        ASSERT_EQ(RunOpt(*a, of::kShrinkFrames | of::kRemoveFrames), Result::Done);
+        EXPECT_EQ(a->FrameCount(), 3);
+    }
+}
+
+TEST(OptimizeFrameStage, AddedDelayMustFitSixteenBits) {
+    auto a = MakeAnimation(4, 4);
+    a->blocks.push_back(FillFrame(0, 0, 4, 4, 1, 1, 40000));
+    a->blocks.push_back(FillFrame(0, 0, 4, 4, 1, 1, 30000));
+    ASSERT_EQ(RunOpt(*a, of::kShrinkFrames | of::kRemoveFrames), Result::Done);
+    EXPECT_EQ(a->FrameCount(), 2);
+    EXPECT_EQ(a->FrameAt(0)->delay, 40000u);
+}
+
+TEST(OptimizeFrameStage, TransparentPixelsAreNoChangeExceptUnderRestoreBackground) {
+    auto a = MakeAnimation(6, 6);
+    a->blocks.push_back(FillFrame(0, 0, 6, 6, 1));
+    std::vector<uint8_t> px(36, 0);
+    px[2 * 6 + 3] = 3;
+    auto f = MakeFrame(0, 0, 6, 6, px);
+    SetTransparent(*f, true);
+    f->transparentIndex = 0;
+    a->blocks.push_back(std::move(f));
+    EXPECT_EQ(OptimizeAndCompare(*a, of::kShrinkFrames), "");
+    auto b = CopyAnimation(*a);
+    ASSERT_EQ(RunOpt(*a, of::kShrinkFrames), Result::Done);
+    const Frame* g = a->FrameAt(1);
+    EXPECT_EQ(g->left, 3);
+    EXPECT_EQ(g->top, 2);
+    EXPECT_EQ(g->width, 1);
+    EXPECT_EQ(g->height, 1);
+    // With restore-background the frame's rectangle is cleared afterwards, so
+    // every pixel over a shown screen pixel counts.
+    SetDisposal(*b->FrameAt(1), 2);
+    EXPECT_EQ(OptimizeAndCompare(*b, of::kShrinkFrames), "");
+    ASSERT_EQ(RunOpt(*b, of::kShrinkFrames), Result::Done);
+    EXPECT_EQ(b->FrameAt(1)->width, 6);
+    EXPECT_EQ(b->FrameAt(1)->height, 6);
+}
+
+TEST(OptimizeFrameStage, OpaqueLocalPaletteFrameIsNeverCroppedAndHidesTheScreen) {
+    auto a = MakeAnimation(4, 4);
+    a->blocks.push_back(FillFrame(0, 0, 4, 4, 1));
+    auto f = FillFrame(0, 0, 4, 4, 1);
+    SetLocalPalette(*f, *a->globalPalette);
+    a->blocks.push_back(std::move(f));
+    a->blocks.push_back(FillFrame(0, 0, 4, 4, 1));
+    EXPECT_EQ(OptimizeAndCompare(*a, of::kShrinkFrames | of::kRemoveFrames), "");
+    ASSERT_EQ(RunOpt(*a, of::kShrinkFrames | of::kRemoveFrames), Result::Done);
+    ASSERT_EQ(a->FrameCount(), 3);
+    EXPECT_EQ(a->FrameAt(1)->width, 4);
+    EXPECT_EQ(a->FrameAt(2)->width, 4);
+}
+
+TEST(OptimizeFrameStage, ClearingFrameAfterLocalPaletteFrameIsNotDropped) {
+    // A fully transparent restore-background frame over what a local-palette
+    // frame drew clears that picture; dropping it would leave it on screen.
+    auto a = MakeAnimation(4, 4);
+    a->blocks.push_back(FillFrame(0, 0, 4, 4, 1));
+    auto f = FillFrame(0, 0, 4, 4, 2);
+    Palette local = *a->globalPalette;
+    local[2] = Rgb{1, 2, 3};
+    SetLocalPalette(*f, local);
+    a->blocks.push_back(std::move(f));
+    auto clear = FillFrame(0, 0, 4, 4, 5, 2);
+    SetTransparent(*clear, true);
+    clear->transparentIndex = 5;
+    a->blocks.push_back(std::move(clear));
+    a->blocks.push_back(FillFrame(0, 0, 1, 1, 3));
+    EXPECT_EQ(OptimizeAndCompare(*a, of::kShrinkFrames | of::kRemoveFrames), "");
+    EXPECT_EQ(OptimizeAndCompare(*a, of::kShrinkFrames | of::kRemoveFrames | of::kTransparency), "");
+}
+
+TEST(OptimizeFrameStage, TransparencyForUnchangedPixelsMakesScatteredChangesSmaller) {
+    const int n = 64;
+    auto a = MakeAnimation(n, n, 16);
+    std::vector<uint8_t> px(n * n);
+    uint32_t seed = 7;
+    for (auto& p : px) {
+        seed = seed * 1103515245 + 12345;
+        p = static_cast<uint8_t>((seed >> 16) % 15);  // index 15 stays free
+    }
+    a->blocks.push_back(MakeFrame(0, 0, n, n, px));
+    for (int k = 0; k < 3; ++k) {
+        for (int i = k; i < n * n; i += 97) px[static_cast<size_t>(i)] = static_cast<uint8_t>((px[i] + 1) % 15);
+        a->blocks.push_back(MakeFrame(0, 0, n, n, px));
+    }
+    EXPECT_EQ(OptimizeAndCompare(*a, of::kShrinkFrames | of::kTransparency), "");
+    auto plain = CopyAnimation(*a);
+    ASSERT_EQ(RunOpt(*plain, of::kShrinkFrames), Result::Done);
+    ASSERT_EQ(RunOpt(*a, of::kShrinkFrames | of::kTransparency), Result::Done);
+    for (int i = 1; i < 4; ++i) {
+        const Frame* f = a->FrameAt(i);
+        EXPECT_TRUE(f->Transparent()) << i;
+        EXPECT_LT(FrameEncodedSize(*a, *f), FrameEncodedSize(*plain, *plain->FrameAt(i))) << i;
+    }
+    // The written file shows the same pictures.
+    auto back = RoundTrip(*a);
+    ASSERT_TRUE(back);
+    EXPECT_EQ(ComparePictures(*a, *back), "");
+}
+
+TEST(OptimizeFrameStage, FrameWhollyOffScreenDrawsNothingAfterClipping) {
+    auto a = MakeAnimation(4, 4);
+    a->blocks.push_back(FillFrame(0, 0, 4, 4, 1));
+    a->blocks.push_back(FillFrame(10, 10, 3, 3, 2, 2));
+    a->blocks.push_back(FillFrame(-2, 1, 4, 2, 3));
+    EXPECT_EQ(OptimizeAndCompare(*a, 0), "");
+    EXPECT_EQ(OptimizeAndCompare(*a, of::kDefault), "");
+    ASSERT_EQ(RunOpt(*a, 0), Result::Done);
+    for (const Frame* f : a->Frames()) EXPECT_TRUE(FrameFitsScreen(*f, a->width, a->height));
+}
+
+TEST(Optimize, DeletesPlainTextAndApplicationBlocksEvenWithNoTechnique) {
+    auto a = MakeAnimation(2, 2);
+    a->blocks.push_back(std::make_unique<ExtensionBlock>(BlockKind::Application));
+    a->blocks.push_back(FillFrame(0, 0, 2, 2, 1));
+    a->blocks.push_back(NewComment("kept"));
+    a->blocks.push_back(std::make_unique<ExtensionBlock>(BlockKind::PlainText));
+    bool changed = false;
+    ASSERT_EQ(RunOpt(*a, 0, &changed), Result::Done);
+    EXPECT_TRUE(changed);
+    ASSERT_EQ(a->blocks.size(), 2u);
+    EXPECT_EQ(a->blocks[0]->kind, BlockKind::Image);
+    EXPECT_EQ(a->blocks[1]->kind, BlockKind::Comment);
+}
+
+TEST(Optimize, StopsBetweenFramesAndTheExperimentLeavesTheDocumentAlone) {
+    auto a = MakeAnimation(8, 8);
+    for (int i = 0; i < 6; ++i) a->blocks.push_back(FillFrame(i, 0, 2, 2, static_cast<uint8_t>(i % 3)));
+    auto before = CopyAnimation(*a);
+    SilentUiHost host;
+    PreferenceBlock prefs;
+    CountdownProgress stop_after_two(2);
+    auto copy = CopyAnimation(*a);
+    EXPECT_EQ(Optimize(*copy, of::kDefault, host, stop_after_two, prefs), Result::Stopped);
+
+    SilentProgress progress;
+    OptimizeExperiment e = RunOptimizeExperiment(*a, 1000, of::kDefault, host, progress, prefs);
+    EXPECT_EQ(e.result, Result::Done);
+    ASSERT_TRUE(e.copy);
+    EXPECT_GT(e.copySize, 0);
+    // The document itself is untouched.
+    VectorSink x, y;
+    ASSERT_EQ(WriteGif(x, *a, progress), Result::Done);
+    ASSERT_EQ(WriteGif(y, *before, progress), Result::Done);
+    EXPECT_EQ(x.bytes, y.bytes);
+}
+
+// ---- palette stage -----------------------------------------------------------------------
+
+TEST(OptimizePaletteStage, ShrinkingKeepsUsedEntriesInOrderPaddedWithBlack) {
+    auto a = MakeAnimation(5, 1, 256);
+    const std::vector<uint8_t> px = {200, 3, 77, 3, 250};
+    a->blocks.push_back(MakeFrame(0, 0, 5, 1, px));
+    a->blocks.push_back(MakeFrame(0, 0, 5, 1, {12, 12, 200, 77, 3}));
+    const Palette old = *a->globalPalette;
+    EXPECT_EQ(OptimizeAndCompare(*a, of::kShrinkPalettes), "");
+    ASSERT_EQ(RunOpt(*a, of::kShrinkPalettes), Result::Done);
+    const Palette& p = *a->globalPalette;
+    ASSERT_EQ(p.size(), 8);
+    EXPECT_EQ(p[0], old[3]);
+    EXPECT_EQ(p[1], old[12]);
+    EXPECT_EQ(p[2], old[77]);
+    EXPECT_EQ(p[3], old[200]);
+    EXPECT_EQ(p[4], old[250]);
+    for (int i = 5; i < 8; ++i) EXPECT_EQ(p[i], Rgb{});
+    EXPECT_EQ(a->FrameAt(0)->bitmap->At(0, 0), 3);
+}
+
+TEST(OptimizePaletteStage, UnusedTransparentIndexSwitchesTransparencyOff) {
+    auto a = MakeAnimation(2, 1, 16);
+    auto f = MakeFrame(0, 0, 2, 1, {4, 9});
+    SetTransparent(*f, true);
+    f->transparentIndex = 11;
+    a->blocks.push_back(std::move(f));
+    auto g = MakeFrame(0, 0, 2, 1, {9, 2});
+    SetTransparent(*g, true);
+    g->transparentIndex = 2;
+    a->blocks.push_back(std::move(g));
+    EXPECT_EQ(OptimizeAndCompare(*a, of::kShrinkPalettes), "");
+    ASSERT_EQ(RunOpt(*a, of::kShrinkPalettes), Result::Done);
+    EXPECT_FALSE(a->FrameAt(0)->Transparent());
+    EXPECT_TRUE(a->FrameAt(1)->Transparent());
+    EXPECT_EQ(a->FrameAt(1)->transparentIndex, 0);  // 2 is the first used entry
+}
+
+TEST(OptimizePaletteStage, PixelsBeyondThePaletteStayBlack) {
+    auto a = MakeAnimation(3, 1, 4);
+    a->blocks.push_back(MakeFrame(0, 0, 3, 1, {1, 9, 1}));
+    EXPECT_EQ(OptimizeAndCompare(*a, of::kShrinkPalettes), "");
+    auto l = MakeAnimation(3, 1, 4);
+    auto f = MakeFrame(0, 0, 3, 1, {0, 6, 0});
+    SetLocalPalette(*f, Palette{{Rgb{1, 1, 1}, Rgb{2, 2, 2}}});
+    l->blocks.push_back(std::move(f));
+    EXPECT_EQ(OptimizeAndCompare(*l, of::kRemoveLocalPalettes | of::kShrinkPalettes), "");
+}
+
+TEST(OptimizePaletteStage, CleanMergeRemovesFittingLocalPalettesOnly) {
+    auto a = MakeAnimation(4, 1, 4);
+    a->blocks.push_back(MakeFrame(0, 0, 4, 1, {0, 1, 0, 1}));  // entries 2 and 3 unused
+    // Fits: one colour equal to global entry 1, two new ones.
+    auto f = MakeFrame(0, 0, 4, 1, {0, 1, 2, 1});
+    SetLocalPalette(*f, Palette{{(*a->globalPalette)[1], Rgb{9, 9, 9}, Rgb{8, 8, 8}}});
+    a->blocks.push_back(std::move(f));
+    EXPECT_EQ(OptimizeAndCompare(*a, of::kRemoveLocalPalettes), "");
+    ASSERT_EQ(RunOpt(*a, of::kRemoveLocalPalettes), Result::Done);
+    EXPECT_FALSE(a->FrameAt(1)->localPalette);
+    EXPECT_EQ(a->globalPalette->size(), 4);  // two unused entries were taken over
+
+    // A full global palette whose entries are all used: no clean merge.
+    auto b = MakeAnimation(16, 16, 256);
+    std::vector<uint8_t> all(256);
+    for (int i = 0; i < 256; ++i) all[static_cast<size_t>(i)] = static_cast<uint8_t>(i);
+    b->blocks.push_back(MakeFrame(0, 0, 16, 16, all));
+    auto g = MakeFrame(0, 0, 2, 1, {0, 1});
+    SetLocalPalette(*g, Palette{{Rgb{250, 1, 1}, Rgb{1, 250, 1}}});
+    b->blocks.push_back(std::move(g));
+    auto mapped = CopyAnimation(*b);
+    EXPECT_EQ(OptimizeAndCompare(*b, of::kRemoveLocalPalettes), "");
+    ASSERT_EQ(RunOpt(*b, of::kRemoveLocalPalettes), Result::Done);
+    EXPECT_TRUE(b->FrameAt(1)->localPalette);
+
+    // Map to global: every pixel takes the nearest global colour.
+    const Palette global = *mapped->globalPalette;
+    ASSERT_EQ(RunOpt(*mapped, of::kRemoveLocalPalettes | of::kMapToGlobal), Result::Done);
+    const Frame* m = mapped->FrameAt(1);
+    ASSERT_FALSE(m->localPalette);
+    EXPECT_EQ(*mapped->globalPalette, global);
+    const Rgb want[2] = {Rgb{250, 1, 1}, Rgb{1, 250, 1}};
+    for (int x = 0; x < 2; ++x) {
+        const int got = m->bitmap->At(x, 0);
+        EXPECT_EQ(got, NearestEntry(global, want[x])) << x;
+    }
+}
+
+TEST(OptimizePaletteStage, TransparentLocalIndexDoesNotSwallowAnOpaqueColour) {
+    auto a = MakeAnimation(4, 1, 4);
+    a->blocks.push_back(MakeFrame(0, 0, 4, 1, {0, 1, 2, 3}));
+    // Local entries 0 and 2 have the same colour; 2 is the transparent index.
+    auto f = MakeFrame(0, 0, 4, 1, {0, 2, 1, 2});
+    const Rgb c = (*a->globalPalette)[3];
+    SetLocalPalette(*f, Palette{{c, (*a->globalPalette)[1], c}});
+    SetTransparent(*f, true);
+    f->transparentIndex = 2;
+    a->blocks.push_back(std::move(f));
+    EXPECT_EQ(OptimizeAndCompare(*a, of::kRemoveLocalPalettes), "");
+    EXPECT_EQ(OptimizeAndCompare(*a, of::kDefault), "");
+}
+
+TEST(OptimizePaletteStage, MetaPaletteOfFittingColoursLosesNothing) {
+    auto a = MakeAnimation(4, 1, 4);
+    a->blocks.push_back(MakeFrame(0, 0, 4, 1, {0, 1, 2, 3}));
+    for (int k = 0; k < 3; ++k) {
+        auto f = MakeFrame(0, 0, 4, 1, {0, 1, 2, 3});
+        Palette p;
+        for (int i = 0; i < 4; ++i) p.entries.push_back(Rgb{uint8_t(k * 40 + i), uint8_t(i), 7});
+        SetLocalPalette(*f, p);
+        if (k == 1) {
+            SetTransparent(*f, true);
+            f->transparentIndex = 3;
+        }
+        a->blocks.push_back(std::move(f));
+    }
+    EXPECT_EQ(OptimizeAndCompare(*a, of::kRemoveLocalPalettes | of::kMetaPalette), "");
+    EXPECT_EQ(OptimizeAndCompare(*a, of::kDefault), "");
+    ASSERT_EQ(RunOpt(*a, of::kRemoveLocalPalettes | of::kMetaPalette), Result::Done);
+    for (const Frame* f : a->Frames()) EXPECT_FALSE(f->localPalette);
+}
+
+// ---- texts and dialog rules ---------------------------------------------------------------
+
+TEST(OptimizeTexts, SavingsAreWordedAsTheDialogShowsThem) {
+    EXPECT_EQ(GroupedNumber(0), "0");
+    EXPECT_EQ(GroupedNumber(999), "999");
+    EXPECT_EQ(GroupedNumber(1000), "1,000");
+    EXPECT_EQ(GroupedNumber(1234567), "1,234,567");
+    SavingsTexts t = MakeSavingsTexts(2000, 1500);
+    EXPECT_EQ(t.optimizedSize, "1,500 bytes");
+    EXPECT_EQ(t.savings, "500 bytes");
+    EXPECT_EQ(t.percent, "(25.0%)");
+    t = MakeSavingsTexts(1500, 1500);
+    EXPECT_EQ(t.savings, "None");
+    EXPECT_EQ(t.percent, "");
+    t = MakeSavingsTexts(1500, 1600);
+    EXPECT_EQ(t.optimizedSize, "1,600 bytes");
+    EXPECT_EQ(t.savings, "");
+    EXPECT_EQ(t.percent, "");
+    EXPECT_EQ(MakeSavingsTexts(3, 2).percent, "(33.3%)");
+}
+
+TEST(OptimizeTexts, ControlsFollowTheFlagsAndTheDocument) {
+    OptimizeControlState s = OptimizeControls(of::kDefault, true);
+    EXPECT_TRUE(s.removeLocalPalettes && s.paletteRadios && s.transparency && s.removeFrames);
+    s = OptimizeControls(of::kDefault & ~(of::kRemoveLocalPalettes | of::kShrinkFrames), true);
+    EXPECT_FALSE(s.paletteRadios);
+    EXPECT_FALSE(s.transparency);
+    EXPECT_FALSE(s.removeFrames);
+    s = OptimizeControls(of::kDefault, false);
+    EXPECT_FALSE(s.removeLocalPalettes);
+    EXPECT_FALSE(s.paletteRadios);
+    EXPECT_EQ(EffectiveOptimizeFlags(of::kDefault, false), of::kDefault & ~(of::kRemoveLocalPalettes | of::kMetaPalette));
+    EXPECT_EQ(EffectiveOptimizeFlags(of::kDefault, true), of::kDefault);
+}
+
+// ---- unoptimize ----------------------------------------------------------------------------
+
+TEST(Unoptimize, RefusesLocalPalettes) {
+    auto a = MakeAnimation(2, 2);
+    auto f = FillFrame(0, 0, 2, 2, 1);
+    SetLocalPalette(*f, *a->globalPalette);
+    a->blocks.push_back(std::move(f));
+    ScriptedUiHost host;
+    SilentProgress progress;
+    EXPECT_EQ(Unoptimize(*a, host, progress), Result::Failed);
+    ASSERT_EQ(host.errors.size(), 1u);
+    EXPECT_EQ(host.errors[0], LoadString(StringId::UnoptimizeLocalPalettes));
+}
+
+TEST(Unoptimize, EveryFrameBecomesTheFullPictureWithDisposalsHonoured) {
+    auto a = MakeAnimation(4, 4);
+    a->blocks.push_back(FillFrame(0, 0, 4, 4, 1, 1, 5));
+    a->blocks.push_back(FillFrame(1, 1, 2, 2, 2, 3, 6));  // restore previous
+    a->blocks.push_back(FillFrame(0, 0, 1, 1, 3, 2, 7));  // restore background
+    a->blocks.push_back(FillFrame(3, 3, 1, 1, 4, 1, 8));
+    NumberFrames(*a);
+    auto u = CopyAnimation(*a);
+    SilentUiHost host;
+    SilentProgress progress;
+    ASSERT_EQ(Unoptimize(*u, host, progress), Result::Done);
+    EXPECT_EQ(CompareTimelines(*a, *u, false), "");
+    for (const Frame* f : u->Frames()) {
+        EXPECT_EQ(f->width, 4);
+        EXPECT_EQ(f->height, 4);
+        EXPECT_EQ(f->left, 0);
+    }
+    // The frame after the restore-previous frame is drawn over the picture
+    // before that frame: pixel (1,1) shows index 1 again.
+    EXPECT_EQ(u->FrameAt(2)->bitmap->At(1, 1), 1);
+    EXPECT_EQ(u->FrameAt(1)->bitmap->At(1, 1), 2);
+}
+
+// ---- the corpus ------------------------------------------------------------------------------
+
+TEST(OptimizerCorpus, EveryTechniqueKeepsThePictures) {
+    const auto files = CorpusGifs();
+    if (files.empty()) GTEST_SKIP() << "no corpus at " << CM_CORPUS_DIR;
+    const uint32_t lossless_flags[] = {
+        0,
+        of::kShrinkFrames,
+        of::kShrinkFrames | of::kTransparency,
+        of::kShrinkFrames | of::kRemoveFrames,
+        of::kShrinkPalettes,
+        of::kRemoveLocalPalettes,
+        of::kRemoveLocalPalettes | of::kShrinkPalettes | of::kShrinkFrames | of::kTransparency |
+            of::kRemoveFrames,
+    };
+    int checked = 0, with_local = 0;
+    for (const auto& path : files) {
+        auto a = LoadForTest(path);
+        if (!a) continue;
+        SCOPED_TRACE(path.string());
+        const bool local = HasLocalPalettes(*a);
+        with_local += local;
+        std::vector<uint32_t> flags(std::begin(lossless_flags), std::end(lossless_flags));
+        if (!local) flags.push_back(of::kDefault);
+        for (uint32_t fl : flags) {
+            SCOPED_TRACE(fl);
+            auto src = CopyAnimation(*a);
+            NumberFrames(*src);
+            auto out = CopyAnimation(*src);
+            ASSERT_EQ(RunOpt(*out, fl), Result::Done);
+            EXPECT_EQ(CompareTimelines(*src, *out, (fl & of::kRemoveFrames) && (fl & of::kShrinkFrames)), "");
+            if (fl == of::kDefault || fl == lossless_flags[6]) {
+                auto back = RoundTrip(*out);
+                ASSERT_TRUE(back);
+                EXPECT_EQ(ComparePictures(*out, *back), "");
+            }
+        }
+        ++checked;
+    }
+    EXPECT_GE(checked, 100);
+    EXPECT_GE(with_local, 3);
+}
+
+TEST(OptimizerCorpus, UnoptimizeRendersLikeTheOriginalAndTheOptimized) {
+    const auto files = CorpusGifs();
+    if (files.empty()) GTEST_SKIP() << "no corpus at " << CM_CORPUS_DIR;
+    int checked = 0;
+    for (const auto& path : files) {
+        auto a = LoadForTest(path);
+        if (!a || HasLocalPalettes(*a)) continue;
+        SCOPED_TRACE(path.string());
+        NumberFrames(*a);
+        SilentUiHost host;
+        SilentProgress progress;
+        auto u = CopyAnimation(*a);
+        const Result r = Unoptimize(*u, host, progress);
+        ASSERT_EQ(r, Result::Done);
+        EXPECT_EQ(CompareTimelines(*a, *u, false), "");
+        auto o = CopyAnimation(*a);
+        ASSERT_EQ(RunOpt(*o, of::kDefault), Result::Done);
+        auto uo = CopyAnimation(*o);
+        ASSERT_EQ(Unoptimize(*uo, host, progress), Result::Done);
+        EXPECT_EQ(ComparePictures(*o, *uo), "");
+        ++checked;
+    }
+    EXPECT_GE(checked, 100);
+}
+
+}  // namespace
+}  // namespace cinemill

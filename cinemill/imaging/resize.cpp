@@ -1,0 +1,361 @@
+// Resizing the animation: the dialog's field rules, nearest-neighbour and
+// bicubic scaling.
+#include "cinemill/imaging/resize.h"
+
+#include <algorithm>
+#include <cmath>
+#include <memory>
+#include <new>
+#include <utility>
+
+#include "cinemill/base/preferences.h"
+#include "cinemill/base/strings.h"
+#include "cinemill/base/ui_host.h"
+#include "cinemill/imaging/palette_merge.h"
+
+namespace cinemill {
+
+// ---- dialog fields ------------------------------------------------------------------
+
+namespace {
+constexpr int kMaxSide = 10000;
+int ClampSide(int64_t v) { return static_cast<int>(std::clamp<int64_t>(v, 1, kMaxSide)); }
+int Percent(int64_t v, int64_t total) { return static_cast<int>((100 * v + total / 2) / std::max<int64_t>(total, 1)); }
+int FromPercent(int64_t p, int64_t total) { return ClampSide((p * total + 50) / 100); }
+}  // namespace
+
+ResizeFields ResizeFieldsStart(int w, int h, bool keep_aspect) {
+    ResizeFields f;
+    f.oldW = std::max(w, 1);
+    f.oldH = std::max(h, 1);
+    f.width = f.oldW;
+    f.height = f.oldH;
+    f.keepAspect = keep_aspect;
+    return f;
+}
+
+ResizeFields TypeWidth(ResizeFields f, int w) {
+    f.width = ClampSide(w);
+    f.widthPercent = Percent(f.width, f.oldW);
+    if (f.keepAspect) {
+        f.height = ClampSide((int64_t{f.width} * f.oldH + f.oldW / 2) / f.oldW);
+        f.heightPercent = f.widthPercent;
+    }
+    return f;
+}
+
+ResizeFields TypeHeight(ResizeFields f, int h) {
+    f.height = ClampSide(h);
+    f.heightPercent = Percent(f.height, f.oldH);
+    if (f.keepAspect) {
+        f.width = ClampSide((int64_t{f.height} * f.oldW + f.oldH / 2) / f.oldH);
+        f.widthPercent = f.heightPercent;
+    }
+    return f;
+}
+
+ResizeFields TypeWidthPercent(ResizeFields f, int p) {
+    f.widthPercent = p;
+    f.width = FromPercent(p, f.oldW);
+    if (f.keepAspect) {
+        f.heightPercent = p;
+        f.height = FromPercent(p, f.oldH);
+    }
+    return f;
+}
+
+ResizeFields TypeHeightPercent(ResizeFields f, int p) {
+    f.heightPercent = p;
+    f.height = FromPercent(p, f.oldH);
+    if (f.keepAspect) {
+        f.widthPercent = p;
+        f.width = FromPercent(p, f.oldW);
+    }
+    return f;
+}
+
+ResizeFields SetKeepAspect(ResizeFields f, bool on) {
+    f.keepAspect = on;
+    return on ? TypeWidth(f, f.width) : f;
+}
+
+bool BicubicNeedsWarning(const Animation& a) {
+    for (const Frame* f : a.Frames())
+        if ((f->Transparent() || f->left != 0 || f->top != 0) && f->Disposal() != 2) return true;
+    return false;
+}
+
+// ---- geometry -------------------------------------------------------------------------
+
+int64_t ScaleCoordinate(int64_t v, int64_t new_total, int64_t old_total) {
+    return (v * new_total + old_total / 2) / std::max<int64_t>(old_total, 1);
+}
+
+double BicubicKernel(double t) {
+    t = std::fabs(t);
+    if (t < 1) return t * t * t - 2 * t * t + 1;
+    if (t < 2) return -t * t * t + 5 * t * t - 8 * t + 4;
+    return 0;
+}
+
+std::vector<BicubicTap> BicubicWeights(int src_len, int dst_len) {
+    std::vector<BicubicTap> taps(static_cast<size_t>(std::max(dst_len, 0)));
+    const float ratio = static_cast<float>(src_len) / static_cast<float>(dst_len);
+    for (int i = 0; i < dst_len; ++i) {
+        BicubicTap& t = taps[static_cast<size_t>(i)];
+        const float c = static_cast<float>(i) * ratio;
+        int s = static_cast<int>(c);
+        s = std::clamp(s, 0, src_len - 1);
+        const float frac = static_cast<float>(static_cast<int>(0.5f + 5.0f * (c - static_cast<float>(s)))) / 5.0f;
+        const double f = frac;
+        const double k[5] = {BicubicKernel(2 + f), BicubicKernel(1 + f), BicubicKernel(f), BicubicKernel(1 - f),
+                             BicubicKernel(2 - f)};
+        for (int j = 0; j < 5; ++j) t.weight[static_cast<size_t>(j)] = static_cast<int32_t>(k[j] * 4096);
+        t.source = s;
+        t.mask = 0x1F;
+        // Taps outside the source fold onto the nearest tap inside.
+        if (s < 2) {
+            t.weight[1] += t.weight[0];
+            t.weight[0] = 0;
+            t.mask &= ~0x01;
+        }
+        if (s < 1) {
+            t.weight[2] += t.weight[1];
+            t.weight[1] = 0;
+            t.mask &= ~0x02;
+        }
+        if (s >= src_len - 2) {
+            t.weight[3] += t.weight[4];
+            t.weight[4] = 0;
+            t.mask &= ~0x10;
+        }
+        if (s >= src_len - 1) {
+            t.weight[2] += t.weight[3];
+            t.weight[3] = 0;
+            t.mask &= ~0x08;
+        }
+    }
+    return taps;
+}
+
+namespace {
+
+struct Scaled {
+    int left = 0, top = 0, w = 1, h = 1;
+};
+
+Scaled ScaleFrameRect(const Frame& f, int W, int H, int nW, int nH) {
+    Scaled s;
+    s.w = static_cast<int>(std::max<int64_t>(1, ScaleCoordinate(f.width, nW, W)));
+    s.h = static_cast<int>(std::max<int64_t>(1, ScaleCoordinate(f.height, nH, H)));
+    s.left = static_cast<int>(ScaleCoordinate(f.left, nW, W));
+    s.top = static_cast<int>(ScaleCoordinate(f.top, nH, H));
+    return s;
+}
+
+// Nearest source sample: the source pixel whose extent holds the centre of
+// the destination pixel.
+std::optional<FrameBitmap> ScaleNearest(const FrameBitmap& src, int nw, int nh) {
+    auto dst = FrameBitmap::Create(nw, nh);
+    if (!dst || src.width <= 0 || src.height <= 0) return std::nullopt;
+    std::vector<int> xs(static_cast<size_t>(nw));
+    for (int x = 0; x < nw; ++x)
+        xs[static_cast<size_t>(x)] =
+            static_cast<int>(std::min<int64_t>((int64_t{2} * x + 1) * src.width / (int64_t{2} * nw), src.width - 1));
+    for (int y = 0; y < nh; ++y) {
+        const int sy = static_cast<int>(std::min<int64_t>((int64_t{2} * y + 1) * src.height / (int64_t{2} * nh),
+                                                          src.height - 1));
+        const uint8_t* in = src.Row(sy);
+        uint8_t* out = dst->Row(y);
+        for (int x = 0; x < nw; ++x) out[x] = in[xs[static_cast<size_t>(x)]];
+    }
+    return dst;
+}
+
+// One filtered channel value from fixed-point sums.
+uint8_t Finish(int64_t sum) {
+    if (sum < 0) return 0;
+    return static_cast<uint8_t>(std::min<int64_t>((sum + 2048) >> 12, 255));
+}
+
+// The bicubic filter of one frame into 24-bit blue-green-red rows (padded to
+// 4 bytes) and a transparency plane (0 transparent, 255 opaque; rows padded
+// to 4 bytes). False when memory runs out.
+bool BicubicFrame(const Animation& a, const Frame& f, int nw, int nh, std::vector<uint8_t>& rgb,
+                  std::vector<uint8_t>& alpha) {
+    const FrameBitmap& src = *f.bitmap;
+    const int w = src.width, h = src.height;
+    if (w <= 0 || h <= 0) return false;
+    const uint64_t inter = uint64_t(nw) * h, out = uint64_t(nw) * nh;
+    if (inter > (uint64_t{1} << 28) || out > (uint64_t{1} << 28)) return false;
+    const Palette* pal = PaletteInEffect(a, f);
+    std::array<Rgb, 256> colours{};
+    if (pal)
+        for (int i = 0; i < pal->size() && i < 256; ++i) colours[static_cast<size_t>(i)] = (*pal)[i];
+    const bool transparent = f.Transparent();
+    const uint8_t ti = f.transparentIndex;
+    const auto hx = BicubicWeights(w, nw);
+    const auto vy = BicubicWeights(h, nh);
+    try {
+        std::vector<Rgb> mid(inter);
+        std::vector<uint8_t> mid_clear(inter, 0);
+        for (int y = 0; y < h; ++y) {
+            const uint8_t* row = src.Row(y);
+            for (int x = 0; x < nw; ++x) {
+                const BicubicTap& t = hx[static_cast<size_t>(x)];
+                const size_t o = static_cast<size_t>(y) * nw + x;
+                const uint8_t centre = row[t.source];
+                if (transparent && centre == ti) {
+                    mid[o] = colours[centre];
+                    mid_clear[o] = 1;
+                    continue;
+                }
+                int64_t r = 0, g = 0, b = 0;
+                for (int j = 0; j < 5; ++j) {
+                    if (!(t.mask & (1 << j))) continue;
+                    uint8_t p = row[t.source + j - 2];
+                    if (transparent && p == ti) p = centre;
+                    const Rgb c = colours[p];
+                    const int32_t wgt = t.weight[static_cast<size_t>(j)];
+                    r += int64_t{c.r} * wgt;
+                    g += int64_t{c.g} * wgt;
+                    b += int64_t{c.b} * wgt;
+                }
+                mid[o] = Rgb{Finish(r), Finish(g), Finish(b)};
+            }
+        }
+        const size_t stride3 = (static_cast<size_t>(nw) * 3 + 3) / 4 * 4;
+        const size_t stride1 = static_cast<size_t>(FrameBitmap::StrideFor(nw));
+        rgb.assign(stride3 * nh, 0);
+        alpha.assign(stride1 * nh, 0);
+        for (int y = 0; y < nh; ++y) {
+            const BicubicTap& t = vy[static_cast<size_t>(y)];
+            for (int x = 0; x < nw; ++x) {
+                const size_t centre = static_cast<size_t>(t.source) * nw + x;
+                Rgb c;
+                uint8_t opaque = 255;
+                if (mid_clear[centre]) {
+                    c = mid[centre];
+                    opaque = 0;
+                } else {
+                    int64_t r = 0, g = 0, b = 0;
+                    for (int j = 0; j < 5; ++j) {
+                        if (!(t.mask & (1 << j))) continue;
+                        size_t o = static_cast<size_t>(t.source + j - 2) * nw + x;
+                        if (mid_clear[o]) o = centre;
+                        const int32_t wgt = t.weight[static_cast<size_t>(j)];
+                        r += int64_t{mid[o].r} * wgt;
+                        g += int64_t{mid[o].g} * wgt;
+                        b += int64_t{mid[o].b} * wgt;
+                    }
+                    c = Rgb{Finish(r), Finish(g), Finish(b)};
+                }
+                uint8_t* px = rgb.data() + stride3 * y + 3 * static_cast<size_t>(x);
+                px[0] = c.b;
+                px[1] = c.g;
+                px[2] = c.r;
+                alpha[stride1 * y + x] = opaque;
+            }
+        }
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    return true;
+}
+
+Result ResizeNearest(Animation& a, int nW, int nH, ProgressReporter& progress) {
+    const int W = static_cast<int>(a.width), H = static_cast<int>(a.height);
+    std::vector<std::pair<Frame*, std::optional<FrameBitmap>>> plan;
+    std::vector<Scaled> rects;
+    for (Frame* f : a.Frames()) {
+        const Scaled s = ScaleFrameRect(*f, W, H, nW, nH);
+        std::optional<FrameBitmap> b;
+        if (f->bitmap) {
+            b = ScaleNearest(*f->bitmap, s.w, s.h);
+            if (!b) return Result::Failed;
+        }
+        plan.emplace_back(f, std::move(b));
+        rects.push_back(s);
+        if (!progress.Step()) return Result::Stopped;
+    }
+    for (size_t i = 0; i < plan.size(); ++i) {
+        Frame& f = *plan[i].first;
+        if (plan[i].second) SetBitmap(f, std::move(*plan[i].second));
+        f.width = rects[i].w;
+        f.height = rects[i].h;
+        f.left = rects[i].left;
+        f.top = rects[i].top;
+    }
+    return Result::Done;
+}
+
+Result ResizeBicubic(Animation& a, int nW, int nH, UiHost& host, ProgressReporter& progress,
+                     PreferenceBlock& prefs) {
+    const int W = static_cast<int>(a.width), H = static_cast<int>(a.height);
+    auto fresh = HeaderCopy(a);
+    if (!fresh) {
+        host.Error(std::string(LoadString(StringId::BicubicNoMemory)));
+        return Result::Failed;
+    }
+    fresh->width = static_cast<uint32_t>(nW);
+    fresh->height = static_cast<uint32_t>(nH);
+    for (const auto& b : a.blocks) {
+        const Frame* f = AsFrame(b.get());
+        if (!f) {
+            fresh->blocks.push_back(CopyBlock(*b));
+            continue;
+        }
+        const Scaled s = ScaleFrameRect(*f, W, H, nW, nH);
+        auto nf = std::make_unique<Frame>();
+        nf->left = s.left;
+        nf->top = s.top;
+        nf->width = s.w;
+        nf->height = s.h;
+        nf->name = f->name;
+        nf->delay = f->delay;
+        nf->controlFlags = f->controlFlags;
+        nf->transparentIndex = f->transparentIndex;
+        nf->descriptorFlags = static_cast<uint8_t>(f->descriptorFlags & kDescInterlaced);
+        if (f->bitmap && !BicubicFrame(a, *f, s.w, s.h, nf->trueColor, nf->transparencyPlane)) {
+            host.Error(std::string(LoadString(StringId::BicubicNoMemory)));
+            return Result::Failed;
+        }
+        if (!f->Transparent()) nf->transparencyPlane.clear();
+        fresh->blocks.push_back(std::move(nf));
+        if (!progress.Step()) return Result::Stopped;
+    }
+    const Result r = MergePalettes(nullptr, *fresh, 0, host, progress, prefs);
+    if (r != Result::Done) return r;
+    for (const Frame* f : std::as_const(*fresh).Frames())
+        if (!f->bitmap) {
+            host.Error(std::string(LoadString(StringId::BicubicNoMemory)));
+            return Result::Failed;
+        }
+    a.blocks = std::move(fresh->blocks);
+    SetGlobalPalette(a, std::move(fresh->globalPalette));
+    a.backgroundIndex = fresh->backgroundIndex;
+    return Result::Done;
+}
+
+}  // namespace
+
+Result ResizeAnimation(Animation& a, int new_w, int new_h, ResizeMethod method, UiHost& host,
+                       ProgressReporter& progress, PreferenceBlock& prefs) {
+    if (new_w < 1 || new_h < 1 || new_w > 65535 || new_h > 65535 || a.width == 0 || a.height == 0)
+        return Result::Failed;
+    if (uint32_t(new_w) == a.width && uint32_t(new_h) == a.height) return Result::Done;
+    progress.SetText(StringId::ResizingAnimation);
+    progress.SetRange(a.FrameCount());
+    const Result r = method == ResizeMethod::Nearest ? ResizeNearest(a, new_w, new_h, progress)
+                                                     : ResizeBicubic(a, new_w, new_h, host, progress, prefs);
+    if (r == Result::Failed && method == ResizeMethod::Nearest)
+        host.Error(std::string(LoadString(StringId::FrameImageNoMemory)));
+    if (r != Result::Done) return r;
+    a.width = static_cast<uint32_t>(new_w);
+    a.height = static_cast<uint32_t>(new_h);
+    a.cachedSize = -1;
+    RecountColorUsage(a, true);
+    return Result::Done;
+}
+
+}  // namespace cinemill
