@@ -265,9 +265,11 @@ bool DecodeRle(std::span<const uint8_t> d, int bits, int width, int height,
                std::vector<uint8_t>& canvas) {
     int x = 0, y = 0;
     size_t i = 0;
+    // Positions past the right edge are held at width, so that long runs
+    // cannot overflow the counters.
     auto put = [&](uint8_t v) {
         if (x < width && y < height) canvas[static_cast<size_t>(y) * width + x] = v;
-        ++x;
+        if (x < width) ++x;
     };
     while (i + 2 <= d.size()) {
         const uint8_t n = d[i], v = d[i + 1];
@@ -279,13 +281,13 @@ bool DecodeRle(std::span<const uint8_t> d, int bits, int width, int height,
         }
         if (v == 0) {  // end of line
             x = 0;
-            ++y;
+            y = std::min(y + 1, height);
         } else if (v == 1) {  // end of bitmap
             return true;
         } else if (v == 2) {  // delta
             if (i + 2 > d.size()) return false;
-            x += d[i];
-            y += d[i + 1];
+            x = std::min(x + d[i], width);
+            y = std::min(y + d[i + 1], height);
             i += 2;
         } else {  // absolute run of v pixels, padded to 16 bits
             const size_t bytes = bits == 8 ? v : (static_cast<size_t>(v) + 1) / 2;
@@ -487,11 +489,11 @@ AviReadOutcome ImportAviWith(const std::string& path, UiHost& host, ProgressRepo
                 for (int y = 0; y < height; ++y) {
                     const uint8_t* r = data.data() + src_stride * size_t(bottom_up ? height - 1 - y : y);
                     uint8_t* d = frame->trueColor.data() + plane_stride * size_t(y);
+                    if (bits == 24) {
+                        std::copy_n(r, 3 * size_t(width), d);
+                        continue;
+                    }
                     for (int x = 0; x < width; ++x) {
-                        if (bits == 24) {
-                            std::copy_n(r + 3 * x, 3, d + 3 * x);
-                            continue;
-                        }
                         const uint32_t v = bits == 16 ? LoadLE16(r + 2 * x) : LoadLE32(r + 4 * x);
                         d[3 * x] = widen(v, bmask, bs, bb);
                         d[3 * x + 1] = widen(v, gmask, gs, gb);

@@ -4,6 +4,7 @@
 
 #include <sstream>
 
+#include "cinemill/base/bytes.h"
 #include "cinemill/base/preferences.h"
 #include "cinemill/base/progress.h"
 #include "cinemill/base/strings.h"
@@ -245,6 +246,165 @@ TEST(AviExport, CodecsThroughFfmpegAndTheFallbackQuestion) {
               Result::Done);
     EXPECT_TRUE(Exists(path));
     std::remove(path.c_str());
+}
+
+// A minimal AVI: one video stream with the given format and chunks (each an
+// id and data), with or without an idx1 index.
+std::vector<uint8_t> BuildTestAvi(const std::vector<uint8_t>& strf, uint32_t scale, uint32_t rate,
+                                  const std::vector<std::pair<std::string, std::vector<uint8_t>>>& chunks,
+                                  bool with_index) {
+    auto id = [](std::vector<uint8_t>& o, const std::string& s) { o.insert(o.end(), s.begin(), s.begin() + 4); };
+    std::vector<uint8_t> strh;
+    id(strh, "vids");
+    id(strh, "DIB ");
+    for (uint32_t v : {0u, 0u, 0u, scale, rate, 0u, static_cast<uint32_t>(chunks.size()), 0u, 0u, 0u}) AppendLE32(strh, v);
+    for (int i = 0; i < 4; ++i) AppendLE16(strh, 0);
+    std::vector<uint8_t> strl;
+    id(strl, "strl");
+    id(strl, "strh");
+    AppendLE32(strl, static_cast<uint32_t>(strh.size()));
+    strl.insert(strl.end(), strh.begin(), strh.end());
+    id(strl, "strf");
+    AppendLE32(strl, static_cast<uint32_t>(strf.size()));
+    strl.insert(strl.end(), strf.begin(), strf.end());
+    std::vector<uint8_t> hdrl;
+    id(hdrl, "hdrl");
+    id(hdrl, "LIST");
+    AppendLE32(hdrl, static_cast<uint32_t>(strl.size()));
+    hdrl.insert(hdrl.end(), strl.begin(), strl.end());
+    std::vector<uint8_t> movi, idx;
+    id(movi, "movi");
+    for (const auto& [cid, data] : chunks) {
+        id(idx, cid);
+        AppendLE32(idx, 0x10);
+        AppendLE32(idx, static_cast<uint32_t>(movi.size()));
+        AppendLE32(idx, static_cast<uint32_t>(data.size()));
+        id(movi, cid);
+        AppendLE32(movi, static_cast<uint32_t>(data.size()));
+        movi.insert(movi.end(), data.begin(), data.end());
+        if (data.size() & 1) movi.push_back(0);
+    }
+    std::vector<uint8_t> out;
+    id(out, "RIFF");
+    AppendLE32(out, 0);
+    id(out, "AVI ");
+    id(out, "LIST");
+    AppendLE32(out, static_cast<uint32_t>(hdrl.size()));
+    out.insert(out.end(), hdrl.begin(), hdrl.end());
+    id(out, "LIST");
+    AppendLE32(out, static_cast<uint32_t>(movi.size()));
+    out.insert(out.end(), movi.begin(), movi.end());
+    if (with_index) {
+        id(out, "idx1");
+        AppendLE32(out, static_cast<uint32_t>(idx.size()));
+        out.insert(out.end(), idx.begin(), idx.end());
+    }
+    StoreLE32(out.data() + 4, static_cast<uint32_t>(out.size() - 8));
+    return out;
+}
+
+std::vector<uint8_t> InfoHeader(int w, int h, int bits, uint32_t compression, uint32_t colors) {
+    std::vector<uint8_t> b;
+    for (uint32_t v : {40u, static_cast<uint32_t>(w), static_cast<uint32_t>(h)}) AppendLE32(b, v);
+    AppendLE16(b, 1);
+    AppendLE16(b, static_cast<uint32_t>(bits));
+    for (uint32_t v : {compression, 0u, 0u, 0u, colors, 0u}) AppendLE32(b, v);
+    return b;
+}
+
+AviReadOutcome ReadBytes(const std::vector<uint8_t>& bytes, ScriptedUiHost& host) {
+    const std::string path = TempPath("built.avi");
+    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+    SilentProgress progress;
+    PreferenceBlock prefs;
+    AviReadOutcome r = ImportAvi(path, host, progress, prefs);
+    std::remove(path.c_str());
+    return r;
+}
+
+TEST(AviImport, SixteenBitFieldsSpeedAndDroppedSamples) {
+    // 2 x 1, 5-6-5 masks; bottom-up; samples at 25 per second with one dropped.
+    auto strf = InfoHeader(2, 1, 16, 3, 0);
+    for (uint32_t m : {0xF800u, 0x07E0u, 0x001Fu}) AppendLE32(strf, m);
+    std::vector<uint8_t> px;
+    AppendLE16(px, 0xFFFF);
+    AppendLE16(px, (1u << 5) | (3u << 11));  // green 1, red 3
+    for (bool index : {true, false}) {
+        ScriptedUiHost host;
+        AviReadOutcome r = ReadBytes(
+            BuildTestAvi(strf, 1, 25, {{"00dc", px}, {"00dc", {}}, {"00dc", px}, {"00dc", px}}, index), host);
+        ASSERT_EQ(r.result, Result::Done) << (host.errors.empty() ? "" : host.errors[0]);
+        const Animation& a = *r.animation;
+        ASSERT_EQ(a.FrameCount(), 3);
+        EXPECT_EQ(a.FrameAt(0)->delay, 8u);  // the dropped sample adds its time
+        EXPECT_EQ(a.FrameAt(1)->delay, 4u);
+        EXPECT_EQ(a.FrameAt(2)->delay, 4u);
+        EXPECT_EQ(PixelOf(a, *a.FrameAt(0), 0, 0), (Rgb{248, 252, 248}));
+        // Green is shifted up by 2 (steps of 4), red and blue by 3.
+        EXPECT_EQ(PixelOf(a, *a.FrameAt(0), 1, 0), (Rgb{24, 4, 0}));
+    }
+}
+
+TEST(AviImport, PaletteChangesGiveLocalPalettes) {
+    auto strf = InfoHeader(2, 1, 8, 0, 2);
+    strf.insert(strf.end(), {0, 0, 0, 0, 255, 255, 255, 0});  // black, white
+    const std::vector<uint8_t> px = {0, 1, 0, 0};
+    // From the third frame on, entry 1 is red.
+    const std::vector<uint8_t> change = {1, 1, 0, 0, 255, 0, 0, 0};
+    ScriptedUiHost host;
+    AviReadOutcome r = ReadBytes(
+        BuildTestAvi(strf, 1, 10, {{"00db", px}, {"00db", px}, {"00pc", change}, {"00db", px}, {"00db", px}}, false),
+        host);
+    ASSERT_EQ(r.result, Result::Done) << (host.errors.empty() ? "" : host.errors[0]);
+    const Animation& a = *r.animation;
+    ASSERT_EQ(a.FrameCount(), 4);
+    ASSERT_TRUE(a.globalPalette);
+    EXPECT_EQ(a.globalPalette->size(), 2);
+    EXPECT_FALSE(a.FrameAt(1)->localPalette);
+    ASSERT_TRUE(a.FrameAt(2)->localPalette);
+    EXPECT_TRUE(a.FrameAt(3)->localPalette);
+    EXPECT_EQ(PixelOf(a, *a.FrameAt(1), 1, 0), (Rgb{255, 255, 255}));
+    EXPECT_EQ(PixelOf(a, *a.FrameAt(2), 1, 0), (Rgb{255, 0, 0}));
+}
+
+TEST(AviImport, OpenDmlExtensionRiffsAreRead) {
+    // Files over 1 GB go on in "AVIX" RIFFs whose movi lists the idx1 index
+    // of the first RIFF does not cover.
+    auto strf = InfoHeader(1, 1, 8, 0, 4);
+    for (int i = 0; i < 4; ++i) strf.insert(strf.end(), {static_cast<uint8_t>(i), 0, 0, 0});
+    auto bytes = BuildTestAvi(strf, 1, 10, {{"00db", {0, 0, 0, 0}}, {"00db", {1, 0, 0, 0}}}, true);
+    std::vector<uint8_t> avix = {'R', 'I', 'F', 'F', 0, 0, 0, 0, 'A', 'V', 'I', 'X', 'L', 'I', 'S', 'T', 0, 0, 0, 0,
+                                 'm', 'o', 'v', 'i'};
+    for (uint8_t v : {2, 3}) {
+        avix.insert(avix.end(), {'0', '0', 'd', 'b', 4, 0, 0, 0, v, 0, 0, 0});
+    }
+    StoreLE32(avix.data() + 16, static_cast<uint32_t>(avix.size() - 20));
+    StoreLE32(avix.data() + 4, static_cast<uint32_t>(avix.size() - 8));
+    bytes.insert(bytes.end(), avix.begin(), avix.end());
+    ScriptedUiHost host;
+    AviReadOutcome r = ReadBytes(bytes, host);
+    ASSERT_EQ(r.result, Result::Done) << (host.errors.empty() ? "" : host.errors[0]);
+    ASSERT_EQ(r.animation->FrameCount(), 4);
+    for (int i = 0; i < 4; ++i) EXPECT_EQ(r.animation->FrameAt(i)->bitmap->At(0, 0), i);
+}
+
+TEST(AviImport, RunLengthStreamsDrawOnThePreviousPicture) {
+    auto strf = InfoHeader(4, 2, 8, 1, 4);
+    for (int i = 0; i < 4; ++i) strf.insert(strf.end(), {static_cast<uint8_t>(i * 60), 0, 0, 0});
+    // Key frame: bottom row 1 1 1 1, top row 2 2 2 2. Delta frame: skip to
+    // (1, 1) and write 3 there.
+    const std::vector<uint8_t> key = {4, 1, 0, 0, 4, 2, 0, 1};
+    const std::vector<uint8_t> delta = {0, 2, 1, 1, 1, 3, 0, 1};
+    ScriptedUiHost host;
+    AviReadOutcome r = ReadBytes(BuildTestAvi(strf, 1, 10, {{"00dc", key}, {"00dc", delta}}, true), host);
+    ASSERT_EQ(r.result, Result::Done) << (host.errors.empty() ? "" : host.errors[0]);
+    const FrameBitmap& b0 = *r.animation->FrameAt(0)->bitmap;
+    const FrameBitmap& b1 = *r.animation->FrameAt(1)->bitmap;
+    EXPECT_EQ(b0.At(0, 0), 2);
+    EXPECT_EQ(b0.At(0, 1), 1);
+    EXPECT_EQ(b1.At(1, 0), 3);
+    EXPECT_EQ(b1.At(0, 0), 2);
+    EXPECT_EQ(b1.At(3, 1), 1);
 }
 
 }  // namespace

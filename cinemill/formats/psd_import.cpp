@@ -305,7 +305,8 @@ std::unique_ptr<Animation> ImportPsd(std::span<const uint8_t> file, UiHost& host
                     // Lay the layer's own rectangle over the background.
                     for (int y = oy; y < oy + lh; ++y)
                         for (int x = ox; x < ox + lw; ++x) {
-                            const int al = has_alpha ? f->transparencyPlane[MaskStride(fw) * y + x] : 0;
+                            // A layer without a transparency channel is opaque.
+                            const int al = has_alpha ? f->transparencyPlane[MaskStride(fw) * y + x] : 255;
                             for (int c = 0; c < 3; ++c) {
                                 uint8_t& d = f->trueColor[stride * y + 3 * x + c];
                                 const int bg = background->trueColor[stride * y + 3 * x + c];

@@ -210,6 +210,29 @@ TEST(PsdImport, CompositesMatchTheExpectedImages) {
     EXPECT_EQ(compared, 3);
 }
 
+TEST(PsdImport, OpaqueCompositesOfTheAgPsdCasesMatchTheirCanvas) {
+    // The cases whose expected canvas is fully opaque (the others store a
+    // composite flattened differently where transparent).
+    int compared = 0;
+    for (const char* name : {"count", "grayscale", "indexed", "just-bg", "layer-larger-than-drawing",
+                             "layer-offsets-read", "layers", "nested", "section"}) {
+        const std::string dir = Corpus(std::string("ag-psd/test/read/") + name + "/");
+        if (!Exists(dir + "src.psd")) GTEST_SKIP();
+        ScriptedUiHost host;
+        SilentProgress progress;
+        PreferenceBlock prefs;
+        host.psdLayerAnswers.push_back(PsdLayerChoice{});  // one composite frame
+        auto a = ImportPsdFile(dir + "src.psd", host, progress, prefs);
+        ASSERT_NE(a, nullptr) << name << (host.errors.empty() ? "" : host.errors[0]);
+        RgbImage ref = DecodeWithPillow(dir + "canvas.png");
+        ASSERT_EQ(int(a->width), ref.width) << name;
+        ASSERT_EQ(int(a->height), ref.height) << name;
+        EXPECT_EQ(CountDifferences(*a, *a->FrameAt(0), ref), 0) << name;
+        ++compared;
+    }
+    EXPECT_EQ(compared, 9);
+}
+
 TEST(PsdImport, UnsupportedModesDepthsAndCorruptFilesAreRefused) {
     struct Case {
         const char* path;
@@ -286,6 +309,105 @@ TEST(PsdImport, LayerChoicesAreAskedRememberedAndCancellable) {
         ASSERT_NE(a, nullptr);
         EXPECT_EQ(a->FrameCount(), 1);
         EXPECT_FALSE(prefs.Get(PreferenceBlock::kProgramFlags) & kPsdFlagLayersAsFrames);
+    }
+}
+
+TEST(PsdImport, OneLayerIsTheCompositeWithoutAsking) {
+    const std::string path = Corpus("psd-tools/tests/psd_files/1layer.psd");
+    if (!Exists(path)) GTEST_SKIP();
+    ScriptedUiHost host;
+    SilentProgress progress;
+    PreferenceBlock prefs;
+    prefs.SetBits(PreferenceBlock::kProgramFlags, kPsdFlagLayersAsFrames, true);
+    auto a = ImportPsdFile(path, host, progress, prefs);
+    ASSERT_NE(a, nullptr) << (host.errors.empty() ? "" : host.errors[0]);
+    EXPECT_EQ(host.psdLayerQuestions, 0);
+    EXPECT_EQ(a->FrameCount(), 1);
+    EXPECT_EQ(a->FrameAt(0)->width, int(a->width));
+}
+
+// An RGB PSD of 4 x 3 with a grey background layer (value 100, opaque) and a
+// 2 x 1 layer at (1, 1) of colour (200, 50, 0) with transparency 128.
+std::vector<uint8_t> TwoLayerPsd(bool alpha = true) {
+    std::vector<uint8_t> o = {'8', 'B', 'P', 'S', 0, 1, 0, 0, 0, 0, 0, 0, 0, 3};
+    auto be16 = [&](uint32_t v) { o.insert(o.end(), {uint8_t(v >> 8), uint8_t(v)}); };
+    auto be32 = [&](uint32_t v) { o.insert(o.end(), {uint8_t(v >> 24), uint8_t(v >> 16), uint8_t(v >> 8), uint8_t(v)}); };
+    be32(3), be32(4), be16(8), be16(3);  // height, width, depth, mode
+    be32(0), be32(0);                    // colour mode data, resources
+    std::vector<uint8_t> recs, data;
+    auto rec = [&](int t, int l, int b, int r, std::vector<std::pair<int, uint8_t>> ch) {
+        std::swap(o, recs);
+        be32(uint32_t(t)), be32(uint32_t(l)), be32(uint32_t(b)), be32(uint32_t(r)), be16(uint32_t(ch.size()));
+        const uint32_t n = uint32_t((b - t) * (r - l));
+        for (auto [id, v] : ch) {
+            be16(uint32_t(id) & 0xFFFF), be32(2 + n);
+            data.insert(data.end(), {0, 0});
+            data.insert(data.end(), n, v);
+        }
+        o.insert(o.end(), {'8', 'B', 'I', 'M', 'n', 'o', 'r', 'm', 255, 0, 0, 0});
+        be32(0);
+        std::swap(o, recs);
+    };
+    rec(0, 0, 3, 4, {{0, 100}, {1, 100}, {2, 100}});
+    if (alpha) rec(1, 1, 2, 3, {{-1, 128}, {0, 200}, {1, 50}, {2, 0}});
+    else rec(1, 1, 2, 3, {{0, 200}, {1, 50}, {2, 0}});
+    std::vector<uint8_t> li = {0, 2};
+    li.insert(li.end(), recs.begin(), recs.end());
+    li.insert(li.end(), data.begin(), data.end());
+    if (li.size() & 1) li.push_back(0);
+    be32(uint32_t(li.size() + 8));
+    be32(uint32_t(li.size()));
+    o.insert(o.end(), li.begin(), li.end());
+    be32(0);
+    be16(0);
+    o.insert(o.end(), 4 * 3 * 3, 9);  // composite
+    return o;
+}
+
+TEST(PsdImport, BlendFormulasForBothLayerModes) {
+    const auto psd = TwoLayerPsd();
+    SilentProgress progress;
+    const int blended_r = (100 * 127 + 200 * 128) / 255, blended_g = (100 * 127 + 50 * 128) / 255,
+              blended_b = (100 * 127) / 255;
+    {
+        ScriptedUiHost host;
+        PreferenceBlock prefs;
+        host.psdLayerAnswers.push_back(PsdLayerChoice{PsdLayerChoice::Mode::BlendWithBackground, false});
+        auto a = ImportPsd(psd, host, progress, prefs);
+        ASSERT_NE(a, nullptr) << (host.errors.empty() ? "" : host.errors[0]);
+        ASSERT_EQ(a->FrameCount(), 1);  // the background frame is dropped
+        const Frame& f = *a->FrameAt(0);
+        EXPECT_EQ(f.width, 4);
+        EXPECT_EQ(PixelOf(*a, f, 1, 1), (Rgb{uint8_t(blended_r), uint8_t(blended_g), uint8_t(blended_b)}));
+        EXPECT_EQ(PixelOf(*a, f, 0, 0), (Rgb{100, 100, 100}));
+        EXPECT_TRUE(f.transparencyPlane.empty());
+        // Without a transparency channel the layer covers the background.
+        host.psdLayerAnswers.push_back(PsdLayerChoice{PsdLayerChoice::Mode::BlendWithBackground, false});
+        auto opaque = ImportPsd(TwoLayerPsd(false), host, progress, prefs);
+        ASSERT_NE(opaque, nullptr);
+        EXPECT_EQ(PixelOf(*opaque, *opaque->FrameAt(0), 2, 1), (Rgb{200, 50, 0}));
+    }
+    {
+        ScriptedUiHost host;
+        PreferenceBlock prefs;
+        host.psdLayerAnswers.push_back(PsdLayerChoice{PsdLayerChoice::Mode::BlendWithComposite, false});
+        auto a = ImportPsd(psd, host, progress, prefs);
+        ASSERT_NE(a, nullptr) << (host.errors.empty() ? "" : host.errors[0]);
+        ASSERT_EQ(a->FrameCount(), 2);
+        const Frame& top = *a->FrameAt(1);
+        EXPECT_EQ(top.left, 1);
+        EXPECT_EQ(top.top, 1);
+        EXPECT_EQ(top.width, 2);
+        EXPECT_EQ(top.height, 1);
+        EXPECT_EQ(PixelOf(*a, top, 0, 0), (Rgb{uint8_t(blended_r), uint8_t(blended_g), uint8_t(blended_b)}));
+    }
+    {
+        ScriptedUiHost host;
+        PreferenceBlock prefs;
+        auto a = ImportPsd(psd, host, progress, prefs);  // composite by default
+        ASSERT_NE(a, nullptr);
+        EXPECT_EQ(host.psdLayerQuestions, 1);
+        EXPECT_EQ(PixelOf(*a, *a->FrameAt(0), 3, 2), (Rgb{9, 9, 9}));
     }
 }
 

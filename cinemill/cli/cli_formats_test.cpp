@@ -1,0 +1,181 @@
+// Runs the format commands of cinemill-cli as a user would.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+
+#include "cinemill/base/preferences.h"
+#include "cinemill/base/progress.h"
+#include "cinemill/base/ui_host.h"
+#include "cinemill/formats/ani.h"
+#include "cinemill/formats/avi.h"
+#include "cinemill/gif/gif_reader.h"
+
+namespace cinemill {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct Run {
+    int status;
+    std::string out, err;
+};
+
+Run Cli(const std::string& args) {
+    static int n = 0;
+    const fs::path err =
+        fs::temp_directory_path() / ("cm_clif_err_" + std::to_string(getpid()) + "_" + std::to_string(n++));
+    const std::string cmd = std::string(CM_CLI) + " " + args + " 2>" + err.string();
+    Run r;
+    FILE* p = popen(cmd.c_str(), "r");
+    char buf[4096];
+    size_t k;
+    while ((k = fread(buf, 1, sizeof buf, p)) > 0) r.out.append(buf, k);
+    const int st = pclose(p);
+    r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
+    std::ifstream e(err);
+    r.err.assign(std::istreambuf_iterator<char>(e), {});
+    fs::remove(err);
+    return r;
+}
+
+std::string Corpus(const std::string& rel) { return std::string(CM_CORPUS_DIR) + "/" + rel; }
+
+class CliFormats : public ::testing::Test {
+protected:
+    void SetUp() override {
+        dir_ = fs::temp_directory_path() /
+               ("cm_clif_" + std::to_string(getpid()) + "_" +
+                ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(dir_);
+        fs::create_directories(dir_);
+    }
+    void TearDown() override { fs::remove_all(dir_); }
+    std::string P(const std::string& name) { return (dir_ / name).string(); }
+    std::unique_ptr<Animation> ReadGifFile(const std::string& path) {
+        ScriptedUiHost host;
+        SilentProgress progress;
+        PreferenceBlock prefs;
+        return OpenGifFile(path, host, progress, prefs).animation;
+    }
+    fs::path dir_;
+};
+
+const std::string kAvi = Corpus("ffmpeg-generated-avi/muybridge-pal8.avi");
+const std::string kAvi24 = Corpus("ffmpeg-generated-avi/muybridge-bgr24.avi");
+
+TEST_F(CliFormats, ConvertBetweenAviGifAndCursor) {
+    if (!fs::exists(kAvi)) GTEST_SKIP();
+    ASSERT_EQ(Cli("convert " + kAvi + " -o " + P("m.gif")).status, 0);
+    auto a = ReadGifFile(P("m.gif"));
+    ASSERT_NE(a, nullptr);
+    EXPECT_EQ(a->FrameCount(), 15);
+    EXPECT_EQ(a->width, 30u);
+    for (const Frame* f : a->Frames()) EXPECT_EQ(f->delay, 10u);
+    // A true-colour AVI goes through palette merging.
+    ASSERT_EQ(Cli("convert " + kAvi24 + " -o " + P("m24.gif") + " --method self-adapting").status, 0);
+    EXPECT_EQ(ReadGifFile(P("m24.gif"))->FrameCount(), 15);
+    // Back to AVI, RLE8 and uncompressed.
+    for (const char* c : {"rle8", "none"}) {
+        const std::string out = P(std::string("m-") + c + ".avi");
+        ASSERT_EQ(Cli("convert " + P("m.gif") + " -o " + out + " --compression " + c).status, 0) << c;
+        ScriptedUiHost host;
+        SilentProgress progress;
+        PreferenceBlock prefs;
+        AviReadOutcome r = ImportAvi(out, host, progress, prefs);
+        ASSERT_EQ(r.result, Result::Done) << c;
+        ASSERT_EQ(r.animation->FrameCount(), 15);
+        for (int i = 0; i < 15; ++i)
+            EXPECT_EQ(r.animation->FrameAt(i)->bitmap->pixels, a->FrameAt(i)->bitmap->pixels) << c << i;
+    }
+    // A cursor with the given hot spot.
+    ASSERT_EQ(Cli("convert " + P("m.gif") + " -o " + P("m.ani") + " --hotspot 3 4").status, 0);
+    ScriptedUiHost host;
+    PreferenceBlock prefs;
+    auto cur = ImportAniFile(P("m.ani"), host, prefs);
+    ASSERT_NE(cur, nullptr);
+    EXPECT_EQ(cur->FrameCount(), 15);
+    EXPECT_EQ(cur->hotspot, (Hotspot{3, 4}));
+}
+
+TEST_F(CliFormats, ConvertJoinsInputsAndRefusesWhatItCannotDo) {
+    const std::string jpg = Corpus("pillow/Tests/images/hopper.jpg");
+    const std::string bmp = Corpus("bmpsuite/g/pal8.bmp");
+    if (!fs::exists(jpg) || !fs::exists(bmp)) GTEST_SKIP();
+    ASSERT_EQ(Cli("convert " + jpg + " " + bmp + " -o " + P("j.gif") + " --colors 64").status, 0);
+    auto a = ReadGifFile(P("j.gif"));
+    ASSERT_NE(a, nullptr);
+    EXPECT_EQ(a->FrameCount(), 2);
+    EXPECT_EQ(Cli("convert " + jpg + " -o " + P("x.png")).status, 2);
+    EXPECT_EQ(Cli("convert -o " + P("x.gif")).status, 2);
+    auto bad = Cli("convert " + Corpus("bmpsuite/g/pal8rle.bmp") + " -o " + P("x.gif"));
+    EXPECT_EQ(bad.status, 1);
+    EXPECT_NE(bad.err.find("RLE-compressed BMP/DIB images are not supported."), std::string::npos);
+    EXPECT_FALSE(fs::exists(P("x.gif")));
+    // Frames of different sizes cannot go into an AVI.
+    auto sizes = Cli("convert " + P("j.gif") + " -o " + P("j.avi"));
+    EXPECT_EQ(sizes.status, 1);
+    EXPECT_NE(sizes.err.find("not full-sized"), std::string::npos);
+    auto unknown = Cli("convert " + jpg + " -o " + P("j.avi") + " --compression no-such-codec");
+    EXPECT_EQ(unknown.status, 1);  // the fallback question is answered No
+    EXPECT_NE(unknown.err.find("compressor failed"), std::string::npos);
+    EXPECT_FALSE(fs::exists(P("j.avi")));
+    auto txt = Cli("convert " + P("j.gif") + ".txt -o " + P("y.gif"));
+    EXPECT_EQ(txt.status, 1);
+}
+
+TEST_F(CliFormats, PsdLayerChoice) {
+    const std::string psd = Corpus("pillow/Tests/images/hopper.psd");
+    if (!fs::exists(psd)) GTEST_SKIP();
+    ASSERT_EQ(Cli("convert " + psd + " -o " + P("c.gif")).status, 0);
+    EXPECT_EQ(ReadGifFile(P("c.gif"))->FrameCount(), 1);
+    ASSERT_EQ(Cli("convert " + psd + " -o " + P("l.gif") + " --psd-layers background-keep").status, 0);
+    EXPECT_EQ(ReadGifFile(P("l.gif"))->FrameCount(), 2);
+    EXPECT_EQ(Cli("convert " + psd + " -o " + P("l.gif") + " --psd-layers sideways").status, 2);
+}
+
+TEST_F(CliFormats, FilmstripRoundTrip) {
+    if (!fs::exists(kAvi)) GTEST_SKIP();
+    ASSERT_EQ(Cli("convert " + kAvi + " -o " + P("m.gif")).status, 0);
+    ASSERT_EQ(Cli("filmstrip " + P("m.gif") + " -o " + P("s.gif") + " --per-strip 5 --horizontal").status, 0);
+    auto s = ReadGifFile(P("s.gif"));
+    ASSERT_NE(s, nullptr);
+    EXPECT_EQ(s->FrameCount(), 1);
+    EXPECT_EQ(s->width, 150u);
+    EXPECT_EQ(s->height, 60u);
+    ASSERT_EQ(Cli("unfilmstrip " + P("s.gif") + " -o " + P("u.gif") + " --rows 3 --cols 5").status, 0);
+    auto u = ReadGifFile(P("u.gif"));
+    auto m = ReadGifFile(P("m.gif"));
+    ASSERT_EQ(u->FrameCount(), 15);
+    for (int i = 0; i < 15; ++i) EXPECT_EQ(u->FrameAt(i)->bitmap->pixels, m->FrameAt(i)->bitmap->pixels) << i;
+    auto zero = Cli("filmstrip " + P("m.gif") + " -o " + P("z.gif") + " --per-strip 0");
+    EXPECT_EQ(zero.status, 1);
+    EXPECT_NE(zero.err.find("at least 1"), std::string::npos);
+    auto uneven = Cli("unfilmstrip " + P("s.gif") + " -o " + P("z.gif") + " --rows 3 --cols 4");
+    EXPECT_EQ(uneven.status, 1);
+    EXPECT_NE(uneven.err.find("Horizontal doesn't divide right."), std::string::npos);
+    EXPECT_FALSE(fs::exists(P("z.gif")));
+    auto many = Cli("unfilmstrip " + P("m.gif") + " -o " + P("z.gif") + " --rows 1 --cols 1");
+    EXPECT_EQ(many.status, 1);
+    EXPECT_NE(many.err.find("does not appear to contain a filmstrip"), std::string::npos);
+    EXPECT_EQ(Cli("unfilmstrip " + P("s.gif") + " -o " + P("z.gif") + " --rows 3").status, 2);
+}
+
+TEST_F(CliFormats, HtmlTag) {
+    if (!fs::exists(kAvi)) GTEST_SKIP();
+    auto r = Cli("html " + kAvi);
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, "<img src=\"muybridge-pal8.avi\" width=30 height=20 border=0>\n");
+    auto l = Cli("html " + kAvi + " --link index.html --alt Logo --border 2");
+    EXPECT_EQ(l.out,
+              "<a href=\"index.html\"><img src=\"muybridge-pal8.avi\" width=30 height=20 border=2 "
+              "alt=\"Logo\"></a>\n");
+    EXPECT_EQ(Cli("html").status, 2);
+    EXPECT_EQ(Cli("html " + P("missing.gif")).status, 1);
+}
+
+}  // namespace
+}  // namespace cinemill
