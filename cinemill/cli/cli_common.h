@@ -53,8 +53,9 @@ const PreferenceBlock& Prefs();
 
 int UsageError(const std::string& what);
 
-// Reads an input file (a GIF) as the open command does.
-GifReadOutcome LoadAnimation(const std::string& path, UiHost& host);
+// Reads an input file (a GIF) as the open command does; commands that have
+// no use for the colour usage counts skip them.
+GifReadOutcome LoadAnimation(const std::string& path, UiHost& host, bool count_usage = true);
 
 // Saves a GIF through a temporary file; the exit status also reflects a
 // partly read input.

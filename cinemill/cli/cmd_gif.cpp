@@ -59,7 +59,8 @@ int Info(const Args& args) {
     if (path.empty()) return UsageError("info: FILE is missing");
     RecordingHost host(/*echo=*/!json);
     SilentProgress progress;
-    GifReadOutcome r = OpenGifFile(path, host, progress, Prefs());
+    // The structure report has no use for the colour usage counts.
+    GifReadOutcome r = OpenGifFile(path, host, progress, Prefs(), /*count_usage=*/false);
     std::ostringstream o;
     if (!r.animation) {
         if (json) {
@@ -168,7 +169,7 @@ int WriteImages(const std::string& dir, int count, Make make) {
 int FramesOrRender(const Args& args, bool render) {
     if (args.rest.size() != 2) return UsageError(render ? "render FILE DIR" : "frames FILE DIR");
     RecordingHost host(true);
-    auto r = LoadAnimation(args.rest[0], host);
+    auto r = LoadAnimation(args.rest[0], host, /*count_usage=*/false);
     if (!r.animation) return kExitFailed;
     const Animation& a = *r.animation;
     const auto frames = a.Frames();
@@ -198,7 +199,7 @@ int Resave(const Args& args) {
     }
     if (in.empty() || out.empty()) return UsageError("resave IN -o OUT [--signature TEXT]");
     RecordingHost host(true);
-    auto r = LoadAnimation(in, host);
+    auto r = LoadAnimation(in, host, /*count_usage=*/false);
     if (!r.animation) return kExitFailed;
     if (signature) {
         PreferenceBlock prefs;

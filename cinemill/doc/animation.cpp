@@ -1,6 +1,7 @@
 #include "cinemill/doc/animation.h"
 
 #include <algorithm>
+#include <atomic>
 #include <new>
 #include <utility>
 
@@ -29,12 +30,17 @@ int ColorTableBits(int n) {
     return 1;
 }
 
+namespace {
+// Larger bitmaps are refused as "not enough memory" rather than attempted.
+std::atomic<uint64_t> g_max_bitmap_bytes{uint64_t{1} << 30};
+}  // namespace
+
+void FrameBitmap::SetByteLimit(uint64_t bytes) { g_max_bitmap_bytes = bytes; }
+
 std::optional<FrameBitmap> FrameBitmap::Create(int width, int height) {
-    // Larger bitmaps are refused as "not enough memory" rather than attempted.
-    constexpr uint64_t kMaxBytes = uint64_t{1} << 30;
     if (width < 0 || height < 0) return std::nullopt;
     const uint64_t stride = static_cast<uint64_t>(StrideFor(width));
-    if (stride * static_cast<uint64_t>(height) > kMaxBytes) return std::nullopt;
+    if (stride * static_cast<uint64_t>(height) > g_max_bitmap_bytes.load()) return std::nullopt;
     FrameBitmap b;
     b.width = width;
     b.height = height;

@@ -68,8 +68,12 @@ struct FrameBitmap {
     std::vector<uint8_t> pixels;
 
     static int StrideFor(int width) { return (width + 3) / 4 * 4; }
-    // Zero-filled bitmap; none when the size is negative or cannot be allocated.
+    // Zero-filled bitmap; none when the size is negative, above the limit,
+    // or cannot be allocated.
     static std::optional<FrameBitmap> Create(int width, int height);
+    // Largest bitmap in bytes that Create attempts (1 GiB unless changed;
+    // fuzzing lowers it to stay within its memory budget).
+    static void SetByteLimit(uint64_t bytes);
 
     uint8_t* Row(int y) { return pixels.data() + static_cast<size_t>(y) * stride; }
     const uint8_t* Row(int y) const { return pixels.data() + static_cast<size_t>(y) * stride; }

@@ -87,10 +87,13 @@ Step GifReader::ReadExtension(uint8_t label, std::unique_ptr<ExtensionBlock>& bl
         uint8_t sub[255];
         const size_t got2 = m > 0 ? in_.Read(sub, static_cast<size_t>(m)) : 0;
         if (m == 3 && got2 == 3) {
-            const int term = in_.ReadByte();
-            if (term != 0) {
-                Say(StringId::GifCorrupt);
-                return Step::Error;
+            // Further sub-blocks (a buffering hint) are skipped; the loop
+            // count is what the writer makes a new block from.
+            for (;;) {
+                const int n = in_.ReadByte();
+                if (n < 0 || in_.Left() < static_cast<size_t>(n)) return Step::Error;
+                if (n == 0) break;
+                in_.pos += static_cast<size_t>(n);
             }
             const uint32_t loop = sub[1] | (sub[2] << 8);
             anim_->playCount = loop == 0 ? 0 : loop + 1;
@@ -151,15 +154,16 @@ Step GifReader::ReadImage(Frame& f) {
         Say(StringId::FrameImageNoMemory);
         return Step::Error;
     }
+    const size_t w = static_cast<size_t>(f.width), h = static_cast<size_t>(f.height);
+    const size_t count = w * h;
     const int min_code_size = in_.ReadByte();
-    // Codes are at most 12 bits wide, so a larger starting size is corrupt.
-    if (min_code_size < 0 || min_code_size > 11) {
+    // Codes are at most 12 bits wide, so a larger starting size is corrupt
+    // when there are pixels to decode; an empty image's data is skipped.
+    if (min_code_size < 0 || (min_code_size > 11 && count > 0)) {
         Say(StringId::GifCorrupt);
         return Step::Error;
     }
-    lzw_.Init(&in_, min_code_size);
-    const size_t w = static_cast<size_t>(f.width), h = static_cast<size_t>(f.height);
-    const size_t count = w * h;
+    lzw_.Init(&in_, std::min(min_code_size, 11));
     // Rows are decoded into one run of pixels; when the bitmap rows are padded
     // or interlaced they are put in place afterwards.
     const bool direct = !f.Interlaced() && bmp->stride == f.width;
@@ -239,6 +243,14 @@ GifReadOutcome GifReader::Run() {
                         anim_->blocks.push_back(std::move(block));
                         linked = true;
                     }
+                } else if (label >= 0) {
+                    // Extensions of unknown kinds are skipped as other
+                    // decoders do; they have no place in the document.
+                    std::unique_ptr<ExtensionBlock> ignored;
+                    if (ReadExtension(static_cast<uint8_t>(label), ignored) != Step::Ok) {
+                        Say(StringId::GifCorrupt);
+                        error = true;
+                    }
                 } else {
                     Say(StringId::GifCorrupt);
                     error = true;
@@ -310,7 +322,7 @@ bool ReadWholeFile(const std::string& path, std::vector<uint8_t>& out) {
 }
 
 GifReadOutcome OpenGifFile(const std::string& path, UiHost& host, ProgressReporter& progress,
-                           const PreferenceBlock& prefs) {
+                           const PreferenceBlock& prefs, bool count_usage) {
     std::vector<uint8_t> bytes;
     if (!ReadWholeFile(path, bytes) || !IsGifSignature(bytes)) {
         host.Error(FormatString(StringId::NotValidGif, path));
@@ -319,7 +331,7 @@ GifReadOutcome OpenGifFile(const std::string& path, UiHost& host, ProgressReport
     GifReadOutcome r = ReadGif(bytes, host, progress, prefs);
     if (r.animation) {
         NameFrames(*r.animation, path);
-        RecountColorUsage(*r.animation, true);
+        if (count_usage) RecountColorUsage(*r.animation, true);
     }
     return r;
 }

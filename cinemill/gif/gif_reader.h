@@ -33,8 +33,9 @@ GifReadOutcome ReadGif(std::span<const uint8_t> file, UiHost& host, ProgressRepo
 bool ReadWholeFile(const std::string& path, std::vector<uint8_t>& out);
 
 // What the open command does for a GIF: checks the signature ("... is not a
-// valid GIF File."), reads, then names the frames and recounts the usage.
+// valid GIF File."), reads, then names the frames and (unless asked not to)
+// recounts the colour usage.
 GifReadOutcome OpenGifFile(const std::string& path, UiHost& host, ProgressReporter& progress,
-                           const PreferenceBlock& prefs);
+                           const PreferenceBlock& prefs, bool count_usage = true);
 
 }  // namespace cinemill

@@ -191,11 +191,19 @@ void Put16(uint8_t* p, int32_t v) {
 
 // Bits needed for the largest pixel value of the bitmap.
 int PixelBits(const FrameBitmap& bmp) {
+    // OR of every pixel, eight at a time over the whole buffer. Padding bytes
+    // are zero; were they not, the codes would only come out wider than needed.
+    uint64_t wide = 0;
     uint8_t all = 0;
-    for (int y = 0; y < bmp.height; ++y) {
-        const uint8_t* row = bmp.Row(y);
-        for (int x = 0; x < bmp.width; ++x) all |= row[x];
+    const size_t n = bmp.pixels.size();
+    size_t i = 0;
+    for (; i + 8 <= n; i += 8) {
+        uint64_t w;
+        std::memcpy(&w, bmp.pixels.data() + i, 8);
+        wide |= w;
     }
+    for (; i < n; ++i) all |= bmp.pixels[i];
+    for (int k = 0; k < 8; ++k) all |= static_cast<uint8_t>(wide >> (8 * k));
     int bits = 1;
     while (bits < 8 && (all >> bits) != 0) ++bits;
     return bits;

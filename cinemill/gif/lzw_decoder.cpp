@@ -1,9 +1,24 @@
 #include "cinemill/gif/lzw_decoder.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 
 namespace cinemill {
+namespace {
+
+// The low 24 bits of the little-endian word at p (4 bytes must be readable).
+inline uint32_t Load24(const uint8_t* p) {
+    if constexpr (std::endian::native == std::endian::little) {
+        uint32_t w;
+        std::memcpy(&w, p, 4);
+        return w;
+    } else {
+        return p[0] | (p[1] << 8) | (uint32_t(p[2]) << 16);
+    }
+}
+
+}  // namespace
 
 size_t ByteCursor::Read(uint8_t* out, size_t n) {
     n = std::min(n, Left());
@@ -26,11 +41,9 @@ void LzwDecoder::Init(ByteCursor* src, int min_code_size) {
     code_size_ = min_code_size + 1;
     limit_ = 2 * clear_;
     next_ = clear_ + 2;
-    for (int c = 0; c < 4096; ++c) {
-        prefix_[c] = 0;
-        suffix_[c] = c < clear_ ? static_cast<uint8_t>(c) : 0;
-        length_[c] = c < clear_ ? 1 : 0;
-    }
+    prefix_.fill(0);
+    suffix_.fill(0);
+    for (int c = 0; c < clear_; ++c) suffix_[static_cast<size_t>(c)] = static_cast<uint8_t>(c);
     sp_ = 0;
     first_ = old_ = 0;
     fresh_ = true;
@@ -60,9 +73,8 @@ int LzwDecoder::GetCode(int n) {
         curbit_ = curbit_ - lastbit_ + 16;
         lastbit_ = (2 + len) * 8;
     }
-    const size_t byte = static_cast<size_t>(curbit_ >> 3);
-    const uint32_t w = buf_[byte] | (buf_[byte + 1] << 8) | (uint32_t(buf_[byte + 2]) << 16);
-    const int code = static_cast<int>((w >> (curbit_ & 7)) & ((1u << n) - 1));
+    const int code = static_cast<int>(
+        (Load24(buf_.data() + (curbit_ >> 3)) >> (curbit_ & 7)) & ((1u << n) - 1));
     curbit_ += n;
     return code;
 }
@@ -70,10 +82,10 @@ int LzwDecoder::GetCode(int n) {
 void LzwDecoder::ResetTables() {
     // Entries from the clear code up are assigned only at the next free code,
     // so everything at or beyond it is still zero.
-    for (int c = clear_; c < next_; ++c) {
-        prefix_[c] = 0;
-        suffix_[c] = 0;
-        length_[c] = 0;
+    // Lengths are only read for assigned codes, so they need no reset.
+    if (next_ > clear_) {
+        std::fill(prefix_.begin() + clear_, prefix_.begin() + next_, uint16_t{0});
+        std::fill(suffix_.begin() + clear_, suffix_.begin() + next_, uint8_t{0});
     }
     code_size_ = initial_size_ + 1;
     limit_ = 2 * clear_;
@@ -103,7 +115,10 @@ int LzwDecoder::SlowNext() {
     if (c < 0) return c;
     if (c == clear_) {
         ResetTables();
-        const int k = GetCode(code_size_);
+        int k;
+        do {
+            k = GetCode(code_size_);
+        } while (k == clear_);
         first_ = old_ = k;
         return k;
     }
@@ -147,16 +162,6 @@ size_t LzwDecoder::DecodeSlow(uint8_t* out, size_t count, int* status) {
     return count;
 }
 
-void LzwDecoder::WriteStringPrefix(int code, int length, uint8_t* out, int room) const {
-    int idx = length - 1;
-    while (code >= clear_) {
-        if (idx < room) out[idx] = suffix_[static_cast<size_t>(code)];
-        --idx;
-        code = prefix_[static_cast<size_t>(code)];
-    }
-    if (idx >= 0 && idx < room) out[idx] = suffix_[static_cast<size_t>(code)];
-}
-
 size_t LzwDecoder::Decode(uint8_t* out, size_t count, int* status) {
     *status = 0;
     if (count == 0) return 0;
@@ -179,73 +184,147 @@ size_t LzwDecoder::Decode(uint8_t* out, size_t count, int* status) {
             return pos + DecodeSlow(out + pos, count - pos, status);
         }
     }
-    const uint16_t* prefix = prefix_.data();
-    const uint8_t* suffix = suffix_.data();
-    while (pos < count) {
-        const int c = GetCode(code_size_);
-        if (c < 0) {
-            *status = c;
-            return pos;
+    // Every string in the table has already appeared in the output: a code's
+    // string is the previous code's string followed by one more value, and
+    // the two stand next to each other. So a table entry is just where its
+    // string starts and how long it is, and decoding a code copies bytes
+    // from earlier output. The prefix and suffix tables are kept as well, so
+    // that the exact one-value path can take over at any code.
+    //
+    // State lives in locals: stores to the output may alias members, which
+    // would force reloads for every byte.
+    uint32_t* start = start_.data();
+    uint16_t* length = length_.data();
+    const uint8_t* buf = buf_.data();
+    const int clear = clear_;
+    int next = next_, old = old_, limit = limit_, size = code_size_;
+    uint32_t mask = (1u << size) - 1;
+    int curbit = curbit_, lastbit = lastbit_;
+    size_t old_pos = pos - 1, old_len = 1;
+    auto save = [&] {
+        next_ = next;
+        old_ = old;
+        first_ = out[old_pos];
+        limit_ = limit;
+        code_size_ = size;
+        curbit_ = curbit;
+        lastbit_ = lastbit;
+    };
+    auto get = [&]() -> int {
+        if (curbit + size >= lastbit) {
+            // A new sub-block is needed: the member-based reader handles it.
+            curbit_ = curbit;
+            lastbit_ = lastbit;
+            const int c = GetCode(size);
+            curbit = curbit_;
+            lastbit = lastbit_;
+            return c;
         }
-        if (c == clear_) {
+        const int code = static_cast<int>((Load24(buf + (curbit >> 3)) >> (curbit & 7)) & mask);
+        curbit += size;
+        return code;
+    };
+    auto add_entry = [&](uint8_t first_value) {
+        if (next >= 4096) return;
+        prefix_[static_cast<size_t>(next)] = static_cast<uint16_t>(old);
+        suffix_[static_cast<size_t>(next)] = first_value;
+        start[next] = static_cast<uint32_t>(old_pos);
+        length[next] = static_cast<uint16_t>(old_len + 1);
+        if (++next >= limit && limit < 4096) {
+            limit *= 2;
+            ++size;
+            mask = (1u << size) - 1;
+        }
+    };
+    while (pos < count) {
+        const int c = get();
+        if (c >= 0 && c < clear) {
+            out[pos] = static_cast<uint8_t>(c);
+            add_entry(static_cast<uint8_t>(c));
+            old = c;
+            old_pos = pos++;
+            old_len = 1;
+            continue;
+        }
+        if (c == clear) {
+            // Encoders may send several clear codes in a row; all but the
+            // last are no-ops, as at the start of the data.
+            save();
             ResetTables();
-            const int k = GetCode(code_size_);
+            next = next_;
+            limit = limit_;
+            size = code_size_;
+            mask = (1u << size) - 1;
+            int k;
+            do {
+                k = get();
+            } while (k == clear);
             if (k < 0) {
+                save();
                 *status = k;
                 return pos;
             }
-            first_ = old_ = k;
-            out[pos++] = static_cast<uint8_t>(k);
-            if (k >= clear_) {
+            old = k;
+            out[pos] = static_cast<uint8_t>(k);
+            old_pos = pos++;
+            old_len = 1;
+            if (k >= clear) {
+                save();
                 slow_ = true;
                 return pos + DecodeSlow(out + pos, count - pos, status);
             }
             continue;
         }
-        if (c == end_) {
+        if (c < 0) {
+            save();
+            *status = c;
+            return pos;
+        }
+        if (c == clear + 1) {
+            save();
             *status = EndCode();
             return pos;
         }
-        if (c > next_) {
+        if (c > next) {
             // Only a damaged stream gets here: let the exact path take it.
+            save();
             slow_ = true;
             pending_code_ = c;
             return pos + DecodeSlow(out + pos, count - pos, status);
         }
-        // The string of c, or for the code not yet in the table the string of
-        // the previous code followed by its own first value.
-        const bool kwk = c == next_;
-        int code = kwk ? old_ : c;
-        const int len = length_[static_cast<size_t>(code)];
-        const int total = len + (kwk ? 1 : 0);
-        const size_t room = count - pos;
-        uint8_t* p = out + pos;
-        if (static_cast<size_t>(total) > room) {
-            WriteStringPrefix(code, len, p, static_cast<int>(room));
-            return count;
-        }
-        uint8_t* q = p + len - 1;
-        while (code >= clear_) {
-            *q-- = suffix[code];
-            code = prefix[code];
-        }
-        *q = suffix[code];
-        if (kwk) p[len] = static_cast<uint8_t>(first_);
-        pos += static_cast<size_t>(total);
-        first_ = p[0];
-        if (next_ < 4096) {
-            prefix_[static_cast<size_t>(next_)] = static_cast<uint16_t>(old_);
-            suffix_[static_cast<size_t>(next_)] = static_cast<uint8_t>(first_);
-            length_[static_cast<size_t>(next_)] =
-                static_cast<uint16_t>(length_[static_cast<size_t>(old_)] + 1);
-            ++next_;
-            if (next_ >= limit_ && limit_ < 4096) {
-                limit_ *= 2;
-                ++code_size_;
+        size_t len;
+        if (c == next) {
+            // Not yet in the table: the previous string and its own first
+            // value. The copy overlaps itself, so it goes byte by byte.
+            len = old_len + 1;
+            const size_t n = std::min(len, count - pos);
+            for (size_t i = 0; i < n; ++i) out[pos + i] = out[old_pos + i];
+        } else {
+            const size_t src = start[c];
+            len = length[c];
+            if (len <= 16 && pos + 16 <= count) {
+                // The source ends before the destination starts; both
+                // 8-byte halves are loaded before anything is stored.
+                uint64_t a, b;
+                std::memcpy(&a, out + src, 8);
+                std::memcpy(&b, out + src + 8, 8);
+                std::memcpy(out + pos, &a, 8);
+                std::memcpy(out + pos + 8, &b, 8);
+            } else {
+                std::memcpy(out + pos, out + src, std::min(len, count - pos));
             }
         }
-        old_ = c;
+        if (len > count - pos) {
+            save();
+            return count;
+        }
+        add_entry(out[pos]);
+        old = c;
+        old_pos = pos;
+        old_len = len;
+        pos += len;
     }
+    save();
     return pos;
 }
 

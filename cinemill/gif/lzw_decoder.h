@@ -32,7 +32,8 @@ public:
     // min_code_size from 0 to 11.
     void Init(ByteCursor* src, int min_code_size);
 
-    // Decodes up to `count` pixels into `out`. Answers the number written;
+    // Decodes up to `count` pixels into `out`, once per image (after Init).
+    // Answers the number written;
     // `status` is 0 when `count` pixels were written, else the negative status
     // that ended the data early.
     size_t Decode(uint8_t* out, size_t count, int* status);
@@ -46,7 +47,6 @@ private:
     int ReadSubBlock();
     void ResetTables();
     int EndCode();
-    void WriteStringPrefix(int code, int length, uint8_t* out, int room) const;
     // The exact one-value-per-call path used once the stream has done
     // something a clean stream never does (a code beyond the next free one).
     int SlowNext();
@@ -63,11 +63,10 @@ private:
     int first_ = 0, old_ = 0;
     bool fresh_ = true;
     bool slow_ = false;
-    bool finished_ = false;  // an end code or an error ended the data
-    int final_status_ = 0;
     std::array<uint16_t, 4096> prefix_{};
     std::array<uint8_t, 4096> suffix_{};
-    std::array<uint16_t, 4096> length_{};
+    std::array<uint16_t, 4096> length_{};  // string length per code
+    std::array<uint32_t, 4096> start_{};   // where in the output the string stands
     std::array<uint8_t, 8192> stack_{};
     int sp_ = 0;
     int pending_code_ = -1;  // a code read by the fast path for the slow path

@@ -1,0 +1,128 @@
+// Differential tests against giflib, an independent decoder.
+#include <gtest/gtest.h>
+
+#ifdef CM_HAVE_GIFLIB
+#include <gif_lib.h>
+
+#include <cstring>
+
+#include "cinemill/gif/test_util.h"
+
+namespace cinemill {
+namespace {
+
+struct MemoryInput {
+    const std::vector<uint8_t>* bytes;
+    size_t pos;
+};
+
+int ReadFromMemory(GifFileType* gif, GifByteType* out, int n) {
+    auto* in = static_cast<MemoryInput*>(gif->UserData);
+    const size_t k = std::min<size_t>(static_cast<size_t>(n), in->bytes->size() - in->pos);
+    std::memcpy(out, in->bytes->data() + in->pos, k);
+    in->pos += k;
+    return static_cast<int>(k);
+}
+
+// A decoded frame: rectangle, colours in effect and indices, as giflib sees it.
+struct GFrame {
+    int left, top, width, height;
+    std::vector<Rgb> colors;
+    std::vector<uint8_t> indices;
+};
+
+// Frames giflib decodes; false when giflib refuses the file.
+bool GiflibDecode(const std::vector<uint8_t>& bytes, std::vector<GFrame>& out) {
+    MemoryInput in{&bytes, 0};
+    int err = 0;
+    GifFileType* gif = DGifOpen(&in, ReadFromMemory, &err);
+    if (!gif) return false;
+    const bool ok = DGifSlurp(gif) == GIF_OK;
+    if (ok) {
+        for (int i = 0; i < gif->ImageCount; ++i) {
+            const SavedImage& s = gif->SavedImages[i];
+            GFrame f{s.ImageDesc.Left, s.ImageDesc.Top, s.ImageDesc.Width, s.ImageDesc.Height, {}, {}};
+            const ColorMapObject* map = s.ImageDesc.ColorMap ? s.ImageDesc.ColorMap : gif->SColorMap;
+            if (map)
+                for (int c = 0; c < map->ColorCount; ++c)
+                    f.colors.push_back({map->Colors[c].Red, map->Colors[c].Green, map->Colors[c].Blue});
+            f.indices.assign(s.RasterBits, s.RasterBits + static_cast<size_t>(f.width) * f.height);
+            out.push_back(std::move(f));
+        }
+    }
+    DGifCloseFile(gif, &err);
+    return ok;
+}
+
+std::vector<uint8_t> Indices(const Frame& f) {
+    std::vector<uint8_t> out;
+    if (!f.bitmap) return out;
+    for (int y = 0; y < f.bitmap->height; ++y)
+        out.insert(out.end(), f.bitmap->Row(y), f.bitmap->Row(y) + f.bitmap->width);
+    return out;
+}
+
+void ExpectSameFrames(const Animation& a, const std::vector<GFrame>& g, const std::string& what) {
+    const auto frames = a.Frames();
+    ASSERT_EQ(frames.size(), g.size()) << what;
+    for (size_t i = 0; i < g.size(); ++i) {
+        const Frame& f = *frames[i];
+        EXPECT_EQ(f.left, g[i].left) << what << " frame " << i;
+        EXPECT_EQ(f.top, g[i].top) << what << " frame " << i;
+        EXPECT_EQ(f.width, g[i].width) << what << " frame " << i;
+        EXPECT_EQ(f.height, g[i].height) << what << " frame " << i;
+        const Palette* p = PaletteInEffect(a, f);
+        // Our writer pads colour tables to a power of two, as GIF requires.
+        const size_t n = p ? static_cast<size_t>(p->size()) : 0;
+        ASSERT_LE(n, g[i].colors.size()) << what;
+        for (size_t c = 0; c < n; ++c) EXPECT_EQ((*p)[static_cast<int>(c)], g[i].colors[c]) << what;
+        EXPECT_TRUE(Indices(f) == g[i].indices) << what << " frame " << i;
+    }
+}
+
+TEST(Giflib, CorpusFilesGiflibDecodesReadTheSame) {
+    const auto files = testing::GifsUnder(testing::CorpusDir());
+    if (files.empty()) GTEST_SKIP() << "corpus missing";
+    int compared = 0;
+    for (const auto& path : files) {
+        const auto bytes = testing::FileBytes(path);
+        std::vector<GFrame> g;
+        if (!GiflibDecode(bytes, g)) continue;
+        auto r = testing::ReadBytes(bytes);
+        ASSERT_TRUE(r.outcome.animation) << path;
+        ExpectSameFrames(*r.outcome.animation, g, path.string());
+        ++compared;
+    }
+    EXPECT_GT(compared, 100);
+}
+
+TEST(Giflib, WhatWeWriteDecodesToTheFramesWeWrote) {
+    const auto files = testing::GifsUnder(testing::CorpusDir());
+    if (files.empty()) GTEST_SKIP() << "corpus missing";
+    int compared = 0;
+    for (const auto& path : files) {
+        auto r = testing::ReadBytes(testing::FileBytes(path));
+        if (r.outcome.result != Result::Done) continue;
+        Animation& a = *r.outcome.animation;
+        // Frames whose pixels reach beyond their palette are not valid input
+        // for any writer; the corpus has a few on purpose.
+        bool valid = a.FrameCount() > 0;
+        for (const Frame* f : a.Frames()) {
+            // giflib refuses images without pixels.
+            valid = valid && f->width > 0 && f->height > 0;
+            const Palette* p = PaletteInEffect(a, *f);
+            for (uint8_t v : Indices(*f)) valid = valid && p && v < p->size();
+        }
+        if (!valid) continue;
+        const auto written = testing::WriteBytes(a);
+        std::vector<GFrame> g;
+        ASSERT_TRUE(GiflibDecode(written, g)) << path;
+        ExpectSameFrames(a, g, path.string());
+        ++compared;
+    }
+    EXPECT_GT(compared, 100);
+}
+
+}  // namespace
+}  // namespace cinemill
+#endif
