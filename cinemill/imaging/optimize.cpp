@@ -330,15 +330,17 @@ void TryTransparency(const Animation& a, Frame& f, const uint8_t* mask, size_t m
     // Variant C: each unchanged pixel takes its own value or the fill index,
     // whichever continues the compressor's current string.
     {
-        FrameBitmap vc = shown ? *shown : original;
-        bool set = shown != nullptr;
-        bool chose = false;
-        const int64_t n = counter.ChooseAndCount(vc, mask, mstride, fv, interlaced, code_size, chose);
-        set = (set && vc.pixels != original.pixels) || chose;
-        if (set) {
-            best_id = kC;
-            best = n;
-            best_bmp = std::move(vc);
+        for (bool prefer_fill : {true, false}) {
+            FrameBitmap vc = shown ? *shown : original;
+            bool chose = false;
+            const int64_t n =
+                counter.ChooseAndCount(vc, mask, mstride, fv, interlaced, code_size, chose, prefer_fill);
+            const bool set = chose || (shown && vc.pixels != original.pixels);
+            if (set && (best_id != kC || n < best)) {
+                best_id = kC;
+                best = n;
+                best_bmp = std::move(vc);
+            }
         }
     }
     {

@@ -104,7 +104,7 @@ int64_t LzwSizeCounter::Count(const FrameBitmap& bmp, bool interlaced, int m, in
 }
 
 int64_t LzwSizeCounter::ChooseAndCount(FrameBitmap& bmp, const uint8_t* mask, size_t mask_stride, uint8_t fill,
-                                       bool interlaced, int m, bool& changed) {
+                                       bool interlaced, int m, bool& changed, bool prefer_fill) {
     changed = false;
     const uint8_t* rows_mask = mask;
     const uint8_t* first_row = bmp.pixels.data();
@@ -128,9 +128,15 @@ int64_t LzwSizeCounter::ChooseAndCount(FrameBitmap& bmp, const uint8_t* mask, si
                      uint8_t v = fill;
                      if (prefix >= 0) {
                          const int cf = Find(prefix, fill), cp = Find(prefix, p);
-                         if (cf >= 0 && cp >= 0) v = !extends(cf) && extends(cp) ? p : fill;
+                         if (cf >= 0 && cp >= 0) {
+                             const bool ef = extends(cf), ep = extends(cp);
+                             v = ef == ep ? (prefer_fill ? fill : p) : (ef ? fill : p);
+                         }
                          else if (cp >= 0) v = p;
-                         else if (cf < 0) v = !extends(fill) && extends(p) ? p : fill;
+                         else if (cf < 0) {
+                             const bool ef = extends(fill), ep = extends(p);
+                             v = ef == ep ? (prefer_fill ? fill : p) : (ef ? fill : p);
+                         }
                      }
                      if (v != p) {
                          row[x] = v;

@@ -25,10 +25,11 @@ public:
 
     // The same while choosing each pixel whose `mask` byte is 0 ("free")
     // between its own value and `fill`: whichever continues the current
-    // string, else `fill`. Rewrites `bmp` with the choice. `changed` tells
-    // whether any pixel changed.
+    // string and, looking one pixel ahead, lets the next pixel continue it
+    // too; on a tie `fill` or the own value as `prefer_fill` says. Rewrites
+    // `bmp` with the choice. `changed` tells whether any pixel changed.
     int64_t ChooseAndCount(FrameBitmap& bmp, const uint8_t* mask, size_t mask_stride, uint8_t fill,
-                           bool interlaced, int m, bool& changed);
+                           bool interlaced, int m, bool& changed, bool prefer_fill = true);
 
 private:
     template <typename Pick>
