@@ -259,7 +259,9 @@ struct ScreenModel {
 
     bool Allocate(int w, int h) {
         const uint64_t n = uint64_t(w) * uint64_t(h);
-        if (n > (uint64_t{1} << 31)) return false;
+        // Three planes of the screen size; larger screens are refused as
+        // "not enough resources" rather than attempted.
+        if (n > (uint64_t{1} << 27)) return false;
         try {
             state.assign(n, kClear);
             colour.assign(n, 0);
