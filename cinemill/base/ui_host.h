@@ -2,10 +2,44 @@
 
 #include <cstdint>
 #include <deque>
+#include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace cinemill {
+
+// ---- answers of the import and export option dialogs ----------------------------
+
+// "Handling of PSD Layers".
+struct PsdLayerChoice {
+    enum class Mode { Composite, BlendWithBackground, BlendWithComposite };
+    Mode mode = Mode::Composite;
+    bool keepBackground = false;  // with BlendWithBackground only
+    friend bool operator==(const PsdLayerChoice&, const PsdLayerChoice&) = default;
+};
+
+// "Exporting GIF Filmstrip".
+struct FilmstripExportOptions {
+    bool vertical = false;
+    int framesPerStrip = 1;
+    friend bool operator==(const FilmstripExportOptions&, const FilmstripExportOptions&) = default;
+};
+
+// "Import Filmstrip".
+struct FilmstripImportOptions {
+    int framesPerRow = 1;
+    int framesPerColumn = 1;
+    bool vertical = false;
+    friend bool operator==(const FilmstripImportOptions&, const FilmstripImportOptions&) = default;
+};
+
+// "AVI Compression": none, RLE8 by our own encoder, or a named FFmpeg encoder.
+struct AviCompressionChoice {
+    enum class Kind { None, Rle8, Codec };
+    Kind kind = Kind::Rle8;
+    std::string codec;  // with Codec
+};
 
 // Everything the core needs to tell or ask the user. The Qt layer answers
 // with dialogs, the command line with flags and stderr, tests with a script.
@@ -27,6 +61,28 @@ public:
     // when it should be asked again; 0 for Cancel. Without a dialog the
     // current preference stands.
     virtual uint32_t AskFrameSizeConflict(uint32_t current) { return current; }
+
+    // Option dialogs of the import and export formats. Each gets the preset
+    // values and answers the chosen ones, or none for Cancel. The defaults
+    // accept the presets without asking.
+    virtual std::optional<PsdLayerChoice> AskPsdLayers(const PsdLayerChoice& preset) { return preset; }
+    virtual std::optional<FilmstripExportOptions> AskFilmstripExport(
+        const FilmstripExportOptions& preset, int /*frame_count*/) {
+        return preset;
+    }
+    virtual std::optional<FilmstripImportOptions> AskFilmstripImport(
+        const FilmstripImportOptions& preset) {
+        return preset;
+    }
+    // `codecs` names the FFmpeg encoders that can go into an AVI here.
+    virtual std::optional<AviCompressionChoice> AskAviCompression(
+        const std::vector<std::string>& /*codecs*/) {
+        return AviCompressionChoice{};
+    }
+    // "Define Cursor HotSpot": OK and Cancel both keep the shown point.
+    virtual std::pair<int, int> AskHotspot(int x, int y, int /*width*/, int /*height*/) {
+        return {x, y};
+    }
 };
 
 // A host that answers nothing and says nothing: errors are dropped and
@@ -72,12 +128,56 @@ public:
         return Next(sizeAnswers, current);
     }
 
+
+    // Option dialogs: each question is counted; an answer is taken from its
+    // queue (an empty optional there means Cancel), the preset when empty.
+    int psdLayerQuestions = 0, filmstripExportQuestions = 0, filmstripImportQuestions = 0,
+        aviCompressionQuestions = 0, hotspotQuestions = 0;
+    std::deque<std::optional<PsdLayerChoice>> psdLayerAnswers;
+    std::deque<std::optional<FilmstripExportOptions>> filmstripExportAnswers;
+    std::deque<std::optional<FilmstripImportOptions>> filmstripImportAnswers;
+    std::deque<std::optional<AviCompressionChoice>> aviCompressionAnswers;
+    std::deque<std::pair<int, int>> hotspotAnswers;
+
+    std::optional<PsdLayerChoice> AskPsdLayers(const PsdLayerChoice& preset) override {
+        ++psdLayerQuestions;
+        return Next(psdLayerAnswers, preset);
+    }
+    std::optional<FilmstripExportOptions> AskFilmstripExport(const FilmstripExportOptions& preset,
+                                                             int) override {
+        ++filmstripExportQuestions;
+        return Next(filmstripExportAnswers, preset);
+    }
+    std::optional<FilmstripImportOptions> AskFilmstripImport(
+        const FilmstripImportOptions& preset) override {
+        ++filmstripImportQuestions;
+        return Next(filmstripImportAnswers, preset);
+    }
+    std::optional<AviCompressionChoice> AskAviCompression(const std::vector<std::string>&) override {
+        ++aviCompressionQuestions;
+        return Next(aviCompressionAnswers, AviCompressionChoice{});
+    }
+    std::pair<int, int> AskHotspot(int x, int y, int, int) override {
+        ++hotspotQuestions;
+        if (hotspotAnswers.empty()) return {x, y};
+        auto a = hotspotAnswers.front();
+        hotspotAnswers.pop_front();
+        return a;
+    }
+
 private:
     static uint32_t Next(std::deque<uint32_t>& q, uint32_t fallback) {
         if (q.empty()) return fallback;
         const uint32_t v = q.front();
         q.pop_front();
         return v;
+    }
+    template <class T>
+    static std::optional<T> Next(std::deque<std::optional<T>>& q, const T& preset) {
+        if (q.empty()) return preset;
+        auto a = q.front();
+        q.pop_front();
+        return a;
     }
 };
 

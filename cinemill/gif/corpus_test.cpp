@@ -251,3 +251,52 @@ TEST(ImageRs, FrameChecksums) {
 
 }  // namespace
 }  // namespace cinemill
+
+namespace cinemill {
+namespace {
+
+// Decodes a PNG to RGBA with ImageMagick (a test-time tool); empty when unavailable.
+std::vector<uint8_t> PngPixels(const std::filesystem::path& png) {
+    const std::string cmd = "convert '" + png.string() + "' -depth 8 rgba:- 2>/dev/null";
+    std::vector<uint8_t> out;
+    FILE* p = popen(cmd.c_str(), "r");
+    if (!p) return out;
+    uint8_t buf[65536];
+    size_t n;
+    while ((n = fread(buf, 1, sizeof buf, p)) > 0) out.insert(out.end(), buf, buf + n);
+    pclose(p);
+    return out;
+}
+
+// Composited frames made by ImageMagick, one PNG per frame.
+TEST(Peterdn, CompositedFrames) {
+    const auto dir = CorpusDir() / "peterdn-gif-test-suite/gifs";
+    if (!std::filesystem::exists(dir)) GTEST_SKIP() << "corpus missing";
+    int compared = 0;
+    for (const auto& gif : testing::GifsUnder(dir)) {
+        auto r = ReadBytes(FileBytes(gif));
+        ASSERT_EQ(r.outcome.result, Result::Done) << gif;
+        const auto pictures = RenderAll(*r.outcome.animation);
+        for (size_t i = 0; i < pictures.size(); ++i) {
+            const auto png = dir / "frames" / (gif.stem().string() + "-" + std::to_string(i) + ".png");
+            if (!std::filesystem::exists(png)) continue;
+            const auto want = PngPixels(png);
+            if (want.empty()) GTEST_SKIP() << "ImageMagick not available";
+            ASSERT_EQ(want.size(), pictures[i].rgba.size()) << png;
+            for (size_t p = 0; p < want.size(); p += 4) {
+                const bool want_clear = want[p + 3] == 0;
+                ASSERT_EQ(pictures[i].rgba[p + 3] == 0, want_clear) << png << " pixel " << p / 4;
+                if (!want_clear) {
+                    ASSERT_EQ(pictures[i].rgba[p], want[p]) << png;
+                    ASSERT_EQ(pictures[i].rgba[p + 1], want[p + 1]) << png;
+                    ASSERT_EQ(pictures[i].rgba[p + 2], want[p + 2]) << png;
+                }
+            }
+            ++compared;
+        }
+    }
+    EXPECT_GT(compared, 20);
+}
+
+}  // namespace
+}  // namespace cinemill

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <climits>
 #include <cstring>
 
 namespace cinemill {
@@ -195,10 +196,14 @@ size_t LzwDecoder::Decode(uint8_t* out, size_t count, int* status) {
     // would force reloads for every byte.
     uint32_t* start = start_.data();
     uint16_t* length = length_.data();
+    uint16_t* prefix = prefix_.data();
+    uint8_t* suffix = suffix_.data();
     const uint8_t* buf = buf_.data();
     const int clear = clear_;
     int next = next_, old = old_, limit = limit_, size = code_size_;
     uint32_t mask = (1u << size) - 1;
+    // The next free code at which the codes widen (never, once 12 bits wide).
+    int grow_at = limit < 4096 ? limit : INT_MAX;
     int curbit = curbit_, lastbit = lastbit_;
     size_t old_pos = pos - 1, old_len = 1;
     auto save = [&] {
@@ -226,19 +231,28 @@ size_t LzwDecoder::Decode(uint8_t* out, size_t count, int* status) {
     };
     auto add_entry = [&](uint8_t first_value) {
         if (next >= 4096) return;
-        prefix_[static_cast<size_t>(next)] = static_cast<uint16_t>(old);
-        suffix_[static_cast<size_t>(next)] = first_value;
+        prefix[next] = static_cast<uint16_t>(old);
+        suffix[next] = first_value;
         start[next] = static_cast<uint32_t>(old_pos);
         length[next] = static_cast<uint16_t>(old_len + 1);
-        if (++next >= limit && limit < 4096) {
+        if (++next >= grow_at) {
             limit *= 2;
             ++size;
             mask = (1u << size) - 1;
+            grow_at = limit < 4096 ? limit : INT_MAX;
         }
+    };
+    // Entries at and beyond the next free code read as zero on the exact
+    // path; the fast path leaves stale ones there, so clear them first.
+    auto enter_slow = [&] {
+        save();
+        std::fill(prefix_.begin() + next, prefix_.end(), uint16_t{0});
+        std::fill(suffix_.begin() + next, suffix_.end(), uint8_t{0});
+        slow_ = true;
     };
     while (pos < count) {
         const int c = get();
-        if (c >= 0 && c < clear) {
+        if (static_cast<unsigned>(c) < static_cast<unsigned>(clear)) {
             out[pos] = static_cast<uint8_t>(c);
             add_entry(static_cast<uint8_t>(c));
             old = c;
@@ -249,12 +263,14 @@ size_t LzwDecoder::Decode(uint8_t* out, size_t count, int* status) {
         if (c == clear) {
             // Encoders may send several clear codes in a row; all but the
             // last are no-ops, as at the start of the data.
-            save();
-            ResetTables();
-            next = next_;
-            limit = limit_;
-            size = code_size_;
+            // The tables need no clearing: entries are rewritten as the
+            // next free code advances again, and the exact path clears what
+            // lies beyond it when it takes over.
+            next = clear + 2;
+            limit = 2 * clear;
+            size = initial_size_ + 1;
             mask = (1u << size) - 1;
+            grow_at = limit < 4096 ? limit : INT_MAX;
             int k;
             do {
                 k = get();
@@ -269,8 +285,7 @@ size_t LzwDecoder::Decode(uint8_t* out, size_t count, int* status) {
             old_pos = pos++;
             old_len = 1;
             if (k >= clear) {
-                save();
-                slow_ = true;
+                enter_slow();
                 return pos + DecodeSlow(out + pos, count - pos, status);
             }
             continue;
@@ -287,8 +302,7 @@ size_t LzwDecoder::Decode(uint8_t* out, size_t count, int* status) {
         }
         if (c > next) {
             // Only a damaged stream gets here: let the exact path take it.
-            save();
-            slow_ = true;
+            enter_slow();
             pending_code_ = c;
             return pos + DecodeSlow(out + pos, count - pos, status);
         }

@@ -1,0 +1,181 @@
+#include "branchwork/base/text_util.h"
+
+#include <cctype>
+#include <climits>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <sstream>
+
+namespace branchwork {
+
+std::string ToLower(std::string_view s) {
+    std::string r(s);
+    for (auto& c : r) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return r;
+}
+
+std::string ToUpper(std::string_view s) {
+    std::string r(s);
+    for (auto& c : r) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return r;
+}
+
+bool EqualsNoCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i) {
+        if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
+            return false;
+    }
+    return true;
+}
+
+size_t FindNoCase(std::string_view hay, std::string_view needle, size_t from) {
+    if (needle.empty()) return from <= hay.size() ? from : std::string_view::npos;
+    if (hay.size() < needle.size()) return std::string_view::npos;
+    for (size_t i = from; i + needle.size() <= hay.size(); ++i) {
+        if (EqualsNoCase(hay.substr(i, needle.size()), needle)) return i;
+    }
+    return std::string_view::npos;
+}
+
+bool ContainsText(std::string_view hay, std::string_view needle) {
+    return FindNoCase(hay, needle) != std::string_view::npos;
+}
+
+std::string Trim(std::string_view s) {
+    size_t b = 0, e = s.size();
+    while (b < e && static_cast<unsigned char>(s[b]) <= ' ') ++b;
+    while (e > b && static_cast<unsigned char>(s[e - 1]) <= ' ') --e;
+    return std::string(s.substr(b, e - b));
+}
+
+std::string StripOneQuotePair(std::string_view s) {
+    if (!s.empty() && s.front() == '"') s.remove_prefix(1);
+    if (!s.empty() && s.back() == '"') s.remove_suffix(1);
+    return std::string(s);
+}
+
+std::optional<int32_t> ParseWholeNumber(std::string_view s) {
+    std::string t = Trim(s);
+    if (t.empty()) return std::nullopt;
+    size_t i = 0;
+    bool neg = false;
+    if (t[0] == '+' || t[0] == '-') {
+        neg = t[0] == '-';
+        i = 1;
+    }
+    if (i >= t.size()) return std::nullopt;
+    long long v = 0;
+    for (; i < t.size(); ++i) {
+        if (t[i] < '0' || t[i] > '9') return std::nullopt;
+        v = v * 10 + (t[i] - '0');
+        if (v > static_cast<long long>(INT32_MAX) + 1) return std::nullopt;
+    }
+    if (neg) v = -v;
+    if (v > INT32_MAX || v < INT32_MIN) return std::nullopt;
+    return static_cast<int32_t>(v);
+}
+
+std::string NotANumberMessage(std::string_view value) {
+    return "'" + std::string(value) + "' is not a valid integer value";
+}
+
+std::string FileNamePart(std::string_view path) {
+    const size_t p = path.find_last_of("/\\");
+    return std::string(p == std::string_view::npos ? path : path.substr(p + 1));
+}
+
+std::string DirectoryPart(std::string_view path) {
+    const size_t p = path.find_last_of("/\\");
+    return p == std::string_view::npos ? std::string() : std::string(path.substr(0, p + 1));
+}
+
+std::string WithTrailingSeparator(std::string_view dir) {
+    std::string d(dir);
+    if (d.empty() || d.back() == '/' || d.back() == '\\') return d;
+    const bool backslash = d.find('\\') != std::string::npos && d.find('/') == std::string::npos;
+    d += backslash ? '\\' : '/';
+    return d;
+}
+
+bool HasDriveLetter(std::string_view path) {
+    return path.size() >= 2 && path[1] == ':' && std::isalpha(static_cast<unsigned char>(path[0]));
+}
+
+bool ReadTextFile(const std::string& path, std::string& out) {
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(path, ec)) return false;
+    const auto size = std::filesystem::file_size(path, ec);
+    if (ec || size > kMaxTextFileBytes) return false;
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return false;
+    std::ostringstream ss;
+    ss << in.rdbuf();
+    if (in.bad()) return false;
+    out = ss.str();
+    return true;
+}
+
+bool WriteFileReplacing(const std::string& path, std::string_view bytes) {
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    fs::path target(path);
+    fs::path dir = target.parent_path();
+    if (dir.empty()) dir = ".";
+    std::random_device rd;
+    fs::path temp;
+    for (int attempt = 0; attempt < 16; ++attempt) {
+        char name[64];
+        std::snprintf(name, sizeof name, ".branchwork-%08x.tmp", static_cast<unsigned>(rd()));
+        temp = dir / name;
+        if (!fs::exists(temp, ec)) break;
+        temp.clear();
+    }
+    if (temp.empty()) return false;
+    {
+        std::ofstream out(temp, std::ios::binary | std::ios::trunc);
+        if (!out) return false;
+        out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+        out.close();
+        if (!out) {
+            fs::remove(temp, ec);
+            return false;
+        }
+    }
+    const auto st = fs::status(target, ec);
+    if (!ec && fs::exists(st)) fs::permissions(temp, st.permissions(), ec);
+    else fs::permissions(temp, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read |
+                                   fs::perms::others_read, ec);
+    fs::rename(temp, target, ec);
+    if (ec) {
+        fs::remove(temp, ec);
+        return false;
+    }
+    return true;
+}
+
+bool FileExists(const std::string& path) {
+    std::error_code ec;
+    return !path.empty() && std::filesystem::is_regular_file(path, ec);
+}
+
+std::vector<std::string> SplitLines(std::string_view text) {
+    std::vector<std::string> lines;
+    std::string cur;
+    for (size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (c == '\r' || c == '\n') {
+            lines.push_back(cur);
+            cur.clear();
+            if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
+        } else {
+            cur += c;
+        }
+    }
+    if (!cur.empty()) lines.push_back(cur);
+    return lines;
+}
+
+}  // namespace branchwork

@@ -1,0 +1,48 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace branchwork {
+
+std::string ToLower(std::string_view s);
+std::string ToUpper(std::string_view s);
+bool EqualsNoCase(std::string_view a, std::string_view b);
+// Position of `needle` in `hay` ignoring letter case, or npos.
+size_t FindNoCase(std::string_view hay, std::string_view needle, size_t from = 0);
+bool ContainsText(std::string_view hay, std::string_view needle);  // ignoring letter case
+// Removes leading and trailing characters up to and including space (control
+// characters too), as the platform's trim does.
+std::string Trim(std::string_view s);
+// Drops one leading and one trailing double quote.
+std::string StripOneQuotePair(std::string_view s);
+// A whole decimal number (optional sign, surrounding blanks allowed) that
+// fits 32 bits; nothing otherwise.
+std::optional<int32_t> ParseWholeNumber(std::string_view s);
+// The message the loader shows for a value that is not a whole number.
+std::string NotANumberMessage(std::string_view value);
+
+// File name part after the last "/" or "\".
+std::string FileNamePart(std::string_view path);
+// Directory part through the last "/" or "\" (empty when there is none).
+std::string DirectoryPart(std::string_view path);
+// The path with a trailing separator ("/" unless the path already uses "\"
+// and no "/").
+std::string WithTrailingSeparator(std::string_view dir);
+bool HasDriveLetter(std::string_view path);
+
+// File helpers. A user's file is never half-written: WriteFileReplacing
+// writes a temporary file beside the target and renames it over the target.
+// Text files larger than this are refused rather than read.
+inline constexpr std::uintmax_t kMaxTextFileBytes = 64u << 20;
+bool ReadTextFile(const std::string& path, std::string& out);
+bool WriteFileReplacing(const std::string& path, std::string_view bytes);
+bool FileExists(const std::string& path);
+
+// Lines of a text, split at CR LF, LF or CR; a last empty line is dropped.
+std::vector<std::string> SplitLines(std::string_view text);
+
+}  // namespace branchwork

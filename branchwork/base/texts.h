@@ -1,0 +1,44 @@
+#pragma once
+
+// The builder's fixed user-facing texts, in one place so that the GUI, the
+// command line and the tests show and expect the same words.
+namespace branchwork::texts {
+
+inline constexpr const char* kCannotDeleteLastTab = "Cannot delete last tab";
+inline constexpr const char* kCannotDeleteRootNode = "Cannot Delete Root Node";
+inline constexpr const char* kDeleteSubtree = "Do you want to delete this node and all it's children?";
+inline constexpr const char* kImagePrefix = "Image: ";
+inline constexpr const char* kImageMustBe16 = " must be 16x16.";
+inline constexpr const char* kClearProject = "Are you sure you want to clear the current information?";
+inline constexpr const char* kQuit = "Are you sure you want to quit?";
+inline constexpr const char* kNewTab = "New Tab";
+inline constexpr const char* kNewNode = "New Node";
+inline constexpr const char* kBlankTab = "Blank";
+
+inline constexpr const char* kOpenImageFailed = "An error occured while trying to open ";
+
+inline constexpr const char* kNoOpenFile = "There is no open file in Harborline. A new file will be created.";
+inline constexpr const char* kNoFileName =
+    "Unable to retrieve the HTML document's filename. Use the Fetchwell to update Harborline and fix this error.";
+inline constexpr const char* kNotSaved = "The current file in Harborline is not saved. It will now be saved.";
+inline constexpr const char* kCommunicationError = "An error has occured while communicating with Harborline.";
+inline constexpr const char* kInserted = "HTML inserted successfully.";
+// Said when the host still reports no directory after repeated saves.
+inline constexpr const char* kStillNotSaved =
+    "The current file in Harborline could not be saved, so the applet was not sent.";
+// Said when no page directory could be learnt at all.
+inline constexpr const char* kNoPageDirectory =
+    "The directory of the current Harborline document is unknown, so the applet was not sent.";
+
+inline constexpr const char* kEnterFileName = "Please enter the HTML file's full name and path.";
+inline constexpr const char* kUnableToFind = "Unable to find ";
+inline constexpr const char* kCheckFileName = "Please check the filename and try again.";
+
+inline constexpr const char* kAppTitle = "Branchwork v3.02";
+
+inline constexpr const char* kGifPaletteError =
+    "An error occurred while reading this file.  It is either not a valid GIF file or it has no Global Palette.";
+inline constexpr const char* kNotHtmlColor = " is not a valid HTML color code.";
+inline constexpr const char* kClearCustomColors = "Are you sure you want to clear all custom colors ?";
+
+}  // namespace branchwork::texts

@@ -1,0 +1,140 @@
+#include "branchwork/host/send.h"
+
+#include <filesystem>
+
+#include "branchwork/base/text_util.h"
+#include "branchwork/base/texts.h"
+
+namespace branchwork {
+
+std::string CheckPageFileName(const std::string& name) {
+    if (Trim(name).empty()) return texts::kEnterFileName;
+    if (!FileExists(name)) return std::string(texts::kUnableToFind) + name + "\n" + texts::kCheckFileName;
+    return std::string();
+}
+
+namespace {
+
+// The get-file-name dialog: asks until an existing file is named; nothing
+// when no answer comes. Answers the page directory (with its separator).
+std::optional<std::string> AskPageDirectory(BwUiHost& ui) {
+    for (;;) {
+        const auto name = ui.AskPageFileName();
+        if (!name) return std::nullopt;
+        const std::string problem = CheckPageFileName(*name);
+        if (!problem.empty()) {
+            ui.Message(problem, MessageIcon::Error);
+            continue;
+        }
+        std::error_code ec;
+        const auto abs = std::filesystem::absolute(*name, ec);
+        return DirectoryPart(ec ? *name : abs.string());
+    }
+}
+
+struct CommunicationFailure {};
+
+}  // namespace
+
+SendResult SendToHost(NavigationProject& project, BwUiHost& ui, const HostFactory& factory,
+                      const std::string& program_dir) {
+    SendResult result;
+    if (project.kind == AppletKind::Tab) {
+        project.nodeInfoInApplet = true;
+    } else {
+        const auto inside = ui.AskOutputOptions();
+        if (!inside) return result;
+        project.nodeInfoInApplet = *inside;
+    }
+
+    ui.SetBusy(true);
+    struct BusyEnd {
+        BwUiHost& ui;
+        ~BusyEnd() { ui.SetBusy(false); }
+    } busy_end{ui};
+
+    std::unique_ptr<HostEditor> host = factory ? factory() : nullptr;
+    std::string page_dir;
+    try {
+        if (!host) throw CommunicationFailure{};
+        const HostReply open = host->Invoke(kIsDocumentOpen, {});
+        if (!open.ok) throw CommunicationFailure{};
+        if (ToLower(open.text) == "false") {
+            ui.Message(texts::kNoOpenFile, MessageIcon::Error);
+            if (!host->Invoke(kCreateNewDoc, {}).ok) throw CommunicationFailure{};
+        }
+        int saves = 0;
+        while (page_dir.empty()) {
+            const HostReply dir = host->Invoke(kGetSaveDirectory, {});
+            if (dir.ok) {
+                page_dir = dir.text;
+            } else {
+                ui.Message(texts::kNoFileName, MessageIcon::Error);
+                const auto asked = AskPageDirectory(ui);
+                if (!asked) return result;  // no page named: nothing is sent
+                page_dir = *asked;
+            }
+            if (!page_dir.empty()) break;
+            if (saves == kMaxSaveAttempts) {
+                ui.Message(texts::kStillNotSaved, MessageIcon::Error);
+                result.status = SendStatus::NoPageDirectory;
+                return result;
+            }
+            ui.Message(texts::kNotSaved, MessageIcon::Error);
+            ui.MinimizeWindow();
+            const bool saved = host->Invoke(kForceSave, {}).ok;
+            ui.RestoreWindow();
+            ++saves;
+            if (!saved) throw CommunicationFailure{};
+        }
+    } catch (const CommunicationFailure&) {
+        ui.Message(texts::kCommunicationError, MessageIcon::Error);
+    }
+    result.pageDir = page_dir;
+    if (page_dir.empty()) {
+        ui.Message(texts::kNoPageDirectory, MessageIcon::Error);
+        result.status = SendStatus::NoPageDirectory;
+        return result;
+    }
+
+    result.graphicsDir = ui.AskGraphicsDirectory(page_dir);
+    MarkupContext ctx{page_dir, result.graphicsDir, program_dir, true};
+    result.markup = GenerateAppletMarkup(project, ctx, ui);
+    if (!result.markup.ok) {
+        result.status = SendStatus::MarkupFailed;
+        return result;
+    }
+    const bool inserted = host && host->Invoke(kInsertAtCursor, {result.markup.text}).ok;
+    if (inserted) {
+        ui.Message(texts::kInserted, MessageIcon::Information);
+        result.status = SendStatus::Inserted;
+    } else {
+        ui.Message(texts::kCommunicationError, MessageIcon::Error);
+        result.status = SendStatus::InsertFailed;
+    }
+    return result;
+}
+
+StartupImport ImportFromHost(NavigationProject& project, BwUiHost& ui, const HostFactory& factory) {
+    StartupImport out;
+    std::unique_ptr<HostEditor> host = factory ? factory() : nullptr;
+    if (!host) return out;  // no host: the new-applet dialog follows quietly
+    const HostReply sel = host->Invoke(kGetSelection, {});
+    if (!sel.ok) {
+        ui.Message(texts::kCommunicationError, MessageIcon::Error);
+        return out;
+    }
+    if (sel.text.empty()) return out;
+    const HostReply dir = host->Invoke(kGetSaveDirectory, {});
+    if (dir.ok) {
+        out.pageDir = dir.text;
+    } else {
+        ui.Message(texts::kNoFileName, MessageIcon::Error);
+        out.pageDir = AskPageDirectory(ui).value_or(std::string());
+    }
+    out.load = ImportMarkup(project, sel.text, out.pageDir, ui);
+    out.imported = out.load.appletFound;
+    return out;
+}
+
+}  // namespace branchwork

@@ -1,0 +1,371 @@
+#include "branchwork/output/markup.h"
+
+#include <filesystem>
+
+#include "branchwork/base/text_util.h"
+#include "cinemill/gif/gif_writer.h"
+
+namespace branchwork {
+
+// ---- text helpers ------------------------------------------------------------
+
+namespace {
+
+struct PathParts {
+    std::vector<std::string> dirs;  // directory components, without separators
+    std::string file;               // after the last separator
+};
+
+PathParts SplitPath(const std::string& p, char sep) {
+    PathParts parts;
+    size_t start = 0;
+    for (;;) {
+        const size_t pos = p.find(sep, start);
+        if (pos == std::string::npos) {
+            parts.file = p.substr(start);
+            break;
+        }
+        parts.dirs.push_back(p.substr(start, pos - start));
+        start = pos + 1;
+    }
+    return parts;
+}
+
+}  // namespace
+
+std::string RelativePath(const std::string& base_in, const std::string& target_in) {
+    if (base_in.empty()) return target_in;
+    if (target_in.empty()) return std::string();
+    std::string base = base_in, target = target_in;
+    if (base.back() == '/' || base.back() == '\\') base += "dummy.dum";
+    const char sep = base.find('/') != std::string::npos ? '/' : '\\';
+    const char other = sep == '/' ? '\\' : '/';
+    for (auto& c : base)
+        if (c == other) c = sep;
+    for (auto& c : target)
+        if (c == other) c = sep;
+    if (base.size() < 2 || target.size() < 2) return target_in;
+    const bool base_drive = HasDriveLetter(base), target_drive = HasDriveLetter(target);
+    if (base_drive || target_drive) {
+        if (!(base_drive && target_drive) || !EqualsNoCase(base.substr(0, 2), target.substr(0, 2)))
+            return target_in;
+    }
+    const bool fold_case = base_drive;
+    const PathParts b = SplitPath(base, sep), t = SplitPath(target, sep);
+    size_t common = 0;
+    while (common < b.dirs.size() && common < t.dirs.size() &&
+           (fold_case ? EqualsNoCase(b.dirs[common], t.dirs[common]) : b.dirs[common] == t.dirs[common]))
+        ++common;
+    std::string result;
+    for (size_t i = common; i < b.dirs.size(); ++i) result += std::string("..") + sep;
+    for (size_t i = common; i < t.dirs.size(); ++i) result += t.dirs[i] + sep;
+    return result + t.file;
+}
+
+std::string ColorToParam(Color c) {
+    const Color r = ResolveColor(c);
+    return std::to_string(RedOf(r)) + "," + std::to_string(GreenOf(r)) + "," + std::to_string(BlueOf(r));
+}
+
+std::string ParamLine(const std::string& name, const std::string& value) {
+    return "\t<PARAM NAME=\"" + name + "\" VALUE=\"" + value + "\">";
+}
+
+std::string FontParam(const std::string& font, const std::string& size) { return font + "; PLAIN;" + size; }
+
+const char* YesNo(bool v) { return v ? "Yes" : "No"; }
+
+std::string DefaultTabParam(int32_t default_tab) {
+    return default_tab < 0 ? std::string("999") : std::to_string(default_tab);
+}
+
+const char* SentAppletClass(AppletKind kind) {
+    switch (kind) {
+        case AppletKind::Tab: return "VoltanR.class";
+        case AppletKind::Tree: return "VoltarR.class";
+        default: return "VoltarixR.class";
+    }
+}
+
+const char* ProjectAppletClass(AppletKind kind) {
+    switch (kind) {
+        case AppletKind::Tab: return "Voltan2.class";
+        case AppletKind::Tree: return "Voltar.class";
+        default: return "Voltarix.class";
+    }
+}
+
+const std::vector<std::string>& SupportClassFiles() {
+    static const std::vector<std::string> files = {
+        "Beans.class",          "Timer.class",      "TreeView.class",        "TreeNode.class", "InvalidTreeNodeException.class",
+        "BaseTabbedPanel.class", "ButtonBase.class", "DirectionButton.class", "TabPanel.class"};
+    return files;
+}
+
+const std::vector<std::string>& MainClassFiles() {
+    static const std::vector<std::string> files = {"VoltarixR.class", "VoltanR.class", "VoltarR.class"};
+    return files;
+}
+
+std::string ContentFileName(AppletKind kind, int tab) {
+    if (kind == AppletKind::Tree) return "Content.txt";
+    return "Tab" + std::to_string(tab) + "Content.txt";
+}
+
+// ---- generation --------------------------------------------------------------
+
+namespace {
+
+class Generator {
+public:
+    Generator(NavigationProject& p, const MarkupContext& ctx, BwUiHost& host, MarkupForm form)
+        : p_(p), ctx_(ctx), host_(host) {
+        sent_ = form == MarkupForm::Sent;
+        node_info_in_applet_ = !sent_ || p.kind == AppletKind::Tab || p.nodeInfoInApplet;
+        page_dir_ = WithTrailingSeparator(ctx.pageDir);
+        graphics_dir_ = ctx.graphicsDir.empty() ? page_dir_ : WithTrailingSeparator(ctx.graphicsDir);
+        if (graphics_dir_ != page_dir_) {
+            prefix_ = RelativePath(page_dir_, graphics_dir_);
+            if (!prefix_.empty() && prefix_.back() != '/' && prefix_.back() != '\\') prefix_ += '/';
+        }
+        for (auto& c : prefix_)
+            if (c == '\\') c = '/';
+    }
+
+    MarkupResult Run();
+
+private:
+    // Image value of a path: the full path in a project file; in sent markup
+    // the relative graphics prefix and the file name, with "/" separators.
+    std::string ImageForm(const std::string& path) const {
+        if (!sent_) return path;
+        return prefix_ + FileNamePart(path);
+    }
+    const std::string* ImagePath(int index) const {
+        return p_.images.Valid(index) ? &p_.images.At(index).path : nullptr;
+    }
+    bool IsSet(int32_t idx, int32_t default_idx) const { return default_idx >= 0 && idx == default_idx; }
+    void Upload(const std::string& path) {
+        if (!sent_) return;
+        for (const auto& u : upload_)
+            if (EqualsNoCase(u, path)) return;
+        upload_.push_back(path);
+    }
+    void Param(const std::string& name, const std::string& value) { lines_.push_back(ParamLine(name, value)); }
+    static std::string OrNone(const std::string& s) { return s.empty() ? std::string("None") : s; }
+
+    std::string ItemFields(const TreeNode& n, int depth);
+    std::string CollapsedToken(const TAppletNode& d);
+    std::string ExpandedToken(const TAppletNode& d);
+    void Comment(std::vector<std::string>& out) const;
+    void CopyFiles(MarkupResult& r) const;
+
+    NavigationProject& p_;
+    const MarkupContext& ctx_;
+    BwUiHost& host_;
+    bool sent_ = true;
+    bool node_info_in_applet_ = true;
+    std::string page_dir_, graphics_dir_, prefix_;
+    std::vector<std::string> lines_;
+    std::vector<std::string> upload_;
+};
+
+std::string Generator::CollapsedToken(const TAppletNode& d) {
+    const int c = p_.images.Valid(d.collapsedImage) ? d.collapsedImage : -1;
+    if (sent_) {
+        if (IsSet(c, p_.defaultCollapsed)) return "folder ; ";
+        if (IsSet(c, p_.defaultLeaf)) return "leaf ; ";
+    }
+    if (c < 0) return " ; ";
+    Upload(*ImagePath(c));
+    return ImageForm(*ImagePath(c)) + "; ";
+}
+
+std::string Generator::ExpandedToken(const TAppletNode& d) {
+    const int c = p_.images.Valid(d.collapsedImage) ? d.collapsedImage : -1;
+    const int e = p_.images.Valid(d.expandedImage) ? d.expandedImage : -1;
+    if (sent_) {
+        if (IsSet(e, p_.defaultExpanded)) return "folder ; ";
+        if (IsSet(e, p_.defaultLeaf)) return "leaf ; ";
+    }
+    if (e < 0) {
+        if (sent_ && IsSet(c, p_.defaultLeaf)) return "leaf ; ";
+        if (c < 0) return " ; ";
+        Upload(*ImagePath(c));
+        return ImageForm(*ImagePath(c)) + "; ";
+    }
+    Upload(*ImagePath(e));
+    return ImageForm(*ImagePath(e)) + "; ";
+}
+
+std::string Generator::ItemFields(const TreeNode& n, int depth) {
+    const TAppletNode& d = n.data;
+    std::string s = n.caption + "; ";
+    s += OrNone(d.url1) + "; ";
+    s += OrNone(d.target1) + "; ";
+    s += std::to_string(depth) + "; ";
+    s += CollapsedToken(d);
+    s += ExpandedToken(d);
+    s += d.statusText + (sent_ ? ";" : "; ");
+    s += OrNone(d.url2) + "; ";
+    s += OrNone(d.target2);
+    return s;
+}
+
+void Generator::Comment(std::vector<std::string>& out) const {
+    out.push_back("<!-- The following files need to be uploaded to your website");
+    out.push_back("\tImages: ");
+    for (const auto& u : upload_) out.push_back("\t\t" + ImageForm(u));
+    out.push_back("\tJava class files: (These go into the same directory as this HTML file)");
+    out.push_back(std::string("\t\t") + SentAppletClass(p_.kind));
+    for (const auto& c : SupportClassFiles()) out.push_back("\t\t" + c);
+    if (node_info_in_applet_) {
+        out.push_back("-->");
+        return;
+    }
+    out.push_back("\tContent files: (These go into the same directory as this HTML file)");
+    if (p_.kind == AppletKind::Tree) {
+        out.push_back("\t\tContent.txt");
+    } else {
+        for (int i = 0; i < p_.TabCount(); ++i) out.push_back("\t\t" + ContentFileName(p_.kind, i));
+    }
+    out.push_back("-->");
+}
+
+void Generator::CopyFiles(MarkupResult& r) const {
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    for (const auto& u : upload_) {
+        const std::string dest = graphics_dir_ + FileNamePart(u);
+        // An image already there is kept; copying a file onto itself is skipped.
+        if (fs::exists(dest, ec) || !FileExists(u)) continue;
+        if (cinemill::ReplaceFileWithCopy(u, dest)) r.copiedFiles.push_back(dest);
+    }
+    const std::string class_dir = WithTrailingSeparator(ctx_.programDir) + "help/JClass/";
+    std::vector<std::string> classes = {SentAppletClass(p_.kind)};
+    for (const auto& c : SupportClassFiles()) classes.push_back(c);
+    for (const auto& c : classes) {
+        const std::string src = class_dir + c;
+        if (!FileExists(src)) continue;
+        const std::string dest = page_dir_ + c;
+        if (fs::equivalent(src, dest, ec)) continue;
+        if (cinemill::ReplaceFileWithCopy(src, dest)) r.copiedFiles.push_back(dest);
+    }
+}
+
+MarkupResult Generator::Run() {
+    MarkupResult r;
+    const AppletKind kind = p_.kind;
+    const bool tabs = kind == AppletKind::Tab || kind == AppletKind::TabAndTree;
+    const bool trees = kind == AppletKind::Tree || kind == AppletKind::TabAndTree;
+
+    if (sent_) {
+        lines_.push_back(std::string("<APPLET CODEBASE=\".\" CODE=\"") + SentAppletClass(kind) + "\" WIDTH=" +
+                         p_.styles.width + " HEIGHT=" + p_.styles.height + ">");
+    } else {
+        lines_.push_back(std::string("<APPLET CODE=\"") + ProjectAppletClass(kind) + "\" WIDTH=" + p_.styles.width +
+                         " HEIGHT=" + p_.styles.height + ">");
+    }
+    const bool has_bg = !p_.backgroundImage.empty();
+    if (has_bg) Upload(p_.backgroundImage);
+    const std::string bg_value = has_bg ? ImageForm(p_.backgroundImage) : std::string();
+
+    const StyleSettings& s = p_.styles;
+    if (tabs) {
+        Param("TAB_BG", ColorToParam(s.tabCaptionBG));
+        Param("TAB_FG", ColorToParam(s.tabCaptionFG));
+        Param("TAB_MOUSEOVER", ColorToParam(s.tabMouseOver));
+        Param("TAB_FONT", FontParam(s.tabFont, s.tabFontSize));
+        if (has_bg) Param("TAB_BG_IMAGE", bg_value);
+        Param("TABONBOTTOM", YesNo(s.tabsOnBottom));
+        Param("TAB_DEFAULT", DefaultTabParam(p_.defaultTab));
+        lines_.push_back("");
+    }
+    if (trees) {
+        const bool both = kind == AppletKind::TabAndTree;
+        Param(both ? "TREE_FONT" : "FONT", FontParam(s.treeFont, s.treeFontSize));
+        Param(both ? "TREE_BG" : "BACKGROUND", ColorToParam(s.treeBranchBG));
+        Param(both ? "TREE_FG" : "FOREGROUND", ColorToParam(s.treeBranchFG));
+        Param(both ? "TREE_SEL_BG" : "SELBACKGROUND", ColorToParam(s.treeSelectedBG));
+        Param(both ? "TREE_SEL_FG" : "SELFOREGROUND", ColorToParam(s.treeSelectedFG));
+        Param(both ? "TREE_MOUSEOVER" : "MOUSEOVER", ColorToParam(s.treeMouseOver));
+        if (has_bg) Param(both ? "TREE_BG_IMAGE" : "BACKGROUNDIMAGE", bg_value);
+        Param(both ? "TREE_BORDER" : "BORDER", YesNo(s.showBorder));
+        Param(both ? "TREE_DOUBLECLICK" : "DOUBLECLICK", YesNo(s.doubleClick));
+        Param(both ? "TREE_AUTOEXPAND" : "AUTOEXPAND", YesNo(s.autoExpand));
+        // The value names the file exactly as it is written, so that the applet
+        // also finds it on a web server whose file names are case-sensitive.
+        if (sent_ && kind == AppletKind::Tree && !node_info_in_applet_) Param("CONTENT", ContentFileName(kind, 0));
+
+        const std::pair<const char*, int32_t> defaults[] = {
+            {"FOLDER_CLOSED", p_.defaultCollapsed}, {"FOLDER_OPEN", p_.defaultExpanded}, {"LEAF", p_.defaultLeaf}};
+        for (const auto& [name, idx] : defaults) {
+            const std::string* path = ImagePath(idx);
+            if (!path) continue;
+            Param(name, ImageForm(*path));
+            Upload(*path);
+        }
+    }
+
+    for (int i = 0; i < p_.TabCount(); ++i) {
+        lines_.push_back("");
+        p_.ShowTab(i);
+        TAppletPage& page = p_.Page(i);
+        if (tabs) {
+            TTabPage& t = page.tab;
+            for (std::string* f : {&t.statusText, &t.url1, &t.target1, &t.url2, &t.target2})
+                if (f->empty()) *f = "None";
+            Param("TAB" + std::to_string(i), page.caption + "; " + t.url1 + "; " + t.target1 + "; " + t.statusText +
+                                                 "; " + t.url2 + "; " + t.target2);
+        }
+        if (!trees) continue;
+        std::vector<std::string> content;
+        int n = 0;
+        for (const auto& [node, depth] : page.tree.PreOrderWithDepth()) {
+            std::string fields = ItemFields(*node, depth);
+            if (node_info_in_applet_) {
+                const std::string name =
+                    kind == AppletKind::Tree ? "I" + std::to_string(n) : "T" + std::to_string(i) + "I" + std::to_string(n);
+                Param(name, fields);
+            } else {
+                content.push_back(std::move(fields));
+            }
+            ++n;
+        }
+        if (!node_info_in_applet_) {
+            const std::string file = ContentFileName(kind, i);
+            if (kind == AppletKind::TabAndTree) Param("TAB" + std::to_string(i) + "_CONTENT", file);
+            const std::string path = page_dir_ + file;
+            if (ctx_.writeFiles) {
+                std::string text;
+                for (const auto& l : content) text += l + "\r\n";
+                if (!WriteFileReplacing(path, text)) {
+                    host_.Message("Cannot create file \"" + path + "\".", MessageIcon::Error);
+                    r.ok = false;
+                    return r;
+                }
+            }
+            r.contentFiles.push_back(path);
+        }
+    }
+    lines_.push_back("</APPLET>");
+
+    std::vector<std::string> all;
+    if (sent_) Comment(all);
+    all.insert(all.end(), lines_.begin(), lines_.end());
+    r.lines = std::move(all);
+    for (const auto& l : r.lines) r.text += l + "\r\n";
+    r.uploadList = upload_;
+    if (sent_ && ctx_.writeFiles) CopyFiles(r);
+    return r;
+}
+
+}  // namespace
+
+MarkupResult GenerateAppletMarkup(NavigationProject& project, const MarkupContext& ctx, BwUiHost& host,
+                                  MarkupForm form) {
+    Generator g(project, ctx, host, form);
+    return g.Run();
+}
+
+}  // namespace branchwork

@@ -1,0 +1,487 @@
+#include "branchwork/project/loader.h"
+
+#include <algorithm>
+#include <filesystem>
+
+#include "branchwork/base/text_util.h"
+#include "branchwork/base/texts.h"
+#include "branchwork/output/markup.h"
+
+namespace branchwork {
+
+// ---- text helpers ------------------------------------------------------------
+
+std::vector<std::string> TokenizeMarkup(std::string_view text) {
+    std::vector<std::string> tags;
+    size_t pos = 0;
+    while (pos < text.size()) {
+        const std::string_view rest = text.substr(pos);
+        const size_t lt = rest.find('<');
+        if (lt == std::string_view::npos) break;
+        const std::string_view marker = lt + 1 < rest.size() && rest[lt + 1] == '!' ? "-->" : ">";
+        // The end marker is searched from the start of the rest, so one found
+        // before the "<" gives an empty entry.
+        const size_t m = rest.find(marker);
+        if (m == std::string_view::npos) break;
+        const size_t end = m + marker.size();
+        std::string tag;
+        if (end > lt) {
+            const std::string_view raw = rest.substr(lt, end - lt);
+            tag.reserve(raw.size());
+            for (size_t i = 0; i < raw.size(); ++i) {
+                if (raw[i] == '\r' && i + 1 < raw.size() && raw[i + 1] == '\n') {
+                    tag += ' ';
+                    ++i;
+                } else {
+                    tag += raw[i];
+                }
+            }
+        }
+        tags.push_back(std::move(tag));
+        pos += end;
+    }
+    return tags;
+}
+
+std::string GetAttributeValue(std::string_view tag_in, std::string_view name) {
+    const std::string tag = Trim(tag_in);
+    const size_t at = FindNoCase(tag, std::string(name) + "=");
+    if (at == std::string::npos) return std::string();
+    const size_t start = at + name.size() + 1;
+    if (start >= tag.size()) return std::string();
+    size_t end = start;
+    if (tag[start] == '"') {
+        end = start + 1;
+        while (end < tag.size() && tag[end] != '"' && tag[end] != '>') ++end;
+        if (end < tag.size() && tag[end] == '"') ++end;  // keep the closing quote, stripped below
+    } else {
+        while (end < tag.size() && tag[end] != ' ' && tag[end] != '\r' && tag[end] != '\n' && tag[end] != '"' &&
+               tag[end] != '>')
+            ++end;
+    }
+    return StripOneQuotePair(Trim(std::string_view(tag).substr(start, end - start)));
+}
+
+std::vector<std::string> SplitFields(std::string_view text, char separator) {
+    std::vector<std::string> pieces;
+    size_t start = 0;
+    for (;;) {
+        const size_t p = text.find(separator, start);
+        if (p == std::string_view::npos) break;
+        pieces.emplace_back(text.substr(start, p - start));
+        start = p + 1;
+    }
+    if (start < text.size()) pieces.emplace_back(text.substr(start));
+    return pieces;
+}
+
+namespace {
+
+std::string ListIndexMessage(size_t index) { return "List index out of bounds (" + std::to_string(index) + ")"; }
+
+}  // namespace
+
+std::optional<Color> ParamToColor(std::string_view text, std::string* error) {
+    const auto pieces = SplitFields(text, ',');
+    uint8_t rgb[3];
+    for (size_t i = 0; i < 3; ++i) {
+        if (i >= pieces.size()) {
+            if (error) *error = ListIndexMessage(i);
+            return std::nullopt;
+        }
+        const auto v = ParseWholeNumber(pieces[i]);
+        if (!v) {
+            if (error) *error = NotANumberMessage(pieces[i]);
+            return std::nullopt;
+        }
+        rgb[i] = static_cast<uint8_t>(static_cast<uint32_t>(*v) & 0xFF);
+    }
+    return MakeColor(rgb[0], rgb[1], rgb[2]);
+}
+
+bool IsYes(std::string_view text) {
+    return EqualsNoCase(text, "yes") || EqualsNoCase(text, "true") || text == "1";
+}
+
+std::string ResolveRelativePath(const std::string& base, const std::string& reference) {
+    std::string ref = reference;
+    const bool windows = HasDriveLetter(base) || HasDriveLetter(Trim(ref));
+    const char sep = windows ? '\\' : '/';
+    for (auto& c : ref)
+        if (c == '/' || c == '\\') c = sep;
+    ref = StripOneQuotePair(Trim(ref));
+    if (HasDriveLetter(ref)) return ref;
+    if (!windows && !ref.empty() && ref[0] == '/') return ref;
+
+    std::string dir = DirectoryPart(base);
+    for (auto& c : dir)
+        if (c == '/' || c == '\\') c = sep;
+    // Directory components of the base; the first (a drive, or empty for a
+    // native root) is never climbed past.
+    std::vector<std::string> comps = SplitFields(dir, sep);
+    const size_t floor = !comps.empty() && (comps[0].empty() || HasDriveLetter(comps[0])) ? 1 : 0;
+    std::vector<std::string> parts = SplitFields(ref, sep);
+    const std::string file = !ref.empty() && ref.back() != sep && !parts.empty() ? parts.back() : std::string();
+    if (!file.empty()) parts.pop_back();
+    size_t i = 0;
+    for (; i < parts.size(); ++i) {
+        if (parts[i] == "..") {
+            if (comps.size() > floor) comps.pop_back();
+        } else if (parts[i] != "." && !parts[i].empty()) {
+            break;
+        }
+    }
+    std::string out;
+    for (size_t k = 0; k < comps.size(); ++k) out += comps[k] + sep;
+    for (; i < parts.size(); ++i)
+        if (!parts[i].empty() && parts[i] != ".") out += parts[i] + sep;
+    return out + file;
+}
+
+// ---- the loader --------------------------------------------------------------
+
+namespace {
+
+// Ends a load; the message is shown once by the caller.
+struct LoadStop {
+    std::string message;
+};
+
+int32_t WholeNumber(std::string_view value) {
+    const auto v = ParseWholeNumber(value);
+    if (!v) throw LoadStop{NotANumberMessage(value)};
+    return *v;
+}
+
+Color ColorValue(std::string_view value) {
+    std::string error;
+    const auto c = ParamToColor(value, &error);
+    if (!c) throw LoadStop{error};
+    return *c;
+}
+
+// True when the tag holds `"` + word + number + `"` (letter case ignored);
+// the number is returned in *n.
+bool QuotedNumbered(std::string_view tag, std::string_view word, size_t limit, size_t* n) {
+    const std::string pat = "\"" + std::string(word);
+    size_t from = 0;
+    while ((from = FindNoCase(tag, pat, from)) != std::string_view::npos) {
+        size_t i = from + pat.size();
+        size_t v = 0;
+        size_t digits = 0;
+        while (i < tag.size() && tag[i] >= '0' && tag[i] <= '9' && digits < 10) {
+            v = v * 10 + static_cast<size_t>(tag[i] - '0');
+            ++i;
+            ++digits;
+        }
+        if (digits > 0 && i < tag.size() && tag[i] == '"' && v < limit) {
+            *n = v;
+            return true;
+        }
+        from += 1;
+    }
+    return false;
+}
+
+// The path itself when it exists, else a file of the same directory whose
+// name differs only in letter case (pages written by earlier versions name
+// "content.txt" for the file "Content.txt").
+std::string FindFileIgnoringCase(const std::string& path) {
+    namespace fs = std::filesystem;
+    if (FileExists(path)) return path;
+    std::error_code ec;
+    const std::string dir = DirectoryPart(path), name = FileNamePart(path);
+    for (fs::directory_iterator it(dir.empty() ? "." : dir, ec), end; !ec && it != end; it.increment(ec)) {
+        if (EqualsNoCase(it->path().filename().string(), name) && it->is_regular_file(ec))
+            return it->path().string();
+    }
+    return path;
+}
+
+class Loader {
+public:
+    Loader(NavigationProject& p, BwUiHost& host, std::string image_base)
+        : p_(p), host_(host), base_(std::move(image_base)) {}
+
+    void ReadAppletTag(const std::string& tag);
+    void ReadStyleParams(const std::vector<std::string>& tags);
+    void ReadTabs(const std::vector<std::string>& tags);
+
+private:
+    void ReadNodes(const std::vector<std::string>& tags, int t);
+    int ResolveImage(const std::string& reference);
+    void SetFont(std::vector<std::string>& names, std::vector<std::string>& sizes, std::string& font,
+                 std::string& size, const std::string& value);
+
+    NavigationProject& p_;
+    BwUiHost& host_;
+    std::string base_;
+};
+
+void Loader::ReadAppletTag(const std::string& tag) {
+    const std::string code = GetAttributeValue(tag, "Code");
+    if (code == "Voltan2.class" || code == "VoltanR.class") p_.kind = AppletKind::Tab;
+    else if (code == "Voltar.class" || code == "VoltarR.class") p_.kind = AppletKind::Tree;
+    else if (code == "Voltarix.class" || code == "VoltarixR.class") p_.kind = AppletKind::TabAndTree;
+    const std::string h = GetAttributeValue(tag, "Height");
+    const std::string w = GetAttributeValue(tag, "Width");
+    // A missing size keeps the field's text rather than writing an empty one.
+    if (!h.empty()) p_.styles.height = h;
+    if (!w.empty()) p_.styles.width = w;
+    p_.ApplyPreviewSize();
+}
+
+void Loader::SetFont(std::vector<std::string>& names, std::vector<std::string>& sizes, std::string& font,
+                     std::string& size, const std::string& value) {
+    const auto pieces = SplitFields(value, ';');
+    auto select = [](std::vector<std::string>& list, std::string& field, const std::string& v) {
+        if (std::find(list.begin(), list.end(), v) == list.end()) list.insert(list.begin(), v);
+        field = v;
+    };
+    if (!pieces.empty()) select(names, font, Trim(pieces[0]));
+    if (pieces.size() > 2) select(sizes, size, Trim(pieces[2]));
+}
+
+void Loader::ReadStyleParams(const std::vector<std::string>& tags) {
+    const bool tree = p_.kind == AppletKind::Tree;
+    const AppletKind kind = p_.kind;
+    for (const auto& tag : tags) {
+        // Keys are matched against the PARAM's name: a quoted key must be the
+        // whole name, an unquoted one a part of it (letter case ignored).
+        // Matching the name rather than the whole tag keeps captions and
+        // values that happen to contain a key from being read as style.
+        const std::string name = GetAttributeValue(tag, "NAME");
+        if (name.empty()) continue;
+        auto is = [&](const char* key, bool quoted) {
+            return quoted ? EqualsNoCase(name, key) : ContainsText(name, key);
+        };
+        const std::string value = GetAttributeValue(tag, "VALUE");
+        StyleSettings& s = p_.styles;
+        if (!tree && is("TAB_FONT", false)) SetFont(p_.fonts.tabFonts, p_.fonts.tabSizes, s.tabFont, s.tabFontSize, value);
+        if (kind != AppletKind::Tab && is(tree ? "FONT" : "TREE_FONT", tree))
+            SetFont(p_.fonts.treeFonts, p_.fonts.treeSizes, s.treeFont, s.treeFontSize, value);
+        if (is("TAB_DEFAULT", true)) p_.defaultTab = WholeNumber(value);
+        if (is("TAB_BG_IMAGE", true)) p_.backgroundImage = value;
+        if (is(tree ? "BACKGROUNDIMAGE" : "TREE_BG_IMAGE", true)) p_.backgroundImage = value;
+        if (is("TAB_BG", true)) s.tabCaptionBG = ColorValue(value);
+        if (is("TAB_FG", false)) s.tabCaptionFG = ColorValue(value);
+        if (is("TAB_MOUSEOVER", false)) s.tabMouseOver = ColorValue(value);
+        if (is(tree ? "BACKGROUND" : "TREE_BG", true)) s.treeBranchBG = ColorValue(value);
+        if (is(tree ? "FOREGROUND" : "TREE_FG", tree)) s.treeBranchFG = ColorValue(value);
+        if (is(tree ? "SELBACKGROUND" : "TREE_SEL_BG", tree)) s.treeSelectedBG = ColorValue(value);
+        if (is(tree ? "SELFOREGROUND" : "TREE_SEL_FG", tree)) s.treeSelectedFG = ColorValue(value);
+        if (is(tree ? "MOUSEOVER" : "TREE_MOUSEOVER", tree)) s.treeMouseOver = ColorValue(value);
+        if (is("TABONBOTTOM", false)) s.tabsOnBottom = IsYes(value);
+        if (is(tree ? "BORDER" : "TREE_BORDER", tree)) s.showBorder = IsYes(value);
+        if (is(tree ? "DOUBLECLICK" : "TREE_DOUBLECLICK", tree)) s.doubleClick = IsYes(value);
+        if (is(tree ? "AUTOEXPAND" : "TREE_AUTOEXPAND", tree)) s.autoExpand = IsYes(value);
+    }
+}
+
+int Loader::ResolveImage(const std::string& reference) {
+    if (reference.empty()) return -1;
+    const std::string path = base_ == kFullImageBase ? reference : ResolveRelativePath(base_, reference);
+    const int known = p_.images.IndexOf(path);
+    if (known >= 0) return known;
+    if (!FileExists(path)) {
+        host_.Message(texts::kOpenImageFailed + path, MessageIcon::Error);
+        return -1;
+    }
+    auto img = LoadNodeImage(path);
+    if (!img || img->width != 16 || img->height != 16) return -1;
+    img->path = path;
+    return p_.AppendImage(std::move(*img));
+}
+
+void Loader::ReadTabs(const std::vector<std::string>& tags) {
+    p_.holdDefaultTab = true;
+    if (p_.kind == AppletKind::Tree) {
+        p_.AddTab(texts::kBlankTab);
+        ReadNodes(tags, 0);
+    } else {
+        std::vector<const std::string*> collected;
+        size_t n = 0;
+        for (const auto& tag : tags)
+            if (QuotedNumbered(tag, "TAB", tags.size(), &n)) collected.push_back(&tag);
+        for (size_t k = 0; k < collected.size(); ++k) {
+            const std::string& tag = *collected[k];
+            const std::string quoted = "\"TAB" + std::to_string(k) + "\"";
+            if (!ContainsText(tag, quoted)) continue;  // numbered out of place: skipped
+            const auto pieces = SplitFields(GetAttributeValue(tag, "VALUE"), ';');
+            auto piece = [&](size_t i) { return i < pieces.size() ? Trim(pieces[i]) : std::string(); };
+            TAppletPage& page = p_.AddTab(piece(0));
+            page.tab.url1 = piece(1);
+            page.tab.target1 = piece(2);
+            page.tab.statusText = piece(3);
+            page.tab.url2 = piece(4);
+            page.tab.target2 = piece(5);
+            if (p_.kind == AppletKind::TabAndTree) ReadNodes(tags, static_cast<int>(k));
+        }
+    }
+}
+
+void Loader::ReadNodes(const std::vector<std::string>& tags, int t) {
+    p_.ShowTab(p_.TabCount() - 1);
+    TAppletPage* page = p_.Current();
+    if (!page) return;
+    page->tree.Clear();
+    const bool both = p_.kind == AppletKind::TabAndTree;
+    const std::string item_pat = both ? "\"T" + std::to_string(t) + "I" : "NAME=\"I";
+    const std::string content_pat = both ? "\"TAB" + std::to_string(t) + "_CONTENT" : "\"CONTENT\"";
+    std::vector<std::string> items;
+    std::string content_file;
+    for (const auto& tag : tags) {
+        if (ContainsText(tag, item_pat)) items.push_back(GetAttributeValue(tag, "VALUE"));
+        if (ContainsText(tag, content_pat)) content_file = GetAttributeValue(tag, "VALUE");
+        if (ContainsText(tag, "\"FOLDER_OPEN\"")) p_.defaultExpanded = ResolveImage(Trim(GetAttributeValue(tag, "VALUE")));
+        if (ContainsText(tag, "\"FOLDER_CLOSED\"")) p_.defaultCollapsed = ResolveImage(Trim(GetAttributeValue(tag, "VALUE")));
+        if (ContainsText(tag, "\"LEAF\"")) p_.defaultLeaf = ResolveImage(Trim(GetAttributeValue(tag, "VALUE")));
+    }
+    if (!content_file.empty()) {
+        const std::string path = base_ == kFullImageBase ? content_file : ResolveRelativePath(base_, content_file);
+        std::string text;
+        if (!ReadTextFile(FindFileIgnoringCase(path), text)) throw LoadStop{"Cannot open file \"" + path + "\"."};
+        items = SplitLines(text);
+    }
+    NodeTree& tree = page->tree;
+    int32_t previous = 0;
+    for (const auto& item : items) {
+        if (item == "***") continue;
+        const auto raw = SplitFields(item, ';');
+        if (raw.size() < 7) throw LoadStop{ListIndexMessage(raw.size())};
+        std::vector<std::string> f;
+        for (const auto& r : raw) f.push_back(Trim(r));
+        const int32_t level = WholeNumber(f[3]);
+        TAppletNode d;
+        d.statusText = f[6];
+        d.url1 = f[1] == "None" ? std::string() : f[1];
+        d.target1 = f[2];
+        const std::string c = ToLower(f[4]), e = ToLower(f[5]);
+        d.collapsedImage = c == "leaf" ? p_.defaultLeaf : c == "folder" ? p_.defaultCollapsed : ResolveImage(f[4]);
+        d.expandedImage = e == "leaf" ? p_.defaultLeaf : e == "folder" ? p_.defaultExpanded : ResolveImage(f[5]);
+        if (f.size() > 7) d.url2 = f[7];
+        if (f.size() > 8) d.target2 = f[8];
+        TreeNode* node;
+        if (level > previous) {
+            node = tree.AddChild(tree.selected, f[0]);
+        } else {
+            if (level < previous) {
+                // Climb to the level, stopping at the top level.
+                int depth = tree.selected ? tree.selected->Depth() : 0;
+                while (tree.selected && tree.selected->parent && depth > level) {
+                    tree.selected = tree.selected->parent;
+                    --depth;
+                }
+            }
+            node = tree.AddSibling(tree.selected, f[0]);
+        }
+        node->data = std::move(d);
+        tree.selected = node;
+        previous = level;
+    }
+    tree.selected = tree.First();
+}
+
+// The tags of the applet: after the APPLET tag up to its closing tag.
+std::vector<std::string> AppletTags(const std::vector<std::string>& tags, size_t applet) {
+    std::vector<std::string> out;
+    for (size_t i = applet + 1; i < tags.size(); ++i) {
+        if (ContainsText(tags[i], "</APPLET")) break;
+        out.push_back(tags[i]);
+    }
+    return out;
+}
+
+void FinishLoad(NavigationProject& p) {
+    p.holdDefaultTab = false;
+    if (p.TabCount() == 0) p.AddTab(texts::kNewTab);
+    // The list shows the default tab read from the file.
+    const int count = p.TabCount();
+    if (p.defaultTab == 999 || p.defaultTab < 0) p.defaultTabSelection = -1;
+    else p.defaultTabSelection = std::min(p.defaultTab, count - 1);
+    p.defaultTab = p.defaultTabSelection;
+    p.ShowTab(0);
+    p.ApplyKindToEditor();
+}
+
+LoadOutcome RunLoad(NavigationProject& p, const std::vector<std::string>& tags, size_t applet,
+                    const std::string& base, bool import, BwUiHost& host) {
+    LoadOutcome out;
+    out.appletFound = true;
+    Loader loader(p, host, base);
+    try {
+        loader.ReadAppletTag(tags[applet]);
+        const auto inner = AppletTags(tags, applet);
+        loader.ReadStyleParams(inner);
+        if (import) {
+            p.DeleteAllTabs();
+            p.images.Clear();
+            p.browser = ImageBrowser{};
+            p.defaultCollapsed = p.defaultExpanded = p.defaultLeaf = -1;
+        }
+        loader.ReadTabs(inner);
+        out.complete = true;
+    } catch (const LoadStop& stop) {
+        out.error = stop.message;
+        host.Message(stop.message, MessageIcon::Error);
+    }
+    FinishLoad(p);
+    return out;
+}
+
+}  // namespace
+
+LoadOutcome LoadProjectText(NavigationProject& project, std::string_view text, BwUiHost& host) {
+    project.ClearForLoad();
+    const auto tags = TokenizeMarkup(text);
+    for (size_t i = 0; i < tags.size(); ++i) {
+        const std::string& t = tags[i];
+        if (ContainsText(t, "APPLET") && (ContainsText(t, "Voltan") || ContainsText(t, "Voltar")))
+            return RunLoad(project, tags, i, kFullImageBase, false, host);
+    }
+    // No applet: a usable project with one empty tab of the current kind.
+    LoadOutcome out;
+    out.complete = true;
+    FinishLoad(project);
+    return out;
+}
+
+LoadOutcome LoadProjectFile(NavigationProject& project, const std::string& path, BwUiHost& host) {
+    std::string text;
+    if (!ReadTextFile(path, text)) {
+        LoadOutcome out;
+        out.error = "Cannot open file \"" + path + "\".";
+        host.Message(out.error, MessageIcon::Error);
+        return out;
+    }
+    return LoadProjectText(project, text, host);
+}
+
+LoadOutcome ImportMarkup(NavigationProject& project, std::string_view selection, const std::string& page_dir,
+                         BwUiHost& host) {
+    const auto tags = TokenizeMarkup(selection);
+    for (size_t i = 0; i < tags.size(); ++i) {
+        const std::string& t = tags[i];
+        if (ContainsText(t, "APPLET") && (ContainsText(t, "CODE=\"Voltan") || ContainsText(t, "CODE=\"Voltar")))
+            return RunLoad(project, tags, i, page_dir, true, host);
+    }
+    return LoadOutcome{};
+}
+
+std::string ProjectFileText(NavigationProject& project) {
+    BwScriptedUiHost quiet;  // the project form writes no files, so nothing can be said
+    MarkupContext ctx;
+    ctx.writeFiles = false;
+    return GenerateAppletMarkup(project, ctx, quiet, MarkupForm::ProjectFile).text;
+}
+
+bool SaveProjectFile(NavigationProject& project, const std::string& path, BwUiHost& host) {
+    const std::string text = ProjectFileText(project);
+    if (!WriteFileReplacing(path, text)) {
+        host.Message("Cannot create file \"" + path + "\".", MessageIcon::Error);
+        return false;
+    }
+    return true;
+}
+
+}  // namespace branchwork

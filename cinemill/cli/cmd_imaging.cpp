@@ -1,0 +1,164 @@
+// cinemill-cli commands on colour reduction and palette merging: reduce, join.
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <iostream>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "cinemill/base/preferences.h"
+#include "cinemill/cli/cli_common.h"
+#include "cinemill/gif/gif_writer.h"
+#include "cinemill/imaging/color_reduce.h"
+#include "cinemill/imaging/document_ops.h"
+#include "cinemill/imaging/palette_merge.h"
+
+namespace cinemill::cli {
+namespace {
+
+bool ParseInt(const std::string& s, int& out) {
+    const auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), out);
+    return ec == std::errc() && end == s.data() + s.size();
+}
+
+int Reduce(const Args& args) {
+    std::string in, out;
+    int colors = 0;
+    bool dither = false;
+    for (size_t i = 0; i < args.rest.size(); ++i) {
+        const std::string& a = args.rest[i];
+        if (a == "-o" && i + 1 < args.rest.size()) out = args.rest[++i];
+        else if (a == "--colors" && i + 1 < args.rest.size()) {
+            if (!ParseInt(args.rest[++i], colors) || colors < 2 || colors > 256)
+                return UsageError("reduce: --colors takes a number from 2 to 256");
+        } else if (a == "--dither") dither = true;
+        else if (in.empty() && !a.starts_with("-")) in = a;
+        else return UsageError("reduce: unexpected argument " + a);
+    }
+    if (in.empty() || out.empty() || colors == 0) return UsageError("reduce IN -o OUT --colors N [--dither]");
+    RecordingHost host(true);
+    auto r = LoadAnimation(in, host);
+    if (!r.animation) return kExitFailed;
+    SilentProgress progress;
+    if (ReduceAnimation(*r.animation, colors, dither, progress, host) != Result::Done) return kExitFailed;
+    return SaveOutput(out, *r.animation, host, r.result);
+}
+
+// The colour count of a merge limit as its bit count (8 to 256, a power of two).
+bool ColorBits(const std::string& s, int& bits) {
+    int n = 0;
+    if (!ParseInt(s, n)) return false;
+    for (bits = 3; bits <= 8; ++bits)
+        if (n == 1 << bits) return true;
+    return false;
+}
+
+int Join(const Args& args) {
+    std::vector<std::string> inputs;
+    std::string out;
+    PreferenceBlock prefs;
+    uint32_t merging = prefs.Get(PreferenceBlock::kPaletteMerging) & ~merge::kAsk;
+    uint32_t size_choice = 0;
+    for (size_t i = 0; i < args.rest.size(); ++i) {
+        const std::string& a = args.rest[i];
+        const bool has_value = i + 1 < args.rest.size();
+        if (a == "-o" && has_value) {
+            out = args.rest[++i];
+        } else if (a == "--method" && has_value) {
+            const std::string m = args.rest[++i];
+            uint32_t bit = 0;
+            if (m == "self-adapting") bit = merge::kSelfAdapting;
+            else if (m == "merge") bit = merge::kMergeGlobal;
+            else if (m == "map") bit = merge::kMapGlobal;
+            else if (m == "web") bit = merge::kWeb;
+            else if (m == "local") bit = merge::kLocal;
+            else return UsageError("join: unknown --method " + m);
+            merging = (merging & ~merge::kMethodMask) | bit;
+        } else if (a == "--dither") {
+            merging |= merge::kDither;
+        } else if ((a == "--colors" || a == "--truecolor-colors") && has_value) {
+            int bits = 0;
+            if (!ColorBits(args.rest[++i], bits))
+                return UsageError("join: " + a + " takes 8, 16, 32, 64, 128 or 256");
+            const int shift = a == "--colors" ? 16 : 20;
+            merging = (merging & ~(0xFu << shift)) | (static_cast<uint32_t>(bits) << shift);
+        } else if (a == "--grow") {
+            size_choice = PreferenceBlock::kSizeGrow;
+        } else if (a == "--clip") {
+            size_choice = PreferenceBlock::kSizeClip;
+        } else if (!a.starts_with("-")) {
+            inputs.push_back(a);
+        } else {
+            return UsageError("join: unexpected argument " + a);
+        }
+    }
+    if (inputs.empty() || out.empty())
+        return UsageError("join IN... -o OUT [--method M] [--dither] [--colors N] [--truecolor-colors N] [--grow|--clip]");
+    prefs.Set(PreferenceBlock::kPaletteMerging, merging);
+    prefs.Set(PreferenceBlock::kFrameSizeConflict, size_choice ? size_choice : PreferenceBlock::kSizeGrow);
+
+    RecordingHost host(true);
+    SilentProgress progress;
+    Result read_result = Result::Done;
+    auto first = LoadAnimation(inputs[0], host);
+    if (!first.animation) return kExitFailed;
+    if (first.result != Result::Done) read_result = first.result;
+    std::unique_ptr<Animation> doc = std::move(first.animation);
+    // Opening runs the merge without a target (true-colour frames need it).
+    if (MergePalettes(nullptr, *doc, 0, host, progress, prefs) != Result::Done) return kExitFailed;
+    for (size_t i = 1; i < inputs.size(); ++i) {
+        auto next = LoadAnimation(inputs[i], host);
+        if (!next.animation) return kExitFailed;
+        if (next.result != Result::Done) read_result = next.result;
+        if (InsertAnimation(*doc, *next.animation, -1, host, progress, prefs) != Result::Done) return kExitFailed;
+    }
+    if (size_choice == PreferenceBlock::kSizeClip)
+        for (Frame* f : doc->Frames()) ClipFrameToScreen(*f, doc->width, doc->height);
+    return SaveOutput(out, *doc, host, read_result);
+}
+
+// Mean over frames of the PSNR (dB) between the pictures two animations
+// show, transparent canvas pixels taken as black; identical frames count as
+// 100 dB. Both must have the same screen size and frame count.
+int Psnr(const Args& args) {
+    if (args.rest.size() != 2) return UsageError("psnr A B");
+    RecordingHost host(true);
+    auto a = LoadAnimation(args.rest[0], host);
+    auto b = LoadAnimation(args.rest[1], host);
+    if (!a.animation || !b.animation) return kExitFailed;
+    if (a.animation->width != b.animation->width || a.animation->height != b.animation->height ||
+        a.animation->FrameCount() != b.animation->FrameCount()) {
+        std::cerr << "cinemill-cli: psnr: the animations differ in screen size or frame count\n";
+        return kExitFailed;
+    }
+    Compositor ca(*a.animation), cb(*b.animation);
+    const auto fa = std::as_const(*a.animation).Frames();
+    const auto fb = std::as_const(*b.animation).Frames();
+    double sum = 0;
+    for (size_t i = 0; i < fa.size(); ++i) {
+        const RgbaImage& x = ca.Draw(*fa[i]);
+        const RgbaImage& y = cb.Draw(*fb[i]);
+        double se = 0;
+        for (size_t p = 0; p + 3 < x.rgba.size(); p += 4)
+            for (size_t c = 0; c < 3; ++c) {
+                const int vx = x.rgba[p + 3] ? x.rgba[p + c] : 0;
+                const int vy = y.rgba[p + 3] ? y.rgba[p + c] : 0;
+                se += double(vx - vy) * double(vx - vy);
+            }
+        const double mse = se / std::max<double>(1, double(x.rgba.size() / 4 * 3));
+        sum += mse == 0 ? 100.0 : std::min(100.0, 10.0 * std::log10(255.0 * 255.0 / mse));
+    }
+    std::printf("%.3f\n", fa.empty() ? 100.0 : sum / double(fa.size()));
+    return kExitOk;
+}
+
+const CommandRegistrar kPsnr("psnr", "psnr A B", Psnr);
+const CommandRegistrar kReduce("reduce", "reduce IN -o OUT --colors N [--dither]", Reduce);
+const CommandRegistrar kJoin("join",
+                             "join IN... -o OUT [--method self-adapting|merge|map|web|local] [--dither] "
+                             "[--colors N] [--truecolor-colors N] [--grow|--clip]",
+                             Join);
+
+}  // namespace
+}  // namespace cinemill::cli

@@ -1,0 +1,35 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "cinemill/base/strings.h"
+
+namespace cinemill {
+
+// Replaces the first "%x" in a text with the number in lower-case hexadecimal.
+std::string ReplaceHex(std::string text, uint32_t value);
+
+// The text after the last '.' of a path (empty when none), lower-cased.
+std::string LowerExtension(std::string_view path);
+
+// The file-name part of a path (after the last '/' or '\').
+std::string_view FileNamePart(std::string_view path);
+
+// Big-endian loads; the caller has checked the bounds.
+inline uint16_t LoadBE16(const uint8_t* p) { return static_cast<uint16_t>((p[0] << 8) | p[1]); }
+inline uint32_t LoadBE32(const uint8_t* p) {
+    return (uint32_t(p[0]) << 24) | (uint32_t(p[1]) << 16) | (uint32_t(p[2]) << 8) | p[3];
+}
+
+// Writes bytes to a new temporary file beside nothing else and puts it in
+// place of `target` only when complete. False (and the target untouched)
+// when anything fails.
+bool WriteFileAtomically(const std::string& target, const uint8_t* data, size_t size);
+
+// A fresh temporary file name in the system temporary directory with the
+// given prefix and extension; the file is created empty. Empty on failure.
+std::string MakeTempFile(std::string_view prefix, std::string_view extension);
+
+}  // namespace cinemill

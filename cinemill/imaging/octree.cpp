@@ -1,0 +1,142 @@
+#include "cinemill/imaging/octree.h"
+
+#include <algorithm>
+
+namespace cinemill {
+namespace {
+int ChildIndex(uint8_t r, uint8_t g, uint8_t b, int level) {
+    const int shift = 7 - level;
+    return (((r >> shift) & 1) << 2) | (((g >> shift) & 1) << 1) | ((b >> shift) & 1);
+}
+}  // namespace
+
+OctreeQuantizer::OctreeQuantizer(int max_colors) : max_colors_(std::clamp(max_colors, 1, 256)) {
+    std::fill(std::begin(reducible_), std::end(reducible_), -1);
+    NewNode(0);
+}
+
+int OctreeQuantizer::NewNode(int level) {
+    int id;
+    if (!free_.empty()) {
+        id = free_.back();
+        free_.pop_back();
+        nodes_[static_cast<size_t>(id)] = Node{};
+    } else {
+        id = static_cast<int>(nodes_.size());
+        nodes_.emplace_back();
+    }
+    if (level == kDepth) {
+        nodes_[static_cast<size_t>(id)].leaf = true;
+        ++leaf_count_;
+    } else {
+        nodes_[static_cast<size_t>(id)].next = reducible_[level];
+        reducible_[level] = id;
+    }
+    return id;
+}
+
+void OctreeQuantizer::AddColor(uint8_t r, uint8_t g, uint8_t b, uint32_t count) {
+    bool created = false;
+    int node = 0;
+    for (int level = 0; !nodes_[static_cast<size_t>(node)].leaf; ++level) {
+        nodes_[static_cast<size_t>(node)].passed += count;
+        const int c = ChildIndex(r, g, b, level);
+        int child = nodes_[static_cast<size_t>(node)].child[c];
+        if (child < 0) {
+            child = NewNode(level + 1);
+            nodes_[static_cast<size_t>(node)].child[c] = child;
+            created = true;
+        }
+        node = child;
+    }
+    Node& leaf = nodes_[static_cast<size_t>(node)];
+    leaf.pixels += count;
+    leaf.sum[0] += uint64_t{count} * r;
+    leaf.sum[1] += uint64_t{count} * g;
+    leaf.sum[2] += uint64_t{count} * b;
+    if (created)
+        while (leaf_count_ > max_colors_) Reduce();
+}
+
+void OctreeQuantizer::Reduce() {
+    int level = kDepth - 1;
+    while (level >= 0 && reducible_[level] < 0) --level;
+    if (level < 0) return;
+    // The node with the fewest pixels passed through, first in list order on ties.
+    int best = -1, best_prev = -1;
+    for (int prev = -1, n = reducible_[level]; n >= 0; prev = n, n = nodes_[static_cast<size_t>(n)].next)
+        if (best < 0 || nodes_[static_cast<size_t>(n)].passed < nodes_[static_cast<size_t>(best)].passed) {
+            best = n;
+            best_prev = prev;
+        }
+    Node& node = nodes_[static_cast<size_t>(best)];
+    if (best_prev < 0) reducible_[level] = node.next;
+    else nodes_[static_cast<size_t>(best_prev)].next = node.next;
+    node.next = -1;
+    int children = 0;
+    for (int& c : node.child) {
+        if (c < 0) continue;
+        const Node& ch = nodes_[static_cast<size_t>(c)];
+        node.pixels += ch.pixels;
+        for (int k = 0; k < 3; ++k) node.sum[k] += ch.sum[k];
+        free_.push_back(c);
+        c = -1;
+        ++children;
+    }
+    node.leaf = true;
+    leaf_count_ -= children - 1;
+}
+
+void OctreeQuantizer::AddPixels(const uint8_t* bgr, const uint8_t* mask, int width, int height) {
+    if (!bgr || width <= 0 || height <= 0) return;
+    const size_t stride = (static_cast<size_t>(width) * 3 + 3) / 4 * 4;
+    const size_t mstride = static_cast<size_t>(width + 3) / 4 * 4;
+    for (int y = 0; y < height; ++y) {
+        const uint8_t* s = bgr + stride * static_cast<size_t>(y);
+        const uint8_t* m = mask ? mask + mstride * static_cast<size_t>(y) : nullptr;
+        for (int x = 0; x < width; ++x, s += 3)
+            if (!m || m[x]) AddColor(s[2], s[1], s[0], 1);
+    }
+}
+
+void OctreeQuantizer::AddPalette(const Palette& p, const ColorUsage& counts) {
+    for (int i = 0; i < p.size() && i < 256; ++i)
+        if (counts[static_cast<size_t>(i)]) AddColor(p[i].r, p[i].g, p[i].b, counts[static_cast<size_t>(i)]);
+}
+
+void OctreeQuantizer::Number(int node, Palette& out) {
+    Node& n = nodes_[static_cast<size_t>(node)];
+    if (n.leaf) {
+        n.index = out.size();
+        const uint64_t c = n.pixels;
+        out.entries.push_back(c ? Rgb{static_cast<uint8_t>(n.sum[0] / c), static_cast<uint8_t>(n.sum[1] / c),
+                                      static_cast<uint8_t>(n.sum[2] / c)}
+                                : Rgb{});
+        return;
+    }
+    for (int c : n.child)
+        if (c >= 0) Number(c, out);
+}
+
+Palette OctreeQuantizer::BuildPalette(int n, bool transparency_slot) {
+    n = std::clamp(n, 1, 256);
+    while (leaf_count_ > n) Reduce();
+    Palette p;
+    Number(0, p);
+    if (p.entries.empty()) p.entries.push_back(Rgb{});
+    if (transparency_slot && p.size() < 256) p.entries.push_back(Rgb{});
+    return p;
+}
+
+int OctreeQuantizer::Lookup(uint8_t r, uint8_t g, uint8_t b) const {
+    int node = 0;
+    for (int level = 0; !nodes_[static_cast<size_t>(node)].leaf; ++level) {
+        if (level >= kDepth) return 0;
+        const int c = nodes_[static_cast<size_t>(node)].child[ChildIndex(r, g, b, level)];
+        if (c < 0) return 0;
+        node = c;
+    }
+    return nodes_[static_cast<size_t>(node)].index;
+}
+
+}  // namespace cinemill
