@@ -134,7 +134,7 @@ bool LzwEncoder::Encode(const FrameBitmap& bmp, bool interlaced, int m) {
                         found = true;
                         break;
                     }
-                } while (hash_[static_cast<size_t>(i)] > 0);
+                } while (hash_[static_cast<size_t>(i)] >= 0);
                 if (found) {
                     prefix = codes_[static_cast<size_t>(i)];
                     continue;

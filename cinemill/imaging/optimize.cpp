@@ -259,7 +259,9 @@ struct ScreenModel {
 
     bool Allocate(int w, int h) {
         const uint64_t n = uint64_t(w) * uint64_t(h);
-        if (n > (uint64_t{1} << 31)) return false;
+        // Three planes of the screen size; larger screens are refused as
+        // "not enough resources" rather than attempted.
+        if (n > (uint64_t{1} << 27)) return false;
         try {
             state.assign(n, kClear);
             colour.assign(n, 0);
@@ -281,8 +283,11 @@ struct ScreenModel {
 // smaller. `mask` holds the frame's ChangeMask in rows of `mstride` bytes.
 // Variants are judged by the size of their compressed data, counted the way
 // the writer compresses (the rest of the frame's bytes is the same for all).
+// `shown` holds, for a transparent frame, what the screen shows under each
+// pixel of the box where it is known (else the pixel itself): a transparent
+// pixel may just as well repeat that colour.
 void TryTransparency(const Animation& a, Frame& f, const uint8_t* mask, size_t mstride,
-                     LzwSizeCounter& counter) {
+                     LzwSizeCounter& counter, const FrameBitmap* shown) {
     FrameBitmap& bmp = *f.bitmap;
     const Palette* pal = PaletteInEffect(a, f);
     if (!pal || pal->size() == 0) return;
@@ -298,8 +303,11 @@ void TryTransparency(const Animation& a, Frame& f, const uint8_t* mask, size_t m
             for (int x = 0; x < w; ++x)
                 if (m[x]) used[row[x]] = true;
         }
+        // The colour table is written with 2^b entries (black after the
+        // palette's own), so those entries can serve as the fill index too.
+        const int table_size = 1 << ColorTableBits(pal->size());
         fill = -1;
-        for (int i = 0; i < pal->size(); ++i)
+        for (int i = 0; i < table_size; ++i)
             if (!used[static_cast<size_t>(i)]) {
                 fill = i;
                 break;
@@ -324,13 +332,17 @@ void TryTransparency(const Animation& a, Frame& f, const uint8_t* mask, size_t m
     // Variant C: each unchanged pixel takes its own value or the fill index,
     // whichever continues the compressor's current string.
     {
-        FrameBitmap vc = original;
-        bool set = false;
-        const int64_t n = counter.ChooseAndCount(vc, mask, mstride, fv, interlaced, code_size, set);
-        if (set) {
-            best_id = kC;
-            best = n;
-            best_bmp = std::move(vc);
+        for (bool prefer_fill : {true, false}) {
+            FrameBitmap vc = shown ? *shown : original;
+            bool chose = false;
+            const int64_t n =
+                counter.ChooseAndCount(vc, mask, mstride, fv, interlaced, code_size, chose, prefer_fill);
+            const bool set = chose || (shown && vc.pixels != original.pixels);
+            if (set && (best_id != kC || n < best)) {
+                best_id = kC;
+                best = n;
+                best_bmp = std::move(vc);
+            }
         }
     }
     {
@@ -580,7 +592,24 @@ Result OptimizeFrameStage(Animation& a, uint32_t flags, UiHost& host, ProgressRe
             if (any_unchanged) {
                 const FrameBitmap before = *f.bitmap;
                 const uint8_t cf = f.controlFlags, tib = f.transparentIndex;
-                TryTransparency(a, f, mbox, mstride, counter);
+                // Under a transparent frame's see-through pixels the screen
+                // may show a known colour, which the pixel may repeat instead.
+                std::optional<FrameBitmap> shown;
+                if (f.Transparent() && D != 2 && !local) {
+                    shown = *f.bitmap;
+                    bool differs = false;
+                    for (int y = 0; y < bh; ++y) {
+                        uint8_t* row = shown->Row(y);
+                        const size_t base = (f.top + y) * W + f.left;
+                        for (int x = 0; x < bw; ++x)
+                            if (row[x] == f.transparentIndex && s.state[base + x] == kKnown) {
+                                row[x] = s.colour[base + x];
+                                differs = true;
+                            }
+                    }
+                    if (!differs) shown.reset();
+                }
+                TryTransparency(a, f, mbox, mstride, counter, shown ? &*shown : nullptr);
                 if (f.controlFlags != cf || f.transparentIndex != tib || f.bitmap->pixels != before.pixels)
                     ch = true;
             }

@@ -20,6 +20,8 @@ int WriterCodeSize(const FrameBitmap& bmp, int palette_size, uint8_t extra) {
 
 template <typename Pick>
 int64_t LzwSizeCounter::Parse(FrameBitmap& bmp, bool interlaced, int m, int64_t limit, Pick pick) {
+    m = std::clamp(m, 2, 8);
+    shift_ = m;
     const int clear = 1 << m;
     const int init_bits = m + 1;
     int n_bits = init_bits;
@@ -50,6 +52,7 @@ int64_t LzwSizeCounter::Parse(FrameBitmap& bmp, bool interlaced, int m, int64_t 
         for (int32_t k : used_) table_[static_cast<size_t>(k)] = -1;
         used_.clear();
     };
+    reset();
     output();  // the first clear code
     int prefix = -1;
     bool stopped = false;
@@ -57,12 +60,12 @@ int64_t LzwSizeCounter::Parse(FrameBitmap& bmp, bool interlaced, int m, int64_t 
         uint8_t* row = bmp.Row(y);
         for (int x = 0; x < bmp.width; ++x) {
             if (prefix < 0) {
-                prefix = pick(row, x, -1, table_);
+                prefix = pick(row, x, -1);
                 continue;
             }
-            const int c = pick(row, x, prefix, table_);
-            const size_t k = static_cast<size_t>(prefix) * 256 + static_cast<size_t>(c);
-            const int16_t hit = table_[k];
+            const int c = pick(row, x, prefix);
+            const size_t k = (static_cast<size_t>(prefix) << shift_) + static_cast<size_t>(c);
+            const int hit = table_[k];
             if (hit >= 0) {
                 prefix = hit;
                 continue;
@@ -97,24 +100,43 @@ int64_t LzwSizeCounter::Parse(FrameBitmap& bmp, bool interlaced, int m, int64_t 
 
 int64_t LzwSizeCounter::Count(const FrameBitmap& bmp, bool interlaced, int m, int64_t limit) {
     return Parse(const_cast<FrameBitmap&>(bmp), interlaced, m, limit,
-                 [](uint8_t* row, int x, int, const std::vector<int16_t>&) { return row[x]; });
+                 [](uint8_t* row, int x, int) { return row[x]; });
 }
 
 int64_t LzwSizeCounter::ChooseAndCount(FrameBitmap& bmp, const uint8_t* mask, size_t mask_stride, uint8_t fill,
-                                       bool interlaced, int m, bool& changed) {
+                                       bool interlaced, int m, bool& changed, bool prefer_fill) {
     changed = false;
     const uint8_t* rows_mask = mask;
     const uint8_t* first_row = bmp.pixels.data();
     const size_t stride = static_cast<size_t>(bmp.stride);
+    const int width = bmp.width;
     return Parse(bmp, interlaced, m, INT64_MAX,
-                 [&](uint8_t* row, int x, int prefix, const std::vector<int16_t>& table) -> int {
+                 [&](uint8_t* row, int x, int prefix) -> int {
                      const size_t y = static_cast<size_t>(row - first_row) / stride;
                      const uint8_t p = row[x];
                      if (rows_mask[y * mask_stride + static_cast<size_t>(x)]) return p;
+                     // One pixel of lookahead: prefer the choice after which
+                     // the next pixel (either of its values when it is free
+                     // too) still extends the string; the fill index on ties.
+                     const bool has_next = x + 1 < width;
+                     const uint8_t np = has_next ? row[x + 1] : 0;
+                     const bool next_free = has_next && !rows_mask[y * mask_stride + static_cast<size_t>(x) + 1];
+                     auto extends = [&](int code) {
+                         if (!has_next || code < 0) return false;
+                         return Find(code, np) >= 0 || (next_free && Find(code, fill) >= 0);
+                     };
                      uint8_t v = fill;
                      if (prefix >= 0) {
-                         const size_t base = static_cast<size_t>(prefix) * 256;
-                         if (table[base + fill] < 0 && table[base + p] >= 0) v = p;
+                         const int cf = Find(prefix, fill), cp = Find(prefix, p);
+                         if (cf >= 0 && cp >= 0) {
+                             const bool ef = extends(cf), ep = extends(cp);
+                             v = ef == ep ? (prefer_fill ? fill : p) : (ef ? fill : p);
+                         }
+                         else if (cp >= 0) v = p;
+                         else if (cf < 0) {
+                             const bool ef = extends(fill), ep = extends(p);
+                             v = ef == ep ? (prefer_fill ? fill : p) : (ef ? fill : p);
+                         }
                      }
                      if (v != p) {
                          row[x] = v;

@@ -216,6 +216,24 @@ TEST(Optimize, StopsBetweenFramesAndTheExperimentLeavesTheDocumentAlone) {
     EXPECT_EQ(x.bytes, y.bytes);
 }
 
+TEST(Optimize, HugeScreensAreRefusedWithAMessageNotAttempted) {
+    auto a = MakeAnimation(60000, 60000);
+    a->blocks.push_back(FillFrame(5, 5, 2, 2, 1));
+    a->blocks.push_back(FillFrame(5, 5, 2, 2, 1));
+    ScriptedUiHost host;
+    SilentProgress progress;
+    PreferenceBlock prefs;
+    EXPECT_EQ(Optimize(*a, of::kDefault, host, progress, prefs), Result::Failed);
+    ASSERT_EQ(host.errors.size(), 1u);
+    EXPECT_EQ(host.errors[0], LoadString(StringId::OptimizeNoResources));
+    EXPECT_EQ(a->FrameCount(), 2);
+    host.errors.clear();
+    EXPECT_EQ(Unoptimize(*a, host, progress), Result::Failed);
+    ASSERT_EQ(host.errors.size(), 1u);
+    EXPECT_EQ(host.errors[0], LoadString(StringId::UnoptimizeNoMemory));
+    EXPECT_EQ(a->FrameAt(0)->width, 2);
+}
+
 // ---- palette stage -----------------------------------------------------------------------
 
 TEST(OptimizePaletteStage, ShrinkingKeepsUsedEntriesInOrderPaddedWithBlack) {

@@ -57,6 +57,7 @@ inline void NumberFrames(Animation& a) {
     for (Frame* f : a.Frames()) f->name = std::to_string(i++);
 }
 
+#ifdef CM_CORPUS_DIR
 inline std::vector<std::filesystem::path> CorpusGifs() {
     std::vector<std::filesystem::path> out;
     std::error_code ec;
@@ -69,6 +70,7 @@ inline std::vector<std::filesystem::path> CorpusGifs() {
     std::sort(out.begin(), out.end());
     return out;
 }
+#endif
 
 // Reads a corpus GIF; none when unreadable or too big to render in a test.
 inline std::unique_ptr<Animation> LoadForTest(const std::filesystem::path& p) {

@@ -63,7 +63,8 @@ Result Unoptimize(Animation& a, UiHost& host, ProgressReporter& progress) {
     c.w = static_cast<int>(a.width);
     c.h = static_cast<int>(a.height);
     const uint64_t area = uint64_t(a.width) * a.height;
-    if (area == 0 || area > (uint64_t{1} << 30) || frames.empty()) {
+    // Every frame becomes a full screen: refuse sizes that cannot sensibly be held.
+    if (area == 0 || area > (uint64_t{1} << 27) || area * frames.size() > (uint64_t{1} << 31) || frames.empty()) {
         host.Error(std::string(LoadString(StringId::UnoptimizeNoMemory)));
         return Result::Failed;
     }

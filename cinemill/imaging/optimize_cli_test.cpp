@@ -1,0 +1,160 @@
+// Runs cinemill-cli's optimizer and geometry commands as a user would.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "cinemill/imaging/optimize.h"
+#include "cinemill/imaging/optimize_test_util.h"
+
+namespace cinemill {
+namespace {
+
+using namespace testutil;
+namespace fs = std::filesystem;
+
+class CliTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        const char* bin = std::getenv("CM_BINARY_DIR");
+        if (!bin) GTEST_SKIP() << "CM_BINARY_DIR not set";
+        cli_ = fs::path(bin) / "cinemill" / "cli" / "cinemill-cli";
+        if (!fs::exists(cli_)) GTEST_SKIP() << "no " << cli_;
+        dir_ = fs::temp_directory_path() / ("cm-opt-cli-" + std::to_string(::getpid()));
+        fs::create_directories(dir_);
+    }
+    void TearDown() override {
+        std::error_code ec;
+        if (!dir_.empty()) fs::remove_all(dir_, ec);
+    }
+    // Exit status of the command; its standard output goes to `out`.
+    int Run(const std::string& args, std::string* out = nullptr) {
+        const fs::path log = dir_ / "stdout.txt";
+        const std::string cmd = cli_.string() + " " + args + " >" + log.string() + " 2>/dev/null";
+        const int rc = std::system(cmd.c_str());
+        if (out) {
+            std::ifstream in(log);
+            std::stringstream ss;
+            ss << in.rdbuf();
+            *out = ss.str();
+        }
+        return WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
+    }
+    static std::vector<uint8_t> Bytes(const fs::path& p) {
+        std::vector<uint8_t> b;
+        ReadWholeFile(p.string(), b);
+        return b;
+    }
+    static std::unique_ptr<Animation> Load(const fs::path& p) {
+        std::vector<uint8_t> b = Bytes(p);
+        SilentUiHost host;
+        SilentProgress progress;
+        PreferenceBlock prefs;
+        return ReadGif(b, host, progress, prefs).animation;
+    }
+    // Consecutive equal pictures merged, with their delays added.
+    static std::vector<std::pair<RgbaImage, uint32_t>> Timeline(const Animation& a) {
+        std::vector<std::pair<RgbaImage, uint32_t>> t;
+        const auto pics = RenderAll(a);
+        const auto frames = a.Frames();
+        for (size_t i = 0; i < pics.size(); ++i) {
+            if (!t.empty() && t.back().first == pics[i]) t.back().second += frames[i]->delay;
+            else t.emplace_back(pics[i], frames[i]->delay);
+        }
+        return t;
+    }
+    fs::path cli_, dir_;
+};
+
+TEST_F(CliTest, OptimizeKeepsPicturesAndNeverGrowsTheFile) {
+    // An animation that the optimizer can shrink.
+    auto a = MakeAnimation(32, 32);
+    std::vector<uint8_t> px;
+    for (int k = 0; k < 5; ++k) {
+        px.assign(32 * 32, 1);
+        for (int i = 0; i < 6; ++i) px[static_cast<size_t>((10 + i) * 32 + 3 + 4 * k)] = 5;
+        a->blocks.push_back(MakeFrame(0, 0, 32, 32, px));
+    }
+    a->blocks.push_back(MakeFrame(0, 0, 32, 32, px));  // repeats the frame before
+    const fs::path in = dir_ / "in.gif", out = dir_ / "out.gif";
+    SilentUiHost host;
+    SilentProgress progress;
+    ASSERT_EQ(SaveGif(in.string(), *a, host, progress), Result::Done);
+    std::string text;
+    ASSERT_EQ(Run("optimize " + in.string() + " -o " + out.string(), &text), 0);
+    EXPECT_NE(text.find("Current Size: " + GroupedNumber(static_cast<int64_t>(fs::file_size(in))) + " bytes"),
+              std::string::npos)
+        << text;
+    EXPECT_NE(text.find("Savings: "), std::string::npos);
+    EXPECT_LT(fs::file_size(out), fs::file_size(in));
+    auto x = Load(in), y = Load(out);
+    ASSERT_TRUE(x && y);
+    EXPECT_TRUE(Timeline(*x) == Timeline(*y));
+    EXPECT_LT(y->FrameCount(), x->FrameCount());  // the repeated last frame went
+
+    const fs::path full = dir_ / "full.gif";
+    ASSERT_EQ(Run("unoptimize " + out.string() + " -o " + full.string()), 0);
+    auto z = Load(full);
+    ASSERT_TRUE(z);
+    EXPECT_TRUE(Timeline(*z) == Timeline(*y));
+
+    // Run again on the optimized file: nothing more to gain, so the output
+    // is the input's bytes.
+    const fs::path again = dir_ / "again.gif";
+    ASSERT_EQ(Run("optimize " + out.string() + " -o " + again.string() + " --flags 0x46A", &text), 0);
+    EXPECT_NE(text.find("not smaller"), std::string::npos) << text;
+    EXPECT_EQ(Bytes(again), Bytes(out));
+}
+
+TEST_F(CliTest, BadArgumentsAndInputs) {
+    const std::string sample = std::string(CM_TESTDATA_DIR) + "/sample.gif";
+    EXPECT_EQ(Run("optimize " + sample), 2);
+    EXPECT_EQ(Run("optimize " + sample + " -o x.gif --flags zz"), 2);
+    EXPECT_EQ(Run("rotate " + sample + " 45 -o " + (dir_ / "r.gif").string()), 2);
+    EXPECT_EQ(Run("resize " + sample + " 0 10 -o " + (dir_ / "r.gif").string()), 2);
+    EXPECT_EQ(Run("optimize " + (dir_ / "missing.gif").string() + " -o " + (dir_ / "o.gif").string()), 1);
+    EXPECT_FALSE(fs::exists(dir_ / "o.gif"));
+    EXPECT_EQ(Run("drop-every " + sample + " 1 -o " + (dir_ / "d.gif").string()), 1);
+    EXPECT_EQ(Run("rotate " + sample + " 90cw --frame 999 -o " + (dir_ / "r.gif").string()), 1);
+    EXPECT_EQ(Run("set-color " + sample + " 300 1 2 3 -o " + (dir_ / "c.gif").string()), 2);
+}
+
+TEST_F(CliTest, GeometryCommandsRoundTrip) {
+    const std::string sample = std::string(CM_TESTDATA_DIR) + "/sample.gif";
+    auto orig = Load(sample);
+    ASSERT_TRUE(orig);
+    const fs::path r1 = dir_ / "r1.gif", r2 = dir_ / "r2.gif";
+    ASSERT_EQ(Run("rotate " + sample + " 180 -o " + r1.string()), 0);
+    ASSERT_EQ(Run("rotate " + r1.string() + " 180 -o " + r2.string()), 0);
+    auto back = Load(r2);
+    ASSERT_TRUE(back);
+    EXPECT_EQ(ComparePictures(*orig, *back), "");
+    if (orig->FrameCount() >= 2) {
+        ASSERT_EQ(Run("reverse " + sample + " -o " + r1.string()), 0);
+        ASSERT_EQ(Run("reverse " + r1.string() + " -o " + r2.string()), 0);
+        EXPECT_EQ(ComparePictures(*orig, *Load(r2)), "");
+        ASSERT_EQ(Run("drop-every " + sample + " 2 -o " + r1.string()), 0);
+        EXPECT_EQ(Load(r1)->FrameCount(), orig->FrameCount() - orig->FrameCount() / 2);
+    }
+    ASSERT_EQ(Run("crop " + sample + " 1 2 11 7 -o " + r1.string()), 0);
+    auto cropped = Load(r1);
+    EXPECT_EQ(cropped->width, 10u);
+    EXPECT_EQ(cropped->height, 5u);
+    ASSERT_EQ(Run("resize " + sample + " 24 16 -o " + r1.string()), 0);
+    EXPECT_EQ(Load(r1)->width, 24u);
+    ASSERT_EQ(Run("resize " + sample + " 96 1 --keep-aspect -o " + r1.string()), 0);
+    EXPECT_EQ(Load(r1)->height, orig->height * 2);
+    ASSERT_EQ(Run("set-color " + sample + " 1 10 20 30 -o " + r1.string()), 0);
+    EXPECT_EQ((*Load(r1)->globalPalette)[1], (Rgb{10, 20, 30}));
+    // The sample has local palettes, which unoptimize refuses.
+    EXPECT_EQ(Run("unoptimize " + sample + " -o " + (dir_ / "u.gif").string()), 1);
+    EXPECT_FALSE(fs::exists(dir_ / "u.gif"));
+}
+
+}  // namespace
+}  // namespace cinemill
