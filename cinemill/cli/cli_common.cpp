@@ -1,8 +1,10 @@
 #include "cinemill/cli/cli_common.h"
 
+#include <charconv>
 #include <cstdio>
 
 #include "cinemill/gif/gif_writer.h"
+#include "cinemill/imaging/palette_merge.h"
 
 namespace cinemill::cli {
 
@@ -21,6 +23,49 @@ int SaveOutput(const std::string& path, Animation& a, UiHost& host, Result read_
     const Result r = SaveGif(path, a, host, progress);
     if (r != Result::Done) return kExitFailed;
     return read_result == Result::Done ? kExitOk : kExitPartial;
+}
+
+bool ParseInt(const std::string& s, int& out) {
+    const auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), out);
+    return ec == std::errc() && end == s.data() + s.size();
+}
+
+int TakeMergeOption(const Args& args, size_t& i, uint32_t& merging, const std::string& command) {
+    const std::string& a = args.rest[i];
+    const bool has_value = i + 1 < args.rest.size();
+    if (a == "--dither") {
+        merging |= merge::kDither;
+        return 1;
+    }
+    if (a == "--method" && has_value) {
+        const std::string m = args.rest[++i];
+        uint32_t bit = 0;
+        if (m == "self-adapting") bit = merge::kSelfAdapting;
+        else if (m == "merge") bit = merge::kMergeGlobal;
+        else if (m == "map") bit = merge::kMapGlobal;
+        else if (m == "web") bit = merge::kWeb;
+        else if (m == "local") bit = merge::kLocal;
+        else {
+            UsageError(command + ": unknown --method " + m);
+            return -1;
+        }
+        merging = (merging & ~merge::kMethodMask) | bit;
+        return 1;
+    }
+    if ((a == "--colors" || a == "--truecolor-colors") && has_value) {
+        // The limit is stored as its bit count: 8 to 256 colours, a power of two.
+        int n = 0, bits = 3;
+        const bool number = ParseInt(args.rest[++i], n);
+        while (number && bits <= 8 && n != 1 << bits) ++bits;
+        if (!number || bits > 8) {
+            UsageError(command + ": " + a + " takes 8, 16, 32, 64, 128 or 256");
+            return -1;
+        }
+        const int shift = a == "--colors" ? 16 : 20;
+        merging = (merging & ~(0xFu << shift)) | (static_cast<uint32_t>(bits) << shift);
+        return 1;
+    }
+    return 0;
 }
 
 bool WritePam(const std::string& path, const RgbaImage& img) {

@@ -61,6 +61,15 @@ GifReadOutcome LoadAnimation(const std::string& path, UiHost& host, bool count_u
 // partly read input.
 int SaveOutput(const std::string& path, Animation& a, UiHost& host, Result read_result);
 
+// A whole decimal number.
+bool ParseInt(const std::string& s, int& out);
+
+// Reads the palette-merging option at args.rest[i] (--method, --dither,
+// --colors, --truecolor-colors) into the merging preference word. Answers 1
+// when it took the option (i is then on its last word), 0 when the word is
+// not one of them, and -1 after a usage message for a bad value.
+int TakeMergeOption(const Args& args, size_t& i, uint32_t& merging, const std::string& command);
+
 // A PAM file with TUPLTYPE RGB_ALPHA.
 bool WritePam(const std::string& path, const RgbaImage& img);
 

@@ -17,10 +17,6 @@
 namespace cinemill::cli {
 namespace {
 
-bool ParseInt(const std::string& s, int& out) {
-    const auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), out);
-    return ec == std::errc() && end == s.data() + s.size();
-}
 
 int Reduce(const Args& args) {
     std::string in, out;
@@ -45,14 +41,6 @@ int Reduce(const Args& args) {
     return SaveOutput(out, *r.animation, host, r.result);
 }
 
-// The colour count of a merge limit as its bit count (8 to 256, a power of two).
-bool ColorBits(const std::string& s, int& bits) {
-    int n = 0;
-    if (!ParseInt(s, n)) return false;
-    for (bits = 3; bits <= 8; ++bits)
-        if (n == 1 << bits) return true;
-    return false;
-}
 
 int Join(const Args& args) {
     std::vector<std::string> inputs;
@@ -65,24 +53,8 @@ int Join(const Args& args) {
         const bool has_value = i + 1 < args.rest.size();
         if (a == "-o" && has_value) {
             out = args.rest[++i];
-        } else if (a == "--method" && has_value) {
-            const std::string m = args.rest[++i];
-            uint32_t bit = 0;
-            if (m == "self-adapting") bit = merge::kSelfAdapting;
-            else if (m == "merge") bit = merge::kMergeGlobal;
-            else if (m == "map") bit = merge::kMapGlobal;
-            else if (m == "web") bit = merge::kWeb;
-            else if (m == "local") bit = merge::kLocal;
-            else return UsageError("join: unknown --method " + m);
-            merging = (merging & ~merge::kMethodMask) | bit;
-        } else if (a == "--dither") {
-            merging |= merge::kDither;
-        } else if ((a == "--colors" || a == "--truecolor-colors") && has_value) {
-            int bits = 0;
-            if (!ColorBits(args.rest[++i], bits))
-                return UsageError("join: " + a + " takes 8, 16, 32, 64, 128 or 256");
-            const int shift = a == "--colors" ? 16 : 20;
-            merging = (merging & ~(0xFu << shift)) | (static_cast<uint32_t>(bits) << shift);
+        } else if (const int took = TakeMergeOption(args, i, merging, "join"); took != 0) {
+            if (took < 0) return kExitUsage;
         } else if (a == "--grow") {
             size_choice = PreferenceBlock::kSizeGrow;
         } else if (a == "--clip") {
