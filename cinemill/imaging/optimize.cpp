@@ -2,6 +2,15 @@
 #include "cinemill/imaging/optimize.h"
 
 #include <algorithm>
+#include <atomic>
+#include <condition_variable>
+#include <deque>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <span>
+#include <system_error>
+#include <thread>
 #include <cstdio>
 #include <new>
 #include <unordered_map>
@@ -279,33 +288,67 @@ struct ScreenModel {
     }
 };
 
+// One frame's attempt to turn unchanged pixels into transparency, prepared
+// by the frame stage and run on a worker: it reads only what it holds and
+// the frame's bitmap (left alone until the result is applied).
+struct TransparencyTrial {
+    Frame* frame = nullptr;
+    const FrameBitmap* original = nullptr;
+    std::vector<uint8_t> mask;        // the ChangeMask of the box, `width` bytes per row
+    std::optional<FrameBitmap> shown;  // see below
+    int paletteSize = 0;
+    bool transparent = false;
+    uint8_t transparentIndex = 0;
+    bool interlaced = false;
+    // The result: the frame's new pixels with `fill` as transparent index.
+    std::optional<FrameBitmap> result;
+    uint8_t fill = 0;
+};
+
 // Turns unchanged pixels into transparency when that makes the frame
-// smaller. `mask` holds the frame's ChangeMask in rows of `mstride` bytes.
-// Variants are judged by the size of their compressed data, counted the way
-// the writer compresses (the rest of the frame's bytes is the same for all).
-// `shown` holds, for a transparent frame, what the screen shows under each
-// pixel of the box where it is known (else the pixel itself): a transparent
-// pixel may just as well repeat that colour.
-void TryTransparency(const Animation& a, Frame& f, const uint8_t* mask, size_t mstride,
-                     LzwSizeCounter& counter, const FrameBitmap* shown) {
-    FrameBitmap& bmp = *f.bitmap;
-    const Palette* pal = PaletteInEffect(a, f);
-    if (!pal || pal->size() == 0) return;
-    const int w = bmp.width, h = bmp.height;
+// smaller. Variants are judged by the size of their compressed data, counted
+// the way the writer compresses (the rest of the frame's bytes is the same
+// for all). `shown` holds, for a transparent frame, what the screen shows
+// under each pixel of the box where it is known (else the pixel itself): a
+// transparent pixel may just as well repeat that colour.
+// Candidate bitmaps kept between trials, so that each trial does not map
+// fresh memory for them.
+struct TrialScratch {
+    LzwSizeCounter counter;
+    FrameBitmap a, b, c_fill, c_own;
+};
+
+void RunTransparencyTrial(TransparencyTrial& t, TrialScratch& scratch);
+
+// A trial that runs out of memory leaves its frame as it is.
+void RunTrialSafely(TransparencyTrial& t, TrialScratch& scratch) {
+    try {
+        RunTransparencyTrial(t, scratch);
+    } catch (const std::bad_alloc&) {
+        t.result.reset();
+    }
+}
+
+void RunTransparencyTrial(TransparencyTrial& t, TrialScratch& scratch) {
+    LzwSizeCounter& counter = scratch.counter;
+    const FrameBitmap& original = *t.original;
+    const int w = original.width, h = original.height;
+    const uint8_t* mask = t.mask.data();
+    const size_t mstride = static_cast<size_t>(w);
     int fill;
-    if (f.Transparent()) {
-        fill = f.transparentIndex;
+    if (t.transparent) {
+        fill = t.transparentIndex;
     } else {
         std::array<bool, 256> used{};
         for (int y = 0; y < h; ++y) {
-            const uint8_t* row = bmp.Row(y);
+            const uint8_t* row = original.Row(y);
             const uint8_t* m = mask + y * mstride;
             for (int x = 0; x < w; ++x)
                 if (m[x]) used[row[x]] = true;
         }
         // The colour table is written with 2^b entries (black after the
         // palette's own), so those entries can serve as the fill index too.
-        const int table_size = 1 << ColorTableBits(pal->size());
+        const int table_size = 1 << ColorTableBits(t.paletteSize);
         fill = -1;
         for (int i = 0; i < table_size; ++i)
             if (!used[static_cast<size_t>(i)]) {
@@ -315,115 +358,154 @@ void TryTransparency(const Animation& a, Frame& f, const uint8_t* mask, size_t m
         if (fill < 0) return;
     }
     const uint8_t fv = static_cast<uint8_t>(fill);
-    const bool interlaced = f.Interlaced();
-    const int code_size = WriterCodeSize(bmp, pal->size(), fv);
-    const FrameBitmap original = bmp;
+    const bool interlaced = t.interlaced;
+    const int code_size = WriterCodeSize(original, t.paletteSize, fv);
+    const FrameBitmap* shown = t.shown ? &*t.shown : nullptr;
 
     // The candidates in order of preference on equal size: the frame as it
-    // is, variant A, variant B, variant C. The smallest wins. C is counted
-    // first because it is usually the smallest; the others then stop
-    // counting as soon as they are bigger.
-    enum { kOriginal = 0, kA = 1, kB = 2, kC = 3 };
-    int best_id = kOriginal;
-    int64_t best = 0;
+    // is; A, every unchanged pixel the fill index; B, only the runs of
+    // unchanged pixels that would break a run of one colour; C, each
+    // unchanged pixel its own value or the fill index, whichever continues
+    // the compressor's current string, preferring the fill index on ties or
+    // preferring the own value. They are compressed side by side and the
+    // smallest wins.
+    using Candidate = LzwSizeCounter::Candidate;
+    const std::array<Candidate::Kind, 5> kinds = {Candidate::kKeep, Candidate::kFillAll, Candidate::kFillRuns,
+                                                  Candidate::kChooseFill, Candidate::kChooseOwn};
+    FrameBitmap* const outs[5] = {nullptr, &scratch.a, &scratch.b, &scratch.c_fill, &scratch.c_own};
+    std::array<Candidate, 5> cands;
+    for (size_t i = 0; i < 5; ++i) {
+        cands[i].kind = kinds[i];
+        cands[i].out = outs[i];
+    }
+    // A candidate behind the leader after a sixteenth of the rows rarely
+    // catches up, and following all five to the end would cost four times
+    // as much; so only the leader goes on (ties go on together).
+    constexpr double kMargin = 0.0;
+    counter.Race(original, shown ? *shown : original, cands, mask, mstride, fv, interlaced, code_size, kMargin);
+    size_t best_id = 0;
+    int64_t best = cands[0].count;
+    for (size_t i = 1; i < 5; ++i) {
+        const Candidate& c = cands[i];
+        // A candidate that changed nothing is the frame as it is (a chooser
+        // over the screen's colours always differs).
+        if (!c.changed && !(shown && i >= 3)) continue;
+        if (c.count < best) {
+            best = c.count;
+            best_id = i;
+        }
+    }
+    const int kOriginal = 0;
     FrameBitmap best_bmp;
-    auto better = [&](int id, int64_t n) { return n < best || (n == best && id < best_id); };
-
-    // Variant C: each unchanged pixel takes its own value or the fill index,
-    // whichever continues the compressor's current string.
-    {
-        for (bool prefer_fill : {true, false}) {
-            FrameBitmap vc = shown ? *shown : original;
-            bool chose = false;
-            const int64_t n =
-                counter.ChooseAndCount(vc, mask, mstride, fv, interlaced, code_size, chose, prefer_fill);
-            const bool set = chose || (shown && vc.pixels != original.pixels);
-            if (set && (best_id != kC || n < best)) {
-                best_id = kC;
-                best = n;
-                best_bmp = std::move(vc);
-            }
-        }
-    }
-    {
-        const int64_t n = best_id == kC ? counter.Count(original, interlaced, code_size, best)
-                                        : counter.Count(original, interlaced, code_size);
-        if (best_id == kOriginal || better(kOriginal, n)) {
-            best_id = kOriginal;
-            best = n;
-        }
-    }
-    auto judge = [&](int id, FrameBitmap& candidate) {
-        const int64_t n = counter.Count(candidate, interlaced, code_size, best);
-        if (better(id, n)) {
-            best_id = id;
-            best = n;
-            best_bmp = std::move(candidate);
-        }
-    };
-
-    // Variant A: every unchanged pixel becomes the fill index.
-    {
-        FrameBitmap va = original;
-        bool set = false;
-        for (int y = 0; y < h; ++y) {
-            uint8_t* row = va.Row(y);
-            const uint8_t* m = mask + y * mstride;
-            for (int x = 0; x < w; ++x)
-                if (!m[x] && row[x] != fv) {
-                    row[x] = fv;
-                    set = true;
-                }
-        }
-        if (set) judge(kA, va);
-    }
-    // Variant B: only runs of unchanged pixels that would break a run of one
-    // colour, leaving the leading pixels that continue the colour to the left.
-    {
-        FrameBitmap vb = original;
-        bool set = false;
-        for (int y = 0; y < h; ++y) {
-            uint8_t* row = vb.Row(y);
-            const uint8_t* orow = original.Row(y);
-            const uint8_t* m = mask + y * mstride;
-            int x = 0;
-            while (x < w) {
-                if (m[x]) {
-                    ++x;
-                    continue;
-                }
-                int end = x;
-                while (end < w && !m[end]) ++end;
-                if (end - x >= 2) {
-                    int start = x;
-                    if (x > 0) {
-                        const uint8_t left = orow[x - 1];
-                        while (start < end && orow[start] == left) ++start;
-                    }
-                    bool one_colour = true;
-                    for (int i = x + 1; i < end && one_colour; ++i) one_colour = orow[i] == orow[x];
-                    const bool skipped = start > x;
-                    if (start < end && (skipped || !one_colour)) {
-                        for (int i = start; i < end; ++i) {
-                            if (row[i] != fv) set = true;
-                            row[i] = fv;
-                        }
-                    }
-                }
-                x = end;
-            }
-        }
-        if (set) judge(kB, vb);
-    }
-    const bool kept = best_id != kOriginal;
-    if (kept) bmp = std::move(best_bmp);
-    if (kept) {
-        f.transparentIndex = fv;
-        SetTransparent(f, true);
+    if (best_id != 0) best_bmp = std::move(*outs[best_id]);
+    if (best_id != kOriginal) {
+        t.result = std::move(best_bmp);
+        t.fill = fv;
     }
 }
 
+// Runs transparency trials on worker threads (inline when there is only one
+// core) and hands them back in the order they were queued, so that the
+// outcome does not depend on the number of threads. At most a few trials are
+// in flight, which bounds the memory their masks and candidates take.
+std::atomic<unsigned> g_workers{0};
+
+class TrialQueue {
+public:
+    TrialQueue() {
+        const unsigned limit = g_workers.load();
+        const unsigned n = limit ? limit : std::clamp(std::thread::hardware_concurrency(), 1u, 8u);
+        if (n == 1) return;
+        try {
+            for (unsigned i = 0; i < n; ++i) workers_.emplace_back([this] { Work(); });
+        } catch (const std::system_error&) {
+            // No threads to be had: whatever started works, or the caller runs trials itself.
+        }
+        limit_ = 2 * workers_.size();
+    }
+    ~TrialQueue() {
+        {
+            std::lock_guard lock(mutex_);
+            closing_ = true;
+        }
+        wake_.notify_all();
+        for (std::thread& t : workers_) t.join();
+    }
+    TrialQueue(const TrialQueue&) = delete;
+    TrialQueue& operator=(const TrialQueue&) = delete;
+
+    // Queues a trial; `apply` receives finished trials in queue order.
+    template <typename Apply>
+    void Push(std::unique_ptr<TransparencyTrial> t, Apply&& apply) {
+        if (workers_.empty()) {
+            RunTrialSafely(*t, scratch_);
+            apply(*t);
+            return;
+        }
+        auto slot = std::make_shared<Slot>();
+        slot->trial = std::move(t);
+        {
+            std::lock_guard lock(mutex_);
+            pending_.push_back(slot);
+        }
+        wake_.notify_one();
+        order_.push_back(std::move(slot));
+        while (order_.size() > limit_) PopFront(apply);
+    }
+    // Waits for every queued trial.
+    template <typename Apply>
+    void Drain(Apply&& apply) {
+        while (!order_.empty()) PopFront(apply);
+    }
+
+private:
+    struct Slot {
+        std::unique_ptr<TransparencyTrial> trial;
+        bool done = false;
+    };
+    template <typename Apply>
+    void PopFront(Apply& apply) {
+        std::shared_ptr<Slot> s = std::move(order_.front());
+        order_.pop_front();
+        {
+            std::unique_lock lock(mutex_);
+            finished_.wait(lock, [&] { return s->done; });
+        }
+        apply(*s->trial);
+    }
+    void Work() {
+        TrialScratch scratch;
+        for (;;) {
+            std::shared_ptr<Slot> s;
+            {
+                std::unique_lock lock(mutex_);
+                wake_.wait(lock, [&] { return closing_ || !pending_.empty(); });
+                if (pending_.empty()) return;
+                s = std::move(pending_.front());
+                pending_.pop_front();
+            }
+            RunTrialSafely(*s->trial, scratch);
+            {
+                std::lock_guard lock(mutex_);
+                s->done = true;
+            }
+            finished_.notify_all();
+        }
+    }
+
+    std::vector<std::thread> workers_;
+    size_t limit_ = 0;
+    TrialScratch scratch_;  // for trials run inline
+    std::mutex mutex_;
+    std::condition_variable wake_, finished_;
+    std::deque<std::shared_ptr<Slot>> pending_;  // not yet started
+    std::deque<std::shared_ptr<Slot>> order_;    // queued, in order
+    bool closing_ = false;
+};
+
 }  // namespace
+
+void SetOptimizeWorkers(unsigned n) { g_workers = n; }
 
 Result OptimizeFrameStage(Animation& a, uint32_t flags, UiHost& host, ProgressReporter& progress,
                           bool* changed) {
@@ -442,7 +524,24 @@ Result OptimizeFrameStage(Animation& a, uint32_t flags, UiHost& host, ProgressRe
         return Result::Failed;
     }
     const size_t W = a.width;
-    LzwSizeCounter counter;
+    std::optional<TrialQueue> trials;
+    if (flags & of::kTransparency) trials.emplace();
+    // A finished trial: the frame takes the smaller pixels and becomes transparent.
+    auto apply = [&](TransparencyTrial& t) {
+        if (!t.result) return;
+        Frame& tf = *t.frame;
+        *tf.bitmap = std::move(*t.result);
+        tf.transparentIndex = t.fill;
+        SetTransparent(tf, true);
+        ch = true;
+    };
+    struct DrainOnExit {
+        std::optional<TrialQueue>& q;
+        decltype(apply)& fn;
+        ~DrainOnExit() {
+            if (q) q->Drain(fn);
+        }
+    } drain{trials, apply};
     progress.SetText(StringId::OptimizingFrames);
     progress.SetRange(a.FrameCount());
     Frame* previous = nullptr;
@@ -590,16 +689,23 @@ Result OptimizeFrameStage(Animation& a, uint32_t flags, UiHost& host, ProgressRe
                         break;
                     }
             if (any_unchanged) {
-                const FrameBitmap before = *f.bitmap;
-                const uint8_t cf = f.controlFlags, tib = f.transparentIndex;
+                auto t = std::make_unique<TransparencyTrial>();
+                t->frame = &f;
+                t->original = &*f.bitmap;
+                t->mask.resize(static_cast<size_t>(bw) * bh);
+                for (int y = 0; y < bh; ++y) std::copy_n(mbox + y * mstride, bw, t->mask.data() + size_t(y) * bw);
+                const Palette* pal = PaletteInEffect(a, f);
+                t->paletteSize = pal ? pal->size() : 0;
+                t->transparent = f.Transparent();
+                t->transparentIndex = f.transparentIndex;
+                t->interlaced = f.Interlaced();
                 // Under a transparent frame's see-through pixels the screen
                 // may show a known colour, which the pixel may repeat instead.
-                std::optional<FrameBitmap> shown;
                 if (f.Transparent() && D != 2 && !local) {
-                    shown = *f.bitmap;
+                    t->shown = *f.bitmap;
                     bool differs = false;
                     for (int y = 0; y < bh; ++y) {
-                        uint8_t* row = shown->Row(y);
+                        uint8_t* row = t->shown->Row(y);
                         const size_t base = (f.top + y) * W + f.left;
                         for (int x = 0; x < bw; ++x)
                             if (row[x] == f.transparentIndex && s.state[base + x] == kKnown) {
@@ -607,11 +713,9 @@ Result OptimizeFrameStage(Animation& a, uint32_t flags, UiHost& host, ProgressRe
                                 differs = true;
                             }
                     }
-                    if (!differs) shown.reset();
+                    if (!differs) t->shown.reset();
                 }
-                TryTransparency(a, f, mbox, mstride, counter, shown ? &*shown : nullptr);
-                if (f.controlFlags != cf || f.transparentIndex != tib || f.bitmap->pixels != before.pixels)
-                    ch = true;
+                if (t->paletteSize > 0) trials->Push(std::move(t), apply);
             }
         }
         previous = &f;

@@ -39,6 +39,11 @@ Result Optimize(Animation& a, uint32_t flags, UiHost& host, ProgressReporter& pr
 // The stages on their own (Optimize runs them in order).
 Result OptimizePaletteStage(Animation& a, uint32_t flags, UiHost& host, ProgressReporter& progress,
                             const PreferenceBlock& prefs, bool* changed = nullptr);
+// The frame stage judges its transparency variants on worker threads: one
+// per core unless limited here (0 = one per core; 1 = on the calling
+// thread). The result does not depend on the number.
+void SetOptimizeWorkers(unsigned n);
+
 Result OptimizeFrameStage(Animation& a, uint32_t flags, UiHost& host, ProgressReporter& progress,
                           bool* changed = nullptr);
 

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <vector>
 
 #include "cinemill/doc/animation.h"
@@ -12,12 +13,19 @@ namespace cinemill {
 // produces them (codes from 2^m + 2 up to 4096, then a clear code and a
 // fresh table; sub-blocks of 254 bytes each with its length byte), without
 // the code-size byte and the terminator. It follows the writer's parse
-// exactly (the writer's hashed string table finds every string it holds, so
-// a direct 4096 x 256 table gives the same parse), so that a variant judged
-// smaller here is smaller in the file.
+// exactly (any table that finds every string the writer's table holds gives
+// the same parse), so that a variant judged smaller here is smaller in the
+// file.
+//
+// Several bitmaps of one size can be counted in one pass: each has its own
+// string table, and their table look-ups, which otherwise wait on each
+// other pixel by pixel, overlap.
 class LzwSizeCounter {
 public:
     LzwSizeCounter();
+    ~LzwSizeCounter();
+    LzwSizeCounter(const LzwSizeCounter&) = delete;
+    LzwSizeCounter& operator=(const LzwSizeCounter&) = delete;
 
     // Data bytes of `bmp` compressed with minimum code size m. Stops early
     // and answers a value above `limit` once the count exceeds it.
@@ -31,19 +39,41 @@ public:
     int64_t ChooseAndCount(FrameBitmap& bmp, const uint8_t* mask, size_t mask_stride, uint8_t fill,
                            bool interlaced, int m, bool& changed, bool prefer_fill = true);
 
-private:
-    template <typename Pick>
-    int64_t Parse(FrameBitmap& bmp, bool interlaced, int m, int64_t limit, Pick pick);
-    // Code of the string prefix + c, or -1.
-    int Find(int prefix, int c) const {
-        return table_[(static_cast<size_t>(prefix) << shift_) + static_cast<size_t>(c)];
-    }
+    // Several candidates for one frame compressed side by side; the
+    // smallest is wanted. A candidate keeps the source's pixels (kKeep),
+    // turns every free pixel into the fill index (kFillAll), turns only runs
+    // of two or more free pixels that would break a run of one colour into
+    // it, leaving the leading pixels that continue the colour to their left
+    // (kFillRuns), or chooses its free pixels as ChooseAndCount does starting
+    // from `choice_start`, preferring the fill index (kChooseFill) or its own
+    // value (kChooseOwn) on ties. Its pixels go to `out` (sized as the
+    // source, when it is not kKeep). After each sixteenth of the rows a
+    // candidate whose count has fallen behind the leader's by more than
+    // `margin` (a fraction; negative for never) is given up: its count is
+    // INT64_MAX and its `out` is incomplete. The count so far is a good
+    // guide to the final size, and following every candidate to the end
+    // would cost most of the time. `changed` tells whether a finished
+    // candidate differs from where it started.
+    struct Candidate {
+        enum Kind { kKeep, kFillAll, kFillRuns, kChooseFill, kChooseOwn };
+        Kind kind = kKeep;
+        FrameBitmap* out = nullptr;
+        bool changed = false;
+        int64_t count = 0;
+    };
+    void Race(const FrameBitmap& source, const FrameBitmap& choice_start, std::span<Candidate> candidates,
+              const uint8_t* mask, size_t mask_stride, uint8_t fill, bool interlaced, int m, double margin);
 
-    // String codes by prefix and pixel: 4096 rows of 2^m entries (pixels
-    // are below 2^m), -1 for none. Small rows keep the table in cache.
-    std::vector<int16_t> table_;
-    int shift_ = 8;
-    std::vector<int32_t> used_;   // entries to clear on a fresh table
+    static constexpr size_t kMaxStreams = 5;
+
+private:
+    struct Stream;
+    class RacePick;
+    template <size_t K, typename Pick>
+    void Parse(int width, int height, Pick* picks, bool interlaced, int m, int64_t limit, int64_t* out,
+               double margin);
+
+    std::vector<Stream> streams_;
 };
 
 // The writer's minimum code size for a frame: the palette's bits (at least

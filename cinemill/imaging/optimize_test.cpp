@@ -495,5 +495,33 @@ TEST(OptimizerCorpus, UnoptimizeRendersLikeTheOriginalAndTheOptimized) {
     EXPECT_GE(checked, 100);
 }
 
+// Transparency trials run on worker threads; the file must come out the same
+// whatever their number.
+TEST(OptimizerCorpus, TheNumberOfWorkersDoesNotChangeTheResult) {
+    const auto files = CorpusGifs();
+    if (files.empty()) GTEST_SKIP() << "no corpus at " << CM_CORPUS_DIR;
+    const uint32_t flags = of::kDefault | of::kTransparency;
+    int checked = 0;
+    for (const auto& path : files) {
+        auto a = LoadForTest(path);
+        if (!a || a->FrameCount() < 3) continue;
+        SCOPED_TRACE(path.string());
+        std::vector<uint8_t> first;
+        for (unsigned workers : {1u, 4u}) {
+            SetOptimizeWorkers(workers);
+            auto out = CopyAnimation(*a);
+            ASSERT_EQ(RunOpt(*out, flags), Result::Done);
+            VectorSink sink;
+            SilentProgress progress;
+            ASSERT_EQ(WriteGif(sink, *out, progress), Result::Done);
+            if (workers == 1) first = sink.bytes;
+            else EXPECT_TRUE(sink.bytes == first);
+        }
+        if (++checked == 40) break;
+    }
+    SetOptimizeWorkers(0);
+    EXPECT_GE(checked, 20);
+}
+
 }  // namespace
 }  // namespace cinemill
