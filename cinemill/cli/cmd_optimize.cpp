@@ -64,7 +64,11 @@ bool WriteBytesReplacing(const std::string& path, const std::vector<uint8_t>& by
 
 int Optimize(const Args& args) {
     std::string in, out;
-    uint32_t flags = optimize_flags::kDefault;
+    // The editor's first choice of techniques, and unchanged pixels turned
+    // into transparency where that makes a frame smaller: a batch run has
+    // no dialog in which to tick it, and it is where most of the savings
+    // of an animation with a still background come from.
+    uint32_t flags = optimize_flags::kDefault | optimize_flags::kTransparency;
     for (size_t i = 0; i < args.rest.size(); ++i) {
         const std::string& a = args.rest[i];
         if (a == "-o" && i + 1 < args.rest.size()) {

@@ -4,6 +4,10 @@
 #include <map>
 #include <string>
 
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
+
 #include "cinemill/cli/cli_common.h"
 
 namespace cinemill::cli {
@@ -49,4 +53,13 @@ int Main(int argc, char** argv) {
 
 }  // namespace cinemill::cli
 
-int main(int argc, char** argv) { return cinemill::cli::Main(argc, argv); }
+int main(int argc, char** argv) {
+#if defined(__GLIBC__)
+    // Frame bitmaps are large and short-lived (copies, candidates, crops).
+    // Served from the heap and kept there for reuse, they do not cost a fresh
+    // mapping and page faults each time; the process is short-lived.
+    mallopt(M_MMAP_THRESHOLD, 64 << 20);
+    mallopt(M_TRIM_THRESHOLD, 256 << 20);
+#endif
+    return cinemill::cli::Main(argc, argv);
+}
