@@ -142,6 +142,23 @@ void OctreeQuantizer::AddPixels(const uint8_t* bgr, const uint8_t* mask, int wid
     // walk, which may grow and fold the tree.
     lookup_.clear();
     if (leaf_of_cell_.empty()) leaf_of_cell_.assign(kCells, -1);
+    // Neighbouring pixels often share a leaf: their counts are gathered in
+    // `run` and added to it when the leaf changes (always before a walk,
+    // which may fold the tree and so read the counts).
+    int run_leaf = -1;
+    uint64_t run_n = 0, run_r = 0, run_g = 0, run_b = 0;
+    auto flush_run = [&] {
+        if (run_leaf < 0) return;
+        Node& leaf = nodes_[static_cast<size_t>(run_leaf)];
+        leaf.pixels += run_n;
+        leaf.sum[0] += run_r;
+        leaf.sum[1] += run_g;
+        leaf.sum[2] += run_b;
+        if (leaf.pending == 0) dirty_.push_back(run_leaf);
+        leaf.pending += run_n;
+        run_leaf = -1;
+        run_n = run_r = run_g = run_b = 0;
+    };
     for (int y = 0; y < height; ++y) {
         const uint8_t* s = bgr + stride * static_cast<size_t>(y);
         const uint8_t* m = mask ? mask + mstride * static_cast<size_t>(y) : nullptr;
@@ -151,19 +168,23 @@ void OctreeQuantizer::AddPixels(const uint8_t* bgr, const uint8_t* mask, int wid
             const uint32_t cell = CellOf(r, g, b);
             const int id = leaf_of_cell_[cell];
             if (id < 0) {
+                flush_run();
                 AddColor(r, g, b, 1);
                 const int reached = LeafReached(r, g, b);
                 if (reached <= INT16_MAX) leaf_of_cell_[cell] = static_cast<int16_t>(reached);
                 continue;
             }
-            Node& leaf = nodes_[static_cast<size_t>(id)];
-            leaf.pixels += 1;
-            leaf.sum[0] += r;
-            leaf.sum[1] += g;
-            leaf.sum[2] += b;
-            if (leaf.pending++ == 0) dirty_.push_back(id);
+            if (id != run_leaf) {
+                flush_run();
+                run_leaf = id;
+            }
+            ++run_n;
+            run_r += r;
+            run_g += g;
+            run_b += b;
         }
     }
+    flush_run();
 }
 
 void OctreeQuantizer::AddPalette(const Palette& p, const ColorUsage& counts) {
