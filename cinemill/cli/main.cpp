@@ -55,8 +55,9 @@ int Main(int argc, char** argv) {
 
 int main(int argc, char** argv) {
 #if defined(__GLIBC__)
-    // Frame bitmaps are large and short-lived (copies, candidates, crops).
-    // Served from the heap and kept there for reuse, they do not cost a fresh
+    // Frame bitmaps and true-colour planes are large and short-lived (copies,
+    // candidates, crops, planes freed as frames get palette pixels). Served
+    // from the heap and kept there for reuse, they do not cost a fresh
     // mapping and page faults each time; the process is short-lived.
     mallopt(M_MMAP_THRESHOLD, 64 << 20);
     mallopt(M_TRIM_THRESHOLD, 256 << 20);

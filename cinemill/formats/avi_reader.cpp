@@ -1,7 +1,12 @@
 // Reading AVI files: our own RIFF parser and decoders for uncompressed and
 // run-length streams; other codecs go to the FFmpeg path (avi_ffmpeg.cpp).
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
-#include <cstdio>
+#include <cerrno>
 #include <cstring>
 #include <new>
 
@@ -19,26 +24,41 @@ uint32_t Fourcc(const char* s) {
            uint32_t(uint8_t(s[3])) << 24;
 }
 
+uint64_t LoadLE64(const uint8_t* p) { return LoadLE32(p) | uint64_t{LoadLE32(p + 4)} << 32; }
+
+// Positioned reads (the reader jumps around the file through its indexes).
 class File {
 public:
-    explicit File(const std::string& path) : f_(std::fopen(path.c_str(), "rb")) {
-        if (f_ && fseeko(f_, 0, SEEK_END) == 0) size_ = static_cast<uint64_t>(ftello(f_));
+    explicit File(const std::string& path) : fd_(::open(path.c_str(), O_RDONLY | O_CLOEXEC)) {
+        struct stat st;
+        if (fd_ >= 0 && ::fstat(fd_, &st) == 0 && S_ISREG(st.st_mode)) {
+            size_ = static_cast<uint64_t>(st.st_size);
+        } else if (fd_ >= 0) {
+            ::close(fd_);
+            fd_ = -1;
+        }
     }
     ~File() {
-        if (f_) std::fclose(f_);
+        if (fd_ >= 0) ::close(fd_);
     }
     File(const File&) = delete;
     File& operator=(const File&) = delete;
-    bool ok() const { return f_ != nullptr; }
+    bool ok() const { return fd_ >= 0; }
     uint64_t size() const { return size_; }
     bool Read(uint64_t at, void* out, size_t n) {
         if (at > size_ || n > size_ - at) return false;
-        if (fseeko(f_, static_cast<off_t>(at), SEEK_SET) != 0) return false;
-        return std::fread(out, 1, n, f_) == n;
+        auto* d = static_cast<uint8_t*>(out);
+        while (n > 0) {
+            const ssize_t got = ::pread(fd_, d, n, static_cast<off_t>(at));
+            if (got < 0 && errno == EINTR) continue;
+            if (got <= 0) return false;
+            d += got, at += static_cast<uint64_t>(got), n -= static_cast<size_t>(got);
+        }
+        return true;
     }
 
 private:
-    std::FILE* f_;
+    int fd_;
     uint64_t size_ = 0;
 };
 
@@ -63,6 +83,10 @@ struct Parsed {
     uint64_t idx1At = 0;
     uint32_t idx1Size = 0;
     bool haveIdx1 = false;
+    // The OpenDML index ("indx") of the video stream's header list.
+    uint64_t indxAt = 0;
+    uint32_t indxSize = 0;
+    bool haveIndx = false;
 };
 
 constexpr size_t kMaxFormat = 1 << 16;
@@ -81,7 +105,9 @@ bool ParseHeaderList(File& f, uint64_t at, uint64_t end, Parsed& p) {
             LoadLE32(h + 8) == Fourcc("strl")) {
             const uint64_t lend = std::min(body + size, end);
             uint64_t q = body + 4;
-            bool video = false;
+            bool video = false, chosen = false;
+            uint64_t indx_at = 0;
+            uint32_t indx_size = 0;
             uint8_t strh[56] = {};
             while (q + 8 <= lend) {
                 uint8_t c[8];
@@ -96,13 +122,22 @@ bool ParseHeaderList(File& f, uint64_t at, uint64_t end, Parsed& p) {
                     p.format.resize(n);
                     if (!f.Read(q + 8, p.format.data(), n)) return false;
                     p.haveStream = true;
+                    chosen = true;
                     p.streamNumber = strl_index;
                     p.scale = LoadLE32(strh + 20);
                     p.rate = LoadLE32(strh + 24);
                     p.start = LoadLE32(strh + 28);
                     p.length = LoadLE32(strh + 32);
+                } else if (cid == Fourcc("indx")) {
+                    indx_at = q + 8;
+                    indx_size = csize;
                 }
                 q += 8 + uint64_t{csize} + (csize & 1);
+            }
+            if (chosen && indx_size > 0) {
+                p.haveIndx = true;
+                p.indxAt = indx_at;
+                p.indxSize = indx_size;
             }
             ++strl_index;
         }
@@ -246,6 +281,122 @@ bool ReadIdx1(File& f, const Parsed& p, std::vector<Sample>& out) {
     return true;
 }
 
+// ---- OpenDML indexes ----------------------------------------------------------
+//
+// Files over 1 GB go on in "AVIX" RIFFs, which the idx1 index of the first
+// RIFF does not cover. The stream's header list then holds a super index
+// ("indx", index of indexes: 64-bit offset, size and duration of each
+// standard index chunk), and each standard index ("ix##": a 64-bit base
+// offset, then per sample a 32-bit offset of the chunk's data from that base
+// and its size, bit 31 marking samples that are not key frames) lists the
+// samples of one part. Field indexes add the offset of the second field.
+//
+// Nothing in them is trusted: every chunk they point at must lie inside the
+// file and carry the header the entry describes, and the samples must follow
+// one another through the file, so that their number is bounded by the file
+// size. Any fault makes the reader fall back to idx1 or the movi lists.
+
+constexpr uint8_t kIndexOfIndexes = 0x00;
+constexpr uint8_t kIndexOfChunks = 0x01;
+constexpr uint8_t kIndexFieldSubtype = 0x01;
+constexpr size_t kIndexHeader = 24;
+
+bool IsStreamIndexChunk(uint32_t id, int stream) {
+    // "ix00", and the digits-first form some writers use ("00ix").
+    return IsStreamChunk(id, stream, 'i', 'x') ||
+           (uint8_t(id) == 'i' && uint8_t(id >> 8) == 'x' &&
+            IsStreamChunk((id >> 16) | (id << 16), stream, 'i', 'x'));
+}
+
+struct IndexWalk {
+    std::vector<std::vector<uint8_t>> pending;  // palette changes seen
+    uint64_t nextFree = 0;                      // the next sample's header starts here or later
+};
+
+// One standard index (its body at `at`, `size` bytes) appended to `out`.
+bool ReadChunkIndex(File& f, const Parsed& p, uint64_t at, uint64_t size, IndexWalk& w,
+                    std::vector<Sample>& out) {
+    uint8_t h[kIndexHeader];
+    if (size < kIndexHeader || !f.Read(at, h, kIndexHeader)) return false;
+    const uint16_t longs = LoadLE16(h);
+    const uint8_t subtype = h[2], type = h[3];
+    const uint32_t count = LoadLE32(h + 4), chunk_id = LoadLE32(h + 8);
+    const uint64_t base = LoadLE64(h + 12);
+    if (type != kIndexOfChunks || !IsVideoChunk(chunk_id, p.streamNumber)) return false;
+    size_t entry;
+    if (longs == 2 && subtype == 0) entry = 8;
+    else if (longs == 3 && subtype == kIndexFieldSubtype) entry = 12;  // + second field's offset
+    else return false;
+    if (count > (size - kIndexHeader) / entry) return false;
+    if (count > kMaxSamples - std::min<uint64_t>(out.size(), kMaxSamples)) return false;
+    std::vector<uint8_t> entries(count * entry);
+    if (!f.Read(at + kIndexHeader, entries.data(), entries.size())) return false;
+    for (uint32_t i = 0; i < count; ++i) {
+        const uint8_t* e = entries.data() + i * entry;
+        const uint32_t size_field = LoadLE32(e + 4) & 0x7FFFFFFFu;  // bit 31: not a key frame
+        if (base > f.size() || LoadLE32(e) > f.size() - base) return false;
+        const uint64_t data = base + LoadLE32(e);
+        if (data < w.nextFree + 8 || size_field > f.size() - data) return false;
+        uint8_t c[8];
+        if (!f.Read(data - 8, c, 8) || LoadLE32(c + 4) != size_field) return false;
+        const uint32_t id = LoadLE32(c);
+        if (IsVideoChunk(id, p.streamNumber)) {
+            out.push_back({data, size_field, std::move(w.pending)});
+            w.pending.clear();
+        } else if (IsStreamChunk(id, p.streamNumber, 'p', 'c')) {
+            if (size_field > 4 + 4 * 256) return false;
+            std::vector<uint8_t> pc(size_field);
+            if (!f.Read(data, pc.data(), size_field)) return false;
+            w.pending.push_back(std::move(pc));
+        } else {
+            return false;
+        }
+        w.nextFree = data + size_field + (size_field & 1);
+    }
+    return true;
+}
+
+// Samples from the OpenDML indexes; false when there are none or they do not
+// match the file.
+bool ReadOpenDmlIndex(File& f, const Parsed& p, std::vector<Sample>& out) {
+    if (!p.haveIndx) return false;
+    uint8_t h[kIndexHeader];
+    if (p.indxSize < kIndexHeader || !f.Read(p.indxAt, h, kIndexHeader)) return false;
+    const uint16_t longs = LoadLE16(h);
+    const uint8_t type = h[3];
+    const uint32_t count = LoadLE32(h + 4);
+    IndexWalk w;
+    // A standard index may also sit in the header list itself.
+    if (type == kIndexOfChunks) return ReadChunkIndex(f, p, p.indxAt, p.indxSize, w, out) && !out.empty();
+    if (type != kIndexOfIndexes || longs != 4 || !IsVideoChunk(LoadLE32(h + 8), p.streamNumber)) return false;
+    if (count == 0 || count > (p.indxSize - kIndexHeader) / 16) return false;
+    std::vector<uint8_t> entries(size_t{count} * 16);
+    if (!f.Read(p.indxAt + kIndexHeader, entries.data(), entries.size())) return false;
+    for (uint32_t i = 0; i < count; ++i) {
+        const uint64_t at = LoadLE64(entries.data() + 16 * i);
+        uint8_t c[8];
+        if (at > f.size() || f.size() - at < 8 + kIndexHeader || !f.Read(at, c, 8)) return false;
+        const uint32_t size = LoadLE32(c + 4);
+        if (!IsStreamIndexChunk(LoadLE32(c), p.streamNumber) || size > f.size() - at - 8) return false;
+        if (!ReadChunkIndex(f, p, at + 8, size, w, out)) return false;
+    }
+    return !out.empty();
+}
+
+// Makes the pages of a fresh buffer present in one call instead of one page
+// fault each: a 300-frame video holds hundreds of megabytes of planes, and
+// page faults are slow (on virtual machines above all). Harmless where the
+// pages are already there or the call is not supported.
+void PopulateForWriting(std::vector<uint8_t>& v, size_t n) {
+    v.reserve(n);
+#ifdef MADV_POPULATE_WRITE
+    constexpr uintptr_t kPage = 4096;
+    const uintptr_t first = (reinterpret_cast<uintptr_t>(v.data()) + kPage - 1) & ~(kPage - 1);
+    const uintptr_t last = (reinterpret_cast<uintptr_t>(v.data()) + n) & ~(kPage - 1);
+    if (last > first) ::madvise(reinterpret_cast<void*>(first), last - first, MADV_POPULATE_WRITE);
+#endif
+}
+
 int MaskShift(uint32_t m) {
     int s = 0;
     while (m && !(m & 1)) m >>= 1, ++s;
@@ -375,8 +526,16 @@ AviReadOutcome ImportAviWith(const std::string& path, UiHost& host, ProgressRepo
         rmask = 0xFF0000, gmask = 0xFF00, bmask = 0xFF;
     }
 
+    // The OpenDML index first (it covers every RIFF of large files), then
+    // idx1, then the movi lists themselves.
     std::vector<Sample> samples;
-    if (!ReadIdx1(f, p, samples)) {
+    bool indexed = false;
+    try {
+        indexed = ReadOpenDmlIndex(f, p, samples);
+    } catch (const std::bad_alloc&) {
+    }
+    if (!indexed) samples.clear();
+    if (!indexed && !ReadIdx1(f, p, samples)) {
         samples.clear();
         if (!ScanMovi(f, p, samples)) {
             Tell(host, StringId::AviReadError);
@@ -478,6 +637,7 @@ AviReadOutcome ImportAviWith(const std::string& path, UiHost& host, ProgressRepo
                     Tell(host, StringId::AviReadError);
                     return {};
                 }
+                PopulateForWriting(frame->trueColor, plane_stride * height);
                 frame->trueColor.assign(plane_stride * height, 0);
                 const int rs = MaskShift(rmask), gs = MaskShift(gmask), bs = MaskShift(bmask);
                 const int rb = MaskBits(rmask), gb = MaskBits(gmask), bb = MaskBits(bmask);

@@ -2,6 +2,9 @@
 
 #include <unistd.h>
 
+#include <cstring>
+#include <filesystem>
+#include <functional>
 #include <sstream>
 
 #include "cinemill/base/bytes.h"
@@ -405,6 +408,276 @@ TEST(AviImport, RunLengthStreamsDrawOnThePreviousPicture) {
     EXPECT_EQ(b1.At(1, 0), 3);
     EXPECT_EQ(b1.At(0, 0), 2);
     EXPECT_EQ(b1.At(3, 1), 1);
+}
+
+
+// ---- OpenDML indexes ------------------------------------------------------------
+
+// Two RIFFs ("AVI " and "AVIX") of a 1 x 1 8-bit stream at 10 samples per
+// second, with a super index in the stream header list, a standard index
+// ("ix00") at the end of each movi list and an idx1 that covers only the first
+// RIFF. Samples: pixel 0, pixel 1 | a palette change (entry 3 turns red),
+// pixel 2, an empty sample, pixel 3. Positions are kept for the tests that
+// break parts of it.
+struct OdmlFile {
+    std::vector<uint8_t> bytes;
+    size_t superBody = 0;                // body of "indx"
+    std::vector<size_t> stdChunk;        // "ix00" chunk headers
+    std::vector<size_t> movi;            // "LIST" headers of the movi lists
+};
+
+OdmlFile BuildOpenDmlAvi(bool field_index) {
+    OdmlFile r;
+    std::vector<uint8_t>& o = r.bytes;
+    auto id = [&](const char* s) { o.insert(o.end(), s, s + 4); };
+    auto open = [&](const char* list, const char* type) {
+        const size_t at = o.size();
+        id(list);
+        AppendLE32(o, 0);
+        id(type);
+        return at;
+    };
+    auto close = [&](size_t at) { StoreLE32(o.data() + at + 4, static_cast<uint32_t>(o.size() - at - 8)); };
+    struct Entry {
+        size_t data;
+        uint32_t size;
+        bool key;
+    };
+    auto chunk = [&](const char* cid, const std::vector<uint8_t>& d, std::vector<Entry>& index, bool key) {
+        id(cid);
+        AppendLE32(o, static_cast<uint32_t>(d.size()));
+        index.push_back({o.size(), static_cast<uint32_t>(d.size()), key});
+        o.insert(o.end(), d.begin(), d.end());
+        if (d.size() & 1) o.push_back(0);
+    };
+    auto std_index = [&](const std::vector<Entry>& entries, uint64_t base) {
+        r.stdChunk.push_back(o.size());
+        id("ix00");
+        AppendLE32(o, 0);
+        AppendLE16(o, field_index ? 3 : 2);
+        o.push_back(field_index ? 1 : 0);  // subtype: field index
+        o.push_back(1);                    // index of chunks
+        AppendLE32(o, static_cast<uint32_t>(entries.size()));
+        id("00db");
+        AppendLE32(o, static_cast<uint32_t>(base));
+        AppendLE32(o, static_cast<uint32_t>(base >> 32));
+        AppendLE32(o, 0);
+        for (const Entry& e : entries) {
+            AppendLE32(o, static_cast<uint32_t>(e.data - base));
+            AppendLE32(o, e.size | (e.key ? 0u : 0x80000000u));
+            if (field_index) AppendLE32(o, static_cast<uint32_t>(e.data - base + e.size / 2));
+        }
+        close(r.stdChunk.back());
+    };
+
+    const size_t riff = open("RIFF", "AVI ");
+    const size_t hdrl = open("LIST", "hdrl");
+    const size_t strl = open("LIST", "strl");
+    id("strh");
+    AppendLE32(o, 56);
+    id("vids");
+    id("DIB ");
+    for (uint32_t v : {0u, 0u, 0u, 1u, 10u, 0u, 5u, 0u, 0u, 0u}) AppendLE32(o, v);
+    for (int i = 0; i < 4; ++i) AppendLE16(o, 0);
+    auto strf = InfoHeader(1, 1, 8, 0, 4);
+    for (int i = 0; i < 4; ++i) strf.insert(strf.end(), {static_cast<uint8_t>(i * 50), 0, 0, 0});
+    id("strf");
+    AppendLE32(o, static_cast<uint32_t>(strf.size()));
+    o.insert(o.end(), strf.begin(), strf.end());
+    id("indx");
+    AppendLE32(o, 24 + 2 * 16);
+    r.superBody = o.size();
+    AppendLE16(o, 4);
+    o.push_back(0);  // subtype
+    o.push_back(0);  // index of indexes
+    AppendLE32(o, 2);
+    id("00db");
+    for (int i = 0; i < 3 + 2 * 4; ++i) AppendLE32(o, 0);  // reserved, then entries patched below
+    close(strl);
+    close(hdrl);
+
+    std::vector<Entry> first, second;
+    r.movi.push_back(open("LIST", "movi"));
+    chunk("00db", {0, 0, 0, 0}, first, true);
+    chunk("00db", {1, 0, 0, 0}, first, false);
+    std_index(first, 0);
+    close(r.movi[0]);
+    id("idx1");
+    AppendLE32(o, 2 * 16);
+    for (const Entry& e : first) {
+        id("00db");
+        AppendLE32(o, 0x10);
+        AppendLE32(o, static_cast<uint32_t>(e.data - 8 - (r.movi[0] + 8)));
+        AppendLE32(o, e.size);
+    }
+    close(riff);
+
+    const size_t avix = open("RIFF", "AVIX");
+    r.movi.push_back(open("LIST", "movi"));
+    chunk("00pc", {3, 1, 0, 0, 255, 0, 0, 0}, second, true);
+    chunk("00db", {2, 0, 0, 0}, second, true);
+    chunk("00db", {}, second, true);
+    chunk("00db", {3, 0, 0, 0}, second, false);
+    std_index(second, r.movi[1]);  // offsets from the movi list this time
+    close(r.movi[1]);
+    close(avix);
+
+    for (size_t i = 0; i < 2; ++i) {
+        uint8_t* e = o.data() + r.superBody + 24 + 16 * i;
+        const size_t at = r.stdChunk[i];
+        StoreLE32(e, static_cast<uint32_t>(at));
+        StoreLE32(e + 4, 0);
+        StoreLE32(e + 8, LoadLE32(o.data() + at + 4) + 8);
+        StoreLE32(e + 12, i == 0 ? 2 : 3);
+    }
+    return r;
+}
+
+// The four pictures of BuildOpenDmlAvi with their delays and colours.
+void ExpectOdmlFrames(const AviReadOutcome& r, const ScriptedUiHost& host, const std::string& what) {
+    ASSERT_EQ(r.result, Result::Done) << what << ": " << (host.errors.empty() ? "" : host.errors[0]);
+    EXPECT_TRUE(host.errors.empty()) << what;
+    const Animation& a = *r.animation;
+    ASSERT_EQ(a.FrameCount(), 4) << what;
+    const uint32_t delays[] = {10, 10, 20, 10};  // the empty sample adds its time
+    for (int i = 0; i < 4; ++i) {
+        EXPECT_EQ(a.FrameAt(i)->bitmap->At(0, 0), i) << what;
+        EXPECT_EQ(a.FrameAt(i)->delay, delays[i]) << what << " frame " << i;
+    }
+    EXPECT_EQ(PixelOf(a, *a.FrameAt(1), 0, 0), (Rgb{0, 0, 50})) << what;
+    EXPECT_EQ(PixelOf(a, *a.FrameAt(3), 0, 0), (Rgb{255, 0, 0})) << what;  // after the palette change
+    EXPECT_FALSE(a.FrameAt(1)->localPalette) << what;
+    EXPECT_TRUE(a.FrameAt(2)->localPalette) << what;
+}
+
+TEST(AviImport, OpenDmlIndexesReachEveryRiff) {
+    for (bool field : {false, true}) {
+        const OdmlFile good = BuildOpenDmlAvi(field);
+        {
+            ScriptedUiHost host;
+            ExpectOdmlFrames(ReadBytes(good.bytes, host), host, field ? "field index" : "frame index");
+        }
+        // The second movi list's size left at 4 (as by a writer that stopped
+        // before fixing it up): its samples are only found through the index.
+        OdmlFile hidden = good;
+        StoreLE32(hidden.bytes.data() + hidden.movi[1] + 4, 4);
+        {
+            ScriptedUiHost host;
+            ExpectOdmlFrames(ReadBytes(hidden.bytes, host), host, "index only");
+        }
+        // Without a usable index the walk finds the first RIFF's samples only.
+        StoreLE32(hidden.bytes.data() + hidden.superBody + 24 + 16, static_cast<uint32_t>(hidden.bytes.size()));
+        ScriptedUiHost host;
+        AviReadOutcome r = ReadBytes(hidden.bytes, host);
+        ASSERT_EQ(r.result, Result::Done);
+        EXPECT_EQ(r.animation->FrameCount(), 2);
+    }
+}
+
+TEST(AviImport, HostileOpenDmlIndexesFallBackToTheMoviLists) {
+    const OdmlFile good = BuildOpenDmlAvi(false);
+    const size_t super = good.superBody, ix0 = good.stdChunk[0] + 8, ix1 = good.stdChunk[1] + 8;
+    const uint64_t size = good.bytes.size();
+    struct Fault {
+        const char* what;
+        std::function<void(std::vector<uint8_t>&)> apply;
+    };
+    const std::vector<Fault> faults = {
+        {"super entry past the end", [&](auto& b) { StoreLE32(b.data() + super + 24 + 16, uint32_t(size + 100)); }},
+        {"super entry offset above 4 GiB", [&](auto& b) { StoreLE32(b.data() + super + 24 + 20, 1); }},
+        {"huge super count", [&](auto& b) { StoreLE32(b.data() + super + 4, 0xFFFFFFFF); }},
+        {"huge chunk count", [&](auto& b) { StoreLE32(b.data() + ix1 + 4, 0x7FFFFFFF); }},
+        {"wrong index chunk id", [&](auto& b) { std::memcpy(b.data() + ix1 - 8, "ix01", 4); }},
+        {"index of another stream", [&](auto& b) { std::memcpy(b.data() + ix0 + 8, "01db", 4); }},
+        {"super index of indexes of another stream", [&](auto& b) { std::memcpy(b.data() + super + 8, "01dc", 4); }},
+        {"unknown index type", [&](auto& b) { b[ix0 + 3] = 7; }},
+        {"entry past the end", [&](auto& b) { StoreLE32(b.data() + ix1 + 24 + 8, 0xFFFFFF00u); }},
+        {"entry not at a chunk", [&](auto& b) { StoreLE32(b.data() + ix0 + 24, LoadLE32(b.data() + ix0 + 24) + 2); }},
+        {"entry size differs from the chunk", [&](auto& b) { StoreLE32(b.data() + ix0 + 28, 6); }},
+        {"base offset near 2^64", [&](auto& b) { StoreLE32(b.data() + ix1 + 12, 0xFFFFFFF0u), StoreLE32(b.data() + ix1 + 16, 0xFFFFFFFFu); }},
+        {"same index twice", [&](auto& b) { std::memcpy(b.data() + super + 24 + 16, b.data() + super + 24, 16); }},
+        {"index inside its own header", [&](auto& b) { StoreLE32(b.data() + super + 24, uint32_t(super - 8)); }},
+    };
+    for (const Fault& fault : faults) {
+        OdmlFile bad = good;
+        fault.apply(bad.bytes);
+        {
+            ScriptedUiHost host;
+            ExpectOdmlFrames(ReadBytes(bad.bytes, host), host, fault.what);
+        }
+        // With the second movi list hidden, only the first RIFF's samples
+        // come back: the faulty index is left out as a whole.
+        StoreLE32(bad.bytes.data() + bad.movi[1] + 4, 4);
+        ScriptedUiHost host;
+        AviReadOutcome r = ReadBytes(bad.bytes, host);
+        ASSERT_EQ(r.result, Result::Done) << fault.what;
+        ASSERT_EQ(r.animation->FrameCount(), 2) << fault.what;
+        EXPECT_EQ(r.animation->FrameAt(1)->bitmap->At(0, 0), 1) << fault.what;
+    }
+    // Cut anywhere: a clean failure or the samples that are left.
+    for (size_t n = 0; n < good.bytes.size(); n += 7) {
+        const std::vector<uint8_t> cut(good.bytes.begin(), good.bytes.begin() + static_cast<std::ptrdiff_t>(n));
+        ScriptedUiHost host;
+        AviReadOutcome r = ReadBytes(cut, host);
+        if (r.result == Result::Failed) EXPECT_EQ(host.errors.size(), 1u) << n;
+        else EXPECT_GE(r.animation->FrameCount(), 1) << n;
+    }
+}
+
+// FFmpeg starts an AVIX RIFF, with OpenDML indexes, past 1 GiB. A second
+// stream of silent audio fills the file cheaply while the video stays small.
+TEST(AviImport, FfmpegFileOverOneGigabyteThroughItsOpenDmlIndex) {
+    if (!HaveFfmpeg()) GTEST_SKIP() << "ffmpeg missing";
+    const std::string path = TempPath("large.avi"), rgb = TempPath("large.rgb");
+    std::error_code ec;
+    const auto space = std::filesystem::space(std::filesystem::path(path).parent_path(), ec);
+    if (ec || space.available < (uint64_t{3} << 30)) GTEST_SKIP() << "less than 3 GiB free";
+    ASSERT_TRUE(RunCommand("ffmpeg -nostdin -v error -y -f lavfi -i testsrc2=size=32x24:rate=1 -f lavfi -i "
+                           "anullsrc=r=192000:cl=7.1 -t 180 -c:v rawvideo -pix_fmt pal8 -c:a pcm_s32le '" + path + "'"));
+    ASSERT_TRUE(RunCommand("ffmpeg -nostdin -v error -y -i '" + path + "' -map 0:v -fps_mode passthrough "
+                           "-f rawvideo -pix_fmt rgb24 '" + rgb + "'"));
+    const auto ref = ReadAll(rgb);
+    const size_t fsz = 32 * 24 * 3;
+    ASSERT_EQ(ref.size(), 180 * fsz);
+    // The second RIFF and its movi list.
+    uint64_t avix_at = 0;
+    {
+        uint8_t h[24];
+        std::ifstream in(path, std::ios::binary);
+        in.read(reinterpret_cast<char*>(h), 8);
+        avix_at = 8 + uint64_t{LoadLE32(h + 4)} + (LoadLE32(h + 4) & 1);
+        in.seekg(static_cast<std::streamoff>(avix_at));
+        in.read(reinterpret_cast<char*>(h), 24);
+        ASSERT_TRUE(in);
+        ASSERT_EQ(std::string(reinterpret_cast<char*>(h + 8), 4), "AVIX");
+        ASSERT_EQ(std::string(reinterpret_cast<char*>(h + 20), 4), "movi");
+    }
+    auto check = [&](const std::string& what) {
+        ScriptedUiHost host;
+        SilentProgress progress;
+        PreferenceBlock prefs;
+        AviReadOutcome r = ImportAvi(path, host, progress, prefs);
+        ASSERT_EQ(r.result, Result::Done) << what << (host.errors.empty() ? "" : host.errors[0]);
+        const Animation& a = *r.animation;
+        ASSERT_EQ(a.FrameCount(), 180) << what;
+        for (int i = 0; i < 180; ++i) {
+            EXPECT_EQ(a.FrameAt(i)->delay, 100u) << what;
+            RgbImage img{32, 24, std::vector<uint8_t>(ref.begin() + i * fsz, ref.begin() + (i + 1) * fsz)};
+            EXPECT_EQ(CountDifferences(a, *a.FrameAt(i), img), 0) << what << " frame " << i;
+        }
+    };
+    check("as written");
+    // With the AVIX movi list cut to nothing, its samples are reachable only
+    // through the index.
+    {
+        std::fstream io(path, std::ios::binary | std::ios::in | std::ios::out);
+        io.seekp(static_cast<std::streamoff>(avix_at + 16));
+        const uint8_t four[4] = {4, 0, 0, 0};
+        io.write(reinterpret_cast<const char*>(four), 4);
+    }
+    check("index only");
+    std::remove(path.c_str());
+    std::remove(rgb.c_str());
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include "cinemill/imaging/octree.h"
 
 #include <algorithm>
+#include <cstdint>
 
 namespace cinemill {
 namespace {
@@ -12,10 +13,10 @@ int ChildIndex(uint8_t r, uint8_t g, uint8_t b, int level) {
 
 OctreeQuantizer::OctreeQuantizer(int max_colors) : max_colors_(std::clamp(max_colors, 1, 256)) {
     std::fill(std::begin(reducible_), std::end(reducible_), -1);
-    NewNode(0);
+    NewNode(0, -1, 0);
 }
 
-int OctreeQuantizer::NewNode(int level) {
+int OctreeQuantizer::NewNode(int level, int parent, uint32_t cells) {
     int id;
     if (!free_.empty()) {
         id = free_.back();
@@ -25,17 +26,21 @@ int OctreeQuantizer::NewNode(int level) {
         id = static_cast<int>(nodes_.size());
         nodes_.emplace_back();
     }
+    Node& n = nodes_[static_cast<size_t>(id)];
+    n.parent = parent;
+    n.cells = cells;
     if (level == kDepth) {
-        nodes_[static_cast<size_t>(id)].leaf = true;
+        n.leaf = true;
         ++leaf_count_;
     } else {
-        nodes_[static_cast<size_t>(id)].next = reducible_[level];
+        n.next = reducible_[level];
         reducible_[level] = id;
     }
     return id;
 }
 
 void OctreeQuantizer::AddColor(uint8_t r, uint8_t g, uint8_t b, uint32_t count) {
+    lookup_.clear();
     bool created = false;
     int node = 0;
     for (int level = 0; !nodes_[static_cast<size_t>(node)].leaf; ++level) {
@@ -43,7 +48,7 @@ void OctreeQuantizer::AddColor(uint8_t r, uint8_t g, uint8_t b, uint32_t count) 
         const int c = ChildIndex(r, g, b, level);
         int child = nodes_[static_cast<size_t>(node)].child[c];
         if (child < 0) {
-            child = NewNode(level + 1);
+            child = NewNode(level + 1, node, nodes_[static_cast<size_t>(node)].cells << 3 | uint32_t(c));
             nodes_[static_cast<size_t>(node)].child[c] = child;
             created = true;
         }
@@ -58,7 +63,21 @@ void OctreeQuantizer::AddColor(uint8_t r, uint8_t g, uint8_t b, uint32_t count) 
         while (leaf_count_ > max_colors_) Reduce();
 }
 
+// Adds the pending pixels of the leaves to the `passed` counts of their
+// ancestors, as if each had walked down from the root.
+void OctreeQuantizer::FlushPending() {
+    for (int id : dirty_) {
+        Node& leaf = nodes_[static_cast<size_t>(id)];
+        for (int a = leaf.parent; a >= 0; a = nodes_[static_cast<size_t>(a)].parent)
+            nodes_[static_cast<size_t>(a)].passed += leaf.pending;
+        leaf.pending = 0;
+    }
+    dirty_.clear();
+}
+
 void OctreeQuantizer::Reduce() {
+    FlushPending();
+    lookup_.clear();
     int level = kDepth - 1;
     while (level >= 0 && reducible_[level] < 0) --level;
     if (level < 0) return;
@@ -85,18 +104,87 @@ void OctreeQuantizer::Reduce() {
     }
     node.leaf = true;
     leaf_count_ -= children - 1;
+    // Every cell under the folded node now ends at it.
+    if (!leaf_of_cell_.empty()) {
+        const int shift = 3 * (kDepth - level);
+        const auto first = leaf_of_cell_.begin() + (static_cast<std::ptrdiff_t>(node.cells) << shift);
+        std::fill(first, first + (std::ptrdiff_t{1} << shift), static_cast<int16_t>(best));
+    }
+}
+
+int OctreeQuantizer::LeafReached(uint8_t r, uint8_t g, uint8_t b) const {
+    int node = 0;
+    for (int level = 0; !nodes_[static_cast<size_t>(node)].leaf; ++level) {
+        const int c = nodes_[static_cast<size_t>(node)].child[ChildIndex(r, g, b, level)];
+        if (c < 0) return -1;
+        node = c;
+    }
+    return node;
 }
 
 void OctreeQuantizer::AddPixels(const uint8_t* bgr, const uint8_t* mask, int width, int height) {
     if (!bgr || width <= 0 || height <= 0) return;
     const size_t stride = (static_cast<size_t>(width) * 3 + 3) / 4 * 4;
     const size_t mstride = static_cast<size_t>(width + 3) / 4 * 4;
+    table_pixels_ += uint64_t(width) * uint64_t(height);
+    if (table_pixels_ < kTablePixels && leaf_of_cell_.empty()) {
+        for (int y = 0; y < height; ++y) {
+            const uint8_t* s = bgr + stride * static_cast<size_t>(y);
+            const uint8_t* m = mask ? mask + mstride * static_cast<size_t>(y) : nullptr;
+            for (int x = 0; x < width; ++x, s += 3)
+                if (!m || m[x]) AddColor(s[2], s[1], s[0], 1);
+        }
+        return;
+    }
+    // A pixel whose cell is known to end at an existing leaf only adds to
+    // that leaf; its ancestors' counts are brought up to date before the
+    // next fold (the only step that reads them). The others take the full
+    // walk, which may grow and fold the tree.
+    lookup_.clear();
+    if (leaf_of_cell_.empty()) leaf_of_cell_.assign(kCells, -1);
+    // Neighbouring pixels often share a leaf: their counts are gathered in
+    // `run` and added to it when the leaf changes (always before a walk,
+    // which may fold the tree and so read the counts).
+    int run_leaf = -1;
+    uint64_t run_n = 0, run_r = 0, run_g = 0, run_b = 0;
+    auto flush_run = [&] {
+        if (run_leaf < 0) return;
+        Node& leaf = nodes_[static_cast<size_t>(run_leaf)];
+        leaf.pixels += run_n;
+        leaf.sum[0] += run_r;
+        leaf.sum[1] += run_g;
+        leaf.sum[2] += run_b;
+        if (leaf.pending == 0) dirty_.push_back(run_leaf);
+        leaf.pending += run_n;
+        run_leaf = -1;
+        run_n = run_r = run_g = run_b = 0;
+    };
     for (int y = 0; y < height; ++y) {
         const uint8_t* s = bgr + stride * static_cast<size_t>(y);
         const uint8_t* m = mask ? mask + mstride * static_cast<size_t>(y) : nullptr;
-        for (int x = 0; x < width; ++x, s += 3)
-            if (!m || m[x]) AddColor(s[2], s[1], s[0], 1);
+        for (int x = 0; x < width; ++x, s += 3) {
+            if (m && !m[x]) continue;
+            const uint8_t r = s[2], g = s[1], b = s[0];
+            const uint32_t cell = CellOf(r, g, b);
+            const int id = leaf_of_cell_[cell];
+            if (id < 0) {
+                flush_run();
+                AddColor(r, g, b, 1);
+                const int reached = LeafReached(r, g, b);
+                if (reached <= INT16_MAX) leaf_of_cell_[cell] = static_cast<int16_t>(reached);
+                continue;
+            }
+            if (id != run_leaf) {
+                flush_run();
+                run_leaf = id;
+            }
+            ++run_n;
+            run_r += r;
+            run_g += g;
+            run_b += b;
+        }
     }
+    flush_run();
 }
 
 void OctreeQuantizer::AddPalette(const Palette& p, const ColorUsage& counts) {
@@ -118,6 +206,20 @@ void OctreeQuantizer::Number(int node, Palette& out) {
         if (c >= 0) Number(c, out);
 }
 
+void OctreeQuantizer::FillLookup(int node, int level, uint32_t first) {
+    const Node& n = nodes_[static_cast<size_t>(node)];
+    const size_t span = size_t{1} << (3 * (kDepth - level));
+    if (n.leaf) {
+        std::fill_n(lookup_.begin() + first, span, static_cast<uint8_t>(n.index));
+        return;
+    }
+    for (int c = 0; c < 8; ++c) {
+        const uint32_t sub = first + static_cast<uint32_t>(c) * static_cast<uint32_t>(span / 8);
+        if (n.child[c] >= 0) FillLookup(n.child[c], level + 1, sub);
+        else std::fill_n(lookup_.begin() + sub, span / 8, uint8_t{0});  // the path leaves the tree
+    }
+}
+
 Palette OctreeQuantizer::BuildPalette(int n, bool transparency_slot) {
     n = std::clamp(n, 1, 256);
     while (leaf_count_ > n) Reduce();
@@ -125,10 +227,16 @@ Palette OctreeQuantizer::BuildPalette(int n, bool transparency_slot) {
     Number(0, p);
     if (p.entries.empty()) p.entries.push_back(Rgb{});
     if (transparency_slot && p.size() < 256) p.entries.push_back(Rgb{});
+    // Large images are mapped through a table of all cells.
+    lookup_.clear();
+    if (table_pixels_ >= kTablePixels) {
+        lookup_.resize(kCells);
+        FillLookup(0, 0, 0);
+    }
     return p;
 }
 
-int OctreeQuantizer::Lookup(uint8_t r, uint8_t g, uint8_t b) const {
+int OctreeQuantizer::WalkLookup(uint8_t r, uint8_t g, uint8_t b) const {
     int node = 0;
     for (int level = 0; !nodes_[static_cast<size_t>(node)].leaf; ++level) {
         if (level >= kDepth) return 0;

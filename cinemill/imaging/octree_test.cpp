@@ -90,5 +90,67 @@ TEST(Octree, PixelsWithMaskAndWeightedPalette) {
     EXPECT_EQ(q.LeafCount(), 2);
 }
 
+// Large images go through the per-cell tables and deferred counts; the
+// result must be exactly that of adding the same pixels one by one.
+TEST(Octree, LargeImagesGiveTheSameTreeAsPixelByPixel) {
+    constexpr int w = 301, h = 230;  // rows padded to 904 bytes
+    const size_t stride = (w * 3 + 3) / 4 * 4, mstride = (w + 3) / 4 * 4;
+    std::mt19937 rng(7);
+    std::vector<std::vector<uint8_t>> frames, masks;
+    for (int f = 0; f < 3; ++f) {
+        std::vector<uint8_t> bgr(stride * h, 0), mask(mstride * h, 255);
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x) {
+                uint8_t* p = bgr.data() + stride * y + 3 * x;
+                if (x < 100) {  // noise: new colours and folds all the way
+                    p[0] = uint8_t(rng()), p[1] = uint8_t(rng()), p[2] = uint8_t(rng());
+                } else if (x < 200) {  // gradients that move from frame to frame
+                    p[0] = uint8_t(x + f * 40), p[1] = uint8_t(y), p[2] = uint8_t((x * y) >> 6);
+                } else {  // flat bands
+                    p[0] = uint8_t((y / 16) * 17), p[1] = uint8_t(f * 80), p[2] = 200;
+                }
+                if ((x + y + f) % 11 == 0) mask[mstride * y + x] = 0;
+            }
+        frames.push_back(std::move(bgr));
+        masks.push_back(std::move(mask));
+    }
+    Palette extra;
+    extra.entries = {{10, 20, 30}, {250, 0, 5}, {7, 7, 7}};
+    ColorUsage counts{};
+    counts[0] = 500, counts[1] = 100000, counts[2] = 3;
+    for (int k : {2, 16, 64, 256}) {
+        for (bool with_mask : {false, true}) {
+            OctreeQuantizer fast(k), slow(k);
+            for (int f = 0; f < 3; ++f) {
+                const uint8_t* m = with_mask ? masks[size_t(f)].data() : nullptr;
+                fast.AddPixels(frames[size_t(f)].data(), m, w, h);
+                for (int y = 0; y < h; ++y)
+                    for (int x = 0; x < w; ++x) {
+                        if (m && !m[mstride * y + x]) continue;
+                        const uint8_t* p = frames[size_t(f)].data() + stride * y + 3 * x;
+                        slow.AddColor(p[2], p[1], p[0], 1);
+                    }
+                ASSERT_EQ(fast.LeafCount(), slow.LeafCount()) << k << " frame " << f;
+                if (f == 1) {  // palettes mixed in between
+                    fast.AddPalette(extra, counts);
+                    slow.AddPalette(extra, counts);
+                }
+            }
+            const Palette pf = fast.BuildPalette(k - 1, true), ps = slow.BuildPalette(k - 1, true);
+            ASSERT_EQ(pf.entries, ps.entries) << k;
+            EXPECT_GT(pf.size(), std::min(k - 1, 2));
+            for (int y = 0; y < h; ++y)
+                for (int x = 0; x < w; ++x) {
+                    const uint8_t* p = frames[0].data() + stride * y + 3 * x;
+                    ASSERT_EQ(fast.Lookup(p[2], p[1], p[0]), slow.Lookup(p[2], p[1], p[0])) << k;
+                }
+            for (int i = 0; i < 20000; ++i) {  // colours never added: paths that leave the tree
+                const uint8_t r = uint8_t(rng()), g = uint8_t(rng()), b = uint8_t(rng());
+                ASSERT_EQ(fast.Lookup(r, g, b), slow.Lookup(r, g, b));
+            }
+        }
+    }
+}
+
 }  // namespace
 }  // namespace cinemill
