@@ -101,6 +101,9 @@ int Optimize(const Args& args) {
     const Result opt = cinemill::Optimize(a, flags, host, progress, Prefs());
     if (opt == Result::Stopped) return kExitFailed;
     VectorSink sink;
+    // Room for a result as large as the input, so that growing the buffer
+    // does not hold two copies of it at once.
+    sink.bytes.reserve(original.size());
     if (WriteGif(sink, a, progress) != Result::Done) {
         host.Error(FormatString(StringId::ErrorSaving, out));
         return kExitFailed;

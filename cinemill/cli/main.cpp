@@ -61,6 +61,10 @@ int main(int argc, char** argv) {
     // mapping and page faults each time; the process is short-lived.
     mallopt(M_MMAP_THRESHOLD, 64 << 20);
     mallopt(M_TRIM_THRESHOLD, 256 << 20);
+    // One heap for all threads: a worker's freed blocks serve the next
+    // allocation wherever it comes from, instead of faulting in a heap per
+    // thread (the few large allocations do not contend).
+    mallopt(M_ARENA_MAX, 1);
 #endif
     return cinemill::cli::Main(argc, argv);
 }
