@@ -4,15 +4,14 @@
 #include <algorithm>
 #include <atomic>
 #include <condition_variable>
+#include <cstdio>
 #include <deque>
 #include <memory>
 #include <mutex>
+#include <new>
 #include <optional>
-#include <span>
 #include <system_error>
 #include <thread>
-#include <cstdio>
-#include <new>
 #include <unordered_map>
 #include <utility>
 #include <vector>
@@ -305,12 +304,6 @@ struct TransparencyTrial {
     uint8_t fill = 0;
 };
 
-// Turns unchanged pixels into transparency when that makes the frame
-// smaller. Variants are judged by the size of their compressed data, counted
-// the way the writer compresses (the rest of the frame's bytes is the same
-// for all). `shown` holds, for a transparent frame, what the screen shows
-// under each pixel of the box where it is known (else the pixel itself): a
-// transparent pixel may just as well repeat that colour.
 // Candidate bitmaps kept between trials, so that each trial does not map
 // fresh memory for them.
 struct TrialScratch {
@@ -329,6 +322,12 @@ void RunTrialSafely(TransparencyTrial& t, TrialScratch& scratch) {
     }
 }
 
+// Turns unchanged pixels into transparency when that makes the frame
+// smaller. Variants are judged by the size of their compressed data, counted
+// the way the writer compresses (the rest of the frame's bytes is the same
+// for all). `shown` holds, for a transparent frame, what the screen shows
+// under each pixel of the box where it is known (else the pixel itself): a
+// transparent pixel may just as well repeat that colour.
 void RunTransparencyTrial(TransparencyTrial& t, TrialScratch& scratch) {
     LzwSizeCounter& counter = scratch.counter;
     const FrameBitmap& original = *t.original;
@@ -395,21 +394,18 @@ void RunTransparencyTrial(TransparencyTrial& t, TrialScratch& scratch) {
             best_id = i;
         }
     }
-    const int kOriginal = 0;
-    FrameBitmap best_bmp;
-    if (best_id != 0) best_bmp = std::move(*outs[best_id]);
-    if (best_id != kOriginal) {
-        t.result = std::move(best_bmp);
+    if (best_id != 0) {
+        t.result = std::move(*outs[best_id]);
         t.fill = fv;
     }
 }
+
+std::atomic<unsigned> g_workers{0};  // see SetOptimizeWorkers
 
 // Runs transparency trials on worker threads (inline when there is only one
 // core) and hands them back in the order they were queued, so that the
 // outcome does not depend on the number of threads. At most a few trials are
 // in flight, which bounds the memory their masks and candidates take.
-std::atomic<unsigned> g_workers{0};
-
 class TrialQueue {
 public:
     TrialQueue() {

@@ -46,8 +46,9 @@ public:
     // it, leaving the leading pixels that continue the colour to their left
     // (kFillRuns), or chooses its free pixels as ChooseAndCount does starting
     // from `choice_start`, preferring the fill index (kChooseFill) or its own
-    // value (kChooseOwn) on ties. Its pixels go to `out` (sized as the
-    // source, when it is not kKeep). After each sixteenth of the rows a
+    // value (kChooseOwn) on ties. Its pixels go to `out` (unused for kKeep;
+    // shaped like the source here). At most kMaxStreams candidates run; any
+    // more get INT64_MAX. After each sixteenth of the rows a
     // candidate whose count has fallen behind the leader's by more than
     // `margin` (a fraction; negative for never) is given up: its count is
     // INT64_MAX and its `out` is incomplete. The count so far is a good
