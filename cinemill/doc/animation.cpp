@@ -5,6 +5,7 @@
 #include <new>
 #include <utility>
 
+#include "cinemill/base/memory.h"
 #include "cinemill/base/preferences.h"
 
 namespace cinemill {
@@ -46,7 +47,9 @@ std::optional<FrameBitmap> FrameBitmap::Create(int width, int height) {
     b.height = height;
     b.stride = static_cast<int>(stride);
     try {
-        b.pixels.assign(static_cast<size_t>(stride) * static_cast<size_t>(height), 0);
+        const size_t n = static_cast<size_t>(stride) * static_cast<size_t>(height);
+        ReserveForWriting(b.pixels, n);
+        b.pixels.assign(n, 0);
     } catch (const std::bad_alloc&) {
         return std::nullopt;
     }

@@ -1,7 +1,6 @@
 // Reading AVI files: our own RIFF parser and decoders for uncompressed and
 // run-length streams; other codecs go to the FFmpeg path (avi_ffmpeg.cpp).
 #include <fcntl.h>
-#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -11,6 +10,7 @@
 #include <new>
 
 #include "cinemill/base/bytes.h"
+#include "cinemill/base/memory.h"
 #include "cinemill/base/preferences.h"
 #include "cinemill/base/progress.h"
 #include "cinemill/formats/avi.h"
@@ -383,20 +383,6 @@ bool ReadOpenDmlIndex(File& f, const Parsed& p, std::vector<Sample>& out) {
     return !out.empty();
 }
 
-// Makes the pages of a fresh buffer present in one call instead of one page
-// fault each: a 300-frame video holds hundreds of megabytes of planes, and
-// page faults are slow (on virtual machines above all). Harmless where the
-// pages are already there or the call is not supported.
-void PopulateForWriting(std::vector<uint8_t>& v, size_t n) {
-    v.reserve(n);
-#ifdef MADV_POPULATE_WRITE
-    constexpr uintptr_t kPage = 4096;
-    const uintptr_t first = (reinterpret_cast<uintptr_t>(v.data()) + kPage - 1) & ~(kPage - 1);
-    const uintptr_t last = (reinterpret_cast<uintptr_t>(v.data()) + n) & ~(kPage - 1);
-    if (last > first) ::madvise(reinterpret_cast<void*>(first), last - first, MADV_POPULATE_WRITE);
-#endif
-}
-
 int MaskShift(uint32_t m) {
     int s = 0;
     while (m && !(m & 1)) m >>= 1, ++s;
@@ -637,7 +623,7 @@ AviReadOutcome ImportAviWith(const std::string& path, UiHost& host, ProgressRepo
                     Tell(host, StringId::AviReadError);
                     return {};
                 }
-                PopulateForWriting(frame->trueColor, plane_stride * height);
+                ReserveForWriting(frame->trueColor, plane_stride * height);
                 frame->trueColor.assign(plane_stride * height, 0);
                 const int rs = MaskShift(rmask), gs = MaskShift(gmask), bs = MaskShift(bmask);
                 const int rb = MaskBits(rmask), gb = MaskBits(gmask), bb = MaskBits(bmask);
