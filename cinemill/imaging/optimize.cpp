@@ -20,6 +20,7 @@
 #include "cinemill/base/strings.h"
 #include "cinemill/base/ui_host.h"
 #include "cinemill/gif/gif_writer.h"
+#include "cinemill/imaging/color_reduce.h"
 #include "cinemill/imaging/optimize_lzw.h"
 #include "cinemill/imaging/optimize_palette.h"
 
@@ -143,29 +144,6 @@ bool CompactPalette(const Palette& p, const ColorUsage& counts, Palette& out, Co
 }
 
 namespace {
-
-// Sends every pixel through the map (indexes without a target keep theirs;
-// callers only pass maps that cover every used index) and follows the
-// transparent index; an unused transparent index switches transparency off.
-void RemapFrame(Frame& f, const CompactMap& map) {
-    if (f.bitmap) {
-        std::array<uint8_t, 256> lut;
-        for (int i = 0; i < 256; ++i) {
-            const int16_t v = map[static_cast<size_t>(i)];
-            lut[static_cast<size_t>(i)] = static_cast<uint8_t>(v >= 0 ? v : i);
-        }
-        FrameBitmap& b = *f.bitmap;
-        for (int y = 0; y < b.height; ++y) {
-            uint8_t* row = b.Row(y);
-            for (int x = 0; x < b.width; ++x) row[x] = lut[row[x]];
-        }
-    }
-    if (f.Transparent()) {
-        const int16_t t = map[f.transparentIndex];
-        if (t < 0) SetTransparent(f, false);
-        else f.transparentIndex = static_cast<uint8_t>(t);
-    }
-}
 
 // Counts moved with their entries.
 ColorUsage MapCounts(const ColorUsage& c, const CompactMap& map) {

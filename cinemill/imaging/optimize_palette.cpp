@@ -8,6 +8,7 @@
 #include "cinemill/base/preferences.h"
 #include "cinemill/base/strings.h"
 #include "cinemill/base/ui_host.h"
+#include "cinemill/imaging/color_reduce.h"
 #include "cinemill/imaging/palette_merge.h"
 
 namespace cinemill {
@@ -115,23 +116,6 @@ LocalPalettePlacement PlaceLocalPalette(const Palette& global, const ColorUsage&
 
 namespace {
 
-// Pixels through the map (entries of -1 are never used by a pixel).
-void ApplyMap(Frame& f, const std::array<int16_t, 256>& map) {
-    std::array<uint8_t, 256> lut;
-    for (size_t i = 0; i < 256; ++i) lut[i] = static_cast<uint8_t>(map[i] >= 0 ? map[i] : 0);
-    if (f.bitmap) {
-        FrameBitmap& b = *f.bitmap;
-        for (int y = 0; y < b.height; ++y) {
-            uint8_t* row = b.Row(y);
-            for (int x = 0; x < b.width; ++x) row[x] = lut[row[x]];
-        }
-    }
-    if (f.Transparent()) {
-        if (map[f.transparentIndex] >= 0) f.transparentIndex = static_cast<uint8_t>(map[f.transparentIndex]);
-        else SetTransparent(f, false);  // no pixel shows through
-    }
-}
-
 ColorUsage GlobalFrameUsage(const Animation& a) {
     ColorUsage u{};
     for (const Frame* f : a.Frames()) {
@@ -156,7 +140,7 @@ Result RemoveLocalPalettesIntoGlobal(Animation& a, bool nearest, ProgressReporte
             const Palette g = a.globalPalette ? *a.globalPalette : Palette{};
             LocalPalettePlacement p = PlaceLocalPalette(g, usage, *f, nearest);
             if (p.ok) {
-                ApplyMap(*f, p.map);
+                RemapFrame(*f, p.map);
                 SetLocalPalette(*f, std::nullopt);
                 if (!a.globalPalette || !(p.global == *a.globalPalette)) SetGlobalPalette(a, std::move(p.global));
                 usage = p.usage;
@@ -250,7 +234,7 @@ Result BuildMetaPalette(Animation& a, UiHost& host, ProgressReporter& progress,
             }
             map[f.transparentIndex] = static_cast<int16_t>(k);
         }
-        ApplyMap(f, map);
+        RemapFrame(f, map);
         SetLocalPalette(f, std::nullopt);
         progress.Step();
     }
