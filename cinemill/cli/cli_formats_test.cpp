@@ -1,7 +1,5 @@
 // Runs the format commands of cinemill-cli as a user would.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <cstdio>
 #include <filesystem>
@@ -10,6 +8,7 @@
 #include "cinemill/base/preferences.h"
 #include "cinemill/base/progress.h"
 #include "cinemill/base/ui_host.h"
+#include "cinemill/cli/cli_test_support.h"
 #include "cinemill/formats/ani.h"
 #include "cinemill/formats/avi.h"
 #include "cinemill/gif/gif_reader.h"
@@ -19,28 +18,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
-struct Run {
-    int status;
-    std::string out, err;
-};
-
-Run Cli(const std::string& args) {
-    static int n = 0;
-    const fs::path err =
-        fs::temp_directory_path() / ("cm_clif_err_" + std::to_string(getpid()) + "_" + std::to_string(n++));
-    const std::string cmd = std::string(CM_CLI) + " " + args + " 2>" + err.string();
-    Run r;
-    FILE* p = popen(cmd.c_str(), "r");
-    char buf[4096];
-    size_t k;
-    while ((k = fread(buf, 1, sizeof buf, p)) > 0) r.out.append(buf, k);
-    const int st = pclose(p);
-    r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
-    std::ifstream e(err);
-    r.err.assign(std::istreambuf_iterator<char>(e), {});
-    fs::remove(err);
-    return r;
-}
+using testing_cli::Cli;
+using testing_cli::Run;
 
 std::string Corpus(const std::string& rel) { return std::string(CM_CORPUS_DIR) + "/" + rel; }
 

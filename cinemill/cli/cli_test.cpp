@@ -1,11 +1,11 @@
 // Runs cinemill-cli as a user would and checks exit codes, messages and files.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 
+#include "cinemill/cli/cli_test_support.h"
 #include "cinemill/doc/render.h"
 #include "cinemill/gif/gif_builder.h"
 #include "cinemill/gif/test_util.h"
@@ -15,27 +15,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
-struct Run {
-    int status;
-    std::string out, err;
-};
-
-Run Cli(const std::string& args) {
-    static int n = 0;
-    const fs::path err = fs::temp_directory_path() / ("cm_cli_err_" + std::to_string(getpid()) + "_" + std::to_string(n++));
-    const std::string cmd = std::string(CM_CLI) + " " + args + " 2>" + err.string();
-    Run r;
-    FILE* p = popen(cmd.c_str(), "r");
-    char buf[4096];
-    size_t k;
-    while ((k = fread(buf, 1, sizeof buf, p)) > 0) r.out.append(buf, k);
-    const int st = pclose(p);
-    r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
-    std::ifstream e(err);
-    r.err.assign(std::istreambuf_iterator<char>(e), {});
-    fs::remove(err);
-    return r;
-}
+using testing_cli::Cli;
+using testing_cli::Run;
 
 class CliTest : public ::testing::Test {
 protected:
