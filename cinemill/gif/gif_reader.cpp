@@ -184,6 +184,10 @@ Step GifReader::ReadImage(Frame& f) {
         return Step::Error;
     }
     if (got == count) lzw_.SkipToTerminator();
+    // Pixels after an early end code are index 0. The decoder may have
+    // stored ahead of what it reports (whole words of a string copy), so the
+    // rest is cleared here rather than trusted to the zeroed bitmap.
+    if (direct && got < count) std::memset(out + got, 0, count - got);
     if (!direct && w > 0) {
         // Rows that received no pixels stay 0.
         size_t row_index = 0;
