@@ -43,6 +43,10 @@ QPixmap KindPicture(int kind, QSize size) {
             p.drawRect(4 + i * (w / 4), 4, w / 4 - 2, h / 6);
         }
     }
+    if (kind == 0) {
+        p.setBrush(QColor(235, 238, 245));
+        p.drawRect(4, 4 + h / 6, w - 9, h - 9 - h / 6);
+    }
     if (kind != 0) {
         const int top = kind == 1 ? 6 : 6 + h / 6;
         p.setBrush(Qt::NoBrush);
@@ -53,6 +57,7 @@ QPixmap KindPicture(int kind, QSize size) {
             p.drawLine(x + 9, y + 3, x + 9 + w / 3, y + 3);
         }
     }
+    p.setBrush(Qt::NoBrush);
     p.drawRect(0, 0, w - 1, h - 1);
     return pm;
 }
@@ -94,7 +99,7 @@ TfrmSplash::TfrmSplash(QWidget* parent) : QDialog(parent) {
         f.setBold(true);
         p.setFont(f);
         p.setPen(QColor(30, 90, 60));
-        p.drawText(QRect(0, 150, 480, 120), Qt::AlignCenter, texts::kAppTitle);
+        p.drawText(QRect(0, 250, 480, 64), Qt::AlignCenter, texts::kAppTitle);
     }
     pic->setPixmap(pm);
     v->addWidget(pic);

@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QSettings>
+#include <QTabWidget>
 #include <QTemporaryDir>
 
 #include "branchwork/qtwidgets/color_picker.h"
@@ -41,6 +42,13 @@ int main(int argc, char** argv) {
         p.ShowTab(0);
         w.RefreshAll();
         save(w, names[k]);
+        if (k == 2) {
+            auto* pages = w.findChild<QTabWidget*>("pgeEditor");
+            pages->setCurrentIndex(1);
+            save(w, "main-tabtree-treepage");
+            pages->setCurrentIndex(2);
+            save(w, "main-tabtree-style");
+        }
     }
     BwScriptedUiHost host;
     TfrmSplash splash;
