@@ -22,6 +22,7 @@
 #include "branchwork/qtwidgets/tolv_edit_widget.h"
 #include "branchwork/ui/dialogs.h"
 #include "branchwork/ui/main_window.h"
+#include "branchwork/ui/startup_files.h"
 
 using namespace branchwork;
 
@@ -337,6 +338,30 @@ private slots:
         QCOMPARE(size_t(std::count(h.ui.log.begin(), h.ui.log.end(), "page-file")), asked);
         // The Tab kind never asks for the output options.
         QCOMPARE(std::count(h.ui.log.begin(), h.ui.log.end(), "output-options"), 0);
+    }
+
+    void aPageThatCannotBeWrittenKeepsItsContent() {
+        testing::ScratchDir dir("ui_send_fail");
+        const std::string page = dir.File("index.html");
+        const std::string before = "<html><body>\r\n<!-- branchwork -->\r\n</body></html>\r\n";
+        testing::WriteAll(page, before);
+        // The backup cannot be made: a directory stands where PAGE.bak goes.
+        std::filesystem::create_directories(page + ".bak");
+        testing::WriteAll(page + ".bak/keep.txt", "kept");
+        Harness h(AppletKind::Tab, page);
+        h.Click("btnCompile");
+        QCOMPARE(h.ui.Texts().back(), std::string(texts::kCommunicationError));
+        QCOMPARE(testing::ReadAll(page), before);
+        QCOMPARE(testing::ReadAll(page + ".bak/keep.txt"), std::string("kept"));
+    }
+
+    void startUpExtractsTheAppletClasses() {
+        BwScriptedUiHost host;
+        const std::string data = PrepareDataFolder(host);
+        QVERIFY(host.messages.empty());
+        for (const char* c : {"VoltarixR.class", "VoltanR.class", "VoltarR.class"})
+            QVERIFY(QFile::exists(QString::fromStdString(data + "help/JClass/" + c)));
+        QVERIFY(QString::fromStdString(data).contains("qttest"));  // the test location, not the user's
     }
 
     void quitQuestionDecidesTheClose() {
