@@ -17,6 +17,13 @@ inline constexpr const char* kBlankTab = "Blank";
 
 inline constexpr const char* kOpenImageFailed = "An error occured while trying to open ";
 
+// Loading: a text cut off before the applet's closing tag, and a file over
+// the size the builder reads.
+inline constexpr const char* kPartlyRead =
+    "The applet ends before its </APPLET> tag, so it was only partly read.";
+inline constexpr const char* kFileTooLargePrefix = "The file \"";
+inline constexpr const char* kFileTooLargeSuffix = "\" is too large to open (the limit is 64 MB).";
+
 inline constexpr const char* kNoOpenFile = "There is no open file in Harborline. A new file will be created.";
 inline constexpr const char* kNoFileName =
     "Unable to retrieve the HTML document's filename. Use the Fetchwell to update Harborline and fix this error.";

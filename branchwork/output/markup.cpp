@@ -137,9 +137,10 @@ public:
 private:
     // Image value of a path: the full path in a project file; in sent markup
     // the relative graphics prefix and the file name, with "/" separators.
+    // Either is written as field text (character references where needed).
     std::string ImageForm(const std::string& path) const {
-        if (!sent_) return path;
-        return prefix_ + FileNamePart(path);
+        if (!sent_) return EncodeFieldText(path);
+        return EncodeFieldText(prefix_ + FileNamePart(path));
     }
     const std::string* ImagePath(int index) const {
         return p_.images.Valid(index) ? &p_.images.At(index).path : nullptr;
@@ -152,7 +153,9 @@ private:
         upload_.push_back(path);
     }
     void Param(const std::string& name, const std::string& value) { lines_.push_back(ParamLine(name, value)); }
-    static std::string OrNone(const std::string& s) { return s.empty() ? std::string("None") : s; }
+    // Free text as a field: "None" for an empty one, character references
+    // for what the format cannot carry as it is.
+    static std::string OrNone(const std::string& s) { return s.empty() ? std::string("None") : EncodeFieldText(s); }
 
     std::string ItemFields(const TreeNode& n, int depth);
     std::string CollapsedToken(const TAppletNode& d);
@@ -200,13 +203,15 @@ std::string Generator::ExpandedToken(const TAppletNode& d) {
 
 std::string Generator::ItemFields(const TreeNode& n, int depth) {
     const TAppletNode& d = n.data;
-    std::string s = n.caption + "; ";
-    s += OrNone(d.url1) + "; ";
+    std::string s = EncodeFieldText(n.caption) + "; ";
+    // The loader reads a link "None" as no link, so a link typed as that
+    // word is written with its first letter as a reference.
+    s += (d.url1 == "None" ? std::string("&#78;one") : OrNone(d.url1)) + "; ";
     s += OrNone(d.target1) + "; ";
     s += std::to_string(depth) + "; ";
     s += CollapsedToken(d);
     s += ExpandedToken(d);
-    s += d.statusText + (sent_ ? ";" : "; ");
+    s += EncodeFieldText(d.statusText) + (sent_ ? ";" : "; ");
     s += OrNone(d.url2) + "; ";
     s += OrNone(d.target2);
     return s;
@@ -315,8 +320,9 @@ MarkupResult Generator::Run() {
             TTabPage& t = page.tab;
             for (std::string* f : {&t.statusText, &t.url1, &t.target1, &t.url2, &t.target2})
                 if (f->empty()) *f = "None";
-            Param("TAB" + std::to_string(i), page.caption + "; " + t.url1 + "; " + t.target1 + "; " + t.statusText +
-                                                 "; " + t.url2 + "; " + t.target2);
+            auto f = [](const std::string& v) { return EncodeFieldText(v); };
+            Param("TAB" + std::to_string(i), f(page.caption) + "; " + f(t.url1) + "; " + f(t.target1) + "; " +
+                                                 f(t.statusText) + "; " + f(t.url2) + "; " + f(t.target2));
         }
         if (!trees) continue;
         std::vector<std::string> content;
