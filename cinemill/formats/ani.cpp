@@ -246,7 +246,9 @@ std::vector<uint8_t> BuildAni(const Animation& a, UiHost& host) {
     const uint32_t n = static_cast<uint32_t>(frames.size());
     uint64_t icons_total = 0;
     for (const Frame* f : frames) {
-        if (!f->bitmap || !PaletteInEffect(a, *f)) {
+        // A frame with no colour table in effect is written with the colours
+        // it is shown with (every index black), as saving a GIF keeps it.
+        if (!f->bitmap) {
             host.Error(std::string(LoadString(StringId::FrameImageNoMemory)));
             return {};
         }
