@@ -160,6 +160,7 @@ constexpr std::array kTable = {
     Entry{StringId::JpegReadFailed, "Unable to read this JPEG file: %s"},
     Entry{StringId::AviTooLarge, "The AVI file is too large to be written (more than 4 GB)."},
     Entry{StringId::FilmstripTooLarge, "The filmstrip would be larger than 65535 pixels in a direction."},
+    Entry{StringId::NotRegularFile, "'%s' is not a regular file."},
 };
 
 // Replaces the first occurrence of `token` in `text` by `value`.

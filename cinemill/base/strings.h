@@ -142,6 +142,7 @@ enum class StringId : int {
     JpegReadFailed = 41546,
     AviTooLarge = 41547,
     FilmstripTooLarge = 41548,
+    NotRegularFile = 41549,
 };
 
 // The text of a string-table entry; empty for an unknown number.
