@@ -37,6 +37,17 @@ inline constexpr const char* kStillNotSaved =
 inline constexpr const char* kNoPageDirectory =
     "The directory of the current Harborline document is unknown, so the applet was not sent.";
 
+// Said when the page host could not write the page with the inserted
+// applet; the page's path and a full stop follow.
+inline constexpr const char* kPageNotWritten = "The applet was not inserted: could not write the page \"";
+// Markup generation: the graphics directory cannot be reached from the page
+// by a relative path, or does not exist and cannot be made.
+inline constexpr const char* kGraphicsNotReachablePrefix = "The graphics directory \"";
+inline constexpr const char* kGraphicsNotReachableSuffix =
+    "\" cannot be reached from the page's directory by a relative path, so the images would not show.";
+inline constexpr const char* kGraphicsDirMissingSuffix =
+    "\" does not exist and could not be created.";
+
 inline constexpr const char* kEnterFileName = "Please enter the HTML file's full name and path.";
 inline constexpr const char* kUnableToFind = "Unable to find ";
 inline constexpr const char* kCheckFileName = "Please check the filename and try again.";

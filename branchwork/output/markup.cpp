@@ -3,6 +3,7 @@
 #include <filesystem>
 
 #include "branchwork/base/text_util.h"
+#include "branchwork/base/texts.h"
 #include "cinemill/gif/gif_writer.h"
 
 namespace branchwork {
@@ -122,8 +123,8 @@ public:
         : p_(p), ctx_(ctx), host_(host) {
         sent_ = form == MarkupForm::Sent;
         node_info_in_applet_ = !sent_ || p.kind == AppletKind::Tab || p.nodeInfoInApplet;
-        page_dir_ = WithTrailingSeparator(ctx.pageDir);
-        graphics_dir_ = ctx.graphicsDir.empty() ? page_dir_ : WithTrailingSeparator(ctx.graphicsDir);
+        page_dir_ = NormalDir(ctx.pageDir);
+        graphics_dir_ = ctx.graphicsDir.empty() ? page_dir_ : NormalDir(ctx.graphicsDir);
         if (graphics_dir_ != page_dir_) {
             prefix_ = RelativePath(page_dir_, graphics_dir_);
             if (!prefix_.empty() && prefix_.back() != '/' && prefix_.back() != '\\') prefix_ += '/';
@@ -135,6 +136,16 @@ public:
     MarkupResult Run();
 
 private:
+    // A native directory without "." and ".." components, ending in a
+    // separator, so that the page and graphics directories compare alike.
+    static std::string NormalDir(const std::string& dir) {
+        if (dir.empty() || HasDriveLetter(dir) || dir.find('\\') != std::string::npos) return WithTrailingSeparator(dir);
+        return WithTrailingSeparator(std::filesystem::path(dir).lexically_normal().string());
+    }
+    // Sent form: the graphics directory must be reachable from the page by
+    // a relative path and must exist (one inside the page's directory is
+    // made). False after a message otherwise.
+    bool CheckGraphicsDir();
     // Image value of a path: the full path in a project file; in sent markup
     // the relative graphics prefix and the file name, with "/" separators.
     // Either is written as field text (character references where needed).
@@ -258,8 +269,31 @@ void Generator::CopyFiles(MarkupResult& r) const {
     }
 }
 
+bool Generator::CheckGraphicsDir() {
+    const bool absolute = !prefix_.empty() && (prefix_[0] == '/' || prefix_[0] == '\\' || HasDriveLetter(prefix_));
+    if (absolute) {
+        host_.Message(texts::kGraphicsNotReachablePrefix + graphics_dir_ + texts::kGraphicsNotReachableSuffix,
+                      MessageIcon::Error);
+        return false;
+    }
+    if (!ctx_.writeFiles || (p_.images.Count() == 0 && p_.backgroundImage.empty())) return true;
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    if (fs::is_directory(graphics_dir_, ec)) return true;
+    // Only a folder below the page's directory is made.
+    const bool inside = prefix_.rfind("..", 0) != 0;
+    if (inside && fs::create_directories(graphics_dir_, ec) && !ec) return true;
+    host_.Message(texts::kGraphicsNotReachablePrefix + graphics_dir_ + texts::kGraphicsDirMissingSuffix,
+                  MessageIcon::Error);
+    return false;
+}
+
 MarkupResult Generator::Run() {
     MarkupResult r;
+    if (sent_ && !CheckGraphicsDir()) {
+        r.ok = false;
+        return r;
+    }
     const AppletKind kind = p_.kind;
     const bool tabs = kind == AppletKind::Tab || kind == AppletKind::TabAndTree;
     const bool trees = kind == AppletKind::Tree || kind == AppletKind::TabAndTree;
