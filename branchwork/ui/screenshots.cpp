@@ -65,6 +65,6 @@ int main(int argc, char** argv) {
     c.SetColor(MakeColor(51, 102, 204));
     save(c, "color-picker");
     c.findChild<QAbstractButton*>("btnMoreColor")->setChecked(true);
-    save(c, "color-picker-spectrum");
+    save(c, "color-picker-full");
     return 0;
 }
