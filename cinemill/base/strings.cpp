@@ -238,6 +238,11 @@ constexpr std::array kTable = {
     Entry{StringId::ExportCursorTitle, "Export to Windows Animated Cursor"},
     Entry{StringId::HelpMissing, "Unable to find help file. Please re-install Cinemill."},
     Entry{StringId::FileOpenDialogFailed, "File Open failed with error %lX."},
+    Entry{StringId::DisposalNone, "No disposal method"},
+    Entry{StringId::DisposalLeaveAlone, "Leave alone"},
+    Entry{StringId::DisposalBackground, "Background color"},
+    Entry{StringId::DisposalRestorePrevious, "Restore previous"},
+    Entry{StringId::PropertiesCaption, "Properties"},
 };
 
 // Replaces the first occurrence of `token` in `text` by `value`.

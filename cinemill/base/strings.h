@@ -222,6 +222,13 @@ enum class StringId : int {
     ExportCursorTitle = 42052,
     HelpMissing = 42053,
     FileOpenDialogFailed = 42054,
+
+    // Property sheet.
+    DisposalNone = 42400,
+    DisposalLeaveAlone = 42401,
+    DisposalBackground = 42402,
+    DisposalRestorePrevious = 42403,
+    PropertiesCaption = 42404,
 };
 
 // The text of a string-table entry; empty for an unknown number.
