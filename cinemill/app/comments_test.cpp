@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include "cinemill/app/undo_history.h"
+#include "cinemill/base/preferences.h"
+#include "cinemill/base/ui_host.h"
+
 namespace cinemill {
 namespace {
 
@@ -143,6 +147,32 @@ TEST(CommentsSession, LongTextsAreCutToTheLimit) {
     CommentsSession s(*doc);
     s.Add(std::string(300, 'z'));
     EXPECT_EQ(CommentText(*AsExtension(doc->blocks[0].get())).size(), kMaxCommentLength);
+}
+
+// Comment edits are not undo steps, yet they move blocks under a kept
+// insertion: stepping that insertion afterwards must stay inside the list.
+TEST(CommentsSession, RemovingACommentBeforeAnInsertionKeepsUndoInsideTheList) {
+    auto doc = NewAnimation();
+    doc->blocks.push_back(NewComment("c"));
+    doc->blocks.push_back(std::make_unique<Frame>());
+    PreferenceBlock prefs;
+    ScriptedUiHost host;
+    UndoHistory history(prefs, host);
+    auto pending = history.Begin(UndoKind::InsertFrames, doc.get(), -1);
+    ASSERT_TRUE(pending);
+    doc->blocks.push_back(std::make_unique<Frame>());
+    history.Commit(std::move(pending), *doc);
+    ASSERT_EQ(history.CurrentKind(), UndoKind::InsertFrames);
+
+    CommentsSession s(*doc);
+    s.Select(0);
+    ASSERT_TRUE(s.Remove());
+    ASSERT_EQ(doc->blocks.size(), 2u);
+    history.Step(*doc, false);
+    EXPECT_LE(doc->blocks.size(), 2u);
+    for (const auto& b : doc->blocks) EXPECT_TRUE(AsFrame(b.get()));
+    history.Step(*doc, true);
+    EXPECT_EQ(doc->FrameCount(), 2);
 }
 
 }  // namespace
