@@ -85,8 +85,9 @@ void Engine::SetModified(bool on, uint32_t& flags) {
     flags |= kModified;
 }
 
-// After a change of the document: modified, the size unknown, and the
-// tasks restarted. The caller has stopped them.
+// After a change of the document: modified, the size unknown (unless the
+// change cannot alter the encoded bytes' count: order, delay, disposal),
+// and the tasks restarted. The caller has stopped them.
 CommandResult Engine::Changed(uint32_t flags, bool usage, bool invalidate) {
     SetModified(true, flags);
     if (state_.selected >= state_.FrameCount()) {
@@ -292,7 +293,7 @@ CommandResult Engine::MoveFrame(int from, int insertion) {
     StopTasks();
     state_.history.Record(UndoKind::FrameMove, static_cast<int32_t>(move->UndoData()));
     state_.selected = cinemill::MoveFrame(*state_.doc, from, insertion);
-    return Changed(kDocument | kSelector | kSelection);
+    return Changed(kDocument | kSelector | kSelection, false, false);
 }
 
 CommandResult Engine::ReverseOrder() {
@@ -303,7 +304,7 @@ CommandResult Engine::ReverseOrder() {
         return {Result::Failed, 0};
     }
     state_.history.Record(UndoKind::Reorder, 0);
-    return Changed(kDocument | kSelector);
+    return Changed(kDocument | kSelector, false, false);
 }
 
 // ---- one frame -----------------------------------------------------------------------------
@@ -344,7 +345,7 @@ CommandResult Engine::SetDelay(long long typed) {
     if (f->delay == static_cast<uint32_t>(typed)) return {Result::Done, 0};
     StopTasks();
     cinemill::SetDelay(*f, static_cast<uint32_t>(typed));
-    return Changed(kTotalTime);
+    return Changed(kTotalTime, false, false);
 }
 
 CommandResult Engine::SetDisposal(int method) {
@@ -352,7 +353,7 @@ CommandResult Engine::SetDisposal(int method) {
     if (!f || method < 1 || method > 3) return {Result::Failed, 0};
     StopTasks();
     cinemill::SetDisposal(*f, method);
-    return Changed((static_cast<uint32_t>(state_.selected) << 16) | kOneFrame | kFrameToolbar);
+    return Changed((static_cast<uint32_t>(state_.selected) << 16) | kOneFrame | kFrameToolbar, false, false);
 }
 
 CommandResult Engine::SetTransparency(std::optional<int> index) {
