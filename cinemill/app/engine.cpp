@@ -4,6 +4,7 @@
 #include <new>
 #include <utility>
 
+#include "cinemill/app/file_flows.h"
 #include "cinemill/app/strip_geometry.h"
 #include "cinemill/base/preferences.h"
 #include "cinemill/base/strings.h"
@@ -164,7 +165,7 @@ CommandResult Engine::Execute(CommandId id) {
         case CommandId::Insert: {
             const std::string title(
                 LoadString(id == CommandId::Open ? StringId::OpenTitle : StringId::InsertTitle));
-            auto paths = host_.AskOpenFiles(title, {});
+            auto paths = host_.AskOpenFiles(title, files::OpenFilter());
             if (paths.empty()) return {Result::Stopped, 0};
             return id == CommandId::Open ? Open(std::move(paths)) : Insert(std::move(paths));
         }

@@ -72,6 +72,17 @@ std::string SuggestedSavePath(const std::string& path, const std::string& ext) {
     return path.substr(0, dot + 1) + ext;
 }
 
+std::vector<std::pair<std::string, std::string>> OpenFilter() {
+    return {{"All Supported Formats", "*.gif;*.avi;*.bmp;*.dib;*.jpg;*.ani;*.psd"},
+            {"GIF Files (*.gif)", "*.gif"},
+            {"AVI Files (*.avi)", "*.avi"},
+            {"BMP Files (*.bmp,*.dib)", "*.bmp;*.dib"},
+            {"JPEG Files (*.jpg)", "*.jpg"},
+            {"Photoshop PSD Files (*.psd)", "*.psd"},
+            {"Animated Cursors (*.ani)", "*.ani"},
+            {"All Files (*.*)", "*.*"}};
+}
+
 }  // namespace files
 
 using namespace refresh;

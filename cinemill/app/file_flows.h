@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <utility>
 #include <vector>
 
 // The rules of the file flows that need no document: recent files, the
@@ -39,5 +40,8 @@ std::string SaveQuestion(const std::string& path);
 // text after the last '.' of the file-name part) replaced by `ext` unless it
 // already equals it ignoring case; a name without extension gets one.
 std::string SuggestedSavePath(const std::string& path, const std::string& ext);
+
+// The open and insert dialogs' full filter list (description, patterns).
+std::vector<std::pair<std::string, std::string>> OpenFilter();
 
 }  // namespace cinemill::files

@@ -325,3 +325,39 @@ TEST_F(FlowTest, OneFileDroppedWithoutDocumentTakesItsName) {
 
 }  // namespace
 }  // namespace cinemill
+
+namespace cinemill {
+namespace {
+
+// The open dialog is asked with its title and full filter list; Cancel
+// leaves everything as it was.
+class FilterHost : public ScriptedUiHost {
+public:
+    std::string title;
+    std::vector<std::pair<std::string, std::string>> filter;
+    std::vector<std::string> OpenAnswer;
+    std::vector<std::string> AskOpenFiles(const std::string& t,
+                                          const std::vector<std::pair<std::string, std::string>>& f) override {
+        title = t;
+        filter = f;
+        return OpenAnswer;
+    }
+};
+
+TEST(OpenDialog, AskedWithTitleAndFilterCancelChangesNothing) {
+    PreferenceBlock prefs;
+    FilterHost host;
+    MemoryClipboard clipboard;
+    Engine engine(prefs, host, clipboard);
+    EXPECT_EQ(engine.Execute(CommandId::Open).result, Result::Stopped);
+    EXPECT_EQ(host.title, "Open File(s)");
+    ASSERT_EQ(host.filter.size(), 8u);
+    EXPECT_EQ(host.filter[0].second, "*.gif;*.avi;*.bmp;*.dib;*.jpg;*.ani;*.psd");
+    EXPECT_EQ(host.filter[7].first, "All Files (*.*)");
+    EXPECT_EQ(engine.Execute(CommandId::Insert).result, Result::Stopped);
+    EXPECT_EQ(host.title, "Insert Frame(s) Into Animation");
+    EXPECT_FALSE(engine.State().HasDocument());
+}
+
+}  // namespace
+}  // namespace cinemill
