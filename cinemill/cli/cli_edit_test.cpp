@@ -87,6 +87,8 @@ TEST_F(CliEditTest, TraceShowsRefreshFlagsAndUndoRedoTexts) {
               std::string::npos)
         << r.out;
     EXPECT_NE(r.out.find("[delete] undo: Undo Delete Frame\n"), std::string::npos);
+    EXPECT_NE(r.out.find("[delete] document: 2 frames, selected 0, modified\n"), std::string::npos);
+    EXPECT_NE(r.out.find("[select 0] document: 3 frames, selected 0, not modified\n"), std::string::npos);
     EXPECT_NE(r.out.find("[delete] redo: Can't Redo\n"), std::string::npos);
     EXPECT_NE(r.out.find("[undo] undo: Can't Undo\n"), std::string::npos);
     EXPECT_NE(r.out.find("[undo] redo: Redo Delete Frame\n"), std::string::npos);

@@ -277,6 +277,9 @@ std::vector<std::string> GrayedItems(const Engine&) { return {}; }
 void Trace(const Engine& e, const Step& s, const CommandResult& r) {
     const std::string tag = "[" + s.Label() + "] ";
     std::cout << tag << "refresh: " << refresh::Names(r.refresh) << "\n";
+    const AppState& st = e.State();
+    std::cout << tag << "document: " << st.FrameCount() << " frames, selected " << st.selected
+              << (st.modified ? ", modified" : ", not modified") << "\n";
     std::cout << tag << "undo: " << Plain(e.State().history.UndoText()) << "\n";
     std::cout << tag << "redo: " << Plain(e.State().history.RedoText()) << "\n";
     auto line = [&](const char* what, const std::vector<std::string>& items, const char* sep) {
