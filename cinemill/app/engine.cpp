@@ -236,12 +236,17 @@ CommandResult Engine::Copy(bool cut) {
     const Frame* f = state_.SelectedFrame();
     if (!f) return NoFrame();
     std::vector<uint8_t> record, dib;
+    // The size task's counting run rewrites the screen flags that the
+    // clipboard record holds: it must not run while the record is built.
+    const bool sizing = jobs_.IsRunning(job::kSize) != 0;
+    if (sizing) jobs_.StopAndWait(job::kSize);
     try {
         record = BuildFrameClip(*state_.doc, *f);
         dib = BuildPackedDib(*state_.doc, *f);
     } catch (const std::bad_alloc&) {
         record.clear();
     }
+    if (sizing && !cut) RestartSizeTask(false);
     if (record.empty() || dib.empty() || !clipboard_.Put(std::move(record), std::move(dib))) {
         host_.Error(std::string(LoadString(StringId::CopyNoMemory)));
         return {Result::Failed, 0};
