@@ -94,6 +94,7 @@ public:
     const Animation* Doc() const { return state_.doc.get(); }
     JobControl& Jobs() { return jobs_; }
     PreferenceBlock& Prefs() { return prefs_; }
+    const PreferenceBlock& Prefs() const { return prefs_; }
     UiHost& Host() { return host_; }
 
     // ---- commands -------------------------------------------------------------

@@ -12,6 +12,7 @@
 
 #include "cinemill/app/command_id.h"
 #include "cinemill/app/engine.h"
+#include "cinemill/app/engine_views.h"
 #include "cinemill/base/preferences.h"
 #include "cinemill/base/ui_host.h"
 #include "cinemill/cli/cli_common.h"
@@ -271,11 +272,10 @@ std::string Plain(std::string text) {
 
 // Where the menu, tool bar and status bar state functions plug in: each
 // answers the texts one --trace line shows (no line when empty).
-std::vector<std::string> StatusPanes(const Engine&) { return {}; }
-std::vector<std::string> GrayedItems(const Engine&) { return {}; }
-
-void Trace(const Engine& e, const Step& s, const CommandResult& r) {
+void Trace(Engine& e, const Step& s, const CommandResult& r) {
     const std::string tag = "[" + s.Label() + "] ";
+    // The file-size pane shows a count, not "Calculating...", in a trace.
+    e.WaitTasks();
     std::cout << tag << "refresh: " << refresh::Names(r.refresh) << "\n";
     const AppState& st = e.State();
     std::cout << tag << "document: " << st.FrameCount() << " frames, selected " << st.selected
@@ -288,8 +288,8 @@ void Trace(const Engine& e, const Step& s, const CommandResult& r) {
         for (size_t i = 0; i < items.size(); ++i) std::cout << (i ? sep : "") << items[i];
         std::cout << "\n";
     };
-    line("status", StatusPanes(e), " |");
-    line("grayed", GrayedItems(e), " ");
+    line("status", StatusTexts(e), " |");
+    line("grayed", GrayedMenuItems(e), " ");
 }
 
 int Edit(const Args& args) {
