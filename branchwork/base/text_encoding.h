@@ -35,7 +35,8 @@ std::optional<DecodedText> DecodeText(std::string_view bytes);
 // page DecodeText accepts. A byte that is not part of valid UTF-8 counts as
 // the Windows-1252 character it would be in an 8-bit file (UTF-8 output
 // keeps it as it is); a character Windows-1252 has no byte for becomes a
-// numeric character reference in 8-bit output.
+// numeric character reference in 8-bit output. (UTF-16LE text that starts
+// with U+0000 would begin with the UTF-32LE mark and not read back.)
 std::string EncodeText(std::string_view utf8, TextEncoding e);
 
 // Text to be put into an 8-bit page: every character past ASCII becomes a
