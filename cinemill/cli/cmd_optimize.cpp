@@ -173,7 +173,15 @@ int Unoptimize(const Args& args) {
     if (!SplitInOut(args, w, out, opts, {}) || w.size() != 1) return UsageError("unoptimize IN -o OUT");
     return EditFile(w[0], out, [](Animation& a, UiHost& host) {
         SilentProgress p;
-        return cinemill::Unoptimize(a, host, p) == Result::Done ? kExitOk : kExitFailed;
+        int changed = 0;
+        if (cinemill::Unoptimize(a, host, p, &changed) != Result::Done) return kExitFailed;
+        const size_t frames = a.Frames().size();
+        if (changed == 0)
+            std::cout << "Delays and disposals kept on all " << frames << " frames.\n";
+        else
+            std::cout << "Delays kept; disposal changed to 2 on " << changed << " of " << frames
+                      << " frames, whose leftovers would otherwise show where the next frame is transparent.\n";
+        return kExitOk;
     });
 }
 

@@ -102,6 +102,9 @@ uint32_t EffectiveOptimizeFlags(uint32_t flags, bool has_local_palettes);
 
 // Replaces every frame by the full screen picture shown at that frame.
 // Refused (with a message, Failed) when a frame has a local palette.
-Result Unoptimize(Animation& a, UiHost& host, ProgressReporter& progress);
+// Delays and disposals stay, except that a frame whose leftovers would show
+// through the next frame's transparent pixels (where nothing must show) gets
+// disposal 2; `disposals_changed` receives how many frames that was.
+Result Unoptimize(Animation& a, UiHost& host, ProgressReporter& progress, int* disposals_changed = nullptr);
 
 }  // namespace cinemill
