@@ -108,11 +108,11 @@ bool LoadPrefsFile(const std::string& path, PreferenceBlock& prefs) {
 }
 
 // Steps and the number of words each takes after its name.
-struct StepSpec {
+struct StepDef {
     const char* name;
     int args;
 };
-constexpr StepSpec kSteps[] = {
+constexpr StepDef kSteps[] = {
     {"select", 1}, {"delete", 0},   {"cut", 0},        {"copy", 0},       {"paste", 0},
     {"undo", 0},   {"redo", 0},     {"move", 2},       {"delay", 1},      {"disposal", 1},
     {"transparency", 1}, {"interlace", 1}, {"loop", 1}, {"reverse", 0},   {"rotate", 1},
@@ -120,7 +120,7 @@ constexpr StepSpec kSteps[] = {
     {"unoptimize", 0},   {"comment", 2},   {"insert", 1}, {"save", 0},    {"save-as", 1},
 };
 
-const StepSpec* FindStep(const std::string& name) {
+const StepDef* FindStep(const std::string& name) {
     for (const auto& s : kSteps)
         if (name == s.name) return &s;
     return nullptr;
@@ -179,19 +179,19 @@ std::string CheckStep(const Step& s) {
 // a step.
 bool ParseSteps(const std::vector<std::string>& words, std::vector<Step>& steps) {
     for (size_t i = 0; i < words.size();) {
-        const StepSpec* spec = FindStep(words[i]);
-        if (!spec) {
+        const StepDef* def = FindStep(words[i]);
+        if (!def) {
             std::cerr << "cinemill-cli: edit: unknown step '" << words[i] << "'\n";
             return false;
         }
         Step s{words[i], {}};
         ++i;
-        if (i + static_cast<size_t>(spec->args) > words.size()) {
-            std::cerr << "cinemill-cli: edit: step '" << s.name << "': expected " << spec->args << " argument"
-                      << (spec->args == 1 ? "" : "s") << "\n";
+        if (i + static_cast<size_t>(def->args) > words.size()) {
+            std::cerr << "cinemill-cli: edit: step '" << s.name << "': expected " << def->args << " argument"
+                      << (def->args == 1 ? "" : "s") << "\n";
             return false;
         }
-        for (int k = 0; k < spec->args; ++k) s.args.push_back(words[i++]);
+        for (int k = 0; k < def->args; ++k) s.args.push_back(words[i++]);
         if (i < words.size() && (s.name == "resize" || s.name == "reduce") && !FindStep(words[i]))
             s.args.push_back(words[i++]);
         if (const std::string bad = CheckStep(s); !bad.empty()) {
