@@ -222,6 +222,16 @@ enum class StringId : int {
     ExportCursorTitle = 42052,
     HelpMissing = 42053,
     FileOpenDialogFailed = 42054,
+
+    // Preferences sheet, frame-size question and the GIF file association.
+    PreferencesCaption = 42400,
+    AssociationFailed = 42401,
+    FrameSizeConflictCaption = 42402,
+    FrameSizeConflictQuestion = 42403,
+    EditWithVerb = 42404,
+    UndoLevelsInvalid = 42405,
+    UndoLevelsCaption = 42406,
+    DesktopEntryComment = 42407,
 };
 
 // The text of a string-table entry; empty for an unknown number.
