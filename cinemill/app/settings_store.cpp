@@ -1,6 +1,8 @@
 #include "cinemill/app/settings_store.h"
 
 #include <charconv>
+#include <filesystem>
+#include <system_error>
 #include <cstdio>
 #include <fstream>
 #include <sstream>
@@ -110,9 +112,16 @@ std::string QuoteString(std::string_view s) {
     return out + "\"";
 }
 
-std::vector<std::string> ReadLines(const std::string& path) {
+// The file's lines; empty for a missing file, none for a file that exists
+// but cannot be read (a write must not replace what it could not see).
+std::optional<std::vector<std::string>> ReadLines(const std::string& path) {
     std::vector<std::string> lines;
     std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        std::error_code ec;
+        if (std::filesystem::exists(path, ec) || ec) return std::nullopt;
+        return lines;
+    }
     std::string line;
     while (std::getline(in, line)) {
         if (!line.empty() && line.back() == '\r') line.pop_back();
@@ -144,7 +153,9 @@ std::string_view NameOf(std::string_view line) {
 
 std::optional<std::string> IniSettingsStore::RawValue(std::string_view name) const {
     bool inside = false;
-    for (const std::string& line : ReadLines(path_)) {
+    const auto lines = ReadLines(path_);
+    if (!lines) return std::nullopt;
+    for (const std::string& line : *lines) {
         if (IsSection(line)) {
             inside = IsOurSection(line);
             continue;
@@ -155,7 +166,8 @@ std::optional<std::string> IniSettingsStore::RawValue(std::string_view name) con
 }
 
 bool IniSettingsStore::Store(std::string_view name, std::optional<std::string> raw) {
-    std::vector<std::string> lines = ReadLines(path_);
+    const auto lines = ReadLines(path_);
+    if (!lines) return false;
     std::vector<std::string> out;
     bool inside = false, seen_section = false, written = false;
     // Appends the new value at the end of our section when it was not there.
@@ -165,7 +177,7 @@ bool IniSettingsStore::Store(std::string_view name, std::optional<std::string> r
             written = true;
         }
     };
-    for (const std::string& line : lines) {
+    for (const std::string& line : *lines) {
         if (IsSection(line)) {
             close_section();
             inside = IsOurSection(line);

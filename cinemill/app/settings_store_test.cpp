@@ -110,6 +110,13 @@ TEST_F(IniStoreTest, AFileThatCannotBeWrittenKeepsChangesInMemoryOnly) {
     EXPECT_EQ(prefs.DefaultLoop(), 4u);
     EXPECT_FALSE(store.WriteString("InitDir", "/x"));
     EXPECT_FALSE(fs::exists(dir_ / "missing"));
+    // A path that is a directory is neither read nor replaced.
+    fs::create_directories(dir_ / "taken");
+    std::ofstream(dir_ / "taken" / "inside") << "x";
+    IniSettingsStore taken((dir_ / "taken").string());
+    EXPECT_FALSE(taken.ReadDword("NPref"));
+    EXPECT_FALSE(taken.WriteDword("NPref", 13));
+    EXPECT_TRUE(fs::exists(dir_ / "taken" / "inside"));
 }
 
 TEST(RecentFiles, ShiftingStopsAtTheSamePathTheFirstEmptySlotOrSlotSeven) {
