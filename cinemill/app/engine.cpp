@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "cinemill/app/file_flows.h"
+#include "cinemill/app/optimize_dialog.h"
 #include "cinemill/app/strip_geometry.h"
 #include "cinemill/base/preferences.h"
 #include "cinemill/base/strings.h"

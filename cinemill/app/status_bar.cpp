@@ -5,7 +5,7 @@
 #include "cinemill/app/command_id.h"
 #include "cinemill/app/strip_geometry.h"
 #include "cinemill/base/strings.h"
-#include "cinemill/imaging/optimize.h"
+#include "cinemill/app/number_text.h"
 
 namespace cinemill {
 namespace {

@@ -10,6 +10,10 @@
 #include <string>
 #include <vector>
 
+#include "cinemill/app/geometry_dialogs.h"
+#include "cinemill/app/number_text.h"
+#include "cinemill/app/optimize_dialog.h"
+#include "cinemill/app/resize_dialog.h"
 #include "cinemill/base/preferences.h"
 #include "cinemill/base/strings.h"
 #include "cinemill/cli/cli_common.h"

@@ -194,26 +194,15 @@ TEST(Optimize, DeletesPlainTextAndApplicationBlocksEvenWithNoTechnique) {
     EXPECT_EQ(a->blocks[1]->kind, BlockKind::Comment);
 }
 
-TEST(Optimize, StopsBetweenFramesAndTheExperimentLeavesTheDocumentAlone) {
+TEST(Optimize, StopsBetweenFrames) {
     auto a = MakeAnimation(8, 8);
     for (int i = 0; i < 6; ++i) a->blocks.push_back(FillFrame(i, 0, 2, 2, static_cast<uint8_t>(i % 3)));
-    auto before = CopyAnimation(*a);
     SilentUiHost host;
     PreferenceBlock prefs;
     CountdownProgress stop_after_two(2);
     auto copy = CopyAnimation(*a);
     EXPECT_EQ(Optimize(*copy, of::kDefault, host, stop_after_two, prefs), Result::Stopped);
 
-    SilentProgress progress;
-    OptimizeExperiment e = RunOptimizeExperiment(*a, 1000, of::kDefault, host, progress, prefs);
-    EXPECT_EQ(e.result, Result::Done);
-    ASSERT_TRUE(e.copy);
-    EXPECT_GT(e.copySize, 0);
-    // The document itself is untouched.
-    VectorSink x, y;
-    ASSERT_EQ(WriteGif(x, *a, progress), Result::Done);
-    ASSERT_EQ(WriteGif(y, *before, progress), Result::Done);
-    EXPECT_EQ(x.bytes, y.bytes);
 }
 
 TEST(Optimize, HugeScreensAreRefusedWithAMessageNotAttempted) {
@@ -353,41 +342,6 @@ TEST(OptimizePaletteStage, MetaPaletteOfFittingColoursLosesNothing) {
     EXPECT_EQ(OptimizeAndCompare(*a, of::kDefault), "");
     ASSERT_EQ(RunOpt(*a, of::kRemoveLocalPalettes | of::kMetaPalette), Result::Done);
     for (const Frame* f : a->Frames()) EXPECT_FALSE(f->localPalette);
-}
-
-// ---- texts and dialog rules ---------------------------------------------------------------
-
-TEST(OptimizeTexts, SavingsAreWordedAsTheDialogShowsThem) {
-    EXPECT_EQ(GroupedNumber(0), "0");
-    EXPECT_EQ(GroupedNumber(999), "999");
-    EXPECT_EQ(GroupedNumber(1000), "1,000");
-    EXPECT_EQ(GroupedNumber(1234567), "1,234,567");
-    SavingsTexts t = MakeSavingsTexts(2000, 1500);
-    EXPECT_EQ(t.optimizedSize, "1,500 bytes");
-    EXPECT_EQ(t.savings, "500 bytes");
-    EXPECT_EQ(t.percent, "(25.0%)");
-    t = MakeSavingsTexts(1500, 1500);
-    EXPECT_EQ(t.savings, "None");
-    EXPECT_EQ(t.percent, "");
-    t = MakeSavingsTexts(1500, 1600);
-    EXPECT_EQ(t.optimizedSize, "1,600 bytes");
-    EXPECT_EQ(t.savings, "");
-    EXPECT_EQ(t.percent, "");
-    EXPECT_EQ(MakeSavingsTexts(3, 2).percent, "(33.3%)");
-}
-
-TEST(OptimizeTexts, ControlsFollowTheFlagsAndTheDocument) {
-    OptimizeControlState s = OptimizeControls(of::kDefault, true);
-    EXPECT_TRUE(s.removeLocalPalettes && s.paletteRadios && s.transparency && s.removeFrames);
-    s = OptimizeControls(of::kDefault & ~(of::kRemoveLocalPalettes | of::kShrinkFrames), true);
-    EXPECT_FALSE(s.paletteRadios);
-    EXPECT_FALSE(s.transparency);
-    EXPECT_FALSE(s.removeFrames);
-    s = OptimizeControls(of::kDefault, false);
-    EXPECT_FALSE(s.removeLocalPalettes);
-    EXPECT_FALSE(s.paletteRadios);
-    EXPECT_EQ(EffectiveOptimizeFlags(of::kDefault, false), of::kDefault & ~(of::kRemoveLocalPalettes | of::kMetaPalette));
-    EXPECT_EQ(EffectiveOptimizeFlags(of::kDefault, true), of::kDefault);
 }
 
 // ---- unoptimize ----------------------------------------------------------------------------

@@ -9,6 +9,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "cinemill/app/number_text.h"
 #include "cinemill/imaging/optimize.h"
 #include "cinemill/imaging/optimize_test_util.h"
 
