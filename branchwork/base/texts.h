@@ -40,6 +40,9 @@ inline constexpr const char* kNoPageDirectory =
 // Said when the page host could not write the page with the inserted
 // applet; the page's path and a full stop follow.
 inline constexpr const char* kPageNotWritten = "The applet was not inserted: could not write the page \"";
+// Said when the page exists but cannot be read; nothing is written.
+inline constexpr const char* kPageUnreadablePrefix = "The page \"";
+inline constexpr const char* kPageUnreadableSuffix = "\" cannot be read, so the applet was not sent.";
 // Markup generation: the graphics directory cannot be reached from the page
 // by a relative path, or does not exist and cannot be made.
 inline constexpr const char* kGraphicsNotReachablePrefix = "The graphics directory \"";

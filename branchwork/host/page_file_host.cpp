@@ -4,7 +4,7 @@
 
 #include "branchwork/base/text_util.h"
 #include "branchwork/base/texts.h"
-#include "cinemill/gif/gif_writer.h"
+#include "cinemill/base/file_io.h"
 
 namespace branchwork {
 
@@ -52,22 +52,49 @@ std::optional<AppletBlock> FindAppletBlock(const std::string& page) {
 }
 
 PageFileHost::PageFileHost(std::string path) : path_(std::move(path)) {
-    if (ReadTextFile(path_, text_)) {
-        open_ = true;
-        saved_ = true;
-    }
-}
-
-bool PageFileHost::Save() {
     namespace fs = std::filesystem;
     std::error_code ec;
-    if (fs::exists(path_, ec) && !cinemill::ReplaceFileWithCopy(path_, path_ + ".bak")) return false;
-    if (!WriteFileReplacing(path_, text_)) return false;
+    const fs::file_status st = fs::status(path_, ec);  // follows a link to the page it names
+    if (st.type() == fs::file_type::not_found) return;  // no page yet: no open document
+    if (st.type() != fs::file_type::regular) {
+        read_problem_ = ec ? texts::kPageUnreadablePrefix + path_ + texts::kPageUnreadableSuffix
+                           : cinemill::WriteProblemText(cinemill::WriteProblem::NotRegular, path_);
+    } else if (TooLargeForText(path_)) {
+        read_problem_ = texts::kFileTooLargePrefix + path_ + texts::kFileTooLargeSuffix;
+    } else if (!ReadTextFile(path_, text_)) {
+        read_problem_ = texts::kPageUnreadablePrefix + path_ + texts::kPageUnreadableSuffix;
+    } else {
+        open_ = true;
+        saved_ = true;
+        original_ = text_;
+        had_page_ = true;
+        // A page the user may not write is still read (an import takes its
+        // applet), but a Send is refused before it writes anything.
+        write_problem_ = cinemill::WriteProblemText(cinemill::CheckWriteTarget(path_), path_);
+    }
+    if (!read_problem_.empty()) text_.clear();
+}
+
+std::string PageFileHost::Save() {
+    // Checked again: the page may have changed since it was read.
+    if (const auto p = cinemill::CheckWriteTarget(path_); p != cinemill::WriteProblem::None)
+        return cinemill::WriteProblemText(p, path_);
+    std::string why;
+    // The backup holds the page as it was read before this Send, whatever
+    // earlier saves of this Send wrote.
+    if (had_page_ && !WriteFileReplacing(path_ + ".bak", original_, &why)) return why;
+    if (!WriteFileReplacing(path_, text_, &why)) return why;
     saved_ = true;
-    return true;
+    return {};
 }
 
 HostReply PageFileHost::Invoke(const std::string& method, const std::vector<std::string>& args) {
+    // A page that exists but cannot be read is never taken for "no page":
+    // every call fails with the cause, so nothing replaces it.
+    if (!read_problem_.empty()) return HostReply::Fail(read_problem_);
+    const bool writes = method == kIsDocumentOpen || method == kCreateNewDoc || method == kForceSave ||
+                        method == kInsertAtCursor;
+    if (writes && !write_problem_.empty()) return HostReply::Fail(write_problem_);
     if (method == kIsDocumentOpen) return HostReply::Ok(open_ ? "True" : "False");
     if (method == kCreateNewDoc) {
         text_ = "<html>\r\n<head>\r\n<title></title>\r\n</head>\r\n<body>\r\n" + std::string(kCursorMarker) +
@@ -87,7 +114,8 @@ HostReply PageFileHost::Invoke(const std::string& method, const std::vector<std:
     }
     if (method == kForceSave) {
         if (!open_) return HostReply::Fail();
-        return Save() ? HostReply::Ok() : HostReply::Fail();
+        const std::string why = Save();
+        return why.empty() ? HostReply::Ok() : HostReply::Fail(why);
     }
     if (method == kGetSelection) {
         if (!open_) return HostReply::Ok("");
@@ -112,9 +140,9 @@ HostReply PageFileHost::Invoke(const std::string& method, const std::vector<std:
             for (size_t f = 0; (f = FindNoCase(text_, "</body", f)) != std::string::npos; ++f) body = f;
             text_.insert(body == std::string::npos ? text_.size() : body, s);
         }
-        if (!Save()) {
+        if (const std::string why = Save(); !why.empty()) {
             text_ = before;
-            return HostReply::Fail(std::string(texts::kPageNotWritten) + path_ + "\".");
+            return HostReply::Fail(std::string(texts::kPageNotWritten) + path_ + "\". " + why);
         }
         return HostReply::Ok();
     }

@@ -25,9 +25,12 @@ inline constexpr const char* kCursorMarker = "<!-- branchwork -->";
 // marker comment when the page has one, else just before </body> (else the
 // end). The selection is the applet block already in the page, and an insert
 // replaces that block instead of adding a second one. Inserting saves the
-// page: a temporary file replaces it and the previous version is kept as
+// page: a temporary file replaces it and the page as it was read is kept as
 // PAGE.bak. A page that does not exist yet is "no open document" until
-// HD_CREATENEWDOC, and "never saved" until DOC_FORCESAVE writes it.
+// HD_CREATENEWDOC, and "never saved" until DOC_FORCESAVE writes it. A page
+// that exists but cannot be read (too large, unreadable, not a regular file)
+// fails every call with the cause; one the user may not write fails the
+// calls of a Send (HD_ISDOCUMENTOPEN first), so neither is ever replaced.
 class PageFileHost : public HostEditor {
 public:
     explicit PageFileHost(std::string path);
@@ -37,10 +40,14 @@ public:
     bool IsOpen() const { return open_; }
 
 private:
-    bool Save();
+    // Writes PAGE.bak and the page; the message saying why not, or empty.
+    std::string Save();
 
     std::string path_;
     std::string text_;
+    std::string original_;  // the page as read, for PAGE.bak
+    std::string read_problem_, write_problem_;
+    bool had_page_ = false;
     bool open_ = false;
     bool saved_ = false;
 };

@@ -122,7 +122,8 @@ TEST(FailedInsertTest, PageThatCannotBeWrittenIsNamedNotTheLink) {
     const SendResult r = SendToHost(p, ui, PageFileHostFactory(page), dir.Dir());
     EXPECT_EQ(r.status, SendStatus::InsertFailed);
     ASSERT_FALSE(ui.messages.empty());
-    EXPECT_EQ(ui.messages.back().text, std::string(texts::kPageNotWritten) + page + "\".");
+    EXPECT_EQ(ui.messages.back().text, std::string(texts::kPageNotWritten) + page + "\". '" + page +
+                                           ".bak' is not a regular file, so it was not replaced.");
     EXPECT_EQ(ReadAll(page), original);
 }
 

@@ -238,6 +238,8 @@ constexpr std::array kTable = {
     Entry{StringId::ExportCursorTitle, "Export to Windows Animated Cursor"},
     Entry{StringId::HelpMissing, "Unable to find help file. Please re-install Cinemill."},
     Entry{StringId::FileOpenDialogFailed, "File Open failed with error %lX."},
+    Entry{StringId::TargetNotRegular, "'%s' is not a regular file, so it was not replaced."},
+    Entry{StringId::TargetReadOnly, "'%s' is read-only, so it was not replaced."},
 };
 
 // Replaces the first occurrence of `token` in `text` by `value`.

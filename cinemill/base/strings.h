@@ -222,6 +222,10 @@ enum class StringId : int {
     ExportCursorTitle = 42052,
     HelpMissing = 42053,
     FileOpenDialogFailed = 42054,
+
+    // Replacing files.
+    TargetNotRegular = 41600,
+    TargetReadOnly = 41601,
 };
 
 // The text of a string-table entry; empty for an unknown number.
