@@ -160,6 +160,21 @@ TEST_F(CliTest, SavesDoNotNeedAWritableTmpdir) {
     EXPECT_TRUE(OtherNames(dir_, {"in.gif", "out.gif", "not-a-folder"}).empty());
 }
 
+TEST_F(CliTest, OptimizeThatFailsWritesNoOutput) {
+    // A 0x0 screen with a 1x1 image: the optimizer cannot work on it.
+    const auto in = Write("empty.gif", testing::GifBuilder(0, 0).Image(0, 0, 1, 1, {1}).b);
+    const auto out = (dir_ / "out.gif").string();
+    const auto r = Cli("optimize " + in + " -o " + out);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_FALSE(r.err.empty());
+    EXPECT_FALSE(fs::exists(out));
+    // An existing output stays as it was.
+    Write("out.gif", {'o', 'l', 'd'});
+    EXPECT_EQ(Cli("optimize " + in + " -o " + out).status, 1);
+    EXPECT_EQ(testing::FileBytes(out), (std::vector<uint8_t>{'o', 'l', 'd'}));
+    EXPECT_TRUE(OtherNames(dir_, {"empty.gif", "out.gif"}).empty());
+}
+
 // Reads a PAM file written by the CLI.
 RgbaImage ReadPam(const fs::path& p) {
     std::ifstream in(p, std::ios::binary);
