@@ -1,11 +1,12 @@
 #include "branchwork/base/text_util.h"
 
+#include "cinemill/base/file_io.h"
+
 #include <cctype>
 #include <climits>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
-#include <random>
 #include <sstream>
 
 namespace branchwork {
@@ -125,42 +126,10 @@ bool TooLargeForText(const std::string& path) {
     return !ec && size > kMaxTextFileBytes;
 }
 
-bool WriteFileReplacing(const std::string& path, std::string_view bytes) {
-    namespace fs = std::filesystem;
-    std::error_code ec;
-    fs::path target(path);
-    fs::path dir = target.parent_path();
-    if (dir.empty()) dir = ".";
-    std::random_device rd;
-    fs::path temp;
-    for (int attempt = 0; attempt < 16; ++attempt) {
-        char name[64];
-        std::snprintf(name, sizeof name, ".branchwork-%08x.tmp", static_cast<unsigned>(rd()));
-        temp = dir / name;
-        if (!fs::exists(temp, ec)) break;
-        temp.clear();
-    }
-    if (temp.empty()) return false;
-    {
-        std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-        if (!out) return false;
-        out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-        out.close();
-        if (!out) {
-            fs::remove(temp, ec);
-            return false;
-        }
-    }
-    const auto st = fs::status(target, ec);
-    if (!ec && fs::exists(st)) fs::permissions(temp, st.permissions(), ec);
-    else fs::permissions(temp, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read |
-                                   fs::perms::others_read, ec);
-    fs::rename(temp, target, ec);
-    if (ec) {
-        fs::remove(temp, ec);
-        return false;
-    }
-    return true;
+bool WriteFileReplacing(const std::string& path, std::string_view bytes, std::string* why) {
+    const cinemill::WriteProblem p = cinemill::WriteFileAtomically(path, bytes);
+    if (p != cinemill::WriteProblem::None && why) *why = cinemill::WriteProblemText(p, path);
+    return p == cinemill::WriteProblem::None;
 }
 
 bool FileExists(const std::string& path) {

@@ -37,14 +37,17 @@ std::string WithTrailingSeparator(std::string_view dir);
 bool HasDriveLetter(std::string_view path);
 
 // File helpers. A user's file is never half-written: WriteFileReplacing
-// writes a temporary file beside the target and renames it over the target.
+// writes a temporary file beside the target and renames it over the target
+// (cinemill/base/file_io.h); a target that is a link is written through, one
+// that is not a regular file or is read-only is refused. On failure `why`,
+// when given, gets the message that says so.
 // Text files larger than this are refused rather than read.
 inline constexpr std::uintmax_t kMaxTextFileBytes = 64u << 20;
 bool ReadTextFile(const std::string& path, std::string& out);
 // True when the path is a regular file larger than kMaxTextFileBytes (the
 // reason ReadTextFile refuses it).
 bool TooLargeForText(const std::string& path);
-bool WriteFileReplacing(const std::string& path, std::string_view bytes);
+bool WriteFileReplacing(const std::string& path, std::string_view bytes, std::string* why = nullptr);
 bool FileExists(const std::string& path);
 
 // Free text inside a PARAM value. The value is quoted, cut into fields at

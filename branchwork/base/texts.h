@@ -46,6 +46,9 @@ inline constexpr const char* kPageEncodingPrefix = "The page \"";
 inline constexpr const char* kPageEncodingSuffix =
     "\" is not in an encoding branchwork can read and write back (UTF-8, UTF-16 with a byte order mark, or an "
     "8-bit character set), so it was left unchanged.";
+// Said when the page exists but cannot be read; nothing is written.
+inline constexpr const char* kPageUnreadablePrefix = "The page \"";
+inline constexpr const char* kPageUnreadableSuffix = "\" cannot be read, so the applet was not sent.";
 // Markup generation: the graphics directory cannot be reached from the page
 // by a relative path, or does not exist and cannot be made.
 inline constexpr const char* kGraphicsNotReachablePrefix = "The graphics directory \"";

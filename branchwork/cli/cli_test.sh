@@ -59,4 +59,64 @@ check "page without applet exits 1" '[ $rc -eq 1 ] && [ ! -e "$work/none.bwk" ]'
 check "send without --page is a usage error" '[ $rc -eq 2 ]'
 "$cli" frobnicate 2>/dev/null; rc=$?
 check "unknown command is a usage error" '[ $rc -eq 2 ]'
+
+# Pages that must not be replaced. Each goes in a folder of its own, so that
+# a refused Send can be seen to leave no content or class files behind.
+classes_in() { ls "$1" | grep -c '\.class$'; }
+
+# A page over the 64 MiB text cap (sparse, so it costs no disk): refused,
+# the page and its backup untouched.
+mkdir -p "$work/big"
+{ printf '<html><body>\n'; } > "$work/big/index.html"
+truncate -s 65M "$work/big/index.html"
+printf 'previous backup' > "$work/big/index.html.bak"
+sum_before=$(md5sum < "$work/big/index.html")
+"$cli" send "$work/menu.bwk" --page "$work/big/index.html" 2>"$work/err"; rc=$?
+check "send into a 65 MiB page fails" '[ $rc -eq 1 ]'
+check "send into a 65 MiB page says it is too large" 'grep -q "is too large to open" "$work/err"'
+check "send into a 65 MiB page reports no success" '! grep -q "HTML inserted successfully." "$work/err"'
+check "65 MiB page untouched" '[ "$(stat -c %s "$work/big/index.html")" -eq $((65 << 20)) ] && [ "$(md5sum < "$work/big/index.html")" = "$sum_before" ]'
+check "65 MiB page backup untouched" '[ "$(cat "$work/big/index.html.bak")" = "previous backup" ]'
+check "65 MiB page: nothing copied" '[ "$(classes_in "$work/big")" -eq 0 ] && [ ! -e "$work/big/Tab0Content.txt" ]'
+
+# A FIFO as the page (it stands for a device): refused, still a FIFO.
+mkdir -p "$work/fifo"
+mkfifo "$work/fifo/index.html"
+"$cli" send "$work/menu.bwk" --page "$work/fifo/index.html" 2>"$work/err"; rc=$?
+check "send into a FIFO fails" '[ $rc -eq 1 ] && [ -p "$work/fifo/index.html" ]'
+check "send into a FIFO names the cause" 'grep -q "is not a regular file" "$work/err"'
+check "send into a FIFO copies nothing" '[ "$(ls "$work/fifo" | wc -l)" -eq 1 ]'
+
+# A read-only page: refused with a message, not replaced.
+mkdir -p "$work/ro"
+printf '<html><body>\n<!-- branchwork -->\n</body></html>\n' > "$work/ro/index.html"
+chmod 444 "$work/ro/index.html"
+"$cli" send "$work/menu.bwk" --page "$work/ro/index.html" 2>"$work/err"; rc=$?
+check "send into a read-only page fails" '[ $rc -eq 1 ]'
+check "send into a read-only page says so" 'grep -q "is read-only, so it was not replaced." "$work/err"'
+check "read-only page unchanged" '! grep -q APPLET "$work/ro/index.html" && [ "$(stat -c %a "$work/ro/index.html")" = 444 ]'
+check "read-only page: nothing written beside it" '[ "$(ls -A "$work/ro" | wc -l)" -eq 1 ]'
+
+# A page that is a link: the page it names gets the applet, the link stays.
+mkdir -p "$work/linked/real"
+printf '<html><body>\n<!-- branchwork -->\n</body></html>\n' > "$work/linked/real/page.html"
+ln -s real/page.html "$work/linked/index.html"
+"$cli" send "$work/menu.bwk" --page "$work/linked/index.html" 2>/dev/null; rc=$?
+check "send through a link exits 0" '[ $rc -eq 0 ]'
+check "the link stays a link" '[ -L "$work/linked/index.html" ]'
+check "the linked page got the applet" 'grep -q "<APPLET" "$work/linked/real/page.html"'
+
+# A Send whose page save fails (a folder where PAGE.bak goes) leaves none of
+# the files it copied.
+mkdir -p "$work/nobak/index.html.bak"
+printf '<html><body>\n<!-- branchwork -->\n</body></html>\n' > "$work/nobak/index.html"
+"$cli" send "$work/menu.bwk" --page "$work/nobak/index.html" 2>"$work/err"; rc=$?
+check "send with a failed save exits 1" '[ $rc -eq 1 ]'
+check "failed send leaves no class or content files" '[ "$(ls -A "$work/nobak" | wc -l)" -eq 2 ]'
+check "failed send leaves the page" '! grep -q APPLET "$work/nobak/index.html"'
+
+# A project file over a FIFO is refused the same way.
+"$cli" import "$work/site/index.html" -o "$work/fifo/index.html" 2>"$work/err"; rc=$?
+check "import into a FIFO fails" '[ $rc -eq 1 ] && [ -p "$work/fifo/index.html" ]'
+check "import into a FIFO names the cause" 'grep -q "is not a regular file" "$work/err"'
 exit $fail

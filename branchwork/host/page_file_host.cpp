@@ -5,7 +5,7 @@
 #include "branchwork/base/text_encoding.h"
 #include "branchwork/base/text_util.h"
 #include "branchwork/base/texts.h"
-#include "cinemill/gif/gif_writer.h"
+#include "cinemill/base/file_io.h"
 
 namespace branchwork {
 
@@ -53,30 +53,58 @@ std::optional<AppletBlock> FindAppletBlock(const std::string& page) {
 }
 
 PageFileHost::PageFileHost(std::string path) : path_(std::move(path)) {
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    const fs::file_status st = fs::status(path_, ec);  // follows a link to the page it names
+    if (st.type() == fs::file_type::not_found) return;  // no page yet: no open document
     std::string bytes;
-    if (!ReadTextFile(path_, bytes)) return;
-    open_ = true;
-    saved_ = true;
-    if (auto decoded = DecodeText(bytes)) {
-        encoding_ = decoded->encoding;
-        text_ = std::move(decoded->text);
+    if (st.type() != fs::file_type::regular) {
+        read_problem_ = ec ? texts::kPageUnreadablePrefix + path_ + texts::kPageUnreadableSuffix
+                           : cinemill::WriteProblemText(cinemill::WriteProblem::NotRegular, path_);
+    } else if (TooLargeForText(path_)) {
+        read_problem_ = texts::kFileTooLargePrefix + path_ + texts::kFileTooLargeSuffix;
+    } else if (!ReadTextFile(path_, bytes)) {
+        read_problem_ = texts::kPageUnreadablePrefix + path_ + texts::kPageUnreadableSuffix;
     } else {
-        // The page stays open, so that a Send does not make a new page over
-        // it, but nothing is read from it or written to it.
-        refusal_ = std::string(texts::kPageEncodingPrefix) + path_ + texts::kPageEncodingSuffix;
+        open_ = true;
+        saved_ = true;
+        had_page_ = true;
+        if (auto decoded = DecodeText(bytes)) {
+            encoding_ = decoded->encoding;
+            text_ = std::move(decoded->text);
+        } else {
+            // The page stays open, so that a Send does not make a new page
+            // over it, but nothing is read from it or written to it.
+            refusal_ = std::string(texts::kPageEncodingPrefix) + path_ + texts::kPageEncodingSuffix;
+        }
+        // The backup is the page's own bytes, whatever its encoding.
+        original_ = std::move(bytes);
+        // A page the user may not write is still read (an import takes its
+        // applet), but a Send is refused before it writes anything.
+        write_problem_ = cinemill::WriteProblemText(cinemill::CheckWriteTarget(path_), path_);
     }
 }
 
-bool PageFileHost::Save() {
-    namespace fs = std::filesystem;
-    std::error_code ec;
-    if (fs::exists(path_, ec) && !cinemill::ReplaceFileWithCopy(path_, path_ + ".bak")) return false;
-    if (!WriteFileReplacing(path_, EncodeText(text_, encoding_))) return false;
+std::string PageFileHost::Save() {
+    // Checked again: the page may have changed since it was read.
+    if (const auto p = cinemill::CheckWriteTarget(path_); p != cinemill::WriteProblem::None)
+        return cinemill::WriteProblemText(p, path_);
+    std::string why;
+    // The backup holds the page as it was read before this Send, whatever
+    // earlier saves of this Send wrote.
+    if (had_page_ && !WriteFileReplacing(path_ + ".bak", original_, &why)) return why;
+    if (!WriteFileReplacing(path_, EncodeText(text_, encoding_), &why)) return why;
     saved_ = true;
-    return true;
+    return {};
 }
 
 HostReply PageFileHost::Invoke(const std::string& method, const std::vector<std::string>& args) {
+    // A page that exists but cannot be read is never taken for "no page":
+    // every call fails with the cause, so nothing replaces it.
+    if (!read_problem_.empty()) return HostReply::Fail(read_problem_);
+    const bool writes = method == kIsDocumentOpen || method == kCreateNewDoc || method == kForceSave ||
+                        method == kInsertAtCursor;
+    if (writes && !write_problem_.empty()) return HostReply::Fail(write_problem_);
     if (method == kIsDocumentOpen) return HostReply::Ok(open_ ? "True" : "False");
     if (method == kCreateNewDoc) {
         text_ = "<html>\r\n<head>\r\n<title></title>\r\n</head>\r\n<body>\r\n" + std::string(kCursorMarker) +
@@ -98,7 +126,8 @@ HostReply PageFileHost::Invoke(const std::string& method, const std::vector<std:
         return HostReply::Fail(refusal_);
     if (method == kForceSave) {
         if (!open_) return HostReply::Fail();
-        return Save() ? HostReply::Ok() : HostReply::Fail();
+        const std::string why = Save();
+        return why.empty() ? HostReply::Ok() : HostReply::Fail(why);
     }
     if (method == kGetSelection) {
         if (!open_) return HostReply::Ok("");
@@ -125,9 +154,9 @@ HostReply PageFileHost::Invoke(const std::string& method, const std::vector<std:
             for (size_t f = 0; (f = FindNoCase(text_, "</body", f)) != std::string::npos; ++f) body = f;
             text_.insert(body == std::string::npos ? text_.size() : body, s);
         }
-        if (!Save()) {
+        if (const std::string why = Save(); !why.empty()) {
             text_ = before;
-            return HostReply::Fail(std::string(texts::kPageNotWritten) + path_ + "\".");
+            return HostReply::Fail(std::string(texts::kPageNotWritten) + path_ + "\". " + why);
         }
         return HostReply::Ok();
     }

@@ -26,9 +26,12 @@ inline constexpr const char* kCursorMarker = "<!-- branchwork -->";
 // marker comment when the page has one, else just before </body> (else the
 // end). The selection is the applet block already in the page, and an insert
 // replaces that block instead of adding a second one. Inserting saves the
-// page: a temporary file replaces it and the previous version is kept as
+// page: a temporary file replaces it and the page as it was read is kept as
 // PAGE.bak. A page that does not exist yet is "no open document" until
-// HD_CREATENEWDOC, and "never saved" until DOC_FORCESAVE writes it.
+// HD_CREATENEWDOC, and "never saved" until DOC_FORCESAVE writes it. A page
+// that exists but cannot be read (too large, unreadable, not a regular file)
+// fails every call with the cause; one the user may not write fails the
+// calls of a Send (HD_ISDOCUMENTOPEN first), so neither is ever replaced.
 // The page is read and written in its own encoding (UTF-8 with or without a
 // byte order mark, UTF-16 with one, or 8-bit); a page in any other encoding
 // is open but refused: reading the selection, inserting and saving fail with
@@ -42,12 +45,16 @@ public:
     bool IsOpen() const { return open_; }
 
 private:
-    bool Save();
+    // Writes PAGE.bak and the page; the message saying why not, or empty.
+    std::string Save();
 
     std::string path_;
     std::string text_;  // UTF-8
     TextEncoding encoding_ = TextEncoding::Utf8;  // what a new page is written in
-    std::string refusal_;  // why the page cannot be used, when it cannot
+    std::string original_;  // the page's bytes as read, for PAGE.bak
+    std::string refusal_;  // why the page's encoding cannot be used, when it cannot
+    std::string read_problem_, write_problem_;
+    bool had_page_ = false;
     bool open_ = false;
     bool saved_ = false;
 };

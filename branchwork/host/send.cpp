@@ -58,6 +58,13 @@ SendResult SendToHost(NavigationProject& project, BwUiHost& ui, const HostFactor
     try {
         if (!host) throw CommunicationFailure{};
         const HostReply open = host->Invoke(kIsDocumentOpen, {});
+        if (!open.ok && !open.text.empty()) {
+            // The host named why its page cannot take the applet (it cannot
+            // be read or written): nothing is generated or copied.
+            ui.Message(open.text, MessageIcon::Error);
+            result.status = SendStatus::PageRefused;
+            return result;
+        }
         if (!open.ok) throw CommunicationFailure{};
         if (ToLower(open.text) == "false") {
             ui.Message(texts::kNoOpenFile, MessageIcon::Error);
@@ -113,6 +120,9 @@ SendResult SendToHost(NavigationProject& project, BwUiHost& ui, const HostFactor
         // believed; otherwise the link itself failed.
         ui.Message(insert.text.empty() ? std::string(texts::kCommunicationError) : insert.text, MessageIcon::Error);
         result.status = SendStatus::InsertFailed;
+        // Nothing of a failed Send stays behind: the content files and
+        // copies it made are removed again.
+        RemoveCreatedFiles(result.markup);
     }
     return result;
 }

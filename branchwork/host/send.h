@@ -13,6 +13,7 @@ namespace branchwork {
 enum class SendStatus {
     Cancelled,        // the output options were cancelled, or no page file was given
     NoPageDirectory,  // the host could not tell where its document is; nothing written
+    PageRefused,      // the host's page cannot be read or written; nothing written
     MarkupFailed,     // a content file could not be written; nothing inserted
     InsertFailed,     // files were written, the insert call failed
     Inserted,

@@ -159,10 +159,13 @@ TEST(SendTest, FailingCallInTheDirectoryStepsGoesOnWithTheDirectory) {
     EXPECT_EQ(f.ui.log[f.ui.log.size() - 3], "restore");  // the window comes back even when saving failed
 }
 
-TEST(SendTest, FailedInsertIsReportedAndFilesStay) {
+TEST(SendTest, FailedInsertIsReportedAndRemovesTheFilesItMade) {
     ScratchDir dir("send_insert_fails");
     dir.Sub("prog/help/JClass");
     WriteAll(dir.File("prog/help/JClass/VoltarixR.class"), "x");
+    WriteAll(dir.File("prog/help/JClass/TabPanel.class"), "new");
+    // A copy that was already beside the page is the user's: it stays.
+    WriteAll(dir.File("TabPanel.class"), "old");
     Fixture f;
     f.script.defaults[kIsDocumentOpen] = HostReply::Ok("True");
     f.script.defaults[kGetSaveDirectory] = HostReply::Ok(dir.Dir());
@@ -171,7 +174,10 @@ TEST(SendTest, FailedInsertIsReportedAndFilesStay) {
     EXPECT_EQ(r.status, SendStatus::InsertFailed);
     EXPECT_EQ(f.ui.log.back(), kComm);
     EXPECT_EQ(f.script.CountOf(kInsertAtCursor), 1);  // never inserted twice
-    EXPECT_TRUE(std::filesystem::exists(dir.File("VoltarixR.class")));
+    EXPECT_EQ(r.markup.copiedFiles.size(), 2u);
+    EXPECT_FALSE(std::filesystem::exists(dir.File("VoltarixR.class")));
+    EXPECT_TRUE(std::filesystem::exists(dir.File("TabPanel.class")));
+    EXPECT_TRUE(r.markup.createdFiles.empty());
 }
 
 TEST(SendTest, UnwritableContentFileInsertsNothing) {

@@ -4,7 +4,7 @@
 
 #include "branchwork/base/text_util.h"
 #include "branchwork/base/texts.h"
-#include "cinemill/gif/gif_writer.h"
+#include "cinemill/base/file_io.h"
 
 namespace branchwork {
 
@@ -172,7 +172,13 @@ private:
     std::string CollapsedToken(const TAppletNode& d);
     std::string ExpandedToken(const TAppletNode& d);
     void Comment(std::vector<std::string>& out) const;
-    void CopyFiles(MarkupResult& r) const;
+    // Copies the images and classes; false (after WriteOrSay's message)
+    // when one cannot be written.
+    bool CopyFiles(MarkupResult& r);
+    // Writes `bytes` (or a copy of `copy_from`) to `path` and records a file
+    // it made; on failure says so, removes what the run made and sets ok
+    // false.
+    bool WriteOrSay(MarkupResult& r, const std::string& path, const std::string* copy_from, std::string_view bytes);
 
     NavigationProject& p_;
     const MarkupContext& ctx_;
@@ -248,14 +254,34 @@ void Generator::Comment(std::vector<std::string>& out) const {
     out.push_back("-->");
 }
 
-void Generator::CopyFiles(MarkupResult& r) const {
+bool Generator::WriteOrSay(MarkupResult& r, const std::string& path, const std::string* copy_from,
+                           std::string_view bytes) {
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    const bool existed = fs::exists(fs::symlink_status(path, ec));
+    const cinemill::WriteProblem p = copy_from ? cinemill::ReplaceFileWithCopy(*copy_from, path)
+                                               : cinemill::WriteFileAtomically(path, bytes);
+    if (p == cinemill::WriteProblem::None) {
+        if (!existed) r.createdFiles.push_back(path);
+        return true;
+    }
+    std::string message = "Cannot create file \"" + path + "\".";
+    if (p != cinemill::WriteProblem::Failed) message += " " + cinemill::WriteProblemText(p, path);
+    host_.Message(message, MessageIcon::Error);
+    r.ok = false;
+    RemoveCreatedFiles(r);
+    return false;
+}
+
+bool Generator::CopyFiles(MarkupResult& r) {
     namespace fs = std::filesystem;
     std::error_code ec;
     for (const auto& u : upload_) {
         const std::string dest = graphics_dir_ + FileNamePart(u);
         // An image already there is kept; copying a file onto itself is skipped.
         if (fs::exists(dest, ec) || !FileExists(u)) continue;
-        if (cinemill::ReplaceFileWithCopy(u, dest)) r.copiedFiles.push_back(dest);
+        if (!WriteOrSay(r, dest, &u, {})) return false;
+        r.copiedFiles.push_back(dest);
     }
     const std::string class_dir = WithTrailingSeparator(ctx_.programDir) + "help/JClass/";
     std::vector<std::string> classes = {SentAppletClass(p_.kind)};
@@ -265,8 +291,10 @@ void Generator::CopyFiles(MarkupResult& r) const {
         if (!FileExists(src)) continue;
         const std::string dest = page_dir_ + c;
         if (fs::equivalent(src, dest, ec)) continue;
-        if (cinemill::ReplaceFileWithCopy(src, dest)) r.copiedFiles.push_back(dest);
+        if (!WriteOrSay(r, dest, &src, {})) return false;
+        r.copiedFiles.push_back(dest);
     }
+    return true;
 }
 
 bool Generator::CheckGraphicsDir() {
@@ -379,11 +407,7 @@ MarkupResult Generator::Run() {
             if (ctx_.writeFiles) {
                 std::string text;
                 for (const auto& l : content) text += l + "\r\n";
-                if (!WriteFileReplacing(path, text)) {
-                    host_.Message("Cannot create file \"" + path + "\".", MessageIcon::Error);
-                    r.ok = false;
-                    return r;
-                }
+                if (!WriteOrSay(r, path, nullptr, text)) return r;
             }
             r.contentFiles.push_back(path);
         }
@@ -401,6 +425,12 @@ MarkupResult Generator::Run() {
 }
 
 }  // namespace
+
+void RemoveCreatedFiles(MarkupResult& r) {
+    std::error_code ec;
+    for (const auto& f : r.createdFiles) std::filesystem::remove(f, ec);
+    r.createdFiles.clear();
+}
 
 MarkupResult GenerateAppletMarkup(NavigationProject& project, const MarkupContext& ctx, BwUiHost& host,
                                   MarkupForm form) {

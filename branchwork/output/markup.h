@@ -49,12 +49,16 @@ struct MarkupContext {
 };
 
 struct MarkupResult {
-    bool ok = true;  // false when a content file could not be written (nothing to insert)
+    bool ok = true;  // false when a content file or a copy could not be written (nothing to insert)
     std::string text;                    // every line ended by CR LF
     std::vector<std::string> lines;
     std::vector<std::string> uploadList;    // full paths of the images the page uses
     std::vector<std::string> contentFiles;  // content files written
     std::vector<std::string> copiedFiles;   // targets of the copies that were made
+    // Files that did not exist before this run and were made by it (content
+    // files and copies); a run that fails removes them itself, a caller
+    // whose later step fails removes them with RemoveCreatedFiles.
+    std::vector<std::string> createdFiles;
 };
 
 // Builds the applet markup of the project. The project changes in two ways:
@@ -62,12 +66,16 @@ struct MarkupResult {
 // one shown afterwards. In the Sent form the content files are written, the
 // images copied to the graphics directory (an existing image is kept) and
 // the applet classes copied next to the page (replacing older copies; a
-// missing class is skipped). A content file that cannot be written ends the
-// run with a message and ok = false, and so, before anything is written, does
+// missing class is skipped). A content file or a copy that cannot be written
+// ends the run with a message and ok = false (the files the run made are
+// removed again), and so, before anything is written, does
 // a graphics directory that the page cannot reach by a relative path or that
 // does not exist (one below the page's directory is created).
 MarkupResult GenerateAppletMarkup(NavigationProject& project, const MarkupContext& ctx, BwUiHost& host,
                                   MarkupForm form = MarkupForm::Sent);
+
+// Removes the files a run made (after a later step, the insert, failed).
+void RemoveCreatedFiles(MarkupResult& r);
 
 // The file name a content file gets.
 std::string ContentFileName(AppletKind kind, int tab);

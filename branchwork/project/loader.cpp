@@ -612,8 +612,8 @@ std::string ProjectFileText(NavigationProject& project) {
 
 bool SaveProjectFile(NavigationProject& project, const std::string& path, BwUiHost& host) {
     const std::string text = ProjectFileText(project);
-    if (!WriteFileReplacing(path, text)) {
-        host.Message("Cannot create file \"" + path + "\".", MessageIcon::Error);
+    if (std::string why; !WriteFileReplacing(path, text, &why)) {
+        host.Message("Cannot create file \"" + path + "\". " + why, MessageIcon::Error);
         return false;
     }
     return true;

@@ -6,6 +6,7 @@
 #include <QStandardPaths>
 
 #include "branchwork/output/class_files.h"
+#include "cinemill/base/file_io.h"
 
 namespace branchwork {
 
@@ -21,7 +22,7 @@ std::string PrepareDataFolder(BwUiHost& host) {
         if (!src.exists()) continue;
         for (const QString& f : src.entryList({"*.class"}, QDir::Files)) {
             const QString to = dir + "/help/JClass/" + f;
-            if (!QFile::exists(to)) QFile::copy(src.filePath(f), to);
+            if (!QFile::exists(to)) cinemill::ReplaceFileWithCopy(src.filePath(f).toStdString(), to.toStdString());
         }
         break;
     }

@@ -7,7 +7,7 @@
 #include <system_error>
 
 #include "cinemill/base/strings.h"
-#include "cinemill/formats/format_common.h"
+#include "cinemill/base/file_io.h"
 
 namespace cinemill {
 namespace {
@@ -114,7 +114,7 @@ bool DesktopFileAssociation::Set() {
     fs::create_directories(fs::path(EntryPath()).parent_path(), ec);
     if (ec) return false;
     const std::string text = EntryText();
-    return WriteFileAtomically(EntryPath(), reinterpret_cast<const uint8_t*>(text.data()), text.size());
+    return WriteFileAtomically(EntryPath(), text) == WriteProblem::None;
 }
 
 bool DesktopFileAssociation::Remove() {

@@ -7,7 +7,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "cinemill/formats/format_common.h"
+#include "cinemill/base/file_io.h"
 
 namespace cinemill {
 
@@ -199,7 +199,7 @@ bool IniSettingsStore::Store(std::string_view name, std::optional<std::string> r
     }
     std::string text;
     for (const std::string& line : out) text += line + "\n";
-    return WriteFileAtomically(path_, reinterpret_cast<const uint8_t*>(text.data()), text.size());
+    return WriteFileAtomically(path_, text) == WriteProblem::None;
 }
 
 std::optional<std::vector<uint8_t>> IniSettingsStore::ReadBinary(std::string_view name) {

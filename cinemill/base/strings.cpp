@@ -252,6 +252,8 @@ constexpr std::array kTable = {
     Entry{StringId::UndoLevelsInvalid, "The number of undo levels must be a whole number from 0 to 4294967295."},
     Entry{StringId::UndoLevelsCaption, "Bad Undo Levels Value"},
     Entry{StringId::DesktopEntryComment, "Edit animated GIF files"},
+    Entry{StringId::TargetNotRegular, "'%s' is not a regular file, so it was not replaced."},
+    Entry{StringId::TargetReadOnly, "'%s' is read-only, so it was not replaced."},
 };
 
 // Replaces the first occurrence of `token` in `text` by `value`.

@@ -239,6 +239,9 @@ enum class StringId : int {
     UndoLevelsInvalid = 42415,
     UndoLevelsCaption = 42416,
     DesktopEntryComment = 42417,
+    // Replacing files.
+    TargetNotRegular = 41600,
+    TargetReadOnly = 41601,
 };
 
 // The text of a string-table entry; empty for an unknown number.

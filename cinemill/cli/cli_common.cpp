@@ -3,6 +3,7 @@
 #include <charconv>
 #include <cstdio>
 
+#include "cinemill/base/file_io.h"
 #include "cinemill/gif/gif_writer.h"
 #include "cinemill/imaging/palette_merge.h"
 
@@ -69,17 +70,14 @@ int TakeMergeOption(const Args& args, size_t& i, uint32_t& merging, const std::s
 }
 
 bool WritePam(const std::string& path, const RgbaImage& img) {
-    // Written beside the target and renamed over it, so a file is never left half-written.
-    const std::string temp = path + ".part";
-    std::FILE* f = std::fopen(temp.c_str(), "wb");
-    if (!f) return false;
-    std::fprintf(f, "P7\nWIDTH %d\nHEIGHT %d\nDEPTH 4\nMAXVAL 255\nTUPLTYPE RGB_ALPHA\nENDHDR\n",
-                 img.width, img.height);
-    bool ok = std::fwrite(img.rgba.data(), 1, img.rgba.size(), f) == img.rgba.size();
-    ok = std::fclose(f) == 0 && ok;
-    ok = ok && std::rename(temp.c_str(), path.c_str()) == 0;
-    if (!ok) std::remove(temp.c_str());
-    return ok;
+    AtomicFile f;
+    if (f.Open(path) != WriteProblem::None) return false;
+    char header[160];
+    const int n = std::snprintf(header, sizeof header,
+                                "P7\nWIDTH %d\nHEIGHT %d\nDEPTH 4\nMAXVAL 255\nTUPLTYPE RGB_ALPHA\nENDHDR\n",
+                                img.width, img.height);
+    const bool ok = n > 0 && f.Write(header, static_cast<size_t>(n)) && f.Write(img.rgba.data(), img.rgba.size());
+    return ok && f.Commit() == WriteProblem::None;
 }
 
 }  // namespace cinemill::cli

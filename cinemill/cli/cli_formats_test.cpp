@@ -1,5 +1,6 @@
 // Runs the format commands of cinemill-cli as a user would.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <cstdio>
 #include <filesystem>
@@ -154,6 +155,49 @@ TEST_F(CliFormats, HtmlTag) {
               "alt=\"Logo\"></a>\n");
     EXPECT_EQ(Cli("html").status, 2);
     EXPECT_EQ(Cli("html " + P("missing.gif")).status, 1);
+}
+
+TEST_F(CliFormats, ExportsRefuseTargetsThatAreNotRegularFilesAndWriteThroughLinks) {
+    if (!fs::exists(kAvi)) GTEST_SKIP();
+    const std::string gif = std::string(CM_TESTDATA_DIR) + "/sample.gif";
+    // The AVI writer takes no transparency: the AVI goes back to AVI.
+    auto input = [&](const std::string& ext) { return ext == ".avi" ? kAvi : gif; };
+    const std::string fifo = P("fifo");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    // The FIFO stands for a device node: each export is refused and leaves it.
+    for (const std::string ext : {".avi", ".ani", ".gif"}) {
+        fs::create_symlink(fifo, P("out" + ext));
+        const auto r = Cli("convert " + input(ext) + " -o " + P("out" + ext));
+        EXPECT_EQ(r.status, 1) << ext << ": " << r.err;
+        EXPECT_NE(r.err.find("is not a regular file, so it was not replaced."), std::string::npos) << ext << r.err;
+        EXPECT_TRUE(fs::is_symlink(P("out" + ext)));
+        fs::remove(P("out" + ext));
+    }
+    const auto strip = Cli("filmstrip " + gif + " -o " + fifo);
+    EXPECT_EQ(strip.status, 1) << strip.err;
+    EXPECT_TRUE(fs::is_fifo(fifo));
+
+    // Links to files: the files they name get the exports.
+    fs::create_directories(dir_ / "real");
+    for (const std::string ext : {".avi", ".ani"}) {
+        std::ofstream(P("real/x" + ext)) << "old";
+        fs::create_symlink("real/x" + ext, P("link" + ext));
+        ASSERT_EQ(Cli("convert " + input(ext) + " -o " + P("link" + ext)).status, 0) << ext;
+        EXPECT_TRUE(fs::is_symlink(P("link" + ext)));
+        ASSERT_EQ(Cli("convert " + input(ext) + " -o " + P("plain" + ext)).status, 0) << ext;
+        EXPECT_EQ(fs::file_size(P("real/x" + ext)), fs::file_size(P("plain" + ext))) << ext;
+        EXPECT_GT(fs::file_size(P("plain" + ext)), 3u);
+    }
+    // Nothing else was left in either folder.
+    size_t entries = 0;
+    for (const auto& e : fs::directory_iterator(dir_)) {
+        const std::string n = e.path().filename().string();
+        EXPECT_EQ(n.find(".cinemill-"), std::string::npos) << n;
+        ++entries;
+    }
+    EXPECT_EQ(entries, 6u);  // fifo, real, link and plain of each
+    for (const auto& e : fs::directory_iterator(dir_ / "real"))
+        EXPECT_EQ(e.path().filename().string().find(".cinemill-"), std::string::npos);
 }
 
 }  // namespace

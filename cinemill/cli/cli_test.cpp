@@ -1,5 +1,6 @@
 // Runs cinemill-cli as a user would and checks exit codes, messages and files.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <cstdio>
 #include <filesystem>
@@ -93,6 +94,85 @@ TEST_F(CliTest, ResaveLeavesInputAndWritesOnlyWholeFiles) {
     const auto out_before = testing::FileBytes(out);
     EXPECT_EQ(Cli("resave " + junk + " -o " + out).status, 1);
     EXPECT_EQ(testing::FileBytes(out), out_before);
+}
+
+// Every name in the folder but the given ones (leftover temporary files).
+std::vector<std::string> OtherNames(const fs::path& dir, std::initializer_list<std::string> known) {
+    std::vector<std::string> out;
+    for (const auto& e : fs::directory_iterator(dir)) {
+        const std::string n = e.path().filename().string();
+        if (std::find(known.begin(), known.end(), n) == known.end()) out.push_back(n);
+    }
+    return out;
+}
+
+TEST_F(CliTest, OutputsThatAreNotRegularFilesAreRefusedAndLinksWrittenThrough) {
+    const auto in = Write("in.gif", testing::FileBytes(kSample));
+    // A FIFO stands for a device such as /dev/null: refused, left as it is.
+    const auto fifo = (dir_ / "fifo").string();
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    for (const std::string& cmd : {"resave " + in + " -o " + fifo, "optimize " + in + " -o " + fifo,
+                                  "reverse " + in + " -o " + fifo}) {
+        const auto r = Cli(cmd);
+        EXPECT_EQ(r.status, 1) << cmd;
+        EXPECT_NE(r.err.find("'" + fifo + "' is not a regular file, so it was not replaced."), std::string::npos)
+            << cmd << ": " << r.err;
+        EXPECT_TRUE(fs::is_fifo(fifo)) << cmd;
+    }
+    // So is a link to one.
+    fs::create_symlink(fifo, dir_ / "to-fifo.gif");
+    EXPECT_EQ(Cli("resave " + in + " -o " + (dir_ / "to-fifo.gif").string()).status, 1);
+    EXPECT_TRUE(fs::is_symlink(dir_ / "to-fifo.gif"));
+
+    // A link to a file: the file it names gets the output, the link stays.
+    fs::create_directories(dir_ / "real");
+    const auto real = Write("real/out.gif", {'o', 'l', 'd'});
+    fs::create_symlink("real/out.gif", dir_ / "link.gif");
+    ASSERT_EQ(Cli("resave " + in + " -o " + (dir_ / "link.gif").string()).status, 0);
+    EXPECT_TRUE(fs::is_symlink(dir_ / "link.gif"));
+    ASSERT_EQ(Cli("resave " + in + " -o " + (dir_ / "plain.gif").string()).status, 0);
+    EXPECT_EQ(testing::FileBytes(real), testing::FileBytes(dir_ / "plain.gif"));
+    fs::remove(dir_ / "plain.gif");
+
+    // A read-only output is refused and kept.
+    const auto ro = Write("ro.gif", {'k', 'e', 'e', 'p'});
+    ASSERT_EQ(chmod(ro.c_str(), 0444), 0);
+    const auto r = Cli("resave " + in + " -o " + ro);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("is read-only, so it was not replaced."), std::string::npos) << r.err;
+    EXPECT_EQ(testing::FileBytes(ro), (std::vector<uint8_t>{'k', 'e', 'e', 'p'}));
+    EXPECT_TRUE(OtherNames(dir_, {"in.gif", "fifo", "to-fifo.gif", "real", "link.gif", "ro.gif"}).empty());
+    EXPECT_TRUE(OtherNames(dir_ / "real", {"out.gif"}).empty());
+}
+
+TEST_F(CliTest, SavesDoNotNeedAWritableTmpdir) {
+    const auto in = Write("in.gif", testing::FileBytes(kSample));
+    const auto out = (dir_ / "out.gif").string();
+    Write("not-a-folder", {'x'});
+    for (const std::string& tmp : {(dir_ / "missing").string(), (dir_ / "not-a-folder").string()}) {
+        for (const char* cmd : {"resave ", "optimize ", "reverse "}) {
+            fs::remove(out);
+            const auto r = Cli(std::string(cmd) + in + " -o " + out, "TMPDIR=" + tmp);
+            EXPECT_EQ(r.status, 0) << cmd << tmp << ": " << r.err;
+            EXPECT_TRUE(testing::ReadBytes(testing::FileBytes(out)).outcome.animation) << cmd << tmp;
+        }
+    }
+    EXPECT_TRUE(OtherNames(dir_, {"in.gif", "out.gif", "not-a-folder"}).empty());
+}
+
+TEST_F(CliTest, OptimizeThatFailsWritesNoOutput) {
+    // A 0x0 screen with a 1x1 image: the optimizer cannot work on it.
+    const auto in = Write("empty.gif", testing::GifBuilder(0, 0).Image(0, 0, 1, 1, {1}).b);
+    const auto out = (dir_ / "out.gif").string();
+    const auto r = Cli("optimize " + in + " -o " + out);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_FALSE(r.err.empty());
+    EXPECT_FALSE(fs::exists(out));
+    // An existing output stays as it was.
+    Write("out.gif", {'o', 'l', 'd'});
+    EXPECT_EQ(Cli("optimize " + in + " -o " + out).status, 1);
+    EXPECT_EQ(testing::FileBytes(out), (std::vector<uint8_t>{'o', 'l', 'd'}));
+    EXPECT_TRUE(OtherNames(dir_, {"empty.gif", "out.gif"}).empty());
 }
 
 // Reads a PAM file written by the CLI.

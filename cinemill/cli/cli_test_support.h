@@ -18,12 +18,14 @@ struct Run {
     std::string out, err;
 };
 
-inline Run Cli(const std::string& args) {
+// `env` ("NAME=VALUE ...") is set for the program only.
+inline Run Cli(const std::string& args, const std::string& env = {}) {
     namespace fs = std::filesystem;
     static int n = 0;
     const fs::path err =
         fs::temp_directory_path() / ("cm_cli_err_" + std::to_string(getpid()) + "_" + std::to_string(n++));
-    const std::string cmd = std::string(CM_CLI) + " " + args + " 2>" + err.string();
+    const std::string cmd =
+        (env.empty() ? std::string() : "env " + env + " ") + std::string(CM_CLI) + " " + args + " 2>" + err.string();
     Run r{-1, {}, {}};
     FILE* p = popen(cmd.c_str(), "r");
     if (!p) return r;

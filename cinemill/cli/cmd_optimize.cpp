@@ -45,25 +45,9 @@ std::optional<int> ParseIntIn(const std::string& s, long long lo, long long hi) 
 
 // Writes bytes to a temporary file and puts it in place of `path`.
 bool WriteBytesReplacing(const std::string& path, const std::vector<uint8_t>& bytes, UiHost& host) {
-    std::error_code ec;
-    std::string dir = std::filesystem::temp_directory_path(ec).string();
-    if (ec) dir = "/tmp";
-    std::string templ = dir + "/GIFXXXXXX";
-    std::vector<char> buf(templ.begin(), templ.end());
-    buf.push_back('\0');
-    const int fd = mkstemp(buf.data());
-    if (fd < 0) {
-        host.Error(FormatString(StringId::SaveTempFailed, dir + "/GIF"));
-        return false;
-    }
-    const std::string temp(buf.data());
-    std::FILE* f = fdopen(fd, "wb");
-    bool ok = f && std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
-    if (f && std::fclose(f) != 0) ok = false;
-    if (ok) ok = ReplaceFileWithCopy(temp, path);
-    if (!ok) host.Error(FormatString(StringId::WriteToFailed, path));
-    std::filesystem::remove(temp, ec);
-    return ok;
+    const WriteProblem p = WriteFileAtomically(path, bytes.data(), bytes.size());
+    TellWriteProblem(host, p, path);
+    return p == WriteProblem::None;
 }
 
 int Optimize(const Args& args) {
@@ -103,7 +87,8 @@ int Optimize(const Args& args) {
     }
     Animation& a = *r.animation;
     const Result opt = cinemill::Optimize(a, flags, host, progress, Prefs());
-    if (opt == Result::Stopped) return kExitFailed;
+    // A failed optimization (it has said why) writes nothing.
+    if (opt != Result::Done) return kExitFailed;
     VectorSink sink;
     // Room for a result as large as the input, so that growing the buffer
     // does not hold two copies of it at once.
@@ -127,7 +112,6 @@ int Optimize(const Args& args) {
         ok = WriteBytesReplacing(out, original, host);
     }
     if (!ok) return kExitFailed;
-    if (opt == Result::Failed) return kExitFailed;
     return r.result == Result::Done ? kExitOk : kExitPartial;
 }
 

@@ -333,8 +333,8 @@ Result ExportAni(Animation& a, const std::string& path, UiHost& host) {
     a.hotspot = Hotspot{std::clamp(ax, 0, w), std::clamp(ay, 0, h)};
     const std::vector<uint8_t> bytes = BuildAni(a, host);
     if (bytes.empty()) return Result::Failed;
-    if (!WriteFileAtomically(path, bytes.data(), bytes.size())) {
-        host.Error(FormatString(StringId::WriteToFailed, path));
+    if (const WriteProblem p = WriteFileAtomically(path, bytes.data(), bytes.size()); p != WriteProblem::None) {
+        TellWriteProblem(host, p, path);
         return Result::Failed;
     }
     return Result::Done;

@@ -253,23 +253,23 @@ Result WriteAvi(const std::string& path, const Animation& a, const AviCompressio
         return Result::Failed;
     }
     if (c.kind == AviCompressionChoice::Kind::Codec) {
-        const std::string temp = MakeTempFile("AVI", ".avi");
-        if (temp.empty()) {
-            host.Error(FormatString(StringId::AviCreateFailed, path));
+        // The encoder writes its own file: it goes straight into the
+        // temporary file beside the target, which then replaces the target.
+        AtomicFile file;
+        if (const WriteProblem p = file.Open(path); p != WriteProblem::None) {
+            TellWriteProblem(host, p, path);
             return Result::Failed;
         }
         int error = 0;
-        const Result r = EncodeAviWithFfmpeg(temp, a, c.codec, progress, error);
+        const Result r = EncodeAviWithFfmpeg(file.TempPath(), a, c.codec, progress, error);
         if (r == Result::Done) {
-            const bool ok = ReplaceFileWithCopy(temp, path);
-            std::remove(temp.c_str());
-            if (!ok) {
+            if (file.Commit() != WriteProblem::None) {
                 host.Error(FormatString(StringId::WriteToFailed, path));
                 return Result::Failed;
             }
             return Result::Done;
         }
-        std::remove(temp.c_str());
+        file.Discard();
         if (r == Result::Stopped) return Result::Failed;
         // The codec failed: offer the uncompressed file.
         const std::string what = error == -ENOMEM
@@ -291,8 +291,8 @@ Result WriteAvi(const std::string& path, const Animation& a, const AviCompressio
         return Result::Failed;
     }
     if (stopped) return Result::Failed;
-    if (!WriteFileAtomically(path, bytes.data(), bytes.size())) {
-        host.Error(FormatString(StringId::WriteToFailed, path));
+    if (const WriteProblem p = WriteFileAtomically(path, bytes.data(), bytes.size()); p != WriteProblem::None) {
+        TellWriteProblem(host, p, path);
         return Result::Failed;
     }
     return Result::Done;

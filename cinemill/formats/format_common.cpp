@@ -2,10 +2,6 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
-#include <unistd.h>
-
-#include "cinemill/gif/gif_writer.h"
 
 namespace cinemill {
 
@@ -31,30 +27,6 @@ std::string LowerExtension(std::string_view path) {
     for (char& c : ext)
         if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
     return ext;
-}
-
-std::string MakeTempFile(std::string_view prefix, std::string_view extension) {
-    std::error_code ec;
-    std::filesystem::path dir = std::filesystem::temp_directory_path(ec);
-    if (ec) dir = "/tmp";
-    std::string templ = (dir / (std::string(prefix) + "XXXXXX")).string() + std::string(extension);
-    const int fd = mkstemps(templ.data(), static_cast<int>(extension.size()));
-    if (fd < 0) return {};
-    close(fd);
-    return templ;
-}
-
-bool WriteFileAtomically(const std::string& target, const uint8_t* data, size_t size) {
-    const std::string temp = MakeTempFile("CMW", ".tmp");
-    if (temp.empty()) return false;
-    bool ok = false;
-    if (std::FILE* f = std::fopen(temp.c_str(), "wb")) {
-        ok = std::fwrite(data, 1, size, f) == size;
-        ok = std::fclose(f) == 0 && ok;
-    }
-    ok = ok && ReplaceFileWithCopy(temp, target);
-    std::remove(temp.c_str());
-    return ok;
 }
 
 }  // namespace cinemill

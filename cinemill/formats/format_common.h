@@ -4,6 +4,7 @@
 #include <string>
 #include <string_view>
 
+#include "cinemill/base/file_io.h"
 #include "cinemill/base/strings.h"
 
 namespace cinemill {
@@ -22,14 +23,5 @@ inline uint16_t LoadBE16(const uint8_t* p) { return static_cast<uint16_t>((p[0] 
 inline uint32_t LoadBE32(const uint8_t* p) {
     return (uint32_t(p[0]) << 24) | (uint32_t(p[1]) << 16) | (uint32_t(p[2]) << 8) | p[3];
 }
-
-// Writes bytes to a new temporary file beside nothing else and puts it in
-// place of `target` only when complete. False (and the target untouched)
-// when anything fails.
-bool WriteFileAtomically(const std::string& target, const uint8_t* data, size_t size);
-
-// A fresh temporary file name in the system temporary directory with the
-// given prefix and extension; the file is created empty. Empty on failure.
-std::string MakeTempFile(std::string_view prefix, std::string_view extension);
 
 }  // namespace cinemill

@@ -357,10 +357,6 @@ FileRead ReadFileChecked(const std::string& path, std::vector<uint8_t>& out, siz
     return result;
 }
 
-bool ReadWholeFile(const std::string& path, std::vector<uint8_t>& out) {
-    return ReadFileChecked(path, out, 0, nullptr) == FileRead::Ok;
-}
-
 void TellFileReadFailure(UiHost& host, FileRead r, const std::string& path) {
     host.Error(FormatString(r == FileRead::NotRegular ? StringId::NotRegularFile
                                                       : StringId::OpenFileFailed,

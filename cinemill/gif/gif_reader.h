@@ -4,6 +4,7 @@
 #include <span>
 #include <string>
 
+#include "cinemill/base/file_io.h"
 #include "cinemill/base/progress.h"
 #include "cinemill/base/result.h"
 #include "cinemill/doc/animation.h"
@@ -28,10 +29,6 @@ struct GifReadOutcome {
 // signature itself is not checked here). Messages go to the host.
 GifReadOutcome ReadGif(std::span<const uint8_t> file, UiHost& host, ProgressReporter& progress,
                        const PreferenceBlock& prefs);
-
-// Reads a whole file into memory; false when it cannot be read or is not a
-// regular file (a pipe or a device would block or never end).
-bool ReadWholeFile(const std::string& path, std::vector<uint8_t>& out);
 
 // Header test of a reader: true when the first bytes may start its format.
 using HeaderCheck = bool (*)(std::span<const uint8_t> first);

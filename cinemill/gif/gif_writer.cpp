@@ -19,7 +19,7 @@ bool FileSink::Put(const uint8_t* p, size_t n) {
     if (failed_) return false;
     if (buffer_.size() + n > kBufferSize && !Flush()) return false;
     if (n >= kBufferSize) {
-        failed_ = std::fwrite(p, 1, n, file_) != n;
+        failed_ = !file_.Write(p, n);
         return !failed_;
     }
     buffer_.insert(buffer_.end(), p, p + n);
@@ -28,7 +28,7 @@ bool FileSink::Put(const uint8_t* p, size_t n) {
 
 bool FileSink::Flush() {
     if (failed_) return false;
-    if (!buffer_.empty()) failed_ = std::fwrite(buffer_.data(), 1, buffer_.size(), file_) != buffer_.size();
+    if (!buffer_.empty()) failed_ = !file_.Write(buffer_.data(), buffer_.size());
     buffer_.clear();
     return !failed_;
 }
@@ -341,72 +341,23 @@ bool ClipCheck(Animation& a, UiHost& host, const PreferenceBlock& prefs) {
     return true;
 }
 
-namespace {
-
-// A new empty file named from `prefix` in `dir`; empty name on failure.
-std::string MakeTempFile(const std::string& dir, const std::string& prefix, std::FILE** file) {
-    std::string templ = dir + "/" + prefix + "XXXXXX";
-    std::vector<char> buf(templ.begin(), templ.end());
-    buf.push_back('\0');
-    const int fd = mkstemp(buf.data());
-    if (fd < 0) return {};
-    *file = fdopen(fd, "wb");
-    if (!*file) {
-        close(fd);
-        unlink(buf.data());
-        return {};
-    }
-    return std::string(buf.data());
-}
-
-}  // namespace
-
-bool ReplaceFileWithCopy(const std::string& source, const std::string& target) {
-    namespace fs = std::filesystem;
-    std::error_code ec;
-    fs::path dir = fs::path(target).parent_path();
-    if (dir.empty()) dir = ".";
-    std::FILE* f = nullptr;
-    const std::string beside = MakeTempFile(dir.string(), ".cinemill-", &f);
-    if (beside.empty()) return false;
-    std::fclose(f);
-    bool ok = fs::copy_file(source, beside, fs::copy_options::overwrite_existing, ec) && !ec;
-    if (ok) {
-        // Keep the permissions an existing target had.
-        const auto st = fs::status(target, ec);
-        if (!ec && fs::exists(st)) fs::permissions(beside, st.permissions(), ec);
-        else fs::permissions(beside, fs::perms::owner_read | fs::perms::owner_write |
-                             fs::perms::group_read | fs::perms::others_read, ec);
-        fs::rename(beside, target, ec);
-        ok = !ec;
-    }
-    if (!ok) fs::remove(beside, ec);
-    return ok;
-}
-
 Result SaveGif(const std::string& path, Animation& a, UiHost& host, ProgressReporter& progress) {
-    std::error_code ec;
-    std::string tmpdir = std::filesystem::temp_directory_path(ec).string();
-    if (ec) tmpdir = "/tmp";
-    std::FILE* file = nullptr;
-    const std::string temp = MakeTempFile(tmpdir, "GIF", &file);
-    if (temp.empty()) {
-        host.Error(FormatString(StringId::SaveTempFailed, tmpdir + "/GIF"));
+    AtomicFile file;
+    if (const WriteProblem p = file.Open(path); p != WriteProblem::None) {
+        TellWriteProblem(host, p, path);
         return Result::Failed;
     }
     progress.SetText(StringId::WritingGif);
     FileSink sink(file);
     Result r = WriteGif(sink, a, progress);
     if (r == Result::Done && !sink.Flush()) r = Result::Failed;
-    if (std::fclose(file) != 0 && r == Result::Done) r = Result::Failed;
     progress.End();
-    if (r == Result::Done && !ReplaceFileWithCopy(temp, path)) {
+    if (r == Result::Done && file.Commit() != WriteProblem::None) {
         host.Error(FormatString(StringId::WriteToFailed, path));
         r = Result::Failed;
     } else if (r == Result::Failed) {
         host.Error(FormatString(StringId::ErrorSaving, path));
     }
-    std::filesystem::remove(temp, ec);
     return r;
 }
 

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "cinemill/base/file_io.h"
 #include "cinemill/base/progress.h"
 #include "cinemill/base/result.h"
 #include "cinemill/doc/animation.h"
@@ -51,7 +52,7 @@ protected:
 // Buffered writes to an open file; Flush before closing.
 class FileSink : public GifSink {
 public:
-    explicit FileSink(std::FILE* f) : file_(f) { buffer_.reserve(kBufferSize); }
+    explicit FileSink(AtomicFile& f) : file_(f) { buffer_.reserve(kBufferSize); }
     bool Flush();
 
 protected:
@@ -59,7 +60,7 @@ protected:
 
 private:
     static constexpr size_t kBufferSize = 1 << 16;
-    std::FILE* file_;
+    AtomicFile& file_;
     std::vector<uint8_t> buffer_;
     bool failed_ = false;
 };
@@ -90,9 +91,5 @@ bool ClipCheck(Animation& a, UiHost& host, const PreferenceBlock& prefs);
 // Writes the GIF to a temporary file and puts it in place of `path` only
 // when complete; the destination is untouched on failure or stop.
 Result SaveGif(const std::string& path, Animation& a, UiHost& host, ProgressReporter& progress);
-
-// Replaces `target` with `source`'s bytes: copies beside the target, then
-// renames over it. False when any step fails (the target is then unchanged).
-bool ReplaceFileWithCopy(const std::string& source, const std::string& target);
 
 }  // namespace cinemill
