@@ -16,7 +16,7 @@ a.bw-tab-link:hover,.bw-tab:hover{color:var(--bw-tab-hover,red)}
 .bw-tab[aria-selected="true"]{font-weight:bold;text-decoration:underline}
 .bw-panel{padding:2px}
 .bw-panel-link{margin:0 0 2px 0}
-.bw-panel-link a{color:var(--bw-tree-fg,#000)}
+.bw-panel-link a{display:inline-flex;align-items:center;min-height:24px;color:var(--bw-tree-fg,#000)}
 .bw-group{padding-left:1.2em!important}
 .bw-row{display:flex;align-items:center;gap:.2em;min-height:24px}
 .bw-toggle{flex:none;width:24px;height:24px;margin:0;padding:0;border:0;background:transparent;color:inherit;font:inherit;cursor:pointer}
