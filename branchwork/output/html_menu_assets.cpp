@@ -25,6 +25,8 @@ a.bw-tab-link:hover,.bw-tab:hover{color:var(--bw-tab-hover,red)}
 .bw-link,.bw-label{display:inline-flex;align-items:center;gap:.25em;min-height:24px;color:var(--bw-tree-fg,#000);text-decoration:none;overflow-wrap:anywhere}
 .bw-link:hover{color:var(--bw-tree-hover,red);text-decoration:underline}
 .bw-link[aria-current="page"]{color:var(--bw-sel-fg,#ff0);background:var(--bw-sel-bg,#00f)}
+.bw-row>.bw-link:first-child,.bw-row>.bw-label:first-child{margin-left:calc(24px + .2em)}
+.bw-menu:not([data-bw-ready]) .bw-row>:first-child{margin-left:0}
 .bw-icon{flex:none;width:16px;height:16px}
 .bw-menu a:focus-visible,.bw-menu button:focus-visible,.bw-panel:focus-visible{outline:2px solid currentColor;outline-offset:1px}
 .bw-sr{position:absolute;width:1px;height:1px;margin:-1px;padding:0;overflow:hidden;clip:rect(0 0 0 0);white-space:nowrap;border:0}
