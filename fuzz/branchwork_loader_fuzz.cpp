@@ -1,10 +1,12 @@
 // Feeds arbitrary text to branchwork's project-file loader and to the import
-// of a host selection, then writes the result back out.
+// of a host selection (applet markup or an HTML menu), then writes the
+// result back out in both forms.
 #include <cstddef>
 #include <cstdint>
 #include <string_view>
 
 #include "branchwork/base/ui_host.h"
+#include "branchwork/output/html_menu.h"
 #include "branchwork/project/loader.h"
 
 namespace {
@@ -29,6 +31,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         branchwork::NavigationProject p;
         branchwork::ImportMarkup(p, text, "/nonexistent-branchwork-fuzz/site/", host);
         (void)branchwork::ProjectFileText(p);
+        // The HTML menu of whatever was read (an HTML menu in the input too).
+        const branchwork::HtmlMenuContext ctx{"/nonexistent-branchwork-fuzz/site/", "", false, false};
+        (void)branchwork::GenerateHtmlMenu(p, ctx, host);
     }
     return 0;
 }

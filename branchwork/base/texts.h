@@ -24,6 +24,10 @@ inline constexpr const char* kPartlyRead =
 inline constexpr const char* kFileTooLargePrefix = "The file \"";
 inline constexpr const char* kFileTooLargeSuffix = "\" is too large to open (the limit is 64 MB).";
 
+// An HTML menu that branchwork did not write (or that was edited past
+// reading); the reason follows.
+inline constexpr const char* kNotOurHtmlMenu = "The HTML menu was not loaded because it is not a branchwork menu: ";
+
 inline constexpr const char* kNoOpenFile = "There is no open file in Harborline. A new file will be created.";
 inline constexpr const char* kNoFileName =
     "Unable to retrieve the HTML document's filename. Use the Fetchwell to update Harborline and fix this error.";

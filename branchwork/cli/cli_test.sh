@@ -38,6 +38,26 @@ check "import exits 0" '[ $rc -eq 0 ]'
 check "import wrote a project file" 'grep -q "<APPLET CODE=\"Voltarix.class\" WIDTH=220 HEIGHT=300>" "$work/back.bwk"'
 check "imported nodes" 'grep -q "T0I1\" VALUE=\"Widgets; w.htm; _self; 1;" "$work/back.bwk"'
 
+# The HTML menu form: markup, send twice (one block), external files, import back.
+out=$("$cli" markup "$work/menu.bwk" --page-dir "$work/site" --html-menu); rc=$?
+check "html markup exits 0" '[ $rc -eq 0 ]'
+check "html markup starts with the begin comment" '[ "$(head -n1 <<<"$out" | tr -d "\r")" = "<!-- branchwork html menu begin" ]'
+check "html markup ends with the end comment" '[ "$(tail -n1 <<<"$out" | tr -d "\r")" = "<!-- branchwork html menu end -->" ]'
+check "html markup has no applet" '! grep -q "<APPLET" <<<"$out"'
+printf '<html>\n<body>\n<!-- branchwork -->\n</body>\n</html>\n' > "$work/site/menu.html"
+"$cli" send "$work/menu.bwk" --page "$work/site/menu.html" --html-menu --external 2>/dev/null; rc=$?
+check "html send exits 0" '[ $rc -eq 0 ]'
+"$cli" send "$work/menu.bwk" --page "$work/site/menu.html" --html-menu --external 2>/dev/null; rc=$?
+check "second html send exits 0" '[ $rc -eq 0 ]'
+check "one html block after two sends" '[ "$(grep -c "branchwork html menu begin" "$work/site/menu.html")" -eq 1 ]'
+check "external script and style written" '[ -s "$work/site/branchwork-menu.js" ] && [ -s "$work/site/branchwork-menu.css" ]'
+"$cli" import "$work/site/menu.html" -o "$work/back_html.bwk"; rc=$?
+check "html import exits 0" '[ $rc -eq 0 ]'
+check "html import gives the applet import's project" 'cmp -s "$work/back_html.bwk" "$work/back.bwk"'
+printf '<!-- branchwork html menu begin -->\n<nav data-bw-menu data-bw-kind="Carousel"></nav>\n<!-- branchwork html menu end -->\n' > "$work/other.html"
+"$cli" import "$work/other.html" -o "$work/other.bwk" 2>"$work/err"; rc=$?
+check "foreign html menu exits 1 with a reason" '[ $rc -eq 1 ] && grep -q "not a branchwork menu" "$work/err"'
+
 # A very deep tree: every node's line stays short and the show is quick.
 { printf '<APPLET CODE="Voltar.class">'; for i in $(seq 0 99999); do printf '<PARAM NAME="I%d" VALUE="n; None; None; %d;  ;  ; ; None; None">' "$i" "$i"; done; printf '</APPLET>'; } > "$work/deep.bwk"
 "$cli" show "$work/deep.bwk" > "$work/deep.txt"; rc=$?

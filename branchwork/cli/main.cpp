@@ -1,8 +1,13 @@
 // branchwork-cli: the navigation builder's Send, import, markup and project
 // listing from the command line.
 //
-//   branchwork-cli markup PROJECT.bwk [--page-dir DIR] [--graphics-dir DIR] [--external] [--program-dir DIR]
-//   branchwork-cli send PROJECT.bwk --page PAGE.html [--graphics-dir DIR] [--external] [--program-dir DIR]
+//   branchwork-cli markup PROJECT.bwk [--page-dir DIR] [--graphics-dir DIR] [--external] [--html-menu] [--program-dir DIR]
+//   branchwork-cli send PROJECT.bwk --page PAGE.html [--graphics-dir DIR] [--external] [--html-menu] [--program-dir DIR]
+//
+// --html-menu writes the menu as HTML, CSS and script instead of the applet
+// markup; with it, --external puts the script and style sheet into
+// branchwork-menu.js and branchwork-menu.css next to the page (without it,
+// --external puts the nodes into content files).
 //   branchwork-cli import PAGE.html -o PROJECT.bwk
 //   branchwork-cli show PROJECT.bwk
 //
@@ -17,6 +22,7 @@
 #include "branchwork/base/text_util.h"
 #include "branchwork/host/page_file_host.h"
 #include "branchwork/host/send.h"
+#include "branchwork/output/html_menu.h"
 #include "branchwork/output/markup.h"
 #include "branchwork/project/loader.h"
 
@@ -51,8 +57,10 @@ public:
 int Usage(const std::string& what) {
     std::cerr << "branchwork-cli: " << what << "\n"
               << "usage:\n"
-                 "  branchwork-cli markup PROJECT.bwk [--page-dir DIR] [--graphics-dir DIR] [--external] [--program-dir DIR]\n"
-                 "  branchwork-cli send PROJECT.bwk --page PAGE.html [--graphics-dir DIR] [--external] [--program-dir DIR]\n"
+                 "  branchwork-cli markup PROJECT.bwk [--page-dir DIR] [--graphics-dir DIR] [--external] [--html-menu]\n"
+                 "                        [--program-dir DIR]\n"
+                 "  branchwork-cli send PROJECT.bwk --page PAGE.html [--graphics-dir DIR] [--external] [--html-menu]\n"
+                 "                      [--program-dir DIR]\n"
                  "  branchwork-cli import PAGE.html -o PROJECT.bwk\n"
                  "  branchwork-cli show PROJECT.bwk\n";
     return kExitUsage;
@@ -63,6 +71,7 @@ struct Args {
     std::string positional;
     std::map<std::string, std::string> values;
     bool external = false;
+    bool htmlMenu = false;
 };
 
 bool Parse(const std::vector<std::string>& rest, const std::vector<std::string>& with_value, bool allow_external,
@@ -71,6 +80,8 @@ bool Parse(const std::vector<std::string>& rest, const std::vector<std::string>&
         const std::string& a = rest[i];
         if (allow_external && a == "--external") {
             out.external = true;
+        } else if (allow_external && a == "--html-menu") {
+            out.htmlMenu = true;
         } else if (std::find(with_value.begin(), with_value.end(), a) != with_value.end()) {
             if (i + 1 >= rest.size()) {
                 problem = a + " needs a value";
@@ -126,8 +137,14 @@ int Markup(const std::vector<std::string>& rest) {
     const std::string page_dir =
         WithTrailingSeparator(CliHost::Absolute(args.values.count("--page-dir") ? args.values["--page-dir"] : "."));
     host.graphicsDir = args.values["--graphics-dir"];
-    MarkupContext ctx{page_dir, host.AskGraphicsDirectory(page_dir), ProgramDir(args), true};
-    const MarkupResult r = GenerateAppletMarkup(p, ctx, host);
+    MarkupResult r;
+    if (args.htmlMenu) {
+        const HtmlMenuContext ctx{page_dir, host.AskGraphicsDirectory(page_dir), args.external, true};
+        r = GenerateHtmlMenu(p, ctx, host);
+    } else {
+        const MarkupContext ctx{page_dir, host.AskGraphicsDirectory(page_dir), ProgramDir(args), true};
+        r = GenerateAppletMarkup(p, ctx, host);
+    }
     if (!r.ok) return kExitFailed;
     std::cout << r.text;
     return loaded;
@@ -145,7 +162,8 @@ int Send(const std::vector<std::string>& rest) {
     const int loaded = Load(p, args.positional, host);
     if (loaded == kExitFailed) return loaded;
     const std::string program_dir = ProgramDir(args);
-    const SendResult r = SendToHost(p, host, PageFileHostFactory(args.values["--page"]), program_dir);
+    const SendResult r = SendToHost(p, host, PageFileHostFactory(args.values["--page"]), program_dir,
+                                    SendOptions{args.htmlMenu, args.external});
     if (r.status != SendStatus::Inserted) return kExitFailed;
     return loaded;
 }
@@ -163,7 +181,7 @@ int Import(const std::vector<std::string>& rest) {
     NavigationProject p;
     const StartupImport r = ImportFromHost(p, host, PageFileHostFactory(args.positional));
     if (!r.imported) {
-        host.Message("No applet of the three navigation applets in " + args.positional, MessageIcon::Error);
+        host.Message("No branchwork menu (applet or HTML menu) in " + args.positional, MessageIcon::Error);
         return kExitFailed;
     }
     if (!SaveProjectFile(p, args.values["-o"], host)) return kExitFailed;

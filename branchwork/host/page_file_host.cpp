@@ -5,6 +5,7 @@
 #include "branchwork/base/text_encoding.h"
 #include "branchwork/base/text_util.h"
 #include "branchwork/base/texts.h"
+#include "branchwork/output/html_menu.h"
 #include "cinemill/base/file_io.h"
 
 namespace branchwork {
@@ -50,6 +51,27 @@ std::optional<AppletBlock> FindAppletBlock(const std::string& page) {
         from = close;
     }
     return std::nullopt;
+}
+
+std::optional<AppletBlock> FindHtmlMenuBlock(const std::string& page) {
+    const size_t begin = FindNoCase(page, kHtmlMenuBegin);
+    if (begin == std::string::npos) return std::nullopt;
+    const size_t end = FindNoCase(page, kHtmlMenuEnd, begin);
+    if (end == std::string::npos) return std::nullopt;
+    AppletBlock b;
+    b.begin = begin;
+    b.textEnd = end + std::string_view(kHtmlMenuEnd).size();
+    b.end = b.textEnd;
+    if (b.end < page.size() && page[b.end] == '\r') ++b.end;
+    if (b.end < page.size() && page[b.end] == '\n') ++b.end;
+    return b;
+}
+
+std::optional<AppletBlock> FindMenuBlock(const std::string& page) {
+    const auto applet = FindAppletBlock(page);
+    const auto html = FindHtmlMenuBlock(page);
+    if (applet && html) return applet->begin < html->begin ? applet : html;
+    return applet ? applet : html;
 }
 
 PageFileHost::PageFileHost(std::string path) : path_(std::move(path)) {
@@ -131,7 +153,7 @@ HostReply PageFileHost::Invoke(const std::string& method, const std::vector<std:
     }
     if (method == kGetSelection) {
         if (!open_) return HostReply::Ok("");
-        const auto b = FindAppletBlock(text_);
+        const auto b = FindMenuBlock(text_);
         if (!b) return HostReply::Ok("");
         return HostReply::Ok(text_.substr(b->begin, b->textEnd - b->begin));
     }
@@ -141,7 +163,7 @@ HostReply PageFileHost::Invoke(const std::string& method, const std::vector<std:
         // ASCII go in as references, which read the same in all of them.
         const std::string s = encoding_ == TextEncoding::EightBit ? AsciiWithReferences(args[0]) : args[0];
         const std::string before = text_;
-        if (const auto b = FindAppletBlock(text_)) {
+        if (const auto b = FindMenuBlock(text_)) {
             text_.replace(b->begin, b->end - b->begin, s);
         } else if (const size_t m = text_.find(kCursorMarker); m != std::string::npos) {
             size_t at = m + std::string(kCursorMarker).size();

@@ -19,14 +19,21 @@ struct AppletBlock {
 // The first APPLET element of the three navigation applets in the text.
 std::optional<AppletBlock> FindAppletBlock(const std::string& page);
 
+// The first HTML menu block of ours: from its begin comment through its end
+// comment (end includes one line break that follows).
+std::optional<AppletBlock> FindHtmlMenuBlock(const std::string& page);
+// The first menu block of either form, whichever comes first in the page.
+std::optional<AppletBlock> FindMenuBlock(const std::string& page);
+
 // The marker comment that stands for the host's cursor.
 inline constexpr const char* kCursorMarker = "<!-- branchwork -->";
 
 // A host whose current document is an HTML file on disk. The cursor is the
 // marker comment when the page has one, else just before </body> (else the
-// end). The selection is the applet block already in the page, and an insert
-// replaces that block instead of adding a second one. Inserting saves the
-// page: a temporary file replaces it and the page as it was read is kept as
+// end). The selection is the menu block (applet or HTML menu) already in the
+// page, and an insert replaces that block instead of adding a second one.
+// Inserting saves the page: a temporary file replaces it and the page as it
+// was read is kept as
 // PAGE.bak. A page that does not exist yet is "no open document" until
 // HD_CREATENEWDOC, and "never saved" until DOC_FORCESAVE writes it. A page
 // that exists but cannot be read (too large, unreadable, not a regular file)

@@ -37,9 +37,11 @@ struct CommunicationFailure {};
 }  // namespace
 
 SendResult SendToHost(NavigationProject& project, BwUiHost& ui, const HostFactory& factory,
-                      const std::string& program_dir) {
+                      const std::string& program_dir, const SendOptions& options) {
     SendResult result;
-    if (project.kind == AppletKind::Tab) {
+    if (options.htmlMenu) {
+        // The HTML menu carries every node in the page itself.
+    } else if (project.kind == AppletKind::Tab) {
         project.nodeInfoInApplet = true;
     } else {
         const auto inside = ui.AskOutputOptions();
@@ -105,8 +107,13 @@ SendResult SendToHost(NavigationProject& project, BwUiHost& ui, const HostFactor
     }
 
     result.graphicsDir = ui.AskGraphicsDirectory(page_dir);
-    MarkupContext ctx{page_dir, result.graphicsDir, program_dir, true};
-    result.markup = GenerateAppletMarkup(project, ctx, ui);
+    if (options.htmlMenu) {
+        HtmlMenuContext hctx{page_dir, result.graphicsDir, options.externalFiles, true};
+        result.markup = GenerateHtmlMenu(project, hctx, ui);
+    } else {
+        MarkupContext ctx{page_dir, result.graphicsDir, program_dir, true};
+        result.markup = GenerateAppletMarkup(project, ctx, ui);
+    }
     if (!result.markup.ok) {
         result.status = SendStatus::MarkupFailed;
         return result;

@@ -5,6 +5,7 @@
 #include "branchwork/base/ui_host.h"
 #include "branchwork/host/host_editor.h"
 #include "branchwork/model/project.h"
+#include "branchwork/output/html_menu.h"
 #include "branchwork/output/markup.h"
 #include "branchwork/project/loader.h"
 
@@ -25,6 +26,15 @@ struct SendResult {
     MarkupResult markup;
 };
 
+// How a Send writes the menu.
+struct SendOptions {
+    // The HTML menu instead of the applet markup. No output-options dialog
+    // is asked for it: content files have no meaning there.
+    bool htmlMenu = false;
+    // HTML menu: script and style sheet as files next to the page.
+    bool externalFiles = false;
+};
+
 // Send to the host editor: output options (Tree kinds), then the host is
 // asked whether a document is open (a new one is made when not), where it is
 // saved (saving it first when it never was; the user names the page when the
@@ -35,7 +45,7 @@ struct SendResult {
 // kMaxSaveAttempts saves, and a Send without any page directory stops
 // before writing files, instead of writing them into the working directory.
 SendResult SendToHost(NavigationProject& project, BwUiHost& ui, const HostFactory& factory,
-                      const std::string& program_dir);
+                      const std::string& program_dir, const SendOptions& options = {});
 
 inline constexpr int kMaxSaveAttempts = 5;
 

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <optional>
 #include <string_view>
@@ -441,6 +442,90 @@ TEST(PageFileHostTest, AppletBlockNeedsOneOfTheThreeApplets) {
     ASSERT_TRUE(b);
     EXPECT_EQ(b->begin, 0u);
     EXPECT_EQ(page.substr(b->end), "z");
+}
+
+size_t CountOf(const std::string& s, const std::string& what) {
+    size_t n = 0;
+    for (size_t at = 0; (at = s.find(what, at)) != std::string::npos; ++at) ++n;
+    return n;
+}
+
+TEST(HtmlMenuSendTest, SendingTwiceLeavesOneBlockAndThePageLoadsBack) {
+    ScratchDir dir("htmlsend_twice");
+    const std::string page = dir.File("index.html");
+    const std::string original = "<html>\n<body>\n<p>Hello</p>\n<!-- branchwork -->\n<p>Bye</p>\n</body>\n</html>\n";
+    WriteAll(page, original);
+    NavigationProject p;
+    p.ResetForNew(AppletKind::TabAndTree);
+    p.SetTabCaption(0, "First");
+    p.AddTab("Second");
+    p.Current()->tree.First()->caption = "Node & <b>";
+    BwScriptedUiHost ui;
+    const SendOptions html{true, false};
+    SendResult r1 = SendToHost(p, ui, PageFileHostFactory(page), dir.Dir(), html);
+    ASSERT_EQ(r1.status, SendStatus::Inserted);
+    // No output-options dialog: content files mean nothing in an HTML menu.
+    EXPECT_EQ(std::count(ui.log.begin(), ui.log.end(), "output-options"), 0);
+    const std::string once = ReadAll(page);
+    EXPECT_NE(once.find("<!-- branchwork -->\n<!-- branchwork html menu begin"), std::string::npos);
+    EXPECT_EQ(ReadAll(page + ".bak"), original);
+    EXPECT_EQ(once.find("<APPLET"), std::string::npos);
+
+    p.SetTabCaption(0, "Renamed");
+    SendResult r2 = SendToHost(p, ui, PageFileHostFactory(page), dir.Dir(), html);
+    ASSERT_EQ(r2.status, SendStatus::Inserted);
+    const std::string twice = ReadAll(page);
+    EXPECT_EQ(CountOf(twice, kHtmlMenuBegin), 1u);
+    EXPECT_EQ(CountOf(twice, kHtmlMenuEnd), 1u);
+    EXPECT_EQ(CountOf(twice, "<nav "), 1u);
+    EXPECT_NE(twice.find("Renamed"), std::string::npos);
+    EXPECT_NE(twice.find(std::string(kHtmlMenuEnd) + "\r\n<p>Bye</p>"), std::string::npos);
+    EXPECT_EQ(ReadAll(page + ".bak"), once);
+
+    // The page loads back to the project that was sent.
+    NavigationProject back;
+    const StartupImport imp = ImportFromHost(back, ui, PageFileHostFactory(page));
+    ASSERT_TRUE(imp.imported);
+    ASSERT_TRUE(imp.load.complete) << imp.load.error;
+    EXPECT_EQ(ProjectFileText(back), ProjectFileText(p));
+}
+
+TEST(HtmlMenuSendTest, EitherFormReplacesTheOtherAndExternalFilesAreWritten) {
+    ScratchDir dir("htmlsend_swap");
+    const std::string page = dir.File("index.html");
+    WriteAll(page, "<html><body><p>x</p></body></html>");
+    NavigationProject p;
+    p.ResetForNew(AppletKind::Tree);
+    BwScriptedUiHost ui;
+    ASSERT_EQ(SendToHost(p, ui, PageFileHostFactory(page), dir.Dir()).status, SendStatus::Inserted);
+    EXPECT_EQ(CountOf(ReadAll(page), "<APPLET"), 1u);
+    ASSERT_EQ(SendToHost(p, ui, PageFileHostFactory(page), dir.Dir(), {true, true}).status, SendStatus::Inserted);
+    std::string text = ReadAll(page);
+    EXPECT_EQ(CountOf(text, "<APPLET"), 0u);
+    EXPECT_EQ(CountOf(text, kHtmlMenuBegin), 1u);
+    EXPECT_NE(text.find("<script src=\"branchwork-menu.js\"></script>"), std::string::npos);
+    EXPECT_EQ(ReadAll(dir.File(kHtmlMenuScriptFile)), HtmlMenuScript());
+    EXPECT_EQ(ReadAll(dir.File(kHtmlMenuStyleFile)), HtmlMenuStyle());
+    ASSERT_EQ(SendToHost(p, ui, PageFileHostFactory(page), dir.Dir()).status, SendStatus::Inserted);
+    text = ReadAll(page);
+    EXPECT_EQ(CountOf(text, "<APPLET"), 1u);
+    EXPECT_EQ(CountOf(text, kHtmlMenuBegin), 0u);
+    EXPECT_NE(text.find("</APPLET>\r\n</body>"), std::string::npos);
+}
+
+TEST(HtmlMenuSendTest, MenuBlockFindsTheFirstOfEitherForm) {
+    const std::string html = std::string(kHtmlMenuBegin) + "\r\n-->\r\n<nav></nav>\r\n" + kHtmlMenuEnd + "\r\n";
+    const std::string applet = "<APPLET CODE=\"VoltarR.class\"></APPLET>\r\n";
+    auto b = FindMenuBlock("a" + html + applet);
+    ASSERT_TRUE(b);
+    EXPECT_EQ(b->begin, 1u);
+    EXPECT_EQ(b->end, 1 + html.size());
+    b = FindMenuBlock("a" + applet + html);
+    ASSERT_TRUE(b);
+    EXPECT_EQ(b->end, 1 + applet.size());
+    // A begin comment without its end is no block.
+    EXPECT_FALSE(FindHtmlMenuBlock(std::string(kHtmlMenuBegin) + " -->"));
+    EXPECT_FALSE(FindMenuBlock("<p>nothing</p>"));
 }
 
 }  // namespace

@@ -256,21 +256,7 @@ void Generator::Comment(std::vector<std::string>& out) const {
 
 bool Generator::WriteOrSay(MarkupResult& r, const std::string& path, const std::string* copy_from,
                            std::string_view bytes) {
-    namespace fs = std::filesystem;
-    std::error_code ec;
-    const bool existed = fs::exists(fs::symlink_status(path, ec));
-    const cinemill::WriteProblem p = copy_from ? cinemill::ReplaceFileWithCopy(*copy_from, path)
-                                               : cinemill::WriteFileAtomically(path, bytes);
-    if (p == cinemill::WriteProblem::None) {
-        if (!existed) r.createdFiles.push_back(path);
-        return true;
-    }
-    std::string message = "Cannot create file \"" + path + "\".";
-    if (p != cinemill::WriteProblem::Failed) message += " " + cinemill::WriteProblemText(p, path);
-    host_.Message(message, MessageIcon::Error);
-    r.ok = false;
-    RemoveCreatedFiles(r);
-    return false;
+    return WriteOutputFile(host_, r, path, copy_from, bytes);
 }
 
 bool Generator::CopyFiles(MarkupResult& r) {
@@ -425,6 +411,25 @@ MarkupResult Generator::Run() {
 }
 
 }  // namespace
+
+bool WriteOutputFile(BwUiHost& host, MarkupResult& r, const std::string& path, const std::string* copy_from,
+                     std::string_view bytes) {
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    const bool existed = fs::exists(fs::symlink_status(path, ec));
+    const cinemill::WriteProblem p = copy_from ? cinemill::ReplaceFileWithCopy(*copy_from, path)
+                                               : cinemill::WriteFileAtomically(path, bytes);
+    if (p == cinemill::WriteProblem::None) {
+        if (!existed) r.createdFiles.push_back(path);
+        return true;
+    }
+    std::string message = "Cannot create file \"" + path + "\".";
+    if (p != cinemill::WriteProblem::Failed) message += " " + cinemill::WriteProblemText(p, path);
+    host.Message(message, MessageIcon::Error);
+    r.ok = false;
+    RemoveCreatedFiles(r);
+    return false;
+}
 
 void RemoveCreatedFiles(MarkupResult& r) {
     std::error_code ec;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "branchwork/base/ui_host.h"
@@ -76,6 +77,13 @@ MarkupResult GenerateAppletMarkup(NavigationProject& project, const MarkupContex
 
 // Removes the files a run made (after a later step, the insert, failed).
 void RemoveCreatedFiles(MarkupResult& r);
+
+// Writes one file of a Send: a copy of `copy_from` when given, else `bytes`,
+// through a temporary file. A file it creates is listed in r.createdFiles.
+// On failure it says which file and why, marks `r` failed, removes the files
+// the run created and answers false.
+bool WriteOutputFile(BwUiHost& host, MarkupResult& r, const std::string& path, const std::string* copy_from,
+                     std::string_view bytes);
 
 // The file name a content file gets.
 std::string ContentFileName(AppletKind kind, int tab);

@@ -7,6 +7,7 @@
 #include "branchwork/base/text_util.h"
 #include "branchwork/base/texts.h"
 #include "branchwork/output/markup.h"
+#include "branchwork/project/html_menu_import.h"
 
 namespace branchwork {
 
@@ -594,6 +595,17 @@ LoadOutcome LoadProjectFile(NavigationProject& project, const std::string& path,
 
 LoadOutcome ImportMarkup(NavigationProject& project, std::string_view selection, const std::string& page_dir,
                          BwUiHost& host) {
+    // Whichever menu comes first: the applet form or the HTML menu.
+    if (const auto html = FindHtmlMenu(selection)) {
+        const size_t applet = FindNoCase(selection, "<APPLET");
+        if (applet == std::string_view::npos || *html < applet)
+            return ImportHtmlMenu(project, selection, page_dir, host);
+    }
+    return ImportAppletMarkup(project, selection, page_dir, host);
+}
+
+LoadOutcome ImportAppletMarkup(NavigationProject& project, std::string_view selection, const std::string& page_dir,
+                               BwUiHost& host) {
     const auto tags = TokenizeMarkup(selection);
     for (size_t i = 0; i < tags.size(); ++i) {
         const std::string& t = tags[i];

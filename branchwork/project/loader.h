@@ -55,8 +55,14 @@ LoadOutcome LoadProjectFile(NavigationProject& project, const std::string& path,
 // three applets is taken; relative images and content files resolve against
 // the page directory. appletFound is false (and the project untouched) when
 // the text holds no such applet.
+// A selection holding an HTML menu of ours (before any applet) is read as
+// that menu; one that looks like an HTML menu but is not ours is refused
+// with a message.
 LoadOutcome ImportMarkup(NavigationProject& project, std::string_view selection, const std::string& page_dir,
                          BwUiHost& host);
+// The same for the applet form only.
+LoadOutcome ImportAppletMarkup(NavigationProject& project, std::string_view selection, const std::string& page_dir,
+                               BwUiHost& host);
 
 // The project file's text (applet markup with full image paths). Empty tab
 // fields become "None" and the last tab is shown, as when sending.
