@@ -175,6 +175,7 @@ int FramesOrRender(const Args& args, bool render) {
     const auto frames = a.Frames();
     int rc;
     if (render) {
+        if (!CanvasesFit(a, 2, host)) return kExitFailed;
         Compositor c(a);
         rc = WriteImages(args.rest[1], static_cast<int>(frames.size()),
                          [&](int i) { return c.Draw(*frames[static_cast<size_t>(i)]); });

@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "cinemill/base/memory.h"
 #include "cinemill/base/progress.h"
 #include "cinemill/base/result.h"
 
@@ -65,9 +66,14 @@ struct FrameBitmap {
     int width = 0;
     int height = 0;
     int stride = 0;
-    std::vector<uint8_t> pixels;
+    // Pages nobody writes cost no memory: a frame declaring a huge size with
+    // little data behind it stays small.
+    ZeroedBytes pixels;
 
     static int StrideFor(int width) { return (width + 3) / 4 * 4; }
+    size_t ByteSize() const { return pixels.size(); }
+    // Bytes a bitmap of that size takes (0 for a negative size).
+    static uint64_t BytesFor(int width, int height);
     // Zero-filled bitmap; none when the size is negative, above the limit,
     // or cannot be allocated.
     static std::optional<FrameBitmap> Create(int width, int height);
@@ -110,6 +116,10 @@ struct Frame : Block {
     bool WaitForInput() const { return controlFlags & kCtlWaitForInput; }
     bool Interlaced() const { return descriptorFlags & kDescInterlaced; }
 };
+
+// What a frame costs beside its pixels (the frame, its bitmap's allocation,
+// its place in the block list), for budgets that count frames by the million.
+constexpr uint64_t kFrameOverheadBytes = sizeof(Frame) + 64;
 
 inline Frame* AsFrame(Block* b) {
     return b && b->kind == BlockKind::Image ? static_cast<Frame*>(b) : nullptr;

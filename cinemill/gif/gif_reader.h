@@ -24,10 +24,17 @@ struct GifReadOutcome {
     std::unique_ptr<Animation> animation;
 };
 
+struct GifReadOptions {
+    // Most bytes the frames of the document may take; 0 means MemoryBudget().
+    // Past it reading stops with "Not enough memory to build frame image."
+    // and keeps the frames before.
+    uint64_t memoryBudget = 0;
+};
+
 // Reads a GIF stream; `file` is the whole file, signature included (the
 // signature itself is not checked here). Messages go to the host.
 GifReadOutcome ReadGif(std::span<const uint8_t> file, UiHost& host, ProgressReporter& progress,
-                       const PreferenceBlock& prefs);
+                       const PreferenceBlock& prefs, const GifReadOptions& options = {});
 
 // Reads a whole file into memory; false when it cannot be read or is not a
 // regular file (a pipe or a device would block or never end).
@@ -52,6 +59,7 @@ void TellFileReadFailure(UiHost& host, FileRead r, const std::string& path);
 // valid GIF File."), reads, then names the frames and (unless asked not to)
 // recounts the colour usage.
 GifReadOutcome OpenGifFile(const std::string& path, UiHost& host, ProgressReporter& progress,
-                           const PreferenceBlock& prefs, bool count_usage = true);
+                           const PreferenceBlock& prefs, bool count_usage = true,
+                           const GifReadOptions& options = {});
 
 }  // namespace cinemill
