@@ -106,6 +106,28 @@ TEST_F(CliTest, HugeScreensAreRefusedWithAMessage) {
     EXPECT_EQ(Cli("info " + two).status, 0);
 }
 
+// Comments and file names are bytes: the JSON must still be valid UTF-8.
+TEST_F(CliTest, InfoJsonIsValidUtf8WhateverTheBytes) {
+    const std::string comment = "caf\xe9 \xc3\xa9t\xc3\xa9 \x01\x7f \xed\xa0\x80 \xf0\x9f\x8e\x9e \xc0\xaf end\xe2\x82";
+    const auto bytes = testing::GifBuilder(4, 4).Extension(0xFE, {comment}).Image(0, 0, 1, 1, {1}).Trailer().b;
+    const auto path = Write("caf\xe9\xff.gif", bytes);
+    auto r = Cli("info --json '" + path + "'");
+    ASSERT_EQ(r.status, 0) << r.err;
+    // Well-formed UTF-8 passes through; every other byte is its Latin-1
+    // character; control characters are escaped.
+    EXPECT_NE(r.out.find("caf\\u00e9 \xc3\xa9t\xc3\xa9 \\u0001\\u007f \\u00ed\\u00a0\\u0080 "
+                         "\xf0\x9f\x8e\x9e \\u00c0\\u00af end\\u00e2\\u0082\""),
+              std::string::npos)
+        << r.out;
+    EXPECT_NE(r.out.find("caf\\u00e9\\u00ff.gif"), std::string::npos);
+    const auto json = dir_ / "info.json";
+    std::ofstream(json, std::ios::binary) << r.out;
+    const std::string check = "python3 -c 'import json,sys; json.load(open(sys.argv[1], encoding=\"utf-8\"))' " + json.string();
+    if (std::system("python3 -c 1") == 0) {
+        EXPECT_EQ(std::system(check.c_str()), 0) << r.out;
+    }
+}
+
 TEST_F(CliTest, ResaveLeavesInputAndWritesOnlyWholeFiles) {
     const auto in = Write("in.gif", testing::FileBytes(kSample));
     const auto before = testing::FileBytes(in);
