@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <span>
 
+#include "cinemill/base/memory.h"
 #include "cinemill/base/preferences.h"
 #include "cinemill/base/ui_host.h"
 #include "cinemill/gif/gif_reader.h"
@@ -10,7 +11,10 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     using namespace cinemill;
+    // A small budget: files declaring huge frames stop early, as they do
+    // for a user past the default budget, and runs stay quick.
     FrameBitmap::SetByteLimit(uint64_t{1} << 24);
+    SetMemoryBudget(uint64_t{32} << 20);
     SilentUiHost host;
     SilentProgress progress;
     PreferenceBlock prefs;

@@ -28,6 +28,12 @@ TEST(TextUtilTest, WholeNumbers) {
     EXPECT_FALSE(ParseWholeNumber(""));
     EXPECT_FALSE(ParseWholeNumber("-"));
     EXPECT_EQ(NotANumberMessage("abc"), "'abc' is not a valid integer value");
+    // Long values are cut to a few dozen characters, never inside a character.
+    EXPECT_EQ(NotANumberMessage(std::string(40, 'x')), "'" + std::string(40, 'x') + "' is not a valid integer value");
+    EXPECT_EQ(NotANumberMessage(std::string(31'000'000, '7') + "x"),
+              "'" + std::string(40, '7') + "...' is not a valid integer value");
+    EXPECT_EQ(NotANumberMessage(std::string(39, 'a') + "\xc3\xa9tc"),
+              "'" + std::string(39, 'a') + "...' is not a valid integer value");
 }
 
 TEST(TextUtilTest, CaseInsensitiveSearchTrimAndPaths) {

@@ -80,7 +80,13 @@ std::optional<int32_t> ParseWholeNumber(std::string_view s) {
 }
 
 std::string NotANumberMessage(std::string_view value) {
-    return "'" + std::string(value) + "' is not a valid integer value";
+    // A damaged file can put millions of characters where a number belongs:
+    // the message quotes the start of them only (cut between characters).
+    constexpr size_t kQuoted = 40;
+    if (value.size() <= kQuoted) return "'" + std::string(value) + "' is not a valid integer value";
+    size_t cut = kQuoted;
+    while (cut > 0 && (static_cast<unsigned char>(value[cut]) & 0xC0) == 0x80) --cut;
+    return "'" + std::string(value.substr(0, cut)) + "...' is not a valid integer value";
 }
 
 std::string FileNamePart(std::string_view path) {

@@ -24,7 +24,8 @@ std::string StripOneQuotePair(std::string_view s);
 // A whole decimal number (optional sign, surrounding blanks allowed) that
 // fits 32 bits; nothing otherwise.
 std::optional<int32_t> ParseWholeNumber(std::string_view s);
-// The message the loader shows for a value that is not a whole number.
+// The message the loader shows for a value that is not a whole number; a
+// value longer than 40 bytes is quoted up to there, followed by "...".
 std::string NotANumberMessage(std::string_view value);
 
 // File name part after the last "/" or "\".

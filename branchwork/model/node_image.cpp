@@ -38,7 +38,7 @@ std::optional<NodeImage> LoadNodeImage(const std::string& path) {
     if (img.width == 16 && img.height == 16 && a.FrameCount() > 0) {
         cinemill::Compositor comp(a);
         const cinemill::RgbaImage& pic = comp.Draw(*a.FrameAt(0));
-        img.rgba = pic.rgba;
+        img.rgba.assign(pic.rgba.begin(), pic.rgba.end());
     }
     return img;
 }

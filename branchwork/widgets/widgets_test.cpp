@@ -93,6 +93,12 @@ TEST(PaletteFilesTest, JascDeclaring300LoadsAtMost256) {
     r = ParseJascPalette(Bytes("JASC-PAL\n0100\nmany\n"));
     EXPECT_FALSE(r.palette);
     EXPECT_EQ(r.error, "'many' is not a valid integer value");
+    // A value line of megabytes: the message quotes a few dozen characters.
+    // What was read before the bad line stays, as with a short file.
+    r = ParseJascPalette(Bytes("JASC-PAL\n0100\n1\n1 2 " + std::string(1'000'000, 'z') + "\n"));
+    ASSERT_TRUE(r.palette);
+    EXPECT_TRUE(r.palette->colors.empty());
+    EXPECT_EQ(r.error, "'" + std::string(40, 'z') + "...' is not a valid integer value");
 }
 
 TEST(PaletteFilesTest, RiffAndAct) {

@@ -156,7 +156,7 @@ TEST_F(ToolbarUndoTest, PickThreeAddFiveAddNineMergesAndKeepsAFrameCopy) {
     auto doc = MakeDoc(1, 12, 3);
     Frame& f = *doc->FrameAt(0);
     f.bitmap->Row(0)[0] = 9;
-    const std::vector<uint8_t> pixelsBefore = f.bitmap->pixels;
+    const auto pixelsBefore = f.bitmap->pixels;
     const int threes = CountPixels(f, 3), fives = CountPixels(f, 5), nines = CountPixels(f, 9);
     ASSERT_GT(fives, 0);
 
@@ -253,7 +253,7 @@ TEST_F(ToolbarUndoTest, RemovingTheLocalPaletteIsOneUndoStep) {
     Palette local = *doc->globalPalette;
     std::swap(local.entries[0], local.entries[5]);  // same colours, other order
     SetLocalPalette(f, local);
-    const std::vector<uint8_t> pixelsBefore = f.bitmap->pixels;
+    const auto pixelsBefore = f.bitmap->pixels;
     // Stopped at once: the frame keeps its palette and the bracket is dropped.
     CountdownProgress stopNow(0);
     EXPECT_NE(RemoveLocalPaletteWithUndo(*doc, 1, history, host, stopNow, prefs), Result::Done);

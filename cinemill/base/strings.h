@@ -143,6 +143,9 @@ enum class StringId : int {
     AviTooLarge = 41547,
     FilmstripTooLarge = 41548,
     NotRegularFile = 41549,
+    // Hostile and faulty inputs and surroundings.
+    FileTooLarge = 41700,
+    TempWriteFailed = 41701,
 
     // Editor engine: undo-step names (40257 + kind) and the shell's texts.
     UndoNameFrameMove = 40258,

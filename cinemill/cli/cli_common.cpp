@@ -4,6 +4,8 @@
 #include <cstdio>
 
 #include "cinemill/base/file_io.h"
+#include "cinemill/base/memory.h"
+#include "cinemill/base/strings.h"
 #include "cinemill/gif/gif_writer.h"
 #include "cinemill/imaging/palette_merge.h"
 
@@ -17,6 +19,13 @@ const PreferenceBlock& Prefs() {
 GifReadOutcome LoadAnimation(const std::string& path, UiHost& host, bool count_usage) {
     SilentProgress progress;
     return OpenGifFile(path, host, progress, Prefs(), count_usage);
+}
+
+bool CanvasesFit(const Animation& a, int canvases, UiHost& host) {
+    const uint64_t one = Compositor::CanvasBytes(a);
+    if (one <= MemoryBudget() / static_cast<uint64_t>(canvases)) return true;
+    host.Error(std::string(LoadString(StringId::FrameImageNoMemory)));
+    return false;
 }
 
 int SaveOutput(const std::string& path, Animation& a, UiHost& host, Result read_result) {

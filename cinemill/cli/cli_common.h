@@ -57,6 +57,10 @@ int UsageError(const std::string& what);
 // no use for the colour usage counts skip them.
 GifReadOutcome LoadAnimation(const std::string& path, UiHost& host, bool count_usage = true);
 
+// True when `canvases` pictures of the animation's screen fit the memory
+// budget; otherwise says "Not enough memory to build frame image.".
+bool CanvasesFit(const Animation& a, int canvases, UiHost& host);
+
 // Saves a GIF through a temporary file; the exit status also reflects a
 // partly read input.
 int SaveOutput(const std::string& path, Animation& a, UiHost& host, Result read_result);

@@ -144,6 +144,57 @@ TEST_F(CliFormats, FilmstripRoundTrip) {
     EXPECT_EQ(Cli("unfilmstrip " + P("s.gif") + " -o " + P("z.gif") + " --rows 3").status, 2);
 }
 
+// An FFmpeg encode whose temporary file cannot grow (a file-size limit
+// stands in for a full disk) names the cause, not an error number.
+TEST_F(CliFormats, AFailedTemporaryWriteNamesTheCause) {
+    if (!fs::exists(kAvi)) GTEST_SKIP();
+    ASSERT_EQ(Cli("convert " + kAvi + " -o " + P("m.gif")).status, 0);
+    if (std::system("ffmpeg -hide_banner -encoders 2>/dev/null | grep -q ' mpeg4 '") != 0) GTEST_SKIP();
+    // Ignored, the signal lets the write fail with an error instead.
+    const std::string cmd = "sh -c \"trap '' XFSZ; ulimit -f 2; exec " + std::string(CM_CLI) + " convert " +
+                            P("m.gif") + " -o " + P("m.avi") + " --compression mpeg4\" 2>" + P("err.txt");
+    const int st = std::system(cmd.c_str());
+    std::ifstream e(P("err.txt"));
+    const std::string err((std::istreambuf_iterator<char>(e)), {});
+    EXPECT_TRUE(WIFEXITED(st) && WEXITSTATUS(st) == 1) << err;
+    EXPECT_NE(err.find("Could not write the temporary file (File too large)."), std::string::npos) << err;
+    EXPECT_EQ(err.find("Error 0x"), std::string::npos) << err;
+    EXPECT_FALSE(fs::exists(P("m.avi")));
+}
+
+// A 1x1 frame on a huge screen: the grid asks for billions of cells.
+TEST_F(CliFormats, UnfilmstripRefusesGridsBeyondMemory) {
+    auto small = [&](int w, int h) {
+        std::vector<uint8_t> b = {'G', 'I', 'F', '8', '9', 'a', static_cast<uint8_t>(w),
+                                  static_cast<uint8_t>(w >> 8), static_cast<uint8_t>(h),
+                                  static_cast<uint8_t>(h >> 8), 0x80, 0, 0, 0, 0, 0, 255, 255, 255,
+                                  0x2C, 0, 0, 0, 0, 1, 0, 1, 0, 0, 2, 2, 0x44, 0x01, 0, 0x3B};
+        const std::string path = P("strip" + std::to_string(w) + ".gif");
+        std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(b.data()),
+                                                    static_cast<std::streamsize>(b.size()));
+        return path;
+    };
+    const std::string big = small(46340, 46341);
+    auto r = Cli("unfilmstrip " + big + " -o " + P("z.gif") + " --rows 46341 --cols 46340");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("Not enough memory to build frame image."), std::string::npos);
+    EXPECT_FALSE(fs::exists(P("z.gif")));
+    // Rows times columns beyond what an int holds.
+    const std::string huge = small(65535, 65535);
+    auto o = Cli("unfilmstrip " + huge + " -o " + P("z.gif") + " --rows 65535 --cols 65535");
+    EXPECT_EQ(o.status, 1);
+    EXPECT_NE(o.err.find("Not enough memory to build frame image."), std::string::npos);
+    EXPECT_FALSE(fs::exists(P("z.gif")));
+    // Within the budget the same picture is cut.
+    const std::string fine = small(64, 32);
+    ASSERT_EQ(Cli("unfilmstrip " + fine + " -o " + P("u.gif") + " --rows 32 --cols 64").status, 0);
+    EXPECT_EQ(ReadGifFile(P("u.gif"))->FrameCount(), 64 * 32);
+    auto tight = Cli("--memory-budget 1 unfilmstrip " + small(4096, 4096) + " -o " + P("t.gif") +
+                     " --rows 4096 --cols 4096");
+    EXPECT_EQ(tight.status, 1);
+    EXPECT_NE(tight.err.find("Not enough memory to build frame image."), std::string::npos);
+}
+
 TEST_F(CliFormats, HtmlTag) {
     if (!fs::exists(kAvi)) GTEST_SKIP();
     auto r = Cli("html " + kAvi);

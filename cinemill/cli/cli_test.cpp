@@ -77,6 +77,58 @@ TEST_F(CliTest, ExitCodesForBadInput) {
     EXPECT_EQ(back.outcome.animation->FrameCount(), 1);
 }
 
+// A tiny file declaring a screen no canvas could hold: refused with the
+// message, never an abort, and nothing half written.
+TEST_F(CliTest, HugeScreensAreRefusedWithAMessage) {
+    const auto huge = Write("huge.gif", testing::GifBuilder(65535, 65535).Image(0, 0, 1, 1, {1}).Trailer().b);
+    ASSERT_LT(fs::file_size(huge), 64u);
+    const auto out = dir_ / "frames";
+    fs::create_directories(out);
+    auto r = Cli("render " + huge + " " + out.string());
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("Not enough memory to build frame image."), std::string::npos);
+    EXPECT_TRUE(fs::is_empty(out));
+    auto p = Cli("psnr " + huge + " " + huge);
+    EXPECT_EQ(p.status, 1);
+    EXPECT_NE(p.err.find("Not enough memory to build frame image."), std::string::npos);
+    // A large screen within the budget costs what is drawn: psnr of a small
+    // frame on a 10000 x 10000 screen answers.
+    const auto large = Write("large.gif", testing::GifBuilder(10000, 10000).Image(5, 5, 2, 2, {1, 2, 3, 1}).Trailer().b);
+    auto same = Cli("--memory-budget 2000 psnr " + large + " " + large);
+    EXPECT_EQ(same.status, 0) << same.err;
+    EXPECT_EQ(same.out, "100.000\n");
+    // The budget option is checked and applies to reading.
+    EXPECT_EQ(Cli("--memory-budget lots info " + large).status, 2);
+    const auto two = Write("two.gif", testing::GifBuilder(2000, 2000).Image(0, 0, 2000, 1000, {1}).Image(0, 0, 2000, 1000, {2}).Trailer().b);
+    auto cut = Cli("--memory-budget 3 info " + two);
+    EXPECT_EQ(cut.status, 3);
+    EXPECT_NE(cut.out.find("frames: 1"), std::string::npos);
+    EXPECT_NE((cut.out + cut.err).find("Not enough memory to build frame image."), std::string::npos);
+    EXPECT_EQ(Cli("info " + two).status, 0);
+}
+
+// Comments and file names are bytes: the JSON must still be valid UTF-8.
+TEST_F(CliTest, InfoJsonIsValidUtf8WhateverTheBytes) {
+    const std::string comment = "caf\xe9 \xc3\xa9t\xc3\xa9 \x01\x7f \xed\xa0\x80 \xf0\x9f\x8e\x9e \xc0\xaf end\xe2\x82";
+    const auto bytes = testing::GifBuilder(4, 4).Extension(0xFE, {comment}).Image(0, 0, 1, 1, {1}).Trailer().b;
+    const auto path = Write("caf\xe9\xff.gif", bytes);
+    auto r = Cli("info --json '" + path + "'");
+    ASSERT_EQ(r.status, 0) << r.err;
+    // Well-formed UTF-8 passes through; every other byte is its Latin-1
+    // character; control characters are escaped.
+    EXPECT_NE(r.out.find("caf\\u00e9 \xc3\xa9t\xc3\xa9 \\u0001\\u007f \\u00ed\\u00a0\\u0080 "
+                         "\xf0\x9f\x8e\x9e \\u00c0\\u00af end\\u00e2\\u0082\""),
+              std::string::npos)
+        << r.out;
+    EXPECT_NE(r.out.find("caf\\u00e9\\u00ff.gif"), std::string::npos);
+    const auto json = dir_ / "info.json";
+    std::ofstream(json, std::ios::binary) << r.out;
+    const std::string check = "python3 -c 'import json,sys; json.load(open(sys.argv[1], encoding=\"utf-8\"))' " + json.string();
+    if (std::system("python3 -c 1") == 0) {
+        EXPECT_EQ(std::system(check.c_str()), 0) << r.out;
+    }
+}
+
 TEST_F(CliTest, ResaveLeavesInputAndWritesOnlyWholeFiles) {
     const auto in = Write("in.gif", testing::FileBytes(kSample));
     const auto before = testing::FileBytes(in);

@@ -16,9 +16,51 @@
 namespace cinemill::cli {
 namespace {
 
+// Length of the well-formed UTF-8 sequence at s[i] (no overlong forms, no
+// surrogates, nothing above U+10FFFF); 0 when the byte does not start one.
+size_t Utf8SequenceAt(std::string_view s, size_t i) {
+    const auto b = [&](size_t k) { return static_cast<unsigned char>(s[k]); };
+    const unsigned char c = b(i);
+    size_t n;
+    unsigned char lo = 0x80, hi = 0xBF;  // range of the second byte
+    if (c >= 0xC2 && c <= 0xDF) n = 2;
+    else if (c >= 0xE0 && c <= 0xEF) {
+        n = 3;
+        if (c == 0xE0) lo = 0xA0;
+        if (c == 0xED) hi = 0x9F;
+    } else if (c >= 0xF0 && c <= 0xF4) {
+        n = 4;
+        if (c == 0xF0) lo = 0x90;
+        if (c == 0xF4) hi = 0x8F;
+    } else {
+        return 0;
+    }
+    if (s.size() - i < n) return 0;
+    if (b(i + 1) < lo || b(i + 1) > hi) return 0;
+    for (size_t k = 2; k < n; ++k)
+        if ((b(i + k) & 0xC0) != 0x80) return 0;
+    return n;
+}
+
+// A JSON string literal. Text that is UTF-8 stays as it is; any other byte
+// (comments and file names are bytes, often Latin-1) is written as the
+// Latin-1 character of that value, so the output is always valid UTF-8.
 std::string JsonString(std::string_view s) {
     std::string out = "\"";
-    for (unsigned char c : s) {
+    char buf[8];
+    for (size_t i = 0; i < s.size();) {
+        const unsigned char c = static_cast<unsigned char>(s[i]);
+        if (c >= 0x80) {
+            if (const size_t n = Utf8SequenceAt(s, i)) {
+                out.append(s.substr(i, n));
+                i += n;
+            } else {
+                std::snprintf(buf, sizeof buf, "\\u%04x", c);
+                out += buf;
+                ++i;
+            }
+            continue;
+        }
         switch (c) {
             case '"': out += "\\\""; break;
             case '\\': out += "\\\\"; break;
@@ -26,14 +68,14 @@ std::string JsonString(std::string_view s) {
             case '\r': out += "\\r"; break;
             case '\t': out += "\\t"; break;
             default:
-                if (c < 0x20) {
-                    char buf[8];
+                if (c < 0x20 || c == 0x7F) {
                     std::snprintf(buf, sizeof buf, "\\u%04x", c);
                     out += buf;
                 } else {
                     out += static_cast<char>(c);
                 }
         }
+        ++i;
     }
     return out + "\"";
 }
@@ -175,6 +217,7 @@ int FramesOrRender(const Args& args, bool render) {
     const auto frames = a.Frames();
     int rc;
     if (render) {
+        if (!CanvasesFit(a, 2, host)) return kExitFailed;
         Compositor c(a);
         rc = WriteImages(args.rest[1], static_cast<int>(frames.size()),
                          [&](int i) { return c.Draw(*frames[static_cast<size_t>(i)]); });

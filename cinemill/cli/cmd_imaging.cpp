@@ -104,6 +104,7 @@ int Psnr(const Args& args) {
         std::cerr << "cinemill-cli: psnr: the animations differ in screen size or frame count\n";
         return kExitFailed;
     }
+    if (!CanvasesFit(*a.animation, 4, host)) return kExitFailed;
     Compositor ca(*a.animation), cb(*b.animation);
     const auto fa = std::as_const(*a.animation).Frames();
     const auto fb = std::as_const(*b.animation).Frames();

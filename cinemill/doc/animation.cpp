@@ -38,6 +38,11 @@ std::atomic<uint64_t> g_max_bitmap_bytes{uint64_t{1} << 30};
 
 void FrameBitmap::SetByteLimit(uint64_t bytes) { g_max_bitmap_bytes = bytes; }
 
+uint64_t FrameBitmap::BytesFor(int width, int height) {
+    if (width < 0 || height < 0) return 0;
+    return static_cast<uint64_t>(StrideFor(width)) * static_cast<uint64_t>(height);
+}
+
 std::optional<FrameBitmap> FrameBitmap::Create(int width, int height) {
     if (width < 0 || height < 0) return std::nullopt;
     const uint64_t stride = static_cast<uint64_t>(StrideFor(width));
@@ -48,8 +53,8 @@ std::optional<FrameBitmap> FrameBitmap::Create(int width, int height) {
     b.stride = static_cast<int>(stride);
     try {
         const size_t n = static_cast<size_t>(stride) * static_cast<size_t>(height);
-        ReserveForWriting(b.pixels, n);
-        b.pixels.assign(n, 0);
+        // Zero pages from calloc: only what gets written takes memory.
+        b.pixels.resize(n);
     } catch (const std::bad_alloc&) {
         return std::nullopt;
     }

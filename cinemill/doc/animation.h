@@ -9,8 +9,10 @@
 #include <string_view>
 #include <vector>
 
+#include "cinemill/base/memory.h"
 #include "cinemill/base/progress.h"
 #include "cinemill/base/result.h"
+#include "cinemill/base/strings.h"
 
 namespace cinemill {
 
@@ -65,9 +67,14 @@ struct FrameBitmap {
     int width = 0;
     int height = 0;
     int stride = 0;
-    std::vector<uint8_t> pixels;
+    // Pages nobody writes cost no memory: a frame declaring a huge size with
+    // little data behind it stays small.
+    ZeroedBytes pixels;
 
     static int StrideFor(int width) { return (width + 3) / 4 * 4; }
+    size_t ByteSize() const { return pixels.size(); }
+    // Bytes a bitmap of that size takes (0 for a negative size).
+    static uint64_t BytesFor(int width, int height);
     // Zero-filled bitmap; none when the size is negative, above the limit,
     // or cannot be allocated.
     static std::optional<FrameBitmap> Create(int width, int height);
@@ -110,6 +117,10 @@ struct Frame : Block {
     bool WaitForInput() const { return controlFlags & kCtlWaitForInput; }
     bool Interlaced() const { return descriptorFlags & kDescInterlaced; }
 };
+
+// What a frame costs beside its pixels (the frame, its bitmap's allocation,
+// its place in the block list), for budgets that count frames by the million.
+constexpr uint64_t kFrameOverheadBytes = sizeof(Frame) + 64;
 
 inline Frame* AsFrame(Block* b) {
     return b && b->kind == BlockKind::Image ? static_cast<Frame*>(b) : nullptr;
@@ -279,9 +290,12 @@ std::vector<uint8_t> BuildPackedDib(const Animation& a, const Frame& f);
 // A one-frame animation from a packed DIB; none (after a message) for
 // unsupported headers, run-length compression, 16/32-bit pixels or bad data.
 // With local_palette the colour table becomes the frame's local palette.
+// Pixel data shorter than the header promises is refused with `short_data`
+// (a file reader names the file damaged; a pasted DIB is "not supported").
 std::unique_ptr<Animation> AnimationFromPackedDib(std::span<const uint8_t> dib, UiHost& host,
                                                   const PreferenceBlock& prefs,
-                                                  bool local_palette = false);
+                                                  bool local_palette = false,
+                                                  StringId short_data = StringId::DibUnsupported);
 // The pasted frame as a one-frame animation: the DIB, then the record's
 // values when there is a record ("[Unnamed]" at (0, 0) otherwise).
 std::unique_ptr<Animation> AnimationFromClipboard(std::optional<std::span<const uint8_t>> record,

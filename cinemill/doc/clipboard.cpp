@@ -99,7 +99,7 @@ std::vector<uint8_t> BuildPackedDib(const Animation& a, const Frame& f) {
 
 std::unique_ptr<Animation> AnimationFromPackedDib(std::span<const uint8_t> dib, UiHost& host,
                                                   const PreferenceBlock& prefs,
-                                                  bool local_palette) {
+                                                  bool local_palette, StringId short_data) {
     auto refuse = [&](StringId id) {
         host.Error(std::string(LoadString(id)));
         return nullptr;
@@ -131,7 +131,7 @@ std::unique_ptr<Animation> AnimationFromPackedDib(std::span<const uint8_t> dib, 
         offset += 4 * static_cast<size_t>(table_entries);
     }
     if (offset > dib.size() || (dib.size() - offset) / src_stride < static_cast<size_t>(height))
-        return refuse(StringId::DibUnsupported);
+        return refuse(short_data);
 
     auto a = NewAnimation(static_cast<uint32_t>(width), static_cast<uint32_t>(height), prefs);
     Frame& f = *a->FrameAt(0);

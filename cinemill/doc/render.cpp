@@ -10,7 +10,7 @@ RgbaImage FramePixelsRgba(const Animation& a, const Frame& f) {
     const FrameBitmap& b = *f.bitmap;
     img.width = b.width;
     img.height = b.height;
-    img.rgba.assign(static_cast<size_t>(b.width) * b.height * 4, 0);
+    img.rgba.resize(static_cast<size_t>(b.width) * b.height * 4);
     const Palette* pal = PaletteInEffect(a, f);
     const int n = pal ? pal->size() : 0;
     uint8_t* out = img.rgba.data();
@@ -33,8 +33,14 @@ RgbaImage FramePixelsRgba(const Animation& a, const Frame& f) {
 Compositor::Compositor(const Animation& a, uint32_t background_rgba) : anim_(a), background_(background_rgba) {
     canvas_.width = static_cast<int>(a.width);
     canvas_.height = static_cast<int>(a.height);
-    canvas_.rgba.assign(static_cast<size_t>(a.width) * a.height * 4, 0);
+    // Left as zero pages when the background is transparent: a huge screen
+    // with small frames costs memory only where frames are drawn.
+    canvas_.rgba.resize(static_cast<size_t>(a.width) * a.height * 4);
     if (background_ != 0) Fill(0, 0, canvas_.width, canvas_.height);
+}
+
+uint64_t Compositor::CanvasBytes(const Animation& a) {
+    return uint64_t{a.width} * a.height * 4;
 }
 
 void Compositor::Fill(int x0, int y0, int x1, int y1) {

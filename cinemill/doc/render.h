@@ -7,10 +7,11 @@
 
 namespace cinemill {
 
-// Straight RGBA pixels, 4 bytes each, rows without padding.
+// Straight RGBA pixels, 4 bytes each, rows without padding; pages never
+// drawn on cost no memory.
 struct RgbaImage {
     int width = 0, height = 0;
-    std::vector<uint8_t> rgba;
+    ZeroedBytes rgba;
     friend bool operator==(const RgbaImage&, const RgbaImage&) = default;
 };
 
@@ -27,6 +28,9 @@ public:
     // `background` is the RGBA fill of an empty canvas and of disposal 2
     // (transparent for a browser-like picture, a solid colour in the preview).
     explicit Compositor(const Animation& a, uint32_t background_rgba = 0);
+    // Bytes of one canvas for the animation's screen; a compositor holds up
+    // to two (the picture and the one a restoring frame brings back).
+    static uint64_t CanvasBytes(const Animation& a);
     // Draws the next frame and answers the picture shown after it.
     const RgbaImage& Draw(const Frame& f);
     // Fills the canvas with the background and forgets the last frame.

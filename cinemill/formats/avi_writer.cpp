@@ -1,7 +1,9 @@
 // Writing AVI files: an 8-bit video stream, uncompressed or RLE8 by our own
 // encoder, or through an FFmpeg encoder.
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <new>
 
@@ -238,6 +240,19 @@ std::vector<uint8_t> BuildAviFile(const Animation& a, bool rle, ProgressReporter
 
 }  // namespace
 
+namespace {
+// FFmpeg's errors are negated errno values; these mean the file could not
+// be written, whatever the codec.
+bool IsWriteFailure(int error) {
+    switch (-error) {
+        case ENOSPC: case EDQUOT: case EFBIG: case EIO: case EROFS: case EACCES: case EPERM:
+            return true;
+        default:
+            return false;
+    }
+}
+}  // namespace
+
 Result WriteAvi(const std::string& path, const Animation& a, const AviCompressionChoice& c,
                 UiHost& host, ProgressReporter& progress) {
     if (a.FrameCount() < 1) {
@@ -271,6 +286,12 @@ Result WriteAvi(const std::string& path, const Animation& a, const AviCompressio
         }
         file.Discard();
         if (r == Result::Stopped) return Result::Failed;
+        // The temporary file could not be written (a full or read-only
+        // disk): the codec is not at fault, so the cause is named instead.
+        if (IsWriteFailure(error)) {
+            host.Error(FormatString(StringId::TempWriteFailed, std::strerror(-error)));
+            return Result::Failed;
+        }
         // The codec failed: offer the uncompressed file.
         const std::string what = error == -ENOMEM
                                      ? std::string(LoadString(StringId::AviOutOfMemoryError))

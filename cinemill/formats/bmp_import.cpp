@@ -102,7 +102,8 @@ std::unique_ptr<Animation> ImportBmp(std::span<const uint8_t> file, UiHost& host
     } catch (const std::bad_alloc&) {
         return Fail(host, StringId::BmpNoMemory);
     }
-    return AnimationFromPackedDib(dib, host, prefs);
+    // Rows missing from the end are damage, not an unsupported kind of image.
+    return AnimationFromPackedDib(dib, host, prefs, false, StringId::BmpReadFailed);
 }
 
 std::unique_ptr<Animation> ImportBmpFile(const std::string& path, UiHost& host,

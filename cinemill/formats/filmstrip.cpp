@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "cinemill/base/memory.h"
 #include "cinemill/base/preferences.h"
 #include "cinemill/gif/gif_writer.h"
 
@@ -151,7 +152,16 @@ bool CutFilmstrip(Animation& a, const FilmstripImportOptions& o, UiHost& host,
     const Frame& src = *a.FrameAt(0);
     const int cw = static_cast<int>(a.width / static_cast<uint32_t>(o.framesPerRow));
     const int ch = static_cast<int>(a.height / static_cast<uint32_t>(o.framesPerColumn));
-    const int count = o.framesPerRow * o.framesPerColumn;
+    // The cells must fit the document's memory budget (and a frame count an
+    // int holds) before the first one is made: a small picture cut into
+    // billions of cells would otherwise grow until memory runs out.
+    const uint64_t cells_wanted = uint64_t(o.framesPerRow) * uint64_t(o.framesPerColumn);
+    const uint64_t cell_bytes = FrameBitmap::BytesFor(cw, ch) + kFrameOverheadBytes;
+    if (cells_wanted > uint64_t(INT32_MAX) || cells_wanted > MemoryBudget() / cell_bytes) {
+        Tell(host, StringId::FrameImageNoMemory);
+        return false;
+    }
+    const int count = static_cast<int>(cells_wanted);
     std::vector<std::unique_ptr<Block>> cells;
     for (int i = 0; i < count; ++i) {
         int col, row;

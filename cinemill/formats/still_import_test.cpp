@@ -135,6 +135,15 @@ TEST(BmpImport, TruncatedFilesFailWithAMessage) {
         EXPECT_EQ(ImportBmp(std::span(b).first(n), host, prefs), nullptr) << n;
         EXPECT_EQ(host.errors.size(), 1u) << n;
     }
+    // Whole headers and colour table, rows missing: the file is damaged,
+    // not of an unsupported kind.
+    for (size_t cut : {size_t{1}, size_t{5}}) {
+        ScriptedUiHost host;
+        PreferenceBlock prefs;
+        EXPECT_EQ(ImportBmp(std::span(b).first(b.size() - cut), host, prefs), nullptr);
+        ASSERT_EQ(host.errors.size(), 1u);
+        EXPECT_EQ(host.errors[0], LoadString(StringId::BmpReadFailed));
+    }
 }
 
 // ---- JPEG ---------------------------------------------------------------------------
@@ -269,6 +278,19 @@ TEST(PsdImport, UnsupportedModesDepthsAndCorruptFilesAreRefused) {
             EXPECT_TRUE(a ? host.errors.empty() : host.errors.size() == 1u) << p << " " << n;
         }
     }
+}
+
+// A header declaring 30000 x 30000 pixels names the size, not the format.
+TEST(PsdImport, HugeDeclaredSizesSayNotEnoughMemory) {
+    std::vector<uint8_t> b = {'8', 'B', 'P', 'S', 0, 1, 0, 0, 0, 0, 0, 0, 0, 3,
+                              0, 0, 0x75, 0x30, 0, 0, 0x75, 0x30, 0, 8, 0, 3};
+    b.resize(b.size() + 200, 0);
+    ScriptedUiHost host;
+    SilentProgress progress;
+    PreferenceBlock prefs;
+    EXPECT_EQ(ImportPsd(b, host, progress, prefs), nullptr);
+    ASSERT_EQ(host.errors.size(), 1u);
+    EXPECT_EQ(host.errors[0], Text(StringId::PsdNoMemoryImage));
 }
 
 TEST(PsdImport, LayerChoicesAreAskedRememberedAndCancellable) {

@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include "cinemill/base/bytes.h"
+#include "cinemill/base/memory.h"
 #include "cinemill/base/preferences.h"
 #include "cinemill/base/strings.h"
 #include "cinemill/base/ui_host.h"
@@ -29,8 +30,9 @@ enum class Step { Ok, Error };
 class GifReader {
 public:
     GifReader(std::span<const uint8_t> file, UiHost& host, ProgressReporter& progress,
-              const PreferenceBlock& prefs)
-        : host_(host), progress_(progress), prefs_(prefs) {
+              const PreferenceBlock& prefs, const GifReadOptions& options)
+        : host_(host), progress_(progress), prefs_(prefs),
+          account_(options.memoryBudget ? options.memoryBudget : MemoryBudget()) {
         in_.data = file.data();
         in_.size = file.size();
         in_.pos = std::min<size_t>(6, file.size());
@@ -50,8 +52,9 @@ private:
     ProgressReporter& progress_;
     const PreferenceBlock& prefs_;
     std::unique_ptr<Animation> anim_;
+    MemoryAccount account_;  // frames and the scratch buffer
     LzwDecoder lzw_;
-    std::vector<uint8_t> scratch_;
+    ZeroedBytes scratch_;
 };
 
 bool GifReader::ReadScreen() {
@@ -155,7 +158,11 @@ Step GifReader::ReadImage(Frame& f) {
         }
         f.localPalette = Palette::FromTriples(rgb, n);
     }
-    auto bmp = FrameBitmap::Create(f.width, f.height);
+    // The document's budget is charged before anything is allocated, so a
+    // run of frames that each declare a huge size stops where memory would.
+    std::optional<FrameBitmap> bmp;
+    if (account_.Take(FrameBitmap::BytesFor(f.width, f.height)))
+        bmp = FrameBitmap::Create(f.width, f.height);
     if (!bmp) {
         Say(StringId::FrameImageNoMemory);
         return Step::Error;
@@ -176,7 +183,10 @@ Step GifReader::ReadImage(Frame& f) {
     uint8_t* out = bmp->pixels.data();
     if (!direct) {
         try {
-            if (scratch_.size() < count) scratch_.resize(count);
+            if (scratch_.size() < count) {
+                if (!account_.Take(count - scratch_.size())) throw std::bad_alloc();
+                scratch_.resize(count);
+            }
         } catch (const std::bad_alloc&) {
             Say(StringId::FrameImageNoMemory);
             return Step::Error;
@@ -191,9 +201,10 @@ Step GifReader::ReadImage(Frame& f) {
     }
     if (got == count) lzw_.SkipToTerminator();
     // Pixels after an early end code are index 0. The decoder may have
-    // stored ahead of what it reports (whole words of a string copy), so the
-    // rest is cleared here rather than trusted to the zeroed bitmap.
-    if (direct && got < count) std::memset(out + got, 0, count - got);
+    // stored ahead of what it reports (the 16 bytes of a short string copy),
+    // so those are cleared; beyond them the zeroed bitmap is untouched, and
+    // stays so, which keeps a frame that declares more than it holds small.
+    if (direct && got < count) std::memset(out + got, 0, std::min<size_t>(count - got, 64));
     if (!direct && w > 0) {
         // Rows that received no pixels stay 0.
         size_t row_index = 0;
@@ -307,8 +318,8 @@ GifReadOutcome GifReader::Run() {
 }  // namespace
 
 GifReadOutcome ReadGif(std::span<const uint8_t> file, UiHost& host, ProgressReporter& progress,
-                       const PreferenceBlock& prefs) {
-    GifReader reader(file, host, progress, prefs);
+                       const PreferenceBlock& prefs, const GifReadOptions& options) {
+    GifReader reader(file, host, progress, prefs, options);
     return reader.Run();
 }
 
@@ -345,12 +356,12 @@ FileRead ReadFileChecked(const std::string& path, std::vector<uint8_t>& out, siz
         if (!read_into(0, head)) {
             result = FileRead::CannotOpen;
         } else if (!check || check(out)) {
-            if (size > SIZE_MAX) throw std::bad_alloc();
+            if (size > SIZE_MAX || size > MemoryBudget()) throw std::bad_alloc();
             out.resize(static_cast<size_t>(size));
             if (!read_into(head, out.size())) result = FileRead::CannotOpen;
         }
     } catch (const std::bad_alloc&) {
-        result = FileRead::CannotOpen;
+        result = FileRead::TooLarge;
     }
     ::close(fd);
     if (result != FileRead::Ok) out.clear();
@@ -358,16 +369,18 @@ FileRead ReadFileChecked(const std::string& path, std::vector<uint8_t>& out, siz
 }
 
 void TellFileReadFailure(UiHost& host, FileRead r, const std::string& path) {
-    host.Error(FormatString(r == FileRead::NotRegular ? StringId::NotRegularFile
-                                                      : StringId::OpenFileFailed,
-                            path));
+    const StringId id = r == FileRead::NotRegular ? StringId::NotRegularFile
+                        : r == FileRead::TooLarge ? StringId::FileTooLarge
+                                                  : StringId::OpenFileFailed;
+    host.Error(FormatString(id, path));
 }
 
 GifReadOutcome OpenGifFile(const std::string& path, UiHost& host, ProgressReporter& progress,
-                           const PreferenceBlock& prefs, bool count_usage) {
+                           const PreferenceBlock& prefs, bool count_usage,
+                           const GifReadOptions& options) {
     std::vector<uint8_t> bytes;
     const FileRead fr = ReadFileChecked(path, bytes, 6, IsGifSignature);
-    if (fr == FileRead::NotRegular) {
+    if (fr == FileRead::NotRegular || fr == FileRead::TooLarge) {
         TellFileReadFailure(host, fr, path);
         return {};
     }
@@ -375,7 +388,7 @@ GifReadOutcome OpenGifFile(const std::string& path, UiHost& host, ProgressReport
         host.Error(FormatString(StringId::NotValidGif, path));
         return {};
     }
-    GifReadOutcome r = ReadGif(bytes, host, progress, prefs);
+    GifReadOutcome r = ReadGif(bytes, host, progress, prefs, options);
     if (r.animation) {
         NameFrames(*r.animation, path);
         if (count_usage) RecountColorUsage(*r.animation, true);

@@ -325,5 +325,30 @@ TEST(ReadFileChecked, ABadSignatureStopsTheReadAfterTheHeader) {
     std::remove(path.c_str());
 }
 
+TEST(ReadFileChecked, AFileBeyondTheMemoryBudgetIsTooLarge) {
+    const std::string path = ::testing::TempDir() + "cm_reader_large.gif";
+    {
+        std::FILE* f = std::fopen(path.c_str(), "wb");
+        ASSERT_NE(f, nullptr);
+        std::fwrite("GIF89a", 1, 6, f);
+        std::fclose(f);
+    }
+    ASSERT_EQ(::truncate(path.c_str(), 3 << 20), 0);
+    SetMemoryBudget(2 << 20);
+    std::vector<uint8_t> out;
+    const FileRead r = ReadFileChecked(path, out, 6, IsGifSignature);
+    ScriptedUiHost host;
+    SilentProgress progress;
+    PreferenceBlock prefs;
+    const bool opened = OpenGifFile(path, host, progress, prefs).animation != nullptr;
+    SetMemoryBudget(0);
+    EXPECT_EQ(r, FileRead::TooLarge);
+    EXPECT_TRUE(out.empty());
+    EXPECT_FALSE(opened);
+    ASSERT_EQ(host.errors.size(), 1u);
+    EXPECT_EQ(host.errors[0], "The file '" + path + "' is too large to open within the memory budget.");
+    std::remove(path.c_str());
+}
+
 }  // namespace
 }  // namespace cinemill
