@@ -46,7 +46,7 @@ void AboutAnimation::paintEvent(QPaintEvent*) {
     const double hole = 8, gap = 16, band = 12;
     const double shift = gap * frame_ / kFrameCount;
     p.setBrush(QColor(0xf4, 0xf1, 0xe8));
-    for (double x = r.left() - gap + shift + 4; x < r.right() - 2; x += gap) {
+    for (double x = r.left() - gap + shift + 4; x + hole < r.right() - 3; x += gap) {
         if (x < r.left() + 2) continue;
         p.drawRoundedRect(QRectF(x, r.top() + 2, hole, band - 5), 1.5, 1.5);
         p.drawRoundedRect(QRectF(x, r.bottom() - band + 3, hole, band - 5), 1.5, 1.5);

@@ -89,6 +89,9 @@ QAction* MainActions::Add(QMenu* menu, CommandId id, const QString& text, QList<
     auto* a = new QAction(text, menu);
     a->setData(Id(id));
     a->setObjectName(NameOf(Id(id)));
+    // A standard key the platform has no binding for is left out, so the
+    // menu shows the first real one.
+    keys.removeIf([](const QKeySequence& k) { return k.isEmpty(); });
     if (!keys.isEmpty()) a->setShortcuts(keys);
     a->setCheckable(checkable);
     const QString icon = IconPathOf(id);
