@@ -13,6 +13,7 @@
 #include <QTest>
 #include <QTimer>
 #include <QToolBar>
+#include <QToolButton>
 
 #include <unistd.h>
 
@@ -472,6 +473,57 @@ private slots:
         h.act(CommandId::About)->trigger();
         QCOMPARE(title, QString::fromUtf8("Cinemill\u2122 2.6"));
         QCOMPARE(framesSeen, 2);
+    }
+
+
+    void AcceleratorsDownloadTimeAndFlatLook() {
+        Harness h;
+        h.w->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(h.w.get()));
+        // Ctrl+O runs Open through the accelerator.
+        h.opens.push_back({kSample});
+        QTest::keySequence(h.w.get(), QKeySequence(QKeySequence::Open));
+        QCOMPARE(h.openRequests.size(), size_t(1));
+        QCOMPARE(h.e().State().FrameCount(), 3);
+        // Del deletes the selected frame, Ctrl+Z brings it back.
+        h.Select(2);
+        h.w->setFocus();
+        QTest::keyClick(h.w.get(), Qt::Key_Delete);
+        QCOMPARE(h.e().State().FrameCount(), 2);
+        QTest::keySequence(h.w.get(), QKeySequence(QKeySequence::Undo));
+        QCOMPARE(h.e().State().FrameCount(), 3);
+        // The main tool bar's Save button follows the modified flag.
+        QCOMPARE(h.act(CommandId::Save)->isEnabled(), h.e().State().modified);
+        QVERIFY(h.act(CommandId::Redo)->isEnabled());
+
+        // View > Download Time: the items show the times; choosing one
+        // changes the speed the size pane names.
+        h.e().WaitTasks();
+        QTRY_VERIFY(h.pane(3).contains("28.8K"));
+        emit h.w->actions().downloadMenu->aboutToShow();
+        const QList<QAction*> items = h.w->actions().downloadMenu->actions();
+        QCOMPARE(items.size(), 6);
+        QVERIFY(items[1]->isChecked());
+        QVERIFY(items[0]->text().startsWith("14.4K"));
+        items[3]->trigger();
+        QCOMPARE(h.w->prefs().Get(PreferenceBlock::kDownloadSpeed), 3u);
+        h.e().WaitTasks();
+        QTRY_VERIFY(h.pane(3).contains("at 56K"));
+
+        // The flat-look preference applies to both tool bars at start.
+        auto raised = [](QToolBar* bar) {
+            int n = 0;
+            for (QToolButton* b : bar->findChildren<QToolButton*>()) n += b->autoRaise() ? 0 : 1;
+            return n;
+        };
+        h.w->prefs().SetBits(PreferenceBlock::kProgramFlags, PreferenceBlock::kFlagFlatToolbars, false);
+        Harness raisedWindow(h.dir.filePath("cm.ini"));
+        QVERIFY(raised(raisedWindow.w->mainToolBar()) > 10);
+        QVERIFY(raised(raisedWindow.w->frameToolBar()) > 5);
+        h.w->prefs().SetBits(PreferenceBlock::kProgramFlags, PreferenceBlock::kFlagFlatToolbars, true);
+        Harness flatWindow(h.dir.filePath("cm.ini"));
+        QCOMPARE(raised(flatWindow.w->mainToolBar()), 0);
+        QCOMPARE(raised(flatWindow.w->frameToolBar()), 0);
     }
 
     void ExitAndMenuPicture() {
