@@ -179,6 +179,20 @@ public:
     // Makes `doc` the document (as after a read), selection -1, zoom 0.
     void SetDocument(std::unique_ptr<Animation> doc, std::string path, bool modified);
 
+    // ---- main window ----------------------------------------------------------------------
+    // The recent files as the settings hold them (newest first; more than
+    // seven are cut), for the File menu's entries.
+    void SetRecentFiles(std::vector<std::string> recent);
+    // A File menu recent entry (command ids 40150 on: entry 1 is the newest):
+    // opens that path as Open does. Ids without an entry do nothing.
+    CommandResult OpenRecent(int command_id);
+    // Reads the clipboard again (the window was activated): answers
+    // kClipboard when Paste became available or unavailable.
+    CommandResult RefreshPasteAvailable();
+    // A View > Download Time item: stores its speed in the preferences and
+    // answers the size pane's refresh; items without a speed do nothing.
+    CommandResult SetDownloadSpeed(int command_id);
+
 private:
     CommandResult Changed(uint32_t refresh, bool usage = false, bool invalidate = true);
     CommandResult NoFrame();
