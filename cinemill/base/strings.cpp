@@ -252,6 +252,23 @@ constexpr std::array kTable = {
     Entry{StringId::UndoLevelsInvalid, "The number of undo levels must be a whole number from 0 to 4294967295."},
     Entry{StringId::UndoLevelsCaption, "Bad Undo Levels Value"},
     Entry{StringId::DesktopEntryComment, "Edit animated GIF files"},
+
+    // Frame strip view: the context menus.
+    Entry{StringId::StripPasteFrame, "&Paste Frame"},
+    Entry{StringId::StripAnimationProperties, "&Animation Properties..."},
+    Entry{StringId::StripGlobalProperties, "&Global Frame Properties..."},
+    Entry{StringId::StripCopy, "&Copy"},
+    Entry{StringId::StripCut, "Cu&t"},
+    Entry{StringId::StripDelete, "&Delete"},
+    Entry{StringId::StripPasteBefore, "&Paste Before"},
+    Entry{StringId::StripFrameProperties, "&Frame Properties..."},
+    Entry{StringId::StripRotateFrame, "&Rotate Frame"},
+    Entry{StringId::StripRotate90Cw, "Rotate &90° CW"},
+    Entry{StringId::StripRotate180, "Rotate &180°"},
+    Entry{StringId::StripRotate90Ccw, "Rotate 9&0° CCW"},
+    Entry{StringId::StripFlipH, "Flip &Horizontally"},
+    Entry{StringId::StripFlipV, "Flip &Vertically"},
+    Entry{StringId::StripMoveCrop, "&Move/Crop Frame..."},
 };
 
 // Replaces the first occurrence of `token` in `text` by `value`.

@@ -239,6 +239,23 @@ enum class StringId : int {
     UndoLevelsInvalid = 42415,
     UndoLevelsCaption = 42416,
     DesktopEntryComment = 42417,
+
+    // Frame strip view: the context menus.
+    StripPasteFrame = 43100,
+    StripAnimationProperties = 43101,
+    StripGlobalProperties = 43102,
+    StripCopy = 43103,
+    StripCut = 43104,
+    StripDelete = 43105,
+    StripPasteBefore = 43106,
+    StripFrameProperties = 43107,
+    StripRotateFrame = 43108,
+    StripRotate90Cw = 43109,
+    StripRotate180 = 43110,
+    StripRotate90Ccw = 43111,
+    StripFlipH = 43112,
+    StripFlipV = 43113,
+    StripMoveCrop = 43114,
 };
 
 // The text of a string-table entry; empty for an unknown number.
