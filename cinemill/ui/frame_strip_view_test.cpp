@@ -1,6 +1,7 @@
 #include "cinemill/ui/frame_strip_view.h"
 
 #include <QApplication>
+#include <QColorDialog>
 #include <QFileInfo>
 #include <QMenu>
 #include <QMimeData>
@@ -14,6 +15,7 @@
 #include "cinemill/app/strip_geometry.h"
 #include "cinemill/base/preferences.h"
 #include "cinemill/base/ui_host.h"
+#include "cinemill/ui/command_handlers.h"
 #include "cinemill/ui/shots.h"
 
 namespace cinemill {
@@ -328,6 +330,43 @@ private slots:
         SaveShot(&rig.view, "strip-transparency-custom");
         rig.Run(CommandId::TransparencyWindow);
         QCOMPARE(rig.PixelAt(at), rig.view.palette().color(QPalette::Button));
+    }
+
+    void ViewMenuHandlersStoreTheSettingsAndCustomColorAsksForTheColour() {
+        if (!CorpusHas(kRedBlue)) QSKIP("corpus file missing");
+        Rig rig;
+        QVERIFY(rig.Open(kRedBlue, {500, 400}));
+        CommandContext ctx{&rig.view, rig.engine};
+        auto run = [&](CommandId id) {
+            const CommandHandler* h = FindCommandHandler(id);
+            if (!h) return CommandResult{Result::Failed, 0};
+            const CommandResult r = (*h)(ctx);
+            rig.view.Refresh(r.refresh);
+            return r;
+        };
+        // Cancelling the colour dialog changes nothing.
+        QTimer::singleShot(100, [] {
+            if (auto* d = qobject_cast<QColorDialog*>(QApplication::activeModalWidget())) d->reject();
+        });
+        QCOMPARE(run(CommandId::TransparencyCustom).result, Result::Stopped);
+        QCOMPARE(rig.engine.State().transparencyDisplay, 0);
+        QTimer::singleShot(100, [] {
+            if (auto* d = qobject_cast<QColorDialog*>(QApplication::activeModalWidget())) {
+                d->setCurrentColor(QColor(0x10, 0xA0, 0x30));
+                d->accept();
+            }
+        });
+        QCOMPARE(run(CommandId::TransparencyCustom).result, Result::Done);
+        QCOMPARE(rig.engine.State().transparencyDisplay, 2);
+        QCOMPARE(rig.prefs.Get(PreferenceBlock::kTransparencyDisplay), 0x0230A010u);
+        run(CommandId::TransparencyFrameColor);
+        QCOMPARE(rig.prefs.Get(PreferenceBlock::kTransparencyDisplay), 0x0130A010u);
+        run(CommandId::OrientHorizontal);
+        QCOMPARE(rig.view.Orientation(), kChooseHorizontal);
+        QCOMPARE(rig.prefs.Get(PreferenceBlock::kProgramFlags) & 0x30u, 0x20u);
+        run(CommandId::OrientDefault);
+        QCOMPARE(rig.prefs.Get(PreferenceBlock::kProgramFlags) & 0x30u, 0u);
+        QCOMPARE(rig.view.Orientation(), kVertical);
     }
 
     void DoubleClickAsksForFrameOrAnimationProperties() {
