@@ -27,7 +27,9 @@ struct AppState {
     // Full path the document was opened from or saved to; empty = untitled.
     std::string path;
     // View settings of the frame strip: zoom level (-4..3, 0 = 100 %),
-    // orientation (0 automatic, 1 horizontal strips, 2 vertical strips) and
+    // orientation (the strip view's value: 0x1001 vertical or 0x1002
+    // horizontal strips as chosen, else the automatic direction 1 vertical,
+    // 2 horizontal, 0 before any document) and
     // how transparent pixels are shown (0 window colour, 1 the frame's
     // colour, 2 a custom colour).
     int zoom = 0;

@@ -193,6 +193,22 @@ public:
     // answers the size pane's refresh; items without a speed do nothing.
     CommandResult SetDownloadSpeed(int command_id);
 
+    // ---- frame strip view ----
+    // The view settings the preferences keep: the transparency display from
+    // slot 7 (mode in the top byte; a mode above 2 is taken as 0) and the
+    // orientation choice from the program flags (0x10 vertical, 0x20
+    // horizontal). Called once at start-up.
+    void LoadStripSettings();
+    // Transparency As: mode 0 window background, 1 colour in frame, 2 the
+    // custom colour `rgb` (0x00BBGGRR, red in the low byte; the stored one
+    // when none is given). Stored in slot 7; the view repaints.
+    CommandResult SetTransparencyDisplay(int mode, std::optional<uint32_t> rgb = std::nullopt);
+    // The stored custom colour of the transparency display (0x00BBGGRR).
+    uint32_t TransparencyCustomColor() const;
+    // Default, Horizontal Strips, Vertical Strips: as Execute, and the choice
+    // is stored in the program flags (their other bits unchanged).
+    CommandResult SetOrientationChoice(CommandId id);
+
 private:
     CommandResult Changed(uint32_t refresh, bool usage = false, bool invalidate = true);
     CommandResult NoFrame();

@@ -9,11 +9,11 @@
 namespace cinemill {
 
 int StripOrientationOf(int engine_orientation) {
-    if (engine_orientation == 1) return strip::kChooseHorizontal;
-    if (engine_orientation == 2) return strip::kChooseVertical;
-    // Automatic: the direction is the view's to pick; the menus only look at
-    // the chosen bit.
-    return strip::kHorizontal;
+    // The engine keeps the view's own value: a chosen direction carries the
+    // chosen bit; otherwise it is the automatic direction of the document's
+    // shape (0 before any document), which the menus show as Default.
+    if (engine_orientation & strip::kChosen) return engine_orientation;
+    return strip::Direction(engine_orientation) == strip::kVertical ? strip::kVertical : strip::kHorizontal;
 }
 
 namespace {

@@ -15,7 +15,9 @@ class Engine;
 // these, so what a trace shows is what the window shows.
 
 // The strip view's orientation value (direction plus the "chosen" bit) for
-// the engine's orientation setting (0 automatic, 1 horizontal, 2 vertical).
+// the engine's orientation setting, which holds the same kind of value: a
+// chosen direction (0x1001, 0x1002), or the automatic direction (1, 2; 0
+// before any document).
 int StripOrientationOf(int engine_orientation);
 
 MenuInput MenuInputOf(const Engine& e);

@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "cinemill/app/engine.h"
+#include "cinemill/app/strip_geometry.h"
 #include "cinemill/base/preferences.h"
 #include "cinemill/base/ui_host.h"
 
@@ -105,8 +106,24 @@ TEST_F(EngineViews, FrameToolbarReadsTheSelectedFrame) {
 
 TEST(EngineViewsOrientation, ChosenDirectionsCarryTheChosenBit) {
     EXPECT_EQ(OrientationItem(StripOrientationOf(0)), CommandId::OrientDefault);
-    EXPECT_EQ(OrientationItem(StripOrientationOf(1)), CommandId::OrientHorizontal);
-    EXPECT_EQ(OrientationItem(StripOrientationOf(2)), CommandId::OrientVertical);
+    // Automatic directions are shown as Default whichever way they run.
+    EXPECT_EQ(OrientationItem(StripOrientationOf(strip::kVertical)), CommandId::OrientDefault);
+    EXPECT_EQ(OrientationItem(StripOrientationOf(strip::kHorizontal)), CommandId::OrientDefault);
+    EXPECT_EQ(OrientationItem(StripOrientationOf(strip::kChooseHorizontal)), CommandId::OrientHorizontal);
+    EXPECT_EQ(OrientationItem(StripOrientationOf(strip::kChooseVertical)), CommandId::OrientVertical);
+    EXPECT_EQ(strip::Direction(StripOrientationOf(strip::kVertical)), strip::kVertical);
+}
+
+TEST_F(EngineViews, OrientationCommandsShowInTheMenuAsChosen) {
+    engine.SetDocument(Doc(2), "", false);  // wider than high: vertical strips by default
+    EXPECT_EQ(OrientationItem(MenuInputOf(engine).orientation), CommandId::OrientDefault);
+    EXPECT_EQ(strip::Direction(MenuInputOf(engine).orientation), strip::kVertical);
+    engine.Execute(CommandId::OrientHorizontal);
+    EXPECT_EQ(OrientationItem(MenuInputOf(engine).orientation), CommandId::OrientHorizontal);
+    engine.Execute(CommandId::OrientVertical);
+    EXPECT_EQ(OrientationItem(MenuInputOf(engine).orientation), CommandId::OrientVertical);
+    engine.Execute(CommandId::OrientDefault);
+    EXPECT_EQ(OrientationItem(MenuInputOf(engine).orientation), CommandId::OrientDefault);
 }
 
 }  // namespace

@@ -132,6 +132,33 @@ int StripLength(const StripLayout& l, int strip) {
     return cells * l.metrics.cellLength;
 }
 
+Rect ScaledFrameRect(Zoom z, int left, int top, int width, int height) {
+    const int64_t n = z.num, d = z.den > 0 ? z.den : 1;
+    auto scale = [&](int v) { return static_cast<int>(n * v / d); };
+    return {scale(left), scale(top), scale(width), scale(height)};
+}
+
+StripSpan StripsAcross(const StripLayout& l, int from, int to) {
+    StripSpan s;
+    if (!l.hasAnimation || l.stripCount == 0 || l.metrics.stripBreadth <= 0 || to <= from) return s;
+    const int64_t a0 = std::max<int64_t>(0, int64_t{from} + l.across.pos);
+    const int64_t a1 = int64_t{to} + l.across.pos;  // exclusive
+    if (a1 <= a0) return s;
+    s.first = static_cast<int>(a0 / l.metrics.stripBreadth);
+    s.last = static_cast<int>(std::min<int64_t>((a1 - 1) / l.metrics.stripBreadth, l.stripCount - 1));
+    if (s.first > s.last) return StripSpan{};
+    return s;
+}
+
+bool CellInView(const StripLayout& l, Client client, int index) {
+    if (!l.hasAnimation || index < 0 || index >= l.frameCount) return false;
+    const int64_t strip = index / l.cellsPerStrip, pos = index % l.cellsPerStrip;
+    const int64_t c0 = strip * l.metrics.stripBreadth - l.across.pos;
+    const int64_t a0 = l.metrics.margin + pos * l.metrics.cellLength - l.along.pos;
+    return c0 >= 0 && c0 + l.metrics.stripBreadth <= l.AcrossExtent(client) && a0 >= 0 &&
+           a0 + l.metrics.cellLength <= l.AlongExtent(client);
+}
+
 int HitTest(const StripLayout& l, int x, int y) {
     if (!l.hasAnimation || l.stripCount == 0) return -1;
     const bool vertical = l.metrics.direction == kVertical;

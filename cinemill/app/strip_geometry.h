@@ -119,6 +119,22 @@ Rect CellImageRect(const StripLayout& l, int index);
 // The length of strip s along its direction (the last strip holds the rest).
 int StripLength(const StripLayout& l, int strip);
 
+// The frame's own rectangle inside its cell's image area: its offset in the
+// logical screen and its size, each scaled by n/d (integer division).
+Rect ScaledFrameRect(Zoom z, int left, int top, int width, int height);
+
+// The strips that meet the client band [from, to) across the strips (client
+// coordinates): first and last index, last < first when none does.
+struct StripSpan {
+    int first = 0, last = -1;
+    friend bool operator==(const StripSpan&, const StripSpan&) = default;
+};
+StripSpan StripsAcross(const StripLayout& l, int from, int to);
+
+// The whole cell of frame `index` (its strip breadth by its cell length) lies
+// inside the client area at the current scroll positions.
+bool CellInView(const StripLayout& l, Client client, int index);
+
 // ---- pointer ------------------------------------------------------------------------
 
 // Frame under the client point, or -1 (sprocket band, margins, past the frames).

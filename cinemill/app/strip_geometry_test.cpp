@@ -93,6 +93,45 @@ TEST(StripLayout, ScrollPositionsAreCorrectedAndForceAnErase) {
     EXPECT_EQ(HitTest(EmptyLayout(), 20, 20), -1);
 }
 
+TEST(StripPaint, FrameRectScalesOffsetAndSizeByTheZoom) {
+    EXPECT_EQ(ScaledFrameRect(ZoomForLevel(0), 3, 4, 10, 20), (Rect{3, 4, 10, 20}));
+    EXPECT_EQ(ScaledFrameRect(ZoomForLevel(1), 3, 4, 10, 20), (Rect{6, 8, 20, 40}));
+    EXPECT_EQ(ScaledFrameRect(ZoomForLevel(-2), 5, 7, 10, 20), (Rect{1, 2, 3, 6}));  // truncated thirds
+    EXPECT_EQ(ScaledFrameRect(Zoom{1, 0}, 5, 7, 10, 20), (Rect{5, 7, 10, 20}));    // no division by 0
+}
+
+TEST(StripPaint, StripsAcrossABandFollowTheScrollPosition) {
+    StripLayout l = LayoutFor(kVertical, 200, 50, 0, 10, {300, 200});  // 4 strips of 227
+    EXPECT_EQ(StripsAcross(l, 0, 300), (StripSpan{0, 1}));
+    EXPECT_EQ(StripsAcross(l, 0, 227), (StripSpan{0, 0}));
+    EXPECT_EQ(StripsAcross(l, 227, 228), (StripSpan{1, 1}));
+    l.across.pos = 600;
+    EXPECT_EQ(StripsAcross(l, 0, 300), (StripSpan{2, 3}));
+    EXPECT_EQ(StripsAcross(l, 0, 5000), (StripSpan{2, 3}));  // never past the last strip
+    const StripSpan none = StripsAcross(l, 10, 10);
+    EXPECT_LT(none.last, none.first);
+    EXPECT_LT(StripsAcross(EmptyLayout(), 0, 300).last, 0);
+    // Past the last strip: nothing.
+    l.across.pos = 0;
+    const StripSpan past = StripsAcross(l, 4 * 227, 5 * 227);
+    EXPECT_LT(past.last, past.first);
+}
+
+TEST(StripPaint, CellInViewOnlyWhenTheWholeCellShows) {
+    StripLayout l = LayoutFor(kVertical, 200, 50, 0, 10, {300, 200});
+    EXPECT_TRUE(CellInView(l, {300, 200}, 0));
+    EXPECT_TRUE(CellInView(l, {300, 200}, 2));
+    EXPECT_FALSE(CellInView(l, {300, 200}, 3));  // strip 1 is cut by the right edge
+    l.across.pos = 227;
+    EXPECT_TRUE(CellInView(l, {300, 200}, 3));
+    EXPECT_FALSE(CellInView(l, {300, 200}, 0));
+    EXPECT_FALSE(CellInView(l, {300, 200}, 10));
+    EXPECT_FALSE(CellInView(l, {300, 200}, -1));
+    // A cell longer than the window is never wholly in view.
+    const StripLayout tall = LayoutFor(kVertical, 300, 200, 0, 3, {400, 100});
+    EXPECT_FALSE(CellInView(tall, {400, 100}, 0));
+}
+
 TEST(StripHitTest, CellsBandMarginsAndPastTheFrames) {
     const StripLayout l = LayoutFor(kVertical, 200, 50, 0, 10, {300, 200});
     EXPECT_EQ(HitTest(l, 16, 6), 0);

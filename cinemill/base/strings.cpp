@@ -297,6 +297,23 @@ constexpr std::array kTable = {
     Entry{StringId::AboutVersion, "2.6"},
     Entry{StringId::AboutText, "An editor for animated GIF files."},
     Entry{StringId::HelpOpenFailed, "Unable to open the help page '%s'."},
+
+    // Frame strip view: the context menus.
+    Entry{StringId::StripPasteFrame, "&Paste Frame"},
+    Entry{StringId::StripAnimationProperties, "&Animation Properties..."},
+    Entry{StringId::StripGlobalProperties, "&Global Frame Properties..."},
+    Entry{StringId::StripCopy, "&Copy"},
+    Entry{StringId::StripCut, "Cu&t"},
+    Entry{StringId::StripDelete, "&Delete"},
+    Entry{StringId::StripPasteBefore, "&Paste Before"},
+    Entry{StringId::StripFrameProperties, "&Frame Properties..."},
+    Entry{StringId::StripRotateFrame, "&Rotate Frame"},
+    Entry{StringId::StripRotate90Cw, "Rotate &90° CW"},
+    Entry{StringId::StripRotate180, "Rotate &180°"},
+    Entry{StringId::StripRotate90Ccw, "Rotate 9&0° CCW"},
+    Entry{StringId::StripFlipH, "Flip &Horizontally"},
+    Entry{StringId::StripFlipV, "Flip &Vertically"},
+    Entry{StringId::StripMoveCrop, "&Move/Crop Frame..."},
 };
 
 // Replaces the first occurrence of `token` in `text` by `value`.

@@ -286,6 +286,23 @@ enum class StringId : int {
     AboutVersion = 43036,
     AboutText = 43037,
     HelpOpenFailed = 43038,
+
+    // Frame strip view: the context menus.
+    StripPasteFrame = 43100,
+    StripAnimationProperties = 43101,
+    StripGlobalProperties = 43102,
+    StripCopy = 43103,
+    StripCut = 43104,
+    StripDelete = 43105,
+    StripPasteBefore = 43106,
+    StripFrameProperties = 43107,
+    StripRotateFrame = 43108,
+    StripRotate90Cw = 43109,
+    StripRotate180 = 43110,
+    StripRotate90Ccw = 43111,
+    StripFlipH = 43112,
+    StripFlipV = 43113,
+    StripMoveCrop = 43114,
 };
 
 // The text of a string-table entry; empty for an unknown number.

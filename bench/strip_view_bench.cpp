@@ -1,0 +1,140 @@
+// The frame strip view on a 150-frame 1280 x 720 screen recording, offscreen:
+// the time from the document being set to its first frames painted, and a
+// scroll from the first strip to the last by line steps, every step painting
+// the whole view (counters: mean and worst milliseconds per step).
+// CM_SCREENREC names the shared harness's c06_screenrec_1280x720x150.gif;
+// without it a synthetic recording of the same shape is used. Runs with
+// QT_QPA_PLATFORM=offscreen unless another platform is set.
+#include <benchmark/benchmark.h>
+
+#include <QApplication>
+#include <QScrollBar>
+#include <algorithm>
+#include <chrono>
+#include <cstdlib>
+#include <vector>
+
+#include "cinemill/app/engine.h"
+#include "cinemill/base/preferences.h"
+#include "cinemill/base/ui_host.h"
+#include "cinemill/gif/gif_reader.h"
+#include "cinemill/ui/frame_strip_view.h"
+
+namespace cinemill {
+namespace {
+
+std::unique_ptr<Animation> Synthetic(int w, int h, int frames) {
+    auto a = NewAnimation();
+    a->width = static_cast<uint32_t>(w);
+    a->height = static_cast<uint32_t>(h);
+    Palette p;
+    for (int i = 0; i < 64; ++i) p.entries.push_back(Rgb{uint8_t(i * 4), uint8_t(255 - i * 4), uint8_t(i * 9)});
+    SetGlobalPalette(*a, p);
+    for (int k = 0; k < frames; ++k) {
+        auto f = std::make_unique<Frame>();
+        auto b = FrameBitmap::Create(w, h);
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x) b->Row(y)[x] = static_cast<uint8_t>((x / 40 + y / 30 + k) % 64);
+        SetBitmap(*f, std::move(*b));
+        f->delay = 7;
+        a->blocks.push_back(std::move(f));
+    }
+    return a;
+}
+
+const Animation& Recording() {
+    static std::unique_ptr<Animation> doc = [] {
+        if (const char* path = std::getenv("CM_SCREENREC")) {
+            SilentUiHost host;
+            SilentProgress progress;
+            auto r = OpenGifFile(path, host, progress, PreferenceBlock());
+            if (r.animation) return std::move(r.animation);
+        }
+        return Synthetic(1280, 720, 150);
+    }();
+    return *doc;
+}
+
+struct Window {
+    PreferenceBlock prefs;
+    SilentUiHost host;
+    MemoryClipboard clipboard;
+    Engine engine{prefs, host, clipboard};
+    FrameStripView view{engine};
+    Window() {
+        view.resize(1000, 700);
+        view.show();
+        QApplication::processEvents();
+    }
+};
+
+// Setting the document, laying it out and painting the first cells.
+void BM_FirstFramesPainted(benchmark::State& state) {
+    const Animation& rec = Recording();
+    Window w;
+    for (auto _ : state) {
+        state.PauseTiming();
+        auto copy = CopyAnimation(rec);
+        w.engine.SetDocument(nullptr, "", false);
+        w.view.Refresh(refresh::kNewDocument);
+        QApplication::processEvents();
+        state.ResumeTiming();
+        w.engine.SetDocument(std::move(copy), "screenrec.gif", false);
+        w.view.Refresh(refresh::kNewDocument);
+        w.view.viewport()->repaint();
+    }
+    w.engine.StopTasks();
+    state.counters["frames"] = rec.FrameCount();
+}
+BENCHMARK(BM_FirstFramesPainted)->Unit(benchmark::kMillisecond)->Iterations(5);
+
+// From the first strip to the last by the bar's line step, painting the
+// whole view at every step.
+void BM_ScrollEndToEnd(benchmark::State& state) {
+    Window w;
+    w.engine.SetDocument(CopyAnimation(Recording()), "screenrec.gif", false);
+    w.engine.StopTasks();
+    w.view.Refresh(refresh::kNewDocument);
+    QScrollBar* bar = w.view.CurrentLayout().metrics.direction == strip::kVertical ? w.view.horizontalScrollBar()
+                                                                                  : w.view.verticalScrollBar();
+    double worst = 0, total = 0;
+    int64_t steps = 0;
+    std::vector<double> times;
+    for (auto _ : state) {
+        bar->setValue(0);
+        w.view.viewport()->repaint();
+        for (int pos = bar->singleStep(); pos <= bar->maximum() + bar->singleStep() - 1; pos += bar->singleStep()) {
+            const auto t0 = std::chrono::steady_clock::now();
+            bar->setValue(std::min(pos, bar->maximum()));
+            w.view.viewport()->repaint();
+            const double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count();
+            worst = std::max(worst, ms);
+            total += ms;
+            times.push_back(ms);
+            ++steps;
+        }
+    }
+    state.counters["steps"] = static_cast<double>(steps) / static_cast<double>(state.iterations());
+    state.counters["ms_per_step"] = steps ? total / static_cast<double>(steps) : 0;
+    state.counters["worst_ms"] = worst;
+    // The wall clock of a loaded machine has outliers: the 99th percentile
+    // and the share of steps over 16 ms say more than the worst one.
+    std::sort(times.begin(), times.end());
+    if (!times.empty()) state.counters["p99_ms"] = times[times.size() * 99 / 100];
+    state.counters["over_16ms"] =
+        static_cast<double>(std::count_if(times.begin(), times.end(), [](double t) { return t > 16.0; }));
+}
+BENCHMARK(BM_ScrollEndToEnd)->Unit(benchmark::kMillisecond)->Iterations(2);
+
+}  // namespace
+}  // namespace cinemill
+
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
