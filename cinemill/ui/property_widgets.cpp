@@ -1,0 +1,96 @@
+#include "cinemill/ui/property_widgets.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QPainter>
+#include <QStringDecoder>
+#include <algorithm>
+#include <limits>
+
+namespace cinemill {
+
+QString Text(StringId id) {
+    const std::string_view t = LoadString(id);
+    return QString::fromUtf8(t.data(), static_cast<qsizetype>(t.size()));
+}
+
+QString FromBytes(std::string_view bytes) {
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    const QString text = utf8.decode(QByteArrayView(bytes.data(), static_cast<qsizetype>(bytes.size())));
+    if (!utf8.hasError()) return text;
+    return QString::fromLatin1(bytes.data(), static_cast<qsizetype>(bytes.size()));
+}
+
+std::string ToBytes(const QString& text) { return text.toStdString(); }
+
+QString ControlName(int id) { return QString::number(id); }
+
+QLabel* WrappedLabel(const QString& text, QWidget* parent) {
+    auto* l = new QLabel(text, parent);
+    l->setWordWrap(true);
+    return l;
+}
+
+// ---- UpDownEdit ------------------------------------------------------------------------
+
+UpDownEdit::UpDownEdit(int low, int high, QWidget* parent) : QSpinBox(parent), low_(low), high_(high) {
+    setRange(std::numeric_limits<int>::min(), std::numeric_limits<int>::max());
+    setCorrectionMode(QAbstractSpinBox::CorrectToPreviousValue);
+    setKeyboardTracking(true);
+}
+
+void UpDownEdit::stepBy(int steps) {
+    bool ok = false;
+    const long long now = Typed().trimmed().toLongLong(&ok);
+    const long long next = std::clamp<long long>((ok ? now : low_) + steps, low_, high_);
+    SetTyped(QString::number(next));
+}
+
+QAbstractSpinBox::StepEnabled UpDownEdit::stepEnabled() const {
+    bool ok = false;
+    const long long now = Typed().trimmed().toLongLong(&ok);
+    if (!ok) return StepUpEnabled | StepDownEnabled;
+    StepEnabled e = StepNone;
+    if (now < high_) e |= StepUpEnabled;
+    if (now > low_) e |= StepDownEnabled;
+    return e;
+}
+
+// Whatever is typed stays as typed (blank, signs, numbers beyond the int
+// range): the page's check tells the user what is wrong with it.
+QValidator::State UpDownEdit::validate(QString&, int&) const { return QValidator::Acceptable; }
+
+int UpDownEdit::valueFromText(const QString& text) const {
+    bool ok = false;
+    const long long v = text.trimmed().toLongLong(&ok);
+    if (!ok) return 0;
+    return static_cast<int>(std::clamp<long long>(v, std::numeric_limits<int>::min(),
+                                                  std::numeric_limits<int>::max()));
+}
+
+QString UpDownEdit::Typed() const { return lineEdit()->text(); }
+
+void UpDownEdit::SetTyped(const QString& text) { lineEdit()->setText(text); }
+
+// ---- ColorButton -----------------------------------------------------------------------
+
+ColorButton::ColorButton(const QString& text, QWidget* parent) : QPushButton(text, parent) {}
+
+void ColorButton::SetColor(QColor c) {
+    color_ = c;
+    update();
+}
+
+void ColorButton::paintEvent(QPaintEvent* e) {
+    QPushButton::paintEvent(e);
+    if (!color_.isValid()) return;
+    // A swatch at the left, as tall as the text, with a dark frame.
+    QPainter p(this);
+    const int side = fontMetrics().height();
+    const QRect swatch(side / 2, (height() - side) / 2, side, side);
+    p.fillRect(swatch, color_);
+    p.setPen(palette().color(QPalette::WindowText));
+    p.drawRect(swatch.adjusted(0, 0, -1, -1));
+}
+
+}  // namespace cinemill
