@@ -54,7 +54,9 @@ W* Named(W* w, int id) {
 QLineEdit* NumberEdit(int id, QWidget* parent, bool read_only = false) {
     auto* e = Named(new QLineEdit(parent), id);
     e->setReadOnly(read_only);
-    e->setMaximumWidth(e->fontMetrics().horizontalAdvance(QStringLiteral("-0000000")) + 16);
+    const int w = e->fontMetrics().horizontalAdvance(QStringLiteral("-0000000")) + 16;
+    e->setMinimumWidth(w);
+    e->setMaximumWidth(w);
     return e;
 }
 
@@ -299,7 +301,6 @@ AnimationPageWidget::AnimationPageWidget(Engine& engine, QWidget* parent) : QWid
     grid->addWidget(autoSize, row++, 4);
 
     bkColor = Named(new ColorButton(Text(StringId::LabelGifBkColor), this), pc::kBkColor);
-    bkColor->setMinimumWidth(bkColor->sizeHint().width() + 2 * bkColor->fontMetrics().height());
     grid->addWidget(bkColor, row, 0, 1, 2, Qt::AlignLeft);
     grid->addWidget(new QLabel(Text(StringId::LabelNotUsedByBrowsers), this), row++, 2, 1, 3);
     grid->setRowStretch(row, 1);

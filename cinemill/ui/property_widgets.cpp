@@ -2,7 +2,9 @@
 
 #include <QLabel>
 #include <QLineEdit>
+#include <QIcon>
 #include <QPainter>
+#include <QPixmap>
 #include <QStringDecoder>
 #include <algorithm>
 #include <limits>
@@ -25,9 +27,12 @@ std::string ToBytes(const QString& text) { return text.toStdString(); }
 
 QString ControlName(int id) { return QString::number(id); }
 
-QLabel* WrappedLabel(const QString& text, QWidget* parent) {
+QLabel* WrappedLabel(const QString& text, QWidget* parent, int width) {
     auto* l = new QLabel(text, parent);
     l->setWordWrap(true);
+    if (width <= 0) width = l->fontMetrics().averageCharWidth() * 36;
+    l->setMinimumWidth(width);
+    l->setMinimumHeight(l->heightForWidth(width));
     return l;
 }
 
@@ -78,19 +83,21 @@ ColorButton::ColorButton(const QString& text, QWidget* parent) : QPushButton(tex
 
 void ColorButton::SetColor(QColor c) {
     color_ = c;
-    update();
-}
-
-void ColorButton::paintEvent(QPaintEvent* e) {
-    QPushButton::paintEvent(e);
-    if (!color_.isValid()) return;
-    // A swatch at the left, as tall as the text, with a dark frame.
-    QPainter p(this);
-    const int side = fontMetrics().height();
-    const QRect swatch(side / 2, (height() - side) / 2, side, side);
-    p.fillRect(swatch, color_);
+    if (!c.isValid()) {
+        setIcon(QIcon());
+        return;
+    }
+    // A swatch as the button's icon, drawn at the screen's pixel ratio.
+    const qreal dpr = devicePixelRatioF();
+    const QSize side = iconSize();
+    QPixmap pm(side * dpr);
+    pm.setDevicePixelRatio(dpr);
+    pm.fill(c);
+    QPainter p(&pm);
     p.setPen(palette().color(QPalette::WindowText));
-    p.drawRect(swatch.adjusted(0, 0, -1, -1));
+    p.drawRect(QRectF(0, 0, side.width() - 1, side.height() - 1));
+    p.end();
+    setIcon(QIcon(pm));
 }
 
 }  // namespace cinemill

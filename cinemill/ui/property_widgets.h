@@ -25,8 +25,9 @@ QString FromBytes(std::string_view bytes);
 std::string ToBytes(const QString& text);
 // The object name of a dialog control: its control id ("1002").
 QString ControlName(int id);
-// A word-wrapped label.
-QLabel* WrappedLabel(const QString& text, QWidget* parent);
+// A word-wrapped label that keeps the height its text needs at `width`
+// pixels (0: about 36 average characters).
+QLabel* WrappedLabel(const QString& text, QWidget* parent, int width = 0);
 
 // An edit with an up-down control beside it. Any whole number can be typed
 // (the page's check decides what is in range); the arrows step only within
@@ -56,9 +57,6 @@ public:
     explicit ColorButton(const QString& text, QWidget* parent = nullptr);
     void SetColor(QColor c);
     QColor Color() const { return color_; }
-
-protected:
-    void paintEvent(QPaintEvent* e) override;
 
 private:
     QColor color_;
