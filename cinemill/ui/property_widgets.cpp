@@ -30,6 +30,7 @@ QString ControlName(int id) { return QString::number(id); }
 QLabel* WrappedLabel(const QString& text, QWidget* parent, int width) {
     auto* l = new QLabel(text, parent);
     l->setWordWrap(true);
+    l->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     if (width <= 0) width = l->fontMetrics().averageCharWidth() * 36;
     l->setMinimumWidth(width);
     l->setMinimumHeight(l->heightForWidth(width));
