@@ -142,6 +142,7 @@ private slots:
         QVERIFY(frames >= 2);
         std::vector<int32_t> tops;
         for (const Frame* f : ed.engine.Doc()->Frames()) tops.push_back(f->top);
+        const auto before = ed.Bytes();
 
         PropertiesSheet sheet(ed.engine, CommandId::GlobalProperties);
         sheet.show();
@@ -171,6 +172,22 @@ private slots:
         QCOMPARE(ed.engine.State().history.CurrentKind(), UndoKind::GlobalFrameProperties);
         QVERIFY(ed.engine.Execute(CommandId::Undo).Ok());
         QCOMPARE(ed.engine.Doc()->FrameAt(1)->delay, 77u);
+        QCOMPARE(ed.Bytes(), before);
+    }
+
+    void GlobalPageLookedAtDoesNotUndoTheFramePage() {
+        Editor ed;
+        const uint32_t otherDelay = ed.engine.Doc()->FrameAt(0)->delay;
+        PropertiesSheet sheet(ed.engine, CommandId::FrameProperties);
+        sheet.show();
+        Type(Child<QLineEdit>(sheet.framePage, 1000), "33");
+        sheet.tabs->setCurrentIndex(1);
+        QCOMPARE(sheet.tabs->currentWidget(), sheet.globalPage);
+        QTest::mouseClick(sheet.okButton, Qt::LeftButton);
+        QCOMPARE(sheet.Outcome().result, Result::Done);
+        QCOMPARE(ed.engine.Doc()->FrameAt(1)->delay, 33u);
+        QCOMPARE(ed.engine.Doc()->FrameAt(0)->delay, otherDelay);
+        QCOMPARE(ed.engine.State().history.Count(), 1);
     }
 
     void BadValuesGetTheirMessageAndChangeNothing() {
