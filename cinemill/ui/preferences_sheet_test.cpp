@@ -91,6 +91,12 @@ private slots:
         dlg.tabs->setCurrentIndex(2);  // leaving is refused too
         QCOMPARE(dlg.tabs->currentWidget(), dlg.defaultsPage);
         QCOMPARE(s.host.messages.size(), size_t(2));
+        // A blank field is refused as well, and keeps its text when left.
+        Type(dlg.delay->findChild<QLineEdit*>(), "");
+        QTest::mouseClick(dlg.okButton, Qt::LeftButton);
+        QVERIFY(dlg.isVisible());
+        QCOMPARE(dlg.delay->Typed(), QString());
+        QCOMPARE(s.host.messages.size(), size_t(3));
         Type(dlg.delay->findChild<QLineEdit*>(), "25");
         Type(dlg.iterations->findChild<QLineEdit*>(), "65537");
         QTest::mouseClick(dlg.okButton, Qt::LeftButton);

@@ -43,6 +43,12 @@ UpDownEdit::UpDownEdit(int low, int high, QWidget* parent) : QSpinBox(parent), l
     setRange(std::numeric_limits<int>::min(), std::numeric_limits<int>::max());
     setCorrectionMode(QAbstractSpinBox::CorrectToPreviousValue);
     setKeyboardTracking(true);
+    connect(lineEdit(), &QLineEdit::textEdited, this, [this](const QString& t) { typed_ = t; });
+}
+
+QString UpDownEdit::textFromValue(int value) const {
+    if (valueFromText(typed_) == value) return typed_;
+    return QString::number(value);
 }
 
 void UpDownEdit::stepBy(int steps) {
@@ -76,7 +82,10 @@ int UpDownEdit::valueFromText(const QString& text) const {
 
 QString UpDownEdit::Typed() const { return lineEdit()->text(); }
 
-void UpDownEdit::SetTyped(const QString& text) { lineEdit()->setText(text); }
+void UpDownEdit::SetTyped(const QString& text) {
+    typed_ = text;
+    lineEdit()->setText(text);
+}
 
 // ---- ColorButton -----------------------------------------------------------------------
 

@@ -45,9 +45,13 @@ protected:
     StepEnabled stepEnabled() const override;
     QValidator::State validate(QString& input, int& pos) const override;
     int valueFromText(const QString& text) const override;
+    // The spin box rewrites its text from its value when it loses the focus:
+    // the typed text stands for that value, so it is kept as typed.
+    QString textFromValue(int value) const override;
 
 private:
     int low_, high_;
+    QString typed_;
 };
 
 // A button that shows a colour (the GIF Bk Color button).
