@@ -177,16 +177,26 @@ private slots:
 
     void GlobalPageLookedAtDoesNotUndoTheFramePage() {
         Editor ed;
+        // All frames of the sample share disposal 1 and no interlacing: the
+        // Global Frame page loads them as values of its own.
+        QCOMPARE(ed.engine.Doc()->FrameAt(0)->Disposal(), 1);
         const uint32_t otherDelay = ed.engine.Doc()->FrameAt(0)->delay;
         PropertiesSheet sheet(ed.engine, CommandId::FrameProperties);
         sheet.show();
         Type(Child<QLineEdit>(sheet.framePage, 1000), "33");
+        Child<QComboBox>(sheet.framePage, 1018)->setCurrentIndex(3);
+        ClickBox(Child<QCheckBox>(sheet.framePage, 1005));
         sheet.tabs->setCurrentIndex(1);
         QCOMPARE(sheet.tabs->currentWidget(), sheet.globalPage);
+        QCOMPARE(Child<QComboBox>(sheet.globalPage, 1018)->currentIndex(), 1);
         QTest::mouseClick(sheet.okButton, Qt::LeftButton);
         QCOMPARE(sheet.Outcome().result, Result::Done);
-        QCOMPARE(ed.engine.Doc()->FrameAt(1)->delay, 33u);
+        const Frame& f = *ed.engine.Doc()->FrameAt(1);
+        QCOMPARE(f.delay, 33u);
+        QCOMPARE(f.Disposal(), 3);
+        QVERIFY(f.Interlaced());
         QCOMPARE(ed.engine.Doc()->FrameAt(0)->delay, otherDelay);
+        QCOMPARE(ed.engine.Doc()->FrameAt(0)->Disposal(), 1);
         QCOMPARE(ed.engine.State().history.Count(), 1);
     }
 
