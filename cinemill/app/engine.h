@@ -18,6 +18,9 @@ namespace cinemill {
 
 class PreferenceBlock;
 class UiHost;
+struct FramePageFields;
+struct GlobalFramePageFields;
+struct AnimationPageFields;
 
 // What the views must refresh after a command. The low byte has the meanings
 // of the undo step flags (`undo_flags`): 0x01 document-level change, with
@@ -132,6 +135,41 @@ public:
     // selected: after the last comment block, else first. Longer than 254
     // characters: the "Comment Too Long" message and nothing changes.
     CommandResult AddComment(const std::string& text);
+
+    // ---- properties sheet and GIF comments ------------------------------------------
+    // The Frame page written to frame `index`: one undo step, "Edit
+    // Transparency" when only the transparency changed, else "Frame
+    // Properties" (a copy of the frame, or of the document when its local
+    // palette is removed). No step and no change when the page changes
+    // nothing. The page's transparency record is updated as the page's
+    // apply rule says.
+    CommandResult ApplyFramePage(int index, FramePageFields& page);
+    // The Global Frame page written to every frame: one step, "Edit All
+    // Transparency" when only the transparency changed, else "Global Frame
+    // Properties" (a copy of the document).
+    CommandResult ApplyGlobalFramePage(GlobalFramePageFields& page);
+    // The Animation page: play count, logical screen, background index, as
+    // one "Global Frame Properties" step keeping those header values.
+    CommandResult ApplyAnimationPage(const AnimationPageFields& page);
+    // The refresh flags that the sheet's change flags stand for; `index` is
+    // the frame the Frame page edited.
+    static uint32_t RefreshForSheetFlags(uint8_t sheet_flags, int index);
+
+    // The comments dialog's list: one entry per comment block, in block order.
+    std::vector<std::string> CommentEntries() const;
+    // The full text of entry `entry` (empty when there is none).
+    std::string CommentTextAt(int entry) const;
+    // Add... with `selected` the selected entry (-1 none): the new comment
+    // goes where the dialog's rule puts it; `*new_entry` gets its list
+    // position. Edit... replaces the text of `entry`; Remove takes it out.
+    // Each is one "Edit GIF Comments" step; a text longer than 254
+    // characters gets the "Comment Too Long" message and changes nothing.
+    CommandResult InsertComment(int selected, const std::string& text, int* new_entry = nullptr);
+    CommandResult EditComment(int entry, const std::string& text);
+    CommandResult RemoveComment(int entry);
+    // The signature preference changed: the document counts as modified, so
+    // that the next save writes the signature comment anew.
+    CommandResult SignatureChanged();
 
     // ---- file flows -------------------------------------------------------------
     // The save question, then closing: false when the user cancelled (or the

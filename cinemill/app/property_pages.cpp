@@ -321,4 +321,83 @@ uint8_t ApplyAnimationPage(Animation& a, const AnimationPageFields& p) {
     return flags;
 }
 
+// ---- what a page would change ---------------------------------------------------------------
+
+namespace {
+
+// The frame's values without its pixels and palette, for trying out a write.
+Frame HeaderOf(const Frame& f) {
+    Frame h;
+    h.left = f.left;
+    h.top = f.top;
+    h.width = f.width;
+    h.height = f.height;
+    h.name = f.name;
+    h.delay = f.delay;
+    h.controlFlags = f.controlFlags;
+    h.transparentIndex = f.transparentIndex;
+    h.descriptorFlags = f.descriptorFlags;
+    return h;
+}
+
+// The choice the apply writes: transparency off unless the box is checked.
+TransparencyChoice EffectiveChoice(const TransparencyField& t) {
+    TransparencyChoice c = t.choice;
+    if (t.box != TriState::On) c.count = 0;
+    return c;
+}
+
+}  // namespace
+
+bool FramePageChangesBesidesTransparency(const Frame& f, const FramePageFields& p) {
+    if (p.localPaletteEnabled && !p.localPaletteChecked && f.localPalette) return true;
+    Frame h = HeaderOf(f);
+    bool changed = SetName(h, std::string_view(p.name).substr(0, 260));
+    changed |= ApplyInterlaceButton(h, p.interlaced);
+    changed |= WritePlacement(h, p.offsetX, p.offsetY, p.disposal, p.delay);
+    return changed;
+}
+
+bool FramePageChangesTransparency(const Frame& f, const FramePageFields& p) {
+    const TransparencyField& t = p.transparent;
+    if (!t.changed && !(t.box == TriState::Off && f.Transparent())) return false;
+    return ChoiceChangesFrame(f, EffectiveChoice(t));
+}
+
+bool GlobalFramePageChangesBesidesTransparency(const Animation& a, const GlobalFramePageFields& p) {
+    for (const Frame* f : a.Frames()) {
+        if (p.localPaletteEnabled && p.localPalette == TriState::Off && f->localPalette) return true;
+        Frame h = HeaderOf(*f);
+        bool changed = false;
+        if (p.interlaced != TriState::Mixed) changed |= ApplyInterlaceButton(h, p.interlaced == TriState::On);
+        changed |= WritePlacement(h, p.offsetX, p.offsetY, p.disposal, p.delay);
+        if (changed) return true;
+    }
+    return false;
+}
+
+bool GlobalFramePageChangesTransparency(const Animation& a, const GlobalFramePageFields& p) {
+    const TransparencyField& t = p.transparent;
+    const std::vector<const Frame*> frames = a.Frames();
+    bool changed = t.changed;
+    for (const Frame* f : frames) changed = changed || (t.box == TriState::Off && f->Transparent());
+    if (!changed) return false;
+    const TransparencyChoice c = EffectiveChoice(t);
+    for (const Frame* f : frames)
+        if (ChoiceChangesFrame(*f, c)) return true;
+    return false;
+}
+
+GlobalFramePageFields OnlyEditedFields(const GlobalFramePageFields& loaded, GlobalFramePageFields now) {
+    if (now.offsetX == loaded.offsetX) now.offsetX.clear();
+    if (now.offsetY == loaded.offsetY) now.offsetY.clear();
+    if (now.delay == loaded.delay) now.delay.clear();
+    if (now.interlaced == loaded.interlaced) now.interlaced = TriState::Mixed;
+    if (!now.transparent.changed && now.transparent.box == loaded.transparent.box)
+        now.transparent.box = TriState::Mixed;
+    if (now.localPalette == loaded.localPalette) now.localPalette = TriState::Mixed;
+    if (now.disposal == loaded.disposal) now.disposal = -1;
+    return now;
+}
+
 }  // namespace cinemill

@@ -177,4 +177,23 @@ PageCheck CheckAnimationPage(const AnimationPageFields& p, const Animation& a, U
 // differs) and 0x20 for an edited global palette.
 uint8_t ApplyAnimationPage(Animation& a, const AnimationPageFields& p);
 
+// ---- what a page would change ---------------------------------------------------------------
+// The engine records one undo step per page: these tell, before anything is
+// written, whether a page changes more than the transparency and whether it
+// changes the transparency.
+
+// Name, interlace, offsets, disposal, delay or the local palette's removal.
+bool FramePageChangesBesidesTransparency(const Frame& f, const FramePageFields& p);
+// The transparency as the page's apply would write it.
+bool FramePageChangesTransparency(const Frame& f, const FramePageFields& p);
+bool GlobalFramePageChangesBesidesTransparency(const Animation& a, const GlobalFramePageFields& p);
+bool GlobalFramePageChangesTransparency(const Animation& a, const GlobalFramePageFields& p);
+
+// The Global Frame page as it should be applied after the Frame page of the
+// same sheet: every field the user left as it was loaded becomes blank (an
+// indeterminate box, no list selection), so that the Global Frame page
+// writes only what was changed on it and does not undo what the Frame page
+// just wrote to the selected frame with the values it loaded before.
+GlobalFramePageFields OnlyEditedFields(const GlobalFramePageFields& loaded, GlobalFramePageFields now);
+
 }  // namespace cinemill

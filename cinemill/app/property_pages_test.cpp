@@ -358,5 +358,85 @@ TEST_F(PagesTest, AnimationPageApplyFlags) {
     EXPECT_EQ(ApplyAnimationPage(*doc, p), sheet_flags::kAnimationFields);
 }
 
+TEST_F(PagesTest, WhatAFramePageWouldChangeIsToldBeforeWriting) {
+    const Frame& f = *doc->FrameAt(0);
+    FramePageFields p = LoadFramePage(f);
+    EXPECT_FALSE(FramePageChangesBesidesTransparency(f, p));
+    EXPECT_FALSE(FramePageChangesTransparency(f, p));
+    p.delay = " 10";  // the same value written differently
+    EXPECT_FALSE(FramePageChangesBesidesTransparency(f, p));
+    p.name = "other";
+    EXPECT_TRUE(FramePageChangesBesidesTransparency(f, p));
+    p = LoadFramePage(f);
+    p.interlaced = true;
+    EXPECT_TRUE(FramePageChangesBesidesTransparency(f, p));
+    p = LoadFramePage(f);
+    p.disposal = 2;
+    EXPECT_TRUE(FramePageChangesBesidesTransparency(f, p));
+    // A picked index counts for the transparency only; picking what is
+    // already transparent changes nothing.
+    p = LoadFramePage(f);
+    p.transparent.choice = ChoiceOf({3});
+    p.transparent.PickerClosed(true, true);
+    EXPECT_FALSE(FramePageChangesBesidesTransparency(f, p));
+    EXPECT_TRUE(FramePageChangesTransparency(f, p));
+    ApplyFramePage(ctx, 0, p);
+    p = LoadFramePage(*doc->FrameAt(0));
+    p.transparent.choice = ChoiceOf({3});
+    p.transparent.PickerClosed(true, false);
+    EXPECT_FALSE(FramePageChangesTransparency(*doc->FrameAt(0), p));
+    p.transparent.box = TriState::Off;  // unchecking switches it off
+    EXPECT_TRUE(FramePageChangesTransparency(*doc->FrameAt(0), p));
+    // Nothing of the frame itself was written by the questions.
+    EXPECT_EQ(doc->FrameAt(0)->delay, 10u);
+}
+
+TEST_F(PagesTest, WhatAGlobalPageWouldChange) {
+    GlobalFramePageFields p = LoadGlobalFramePage(*doc);
+    EXPECT_FALSE(GlobalFramePageChangesBesidesTransparency(*doc, p));
+    EXPECT_FALSE(GlobalFramePageChangesTransparency(*doc, p));
+    p.offsetY = "3";
+    EXPECT_TRUE(GlobalFramePageChangesBesidesTransparency(*doc, p));
+    EXPECT_FALSE(GlobalFramePageChangesTransparency(*doc, p));
+    p = LoadGlobalFramePage(*doc);
+    SetTransparent(*doc->FrameAt(1), true);
+    p.transparent.box = TriState::Off;  // one frame is transparent, the box says off
+    EXPECT_TRUE(GlobalFramePageChangesTransparency(*doc, p));
+    EXPECT_FALSE(GlobalFramePageChangesBesidesTransparency(*doc, p));
+}
+
+TEST_F(PagesTest, OnlyEditedFieldsLeaveTheFramePagesWritesAlone) {
+    SetDelay(*doc->FrameAt(1), 20);  // delays differ: the field loads blank
+    const GlobalFramePageFields loaded = LoadGlobalFramePage(*doc);
+    EXPECT_EQ(loaded.delay, "");
+    EXPECT_EQ(loaded.offsetY, "0");
+    // The Frame page of the same sheet switches frame 0's transparency on
+    // and moves it down; the Global Frame page was only looked at.
+    FramePageFields fp = LoadFramePage(*doc->FrameAt(0));
+    fp.offsetY = "4";
+    fp.transparent.choice = ChoiceOf({2});
+    fp.transparent.PickerClosed(true, true);
+    ApplyFramePage(ctx, 0, fp);
+    GlobalFramePageFields untouched = OnlyEditedFields(loaded, loaded);
+    EXPECT_EQ(untouched.offsetY, "");
+    EXPECT_EQ(untouched.transparent.box, TriState::Mixed);
+    EXPECT_EQ(untouched.interlaced, TriState::Mixed);
+    EXPECT_EQ(untouched.localPalette, TriState::Mixed);
+    EXPECT_EQ(untouched.disposal, -1);
+    EXPECT_FALSE(GlobalFramePageChangesBesidesTransparency(*doc, untouched));
+    EXPECT_FALSE(GlobalFramePageChangesTransparency(*doc, untouched));
+    EXPECT_EQ(ApplyGlobalFramePage(ctx, untouched), 0);
+    EXPECT_EQ(doc->FrameAt(0)->top, 4);
+    EXPECT_TRUE(doc->FrameAt(0)->Transparent());
+    // What was typed on the Global Frame page is still written.
+    GlobalFramePageFields edited = loaded;
+    edited.delay = "7";
+    edited = OnlyEditedFields(loaded, edited);
+    EXPECT_EQ(ApplyGlobalFramePage(ctx, edited), sheet_flags::kAllFrames);
+    EXPECT_EQ(doc->FrameAt(0)->delay, 7u);
+    EXPECT_EQ(doc->FrameAt(1)->delay, 7u);
+    EXPECT_EQ(doc->FrameAt(0)->top, 4);
+}
+
 }  // namespace
 }  // namespace cinemill

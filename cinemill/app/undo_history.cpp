@@ -427,6 +427,44 @@ uint32_t UndoHistory::Apply(UndoRecord& r, Animation& doc, bool redo) {
         case UndoKind::Reorder:
             ReverseOrder(doc);
             return kDocument | kSelector;
+        case UndoKind::FrameProperties:
+            // The document (the local palette was removed) or the frame.
+            if (r.snapshot) {
+                std::swap(doc, *r.snapshot);
+                return kDocument | kSelector | kSize;
+            }
+            if (Frame* f = doc.FrameAt(r.value); f && r.frame) std::swap(*f, *r.frame);
+            return kDocument | kSelector | kSize;
+        case UndoKind::GlobalFrameProperties:
+            if (!r.snapshot) return kRepaint;
+            if (r.value == 1) {
+                // The Animation page: the header values only.
+                std::swap(doc.width, r.snapshot->width);
+                std::swap(doc.height, r.snapshot->height);
+                std::swap(doc.playCount, r.snapshot->playCount);
+                std::swap(doc.backgroundIndex, r.snapshot->backgroundIndex);
+                return kDocument | kFrames | kSize;
+            }
+            std::swap(doc, *r.snapshot);
+            return kDocument | kSelector | kSize;
+        case UndoKind::EditComments: {
+            // Value 0: the comment at blockPos goes out of the document into
+            // the record, or back in; value 1: the kept block and the one at
+            // blockPos change places.
+            const size_t pos = std::min(r.blockPos, doc.blocks.size());
+            if (r.value == 1) {
+                if (pos < doc.blocks.size() && !r.blocks.empty()) std::swap(doc.blocks[pos], r.blocks.front());
+            } else if (r.blocks.empty()) {
+                if (pos < doc.blocks.size()) {
+                    r.blocks.push_back(std::move(doc.blocks[pos]));
+                    doc.blocks.erase(doc.blocks.begin() + static_cast<ptrdiff_t>(pos));
+                }
+            } else {
+                doc.blocks.insert(doc.blocks.begin() + static_cast<ptrdiff_t>(pos), std::move(r.blocks.front()));
+                r.blocks.clear();
+            }
+            return kSize | kRepaint;
+        }
         default:
             return kRepaint;
     }

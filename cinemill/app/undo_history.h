@@ -23,8 +23,8 @@ enum class UndoKind : int {
     Optimize = 4,
     Unoptimize = 5,
     ReducePalette = 6,
-    GlobalFrameProperties = 7,  // never recorded
-    FrameProperties = 8,        // never recorded
+    GlobalFrameProperties = 7,  // Global Frame or Animation page
+    FrameProperties = 8,        // Frame page
     CropMoveFrame = 9,
     CropAnimation = 10,
     RotateFrame = 11,
@@ -34,7 +34,7 @@ enum class UndoKind : int {
     EditPalette = 15,
     RemoveLocalPalette = 16,
     Reorder = 17,
-    EditComments = 18,  // never recorded
+    EditComments = 18,  // one comment added, edited or removed
     ReduceFrameCount = 19,
     Scale = 20,
     Paste = 21,
