@@ -58,6 +58,7 @@ ReduceCountDialog::ReduceCountDialog(Engine& engine, QWidget* parent) : QDialog(
 
     // The figure follows every keystroke, "?" while the text is no interval.
     connect(interval_->findChild<QLineEdit*>(), &QLineEdit::textChanged, this, &ReduceCountDialog::UpdateAfter);
+    connect(interval_, &QSpinBox::valueChanged, this, &ReduceCountDialog::UpdateAfter);
     UpdateAfter();
 }
 
