@@ -14,6 +14,27 @@
 
 namespace cinemill {
 
+namespace {
+// The interval field: any whole number may be typed (OK then refuses what
+// lies outside 2..frame count), while the spin arrows keep to that range.
+class IntervalSpin : public QSpinBox {
+public:
+    IntervalSpin(int top, QWidget* parent) : QSpinBox(parent), top_(std::max(2, top)) { setRange(-999999, 999999); }
+    void stepBy(int steps) override { setValue(std::clamp(value() + steps, 2, top_)); }
+
+protected:
+    StepEnabled stepEnabled() const override {
+        StepEnabled e = StepNone;
+        if (value() > 2) e |= StepDownEnabled;
+        if (value() < top_) e |= StepUpEnabled;
+        return e;
+    }
+
+private:
+    int top_;
+};
+}  // namespace
+
 ReduceCountDialog::ReduceCountDialog(Engine& engine, QWidget* parent) : QDialog(parent), engine_(engine) {
     setObjectName("ReduceCountDialog");
     setWindowTitle(Tr(StringId::DlgReduceCountCaption));
@@ -21,9 +42,8 @@ ReduceCountDialog::ReduceCountDialog(Engine& engine, QWidget* parent) : QDialog(
 
     auto* intro = new QLabel(Tr(StringId::DlgReduceCountIntro), this);
     intro->setWordWrap(true);
-    interval_ = new QSpinBox(this);
+    interval_ = new IntervalSpin(count, this);
     interval_->setObjectName("interval");
-    interval_->setRange(2, std::max(2, count));
     interval_->setValue(2);
     auto* every = new QHBoxLayout;
     auto* lead = new QLabel(Tr(StringId::DlgDeleteOneOfEvery), this);
