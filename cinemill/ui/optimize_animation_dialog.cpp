@@ -141,11 +141,20 @@ OptimizeAnimationDialog::OptimizeAnimationDialog(Engine& engine, QWidget* parent
     progressTimer_.setInterval(50);
     connect(&progressTimer_, &QTimer::timeout, this, [this] { progress_.ShowIn(bar_, status_); });
     progressTimer_.start();
+    startWhenIdle_.setInterval(5);
+    connect(&startWhenIdle_, &QTimer::timeout, this, [this] {
+        if (engine_.Jobs().IsRunning(job::kOptimizer)) return;
+        startWhenIdle_.stop();
+        StartRun();
+    });
 }
 
 OptimizeAnimationDialog::~OptimizeAnimationDialog() { StopWorker(); }
 
-void OptimizeAnimationDialog::StopWorker() { engine_.Jobs().StopAndWait(job::kOptimizer); }
+void OptimizeAnimationDialog::StopWorker() {
+    startWhenIdle_.stop();
+    engine_.Jobs().StopAndWait(job::kOptimizer);
+}
 
 uint32_t OptimizeAnimationDialog::ControlFlags() const {
     uint32_t f = 0;
@@ -197,13 +206,28 @@ void OptimizeAnimationDialog::Changed(QAbstractButton* source) {
 // at the request between frames), then a fresh worker copies the document,
 // optimizes the copy and counts its size. The old copy is freed there.
 void OptimizeAnimationDialog::Run(uint32_t flags) {
-    StopWorker();
-    const int gen = ++generation_;
+    ++generation_;
     running_ = true;
     runFlags_ = flags;
-    auto old = std::shared_ptr<Animation>(copy_.release());
+    startFlags_ = flags;
+    if (copy_) retired_ = std::shared_ptr<Animation>(copy_.release());
     ShowSizes(docSize_, -1);
     progress_.Reset(StringId::CopyingAnimation);
+    // The running experiment is asked to stop; it looks at the request
+    // between frames and stages, and the new one starts once it has ended.
+    if (engine_.Jobs().IsRunning(job::kOptimizer)) {
+        engine_.Jobs().RequestAbort(job::kOptimizer, true);
+        startWhenIdle_.start();
+        return;
+    }
+    StartRun();
+}
+
+void OptimizeAnimationDialog::StartRun() {
+    const int gen = generation_;
+    const uint32_t flags = startFlags_;
+    // The previous copy is freed on the worker.
+    auto old = std::move(retired_);
     JobControl& jobs = engine_.Jobs();
     const int64_t known = docSize_;
     jobs.Start(job::kOptimizer, [this, &jobs, gen, flags, old, known]() mutable {
@@ -271,6 +295,12 @@ void OptimizeAnimationDialog::accept() {
     // A running experiment is let finish: its copy is what OK keeps.
     if (running_) {
         QApplication::setOverrideCursor(Qt::WaitCursor);
+        if (startWhenIdle_.isActive()) {
+            // The stopped run ends first, then the wanted one runs to its end.
+            engine_.Jobs().Wait(job::kOptimizer);
+            startWhenIdle_.stop();
+            StartRun();
+        }
         engine_.Jobs().Wait(job::kOptimizer);
         QCoreApplication::sendPostedEvents(this, QEvent::MetaCall);
         QApplication::restoreOverrideCursor();

@@ -50,6 +50,7 @@ private:
     void Changed(QAbstractButton* source);
     void UpdateEnabled();
     void Run(uint32_t flags);
+    void StartRun();
     void OnRun(int generation, std::shared_ptr<std::unique_ptr<Animation>> copy, Result r, int64_t doc_size,
                int64_t copy_size, uint32_t flags);
     void ShowSizes(int64_t doc_size, int64_t copy_size);
@@ -83,6 +84,10 @@ private:
     QProgressBar* bar_;
     QLabel* status_;
     QTimer progressTimer_;
+    // A new run waits here (without blocking the window) for the stopped one to end.
+    QTimer startWhenIdle_;
+    uint32_t startFlags_ = 0;
+    std::shared_ptr<Animation> retired_;
 };
 
 CommandResult RunOptimize(CommandContext& ctx);
