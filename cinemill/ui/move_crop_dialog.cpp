@@ -190,7 +190,12 @@ QSpinBox* MoveCropDialog::Field(const char* name, StringId label, QWidget* paren
     // field), spin clicks at once.
     s->setKeyboardTracking(false);
     s->setAccessibleName(Tr(label));
-    connect(s->findChild<QLineEdit*>(), &QLineEdit::textEdited, this, [this] { typing_.start(); });
+    connect(s->findChild<QLineEdit*>(), &QLineEdit::textEdited, this, [this, s] {
+        // Another field's pending text applies before this one is edited.
+        if (typed_ && typed_ != s) typed_->interpretText();
+        typed_ = s;
+        typing_.start();
+    });
     connect(s, &QSpinBox::valueChanged, this, [this] { ReadFields(); });
     fields_.push_back(s);
     return s;
@@ -222,8 +227,8 @@ MoveCropDialog::MoveCropDialog(Engine& engine, Mode mode, QWidget* parent)
     typing_.setSingleShot(true);
     typing_.setInterval(700);
     connect(&typing_, &QTimer::timeout, this, [this] {
-        for (QSpinBox* s : fields_)
-            if (s->hasFocus()) s->interpretText();
+        if (typed_) typed_->interpretText();
+        typed_ = nullptr;
     });
 
     auto* cropBox = new QGroupBox(Tr(StringId::DlgCropGroup), this);

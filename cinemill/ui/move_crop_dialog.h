@@ -95,6 +95,7 @@ private:
     QCheckBox* showFirst_ = nullptr;
     QPushButton* reset_;
     QTimer typing_;
+    QSpinBox* typed_ = nullptr;  // the field whose typed text waits for the timer
 };
 
 CommandResult RunMoveCrop(CommandContext& ctx);
