@@ -429,7 +429,9 @@ CommandResult Engine::Optimize(uint32_t flags) {
     const uint32_t effective = EffectiveOptimizeFlags(flags, hasLocal);
     return OnCopy(UndoKind::Optimize, 0, [&](Animation& a) {
         auto progress = MakeProgress(ProgressMode::DialogPumped);
-        return cinemill::Optimize(a, effective, host_, *progress, prefs_);
+        const Result r = cinemill::Optimize(a, effective, host_, *progress, prefs_);
+        // A stop asked for during the run is a stop, whatever the run answered.
+        return progress->StopRequested() ? Result::Stopped : r;
     });
 }
 
@@ -437,7 +439,8 @@ CommandResult Engine::Reduce(int colors, bool dither) {
     if (state_.FrameCount() < 1 || colors < 2 || colors > 256) return {Result::Failed, 0};
     return OnCopy(UndoKind::ReducePalette, 0, [&](Animation& a) {
         auto progress = MakeProgress(ProgressMode::DialogPumped);
-        return ReduceAnimation(a, colors, dither, *progress, host_);
+        const Result r = ReduceAnimation(a, colors, dither, *progress, host_);
+        return progress->StopRequested() ? Result::Stopped : r;
     });
 }
 

@@ -10,6 +10,7 @@
 
 #include "cinemill/app/app_state.h"
 #include "cinemill/app/command_id.h"
+#include "cinemill/app/geometry_dialogs.h"
 #include "cinemill/app/job_control.h"
 #include "cinemill/base/result.h"
 #include "cinemill/imaging/resize.h"
@@ -170,6 +171,25 @@ public:
     // The signature preference changed: the document counts as modified, so
     // that the next save writes the signature comment anew.
     CommandResult SignatureChanged();
+
+    // ---- image-operation dialogs ------------------------------------------------------
+    // OK of Move/Crop Frame for the selected frame with the dialog's state
+    // (limits applied again): one "Crop/Move Frame" step holding the frame as
+    // it was. Nothing changed: Done without a step and without refresh.
+    CommandResult MoveCropFrame(const MoveCropState& s);
+    // OK of Reduce Frame Count: deletes the frames at n-1, 2n-1, ... as one
+    // "Reduce Frame Count" step. An interval outside 2..frame count shows the
+    // "Invalid Deletion Interval" message and changes nothing (Failed).
+    CommandResult ReduceFrameCount(int n);
+    // OK of Reduce Colors with the dialog's preview: `reduced` is a deep copy
+    // of the document reduced with `colors` and `dither`; it becomes the
+    // document as one "Reduce Palette" step, and slot 8 keeps the values.
+    CommandResult AcceptReduced(std::unique_ptr<Animation> reduced, int colors, bool dither);
+    // OK of Optimize with the experiment's copy (optimized from the document
+    // with `flags`): slot 5 keeps the flags; a copy whose encoded size equals
+    // the document's changes nothing (Stopped); otherwise it becomes the
+    // document as one "Optimize Animation" step.
+    CommandResult AcceptOptimized(std::unique_ptr<Animation> optimized, uint32_t flags);
 
     // ---- file flows -------------------------------------------------------------
     // The save question, then closing: false when the user cancelled (or the
