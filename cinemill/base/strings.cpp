@@ -252,6 +252,13 @@ constexpr std::array kTable = {
     Entry{StringId::UndoLevelsInvalid, "The number of undo levels must be a whole number from 0 to 4294967295."},
     Entry{StringId::UndoLevelsCaption, "Bad Undo Levels Value"},
     Entry{StringId::DesktopEntryComment, "Edit animated GIF files"},
+
+    // Palette editor, transparency picker and the import and export dialogs.
+    Entry{StringId::PickTransparentTip, "Pick Transparent Color"},
+    Entry{StringId::AddTransparentTip, "Add Transparent Color"},
+    Entry{StringId::RemoveTransparentTip, "Remove Transparent Color"},
+    Entry{StringId::FilmstripOfTotal, "(of %d total)"},
+    Entry{StringId::FilmstripResultLine, "for total of %d strip(s) and %dx%d pixels."},
 };
 
 // Replaces the first occurrence of `token` in `text` by `value`.

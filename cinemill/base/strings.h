@@ -239,6 +239,13 @@ enum class StringId : int {
     UndoLevelsInvalid = 42415,
     UndoLevelsCaption = 42416,
     DesktopEntryComment = 42417,
+
+    // Palette editor, transparency picker and the import and export dialogs.
+    PickTransparentTip = 43500,
+    AddTransparentTip = 43501,
+    RemoveTransparentTip = 43502,
+    FilmstripOfTotal = 43503,
+    FilmstripResultLine = 43504,
 };
 
 // The text of a string-table entry; empty for an unknown number.
