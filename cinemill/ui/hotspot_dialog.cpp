@@ -31,13 +31,14 @@ HotspotDialog::HotspotDialog(int x, int y, int width, int height, const Animatio
     auto* scroll = new QScrollArea(this);
     scroll->setWidget(view_);
     scroll->setAlignment(Qt::AlignCenter);
-    scroll->setMinimumSize(160, 160);
+    scroll->setMinimumSize(280, 160);
     scroll->setBackgroundRole(QPalette::Dark);
 
     x_ = new QSpinBox(this);
     x_->setObjectName("x");
     y_ = new QSpinBox(this);
     y_->setObjectName("y");
+    for (QSpinBox* s : {x_, y_}) s->setMaximumWidth(90);
     x_->setRange(0, std::max(width, 0));
     y_->setRange(0, std::max(height, 0));
     x_->setValue(transfer::ClampHotspotField(x, width));
@@ -53,7 +54,10 @@ HotspotDialog::HotspotDialog(int x, int y, int width, int height, const Animatio
     fields->addRow(tr("x:"), x_);
     fields->addRow(tr("y:"), y_);
     auto* side = new QVBoxLayout;
-    side->addWidget(new QLabel(tr("Click in the picture to place the hot spot."), this));
+    auto* hint = new QLabel(tr("Click in the picture to place the hot spot."), this);
+    hint->setWordWrap(true);
+    hint->setMaximumWidth(160);
+    side->addWidget(hint);
     side->addLayout(fields);
     side->addStretch(1);
     auto* top = new QHBoxLayout;

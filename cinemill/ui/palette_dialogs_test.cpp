@@ -1,6 +1,7 @@
 // The palette editor, the background picker and the transparency picker
 // driven through their controls on a real file.
 #include <QCheckBox>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QTest>
@@ -44,6 +45,14 @@ struct Fixture {
     Engine engine{prefs, host, clipboard};
     Fixture() { engine.Open({kFile}); }
 };
+
+// A mouse move delivered to the widget itself (QTest::mouseMove goes
+// through the window and misplaces the point under QT_SCALE_FACTOR).
+void Hover(QWidget* w, QPoint p) {
+    QMouseEvent e(QEvent::MouseMove, QPointF(p), QPointF(w->mapToGlobal(p)), Qt::NoButton, Qt::NoButton,
+                  Qt::NoModifier);
+    QApplication::sendEvent(w, &e);
+}
 
 void Click(QWidget* w, QPoint p) { QTest::mouseClick(w, Qt::LeftButton, Qt::NoModifier, p); }
 
@@ -102,7 +111,7 @@ private slots:
         QTest::qWait(150);
         QCOMPARE(QColor(PixelAt(dlg.Grid(), dlg.Grid()->CellCenter(5))), ToQColor(c5));
         // The tip over a cell.
-        QTest::mouseMove(dlg.Grid(), dlg.Grid()->CellCenter(17));
+        Hover(dlg.Grid(), dlg.Grid()->CellCenter(17));
         const Rgb c17 = f.engine.Doc()->globalPalette->entries[17];
         QCOMPARE(dlg.Grid()->LastTip(), QString("#18: R=%1, G=%2, B=%3").arg(c17.r).arg(c17.g).arg(c17.b));
         // 300 typed into R shows 255.
@@ -230,7 +239,7 @@ private slots:
         Click(dlg.Grid(), dlg.Grid()->CellCenter(4));
         // Tips only while 1083 is ticked.
         dlg.findChild<QCheckBox*>("1083")->setChecked(true);
-        QTest::mouseMove(dlg.Grid(), dlg.Grid()->CellCenter(1));
+        Hover(dlg.Grid(), dlg.Grid()->CellCenter(1));
         QVERIFY(dlg.Grid()->LastTip().startsWith("#2: R="));
         SaveShot(&dlg, "pick-transparency-index");
         ClickButton(&dlg, "IDOK");

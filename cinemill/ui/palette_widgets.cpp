@@ -45,7 +45,7 @@ uint32_t PreviewBackgroundValue(QColor c) {
 ColorGrid::ColorGrid(QWidget* parent) : QWidget(parent) {
     setMouseTracking(true);
     setCursor(Qt::PointingHandCursor);
-    setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+    setFixedSize(sizeHint());
 }
 
 QSize ColorGrid::sizeHint() const { return QSize(kColumns * kCell + 2 * kBorder, kColumns * kCell + 2 * kBorder); }

@@ -54,7 +54,7 @@ TransparencyPickerDialog::TransparencyPickerDialog(const Animation& doc, const F
     auto* scroll = new QScrollArea(this);
     scroll->setWidget(image_);
     scroll->setAlignment(Qt::AlignCenter);
-    scroll->setMinimumSize(200, 200);
+    scroll->setMinimumSize(200, 160);
     scroll->setBackgroundRole(QPalette::Dark);
 
     background_ = new ColorButton(this);
@@ -102,17 +102,19 @@ TransparencyPickerDialog::TransparencyPickerDialog(const Animation& doc, const F
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
 
+    // The image, its zoom bar and the mode bar stand beside the grid, so
+    // that the dialog stays low enough for small screens.
     auto* right = new QVBoxLayout;
     right->addWidget(scroll, 1);
     right->addWidget(MakeZoomBar(image_, background_, this));
+    right->addLayout(modeBar);
+    right->addWidget(info_);
     auto* top = new QHBoxLayout;
     top->addWidget(grid_, 0, Qt::AlignTop);
     top->addLayout(right, 1);
     auto* lay = new QVBoxLayout(this);
     lay->addWidget(text);
     lay->addLayout(top, 1);
-    lay->addLayout(modeBar);
-    lay->addWidget(info_);
     lay->addWidget(buttons);
 
     // Opening marks every index of the choice, without a flash or a change.
