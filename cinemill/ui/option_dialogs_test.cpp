@@ -91,12 +91,12 @@ private slots:
         ClickButton(&dlg, "IDOK");
         QVERIFY(dlg.isVisible());
         QCOMPARE(host.errors.back(), std::string("Horizontal doesn't divide right."));
-        QVERIFY(Child<QSpinBox>(&dlg, "FramesPerRow")->hasFocus());
+        QCOMPARE(dlg.focusWidget(), Child<QSpinBox>(&dlg, "FramesPerRow"));
         Type(Child<QSpinBox>(&dlg, "FramesPerRow"), "4");
         Type(Child<QSpinBox>(&dlg, "FramesPerColumn"), "3");
         ClickButton(&dlg, "IDOK");
         QCOMPARE(host.errors.back(), std::string("Vertical doesn't divide right."));
-        QVERIFY(Child<QSpinBox>(&dlg, "FramesPerColumn")->hasFocus());
+        QCOMPARE(dlg.focusWidget(), Child<QSpinBox>(&dlg, "FramesPerColumn"));
         Type(Child<QSpinBox>(&dlg, "FramesPerColumn"), "0");
         ClickButton(&dlg, "IDOK");
         QCOMPARE(host.errors.size(), size_t(3));
