@@ -170,6 +170,16 @@ CommandResult Engine::Execute(CommandId id) {
             if (paths.empty()) return {Result::Stopped, 0};
             return id == CommandId::Open ? Open(std::move(paths)) : Insert(std::move(paths));
         }
+        // Import From and Export As (engine_transfer.cpp).
+        case CommandId::ImportAvi:
+        case CommandId::ImportBmp:
+        case CommandId::ImportJpeg:
+        case CommandId::ImportPsd:
+        case CommandId::ImportCursor: return Import(id);
+        case CommandId::ImportFilmstrip: return ImportFilmstrip();
+        case CommandId::ExportAvi: return ExportAvi();
+        case CommandId::ExportFilmstrip: return ExportFilmstrip();
+        case CommandId::ExportCursor: return ExportCursor();
         case CommandId::Preview:
             if (state_.FrameCount() < 1) return {Result::Failed, 0};
             state_.previewOpen = true;

@@ -12,6 +12,7 @@
 #include "cinemill/app/command_id.h"
 #include "cinemill/app/geometry_dialogs.h"
 #include "cinemill/app/job_control.h"
+#include "cinemill/app/transparency_choice.h"
 #include "cinemill/base/result.h"
 #include "cinemill/imaging/resize.h"
 
@@ -266,6 +267,32 @@ public:
     // Default, Horizontal Strips, Vertical Strips: as Execute, and the choice
     // is stored in the program flags (their other bits unchanged).
     CommandResult SetOrientationChoice(CommandId id);
+
+    // ---- import, export and palette dialogs (engine_transfer.cpp, engine_palette.cpp) ----
+    // Import From (ImportAvi, ImportBmp, ImportJpeg, ImportPsd, ImportCursor):
+    // the open flow with the format's filter; `paths` skips the dialog. The
+    // chosen files replace the document after the save question (Insert is
+    // the command that brings such files in at the selection).
+    CommandResult Import(CommandId id, std::vector<std::string> paths = {});
+    // Import From > GIF Filmstrip: the save question, the file, the grid
+    // question; the cells become an untitled, modified document, so a Save
+    // never writes the frames over the filmstrip file.
+    CommandResult ImportFilmstrip(std::optional<std::string> path = std::nullopt);
+    // Export As: the save dialog (or `path`), the format's option questions,
+    // the file written whole or not at all. The document and its modified
+    // flag stay (the cursor export keeps the hot spot the user chose).
+    CommandResult ExportAvi(std::optional<std::string> path = std::nullopt);
+    CommandResult ExportCursor(std::optional<std::string> path = std::nullopt);
+    // The filmstrip is written first; the save dialog (or `path`) follows
+    // only when that worked.
+    CommandResult ExportFilmstrip(std::optional<std::string> path = std::nullopt);
+    // Edit Palette's OK: the 256 edited colours for the local palette of
+    // frame `frame` or, with -1, the global palette; one "Edit Palette"
+    // step. Failed when that palette does not exist.
+    CommandResult EditPalette(int frame, const std::vector<Rgb>& entries);
+    // Pick Transparency Index's OK on the selected frame: one "Edit
+    // Transparency" step when the frame changes, nothing otherwise.
+    CommandResult ApplyTransparencyChoice(const TransparencyChoice& choice);
 
 private:
     CommandResult Changed(uint32_t refresh, bool usage = false, bool invalidate = true);

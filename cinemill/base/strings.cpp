@@ -479,6 +479,13 @@ constexpr std::array kTable = {
     Entry{StringId::DlgFramesSuffix, "frames."},
     Entry{StringId::DlgCurrentFrameCount, "Current number of frames:"},
     Entry{StringId::DlgFramesAfterReduction, "Number of frames after reduction:"},
+
+    // Palette editor, transparency picker and the import and export dialogs.
+    Entry{StringId::PickTransparentTip, "Pick Transparent Color"},
+    Entry{StringId::AddTransparentTip, "Add Transparent Color"},
+    Entry{StringId::RemoveTransparentTip, "Remove Transparent Color"},
+    Entry{StringId::FilmstripOfTotal, "(of %d total)"},
+    Entry{StringId::FilmstripResultLine, "for total of %d strip(s) and %dx%d pixels."},
 };
 
 // Replaces the first occurrence of `token` in `text` by `value`.

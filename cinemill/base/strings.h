@@ -475,6 +475,13 @@ enum class StringId : int {
     DlgFramesSuffix = 43483,
     DlgCurrentFrameCount = 43484,
     DlgFramesAfterReduction = 43485,
+
+    // Palette editor, transparency picker and the import and export dialogs.
+    PickTransparentTip = 43500,
+    AddTransparentTip = 43501,
+    RemoveTransparentTip = 43502,
+    FilmstripOfTotal = 43503,
+    FilmstripResultLine = 43504,
 };
 
 // The text of a string-table entry; empty for an unknown number.

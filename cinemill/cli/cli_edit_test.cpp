@@ -168,5 +168,33 @@ TEST_F(CliEditTest, FailedStepsStopWithStatusOne) {
     EXPECT_NE(d.err.find("no frame selected"), std::string::npos);
 }
 
+// ---- import and export steps ----
+
+TEST_F(CliEditTest, ExportStepsWriteFilesAndLeaveTheInputAlone) {
+    const auto cursor = Path("c.ani"), avi = Path("a.avi");
+    const auto r = Cli(Edit("export-cursor " + cursor + " html"));
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(fs::exists(cursor));
+    EXPECT_NE(r.out.find("<img src=\"in.gif\" width=48 height=32 border=0>"), std::string::npos) << r.out;
+    // Local palettes cannot go into an AVI: a message, a failure, no file.
+    const auto bad = Cli(Edit("export-avi " + avi));
+    EXPECT_NE(bad.status, 0);
+    EXPECT_NE(bad.err.find("local palettes"), std::string::npos) << bad.err;
+    EXPECT_FALSE(fs::exists(avi));
+    EXPECT_EQ(testing::FileBytes(in_), original_);
+}
+
+TEST_F(CliEditTest, ImportReplacesTheDocumentAndItsFramesExport) {
+    const std::string bmp = std::string(CM_CORPUS_DIR) + "/bmpsuite/g/pal8.bmp";
+    if (!fs::exists(bmp)) GTEST_SKIP();
+    const auto out = Path("out.gif"), strip = Path("strip.gif"), avi = Path("a.avi");
+    const auto r = Cli(Edit("-o " + out + " import " + bmp + " export-filmstrip " + strip + " export-avi " + avi));
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(Load(out)->FrameCount(), 1);
+    EXPECT_EQ(Load(strip)->FrameCount(), 1);
+    EXPECT_TRUE(fs::exists(avi));
+    EXPECT_EQ(testing::FileBytes(in_), original_);
+}
+
 }  // namespace
 }  // namespace cinemill

@@ -16,6 +16,8 @@
 #include "cinemill/base/preferences.h"
 #include "cinemill/base/ui_host.h"
 #include "cinemill/cli/cli_common.h"
+#include "cinemill/formats/format_common.h"
+#include "cinemill/formats/html_tag.h"
 #include "cinemill/imaging/geometry.h"
 
 namespace cinemill::cli {
@@ -120,8 +122,43 @@ constexpr StepDef kSteps[] = {
     {"unoptimize", 0},   {"comment", 2},   {"insert", 1}, {"save", 0},    {"save-as", 1},
 };
 
+// ---- import and export steps ----
+// The Import From and Export As commands: "import FILE" is the open flow
+// (the file replaces the document), the exports write FILE with the option
+// dialogs' preset answers (RLE8, all frames in one filmstrip, the hot spot
+// kept or centred), "html" prints the image element.
+constexpr StepDef kTransferSteps[] = {
+    {"import", 1}, {"export-avi", 1}, {"export-filmstrip", 1}, {"export-cursor", 1}, {"html", 0},
+};
+
+std::optional<CommandResult> RunTransferStep(Engine& e, const std::string& n, const std::vector<std::string>& args) {
+    if (n == "import") {
+        const std::string ext = LowerExtension(args[0]);
+        const CommandId id = ext == "avi"                  ? CommandId::ImportAvi
+                             : ext == "bmp" || ext == "dib" ? CommandId::ImportBmp
+                             : ext == "jpg" || ext == "jpeg" ? CommandId::ImportJpeg
+                             : ext == "psd"                 ? CommandId::ImportPsd
+                                                            : CommandId::ImportCursor;
+        return e.Import(id, {args[0]});
+    }
+    if (n == "export-avi") return e.ExportAvi(args[0]);
+    if (n == "export-filmstrip") return e.ExportFilmstrip(args[0]);
+    if (n == "export-cursor") return e.ExportCursor(args[0]);
+    if (n == "html") {
+        if (!e.Doc()) return CommandResult{Result::Failed, 0};
+        HtmlTagFields f;
+        f.fileName = HtmlFileNameOf(e.State().path);
+        if (f.fileName.empty()) f.fileName = "untitled.gif";
+        std::cout << BuildHtmlTag(f, e.Doc()->width, e.Doc()->height) << "\n";
+        return CommandResult{Result::Done, 0};
+    }
+    return std::nullopt;
+}
+
 const StepDef* FindStep(const std::string& name) {
     for (const auto& s : kSteps)
+        if (name == s.name) return &s;
+    for (const auto& s : kTransferSteps)
         if (name == s.name) return &s;
     return nullptr;
 }
@@ -171,6 +208,8 @@ std::string CheckStep(const Step& s) {
     if (n == "comment" && s.args[0] != "add") return "expected add TEXT";
     if (n == "comment" && s.args[1].size() > 254) return "the comment must be shorter than 255 characters";
     if ((n == "insert" || n == "save-as") && s.args[0].empty()) return "expected a file name";
+    if (n.starts_with("export-") && s.args[0].empty()) return "expected a file name";
+    if (n == "import" && s.args[0].empty()) return "expected a file name";
     return {};
 }
 
@@ -209,6 +248,7 @@ int ToInt(const std::string& s) { return static_cast<int>(*Number(s)); }
 // document (a frame number beyond the last frame).
 CommandResult RunStep(Engine& e, const Step& s, bool& usage) {
     const std::string& n = s.name;
+    if (auto r = RunTransferStep(e, n, s.args)) return *r;
     const int frames = e.State().FrameCount();
     if (n == "select") {
         const int i = s.args[0] == "none" ? -1 : ToInt(s.args[0]);

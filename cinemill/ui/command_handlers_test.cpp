@@ -11,17 +11,17 @@ class CommandHandlersTest : public QObject {
     Q_OBJECT
 private slots:
     void LaterRegistrationReplacesEarlier() {
-        QVERIFY(FindCommandHandler(CommandId::Html) == nullptr);
+        QVERIFY(FindCommandHandler(CommandId::DelayEdit) == nullptr);
         int called = 0;
-        RegisterCommandHandler(CommandId::Html, [&](CommandContext&) {
+        RegisterCommandHandler(CommandId::DelayEdit, [&](CommandContext&) {
             called = 1;
             return CommandResult{};
         });
-        RegisterCommandHandler(CommandId::Html, [&](CommandContext&) {
+        RegisterCommandHandler(CommandId::DelayEdit, [&](CommandContext&) {
             called = 2;
             return CommandResult{Result::Stopped, 0};
         });
-        const CommandHandler* h = FindCommandHandler(CommandId::Html);
+        const CommandHandler* h = FindCommandHandler(CommandId::DelayEdit);
         QVERIFY(h != nullptr);
         PreferenceBlock prefs;
         SilentUiHost host;
