@@ -17,6 +17,7 @@
 #include "cinemill/base/preferences.h"
 #include "cinemill/base/ui_host.h"
 #include "cinemill/cli/cli_common.h"
+#include "cinemill/cli/terminal_progress.h"
 #include "cinemill/imaging/geometry.h"
 
 namespace cinemill::cli {
@@ -332,7 +333,10 @@ int Edit(const Args& args) {
     host.trace = trace;
     host.step = "open";
     MemoryClipboard clipboard;
-    Engine engine(prefs, host, clipboard);
+    // Open, reduce, optimize, resize and the other long steps draw a bar
+    // on stderr when it is a terminal.
+    TerminalProgressFactory progress(2);
+    Engine engine(prefs, host, clipboard, &progress);
     if (!engine.Open({in}).Ok() || !engine.Doc()) return kExitFailed;
 
     for (const Step& s : steps) {
