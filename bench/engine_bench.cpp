@@ -5,7 +5,10 @@
 // without it a synthetic recording of the same shape is used.
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
+#include <chrono>
 #include <cstdlib>
+#include <thread>
 
 #include "cinemill/app/engine.h"
 #include "cinemill/base/preferences.h"
@@ -126,6 +129,31 @@ void BM_FirstSizeAfterOpen(benchmark::State& state) {
     state.counters["size"] = static_cast<double>(engine.FileSize());
 }
 BENCHMARK(BM_FirstSizeAfterOpen)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+// A command arriving while the first size count runs: the time StopTasks
+// takes to abort it (the count is started, left running for a while that
+// lands at a different point of a frame each iteration, then stopped).
+void BM_StopWhileSizing(benchmark::State& state) {
+    PreferenceBlock prefs;
+    SilentUiHost host;
+    MemoryClipboard clipboard;
+    Engine engine(prefs, host, clipboard);
+    double worst = 0;
+    int k = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        engine.SetDocument(CopyAnimation(Recording()), "", false);
+        std::this_thread::sleep_for(std::chrono::microseconds(1000 + 997 * (k++ % 13)));
+        const auto t0 = std::chrono::steady_clock::now();
+        state.ResumeTiming();
+        engine.StopTasks();
+        state.PauseTiming();
+        worst = std::max(worst, std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count());
+        state.ResumeTiming();
+    }
+    state.counters["worst_ms"] = worst;
+}
+BENCHMARK(BM_StopWhileSizing)->Unit(benchmark::kMillisecond)->Iterations(26);
 
 }  // namespace
 }  // namespace cinemill

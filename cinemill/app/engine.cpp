@@ -187,7 +187,10 @@ CommandResult Engine::Execute(CommandId id) {
         case CommandId::StopPreview:
             state_.previewOpen = false;
             return {Result::Done, kRepaint};
-        default: return SetView(id);
+        default:
+            if (Id(id) >= Id(CommandId::RecentFirst) && Id(id) < Id(CommandId::RecentFirst) + files::kMaxRecent)
+                return OpenRecent(Id(id) - Id(CommandId::RecentFirst) + 1);
+            return SetView(id);
     }
 }
 

@@ -19,6 +19,7 @@
 namespace cinemill {
 
 class PreferenceBlock;
+class SettingsStore;
 class UiHost;
 struct FramePageFields;
 struct GlobalFramePageFields;
@@ -217,6 +218,13 @@ public:
     CommandResult Drop(const std::vector<std::string>& paths, int frame_under_point);
     // "NAME - Cinemill" or "Untitled - Cinemill".
     std::string Title() const;
+    // The settings key that keeps the recent files ("File1" to "File7"):
+    // the list is read from it now, and every path that becomes the
+    // document's name is pushed into it and the list read back. Without a
+    // store (or when it cannot be written) the list lives in memory only.
+    void SetSettingsStore(SettingsStore* store);
+    // Opens recent entry `n` (1 = newest), as the File menu's entries do.
+    CommandResult OpenRecent(int n);
 
     // ---- background jobs ----------------------------------------------------------
     // Aborts the size and usage tasks, waits for them, closes the preview.
@@ -323,6 +331,7 @@ private:
     UiHost& host_;
     Clipboard& clipboard_;
     ProgressFactory* progress_;
+    SettingsStore* settings_ = nullptr;
     AppState state_;
     JobControl jobs_;
     std::atomic<int64_t> fileSize_{-1};

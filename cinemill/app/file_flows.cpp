@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "cinemill/app/engine.h"
+#include "cinemill/app/settings_store.h"
 #include "cinemill/base/preferences.h"
 #include "cinemill/base/strings.h"
 #include "cinemill/base/ui_host.h"
@@ -89,9 +90,28 @@ using namespace refresh;
 
 std::string Engine::Title() const { return files::TitleFor(state_.path); }
 
+void Engine::SetSettingsStore(SettingsStore* store) {
+    settings_ = store;
+    if (settings_) state_.recent = ReadRecentFiles(*settings_);
+}
+
 void Engine::NameDocument(const std::string& path) {
     state_.path = path;
-    state_.recent = files::ShiftRecentFiles(std::move(state_.recent), path);
+    auto shifted = files::ShiftRecentFiles(std::move(state_.recent), path);
+    if (settings_) {
+        PushRecentFile(*settings_, path);
+        auto stored = ReadRecentFiles(*settings_);
+        // A key that could not be written keeps its old list: the menu
+        // shows the shifted one all the same.
+        if (!stored.empty() && stored.front() == path) shifted = std::move(stored);
+    }
+    state_.recent = std::move(shifted);
+}
+
+CommandResult Engine::OpenRecent(int n) {
+    if (n < 1 || n > static_cast<int>(state_.recent.size())) return {Result::Failed, 0};
+    const std::string path = state_.recent[static_cast<size_t>(n - 1)];
+    return Open({path});
 }
 
 bool Engine::CloseDocument(bool clear_name) {

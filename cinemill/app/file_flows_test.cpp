@@ -6,6 +6,7 @@
 #include <fstream>
 
 #include "cinemill/app/engine.h"
+#include "cinemill/app/settings_store.h"
 #include "cinemill/base/preferences.h"
 #include "cinemill/base/ui_host.h"
 #include "cinemill/gif/gif_reader.h"
@@ -127,6 +128,76 @@ TEST_F(FlowTest, OpeningOneGifNamesTheDocument) {
     EXPECT_EQ(engine.Title(), "a.gif - Cinemill");
     EXPECT_EQ(engine.State().selected, -1);
     EXPECT_EQ(Shades(), (std::vector<int>{3, 4}));
+}
+
+// ---- recent files kept in the settings key ---------------------------------------------
+
+TEST_F(FlowTest, RecentFilesComeFromTheStoreAndNamingAPathShiftsTheStoredSlots) {
+    MemorySettingsStore store;
+    for (int n = 1; n <= 7; ++n) store.WriteString(settings_names::RecentFile(n), "/old" + std::to_string(n));
+    engine.SetSettingsStore(&store);
+    ASSERT_EQ(engine.State().recent.size(), 7u);
+    EXPECT_EQ(engine.State().recent[0], "/old1");
+    const auto a = Gif("a.gif", 1, 2);
+    ASSERT_TRUE(engine.Open({a}).Ok());
+    // The new path is slot 1, the seventh old entry is gone.
+    EXPECT_EQ(store.ReadString("File1"), a);
+    EXPECT_EQ(store.ReadString("File2"), "/old1");
+    EXPECT_EQ(store.ReadString("File7"), "/old6");
+    EXPECT_EQ(engine.State().recent, ReadRecentFiles(store));
+    // Save As names another path; opening the first again moves it up
+    // without a duplicate.
+    const std::string b = (dir / "b.gif").string();
+    ASSERT_TRUE(engine.Save(true, b).Ok());
+    ASSERT_TRUE(engine.Open({a}).Ok());
+    EXPECT_EQ(ReadRecentFiles(store),
+              (std::vector<std::string>{a, b, "/old1", "/old2", "/old3", "/old4", "/old5"}));
+    // A path differing only in letter case is another entry.
+    std::string upper = a;
+    upper.replace(upper.size() - 5, 1, "A");
+    fs::copy_file(a, upper);
+    ASSERT_TRUE(engine.Open({upper}).Ok());
+    EXPECT_EQ(engine.State().recent[0], upper);
+    EXPECT_EQ(engine.State().recent[1], a);
+    EXPECT_EQ(engine.State().recent.size(), 7u);
+}
+
+TEST_F(FlowTest, RecentFilesSurviveTheEngineInAnIniFile) {
+    const std::string ini = (dir / "settings.ini").string();
+    const auto a = Gif("a.gif", 1, 2), b = Gif("b.gif", 1, 5);
+    {
+        IniSettingsStore store(ini);
+        engine.SetSettingsStore(&store);
+        EXPECT_TRUE(engine.State().recent.empty());
+        ASSERT_TRUE(engine.Open({a}).Ok());
+        ASSERT_TRUE(engine.Open({b}).Ok());
+        engine.SetSettingsStore(nullptr);
+    }
+    IniSettingsStore again(ini);
+    ScriptedUiHost host2;
+    Engine second(prefs, host2, clipboard);
+    second.SetSettingsStore(&again);
+    EXPECT_EQ(second.State().recent, (std::vector<std::string>{b, a}));
+    // The File menu's second entry opens the older file.
+    const CommandResult r = second.Execute(static_cast<CommandId>(Id(CommandId::RecentFirst) + 1));
+    ASSERT_TRUE(r.Ok());
+    EXPECT_EQ(second.State().path, a);
+    EXPECT_EQ(second.State().recent, (std::vector<std::string>{a, b}));
+    EXPECT_EQ(ReadRecentFiles(again), (std::vector<std::string>{a, b}));
+    // An entry beyond the list opens nothing.
+    EXPECT_EQ(second.OpenRecent(3).result, Result::Failed);
+    EXPECT_EQ(second.State().path, a);
+}
+
+TEST_F(FlowTest, ARecentListThatCannotBeStoredStillShiftsInMemory) {
+    MemorySettingsStore store;
+    store.WriteString("File1", "/kept");
+    store.writable = false;
+    engine.SetSettingsStore(&store);
+    const auto a = Gif("a.gif", 1, 2);
+    ASSERT_TRUE(engine.Open({a}).Ok());
+    EXPECT_EQ(engine.State().recent, (std::vector<std::string>{a, "/kept"}));
+    EXPECT_EQ(ReadRecentFiles(store), std::vector<std::string>{"/kept"});
 }
 
 TEST_F(FlowTest, OpeningSeveralFilesReadsThemInNameOrderUntitledAndModified) {

@@ -16,6 +16,8 @@ namespace fs = std::filesystem;
 using testing_cli::Cli;
 
 const std::string kSample = std::string(CM_TESTDATA_DIR) + "/sample.gif";
+const char* const kPrefNoSignature =
+    "Pref=hex:0a,00,00,00,00,00,00,00,24,00,00,00,00,00,00,00,00,00,00,00,6a,04,00,00,08,00,00,00,00,00,00,00,07,00,00,00,01,00,00,00,01,02,88,00,00,00,00,00,64,00,00,00";
 
 class CliEditTest : public ::testing::Test {
 protected:
@@ -28,8 +30,12 @@ protected:
         fs::copy_file(kSample, in_);
         original_ = testing::FileBytes(in_);
         // Signature comments off, so that saved files hold only the edits.
-        prefs_ = (dir_ / "prefs.txt").string();
-        std::ofstream(prefs_) << "# program flags: no signature comment\n6=0x8\n";
+        // The settings file as the editor keeps it: the default slots with
+        // program flag 0x8 (slot 6, bytes 24 to 27).
+        prefs_ = (dir_ / "prefs.ini").string();
+        std::ofstream(prefs_) << "; program flags: no signature comment\n"
+                              << "[Software\\Pellworth\\Cinemill\\2.0]\n" << kPrefNoSignature << "\n"
+                              << "NPref=dword:0000000d\n";
     }
     void TearDown() override { fs::remove_all(dir_); }
     std::string Path(const std::string& name) const { return (dir_ / name).string(); }
@@ -154,6 +160,52 @@ TEST_F(CliEditTest, BadStepsNameTheStepExitTwoAndTouchNothing) {
     EXPECT_EQ(Cli("edit").status, 2);
     EXPECT_EQ(Cli("edit " + in_ + " --answer perhaps").status, 2);
     EXPECT_EQ(Cli("edit " + Path("missing.gif") + " delete").status, 1);
+}
+
+// The comment blocks' texts of a GIF file.
+std::vector<std::string> Comments(const Animation& a) {
+    std::vector<std::string> out;
+    for (const auto& b : a.blocks)
+        if (b->kind == BlockKind::Comment) out.push_back(CommentText(static_cast<const ExtensionBlock&>(*b)));
+    return out;
+}
+
+TEST_F(CliEditTest, PrefsComeFromTheSettingsFileWhichIsNeverWritten) {
+    // Signature on, with the file's own text; undo levels from the block.
+    const auto ini = Path("sig.ini");
+    std::string pref = kPrefNoSignature;
+    pref.replace(pref.find("08,00,00,00,00,00"), 2, "00");
+    std::ofstream(ini) << "[Software\\Pellworth\\Cinemill\\2.0]\n" << pref << "\nNPref=dword:0000000d\n"
+                       << "Sig=\"Made in a \\\"batch\\\"\"\n";
+    const auto before = testing::FileBytes(ini);
+    const auto out = Path("out.gif");
+    const auto r = Cli("edit " + in_ + " --prefs " + ini + " -o " + out + " select 0 delay 30");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(Comments(*Load(out)), std::vector<std::string>{"Made in a \"batch\""});
+    EXPECT_EQ(testing::FileBytes(ini), before);
+    // The fixture's file switches the signature off: no comment at all.
+    const auto plain = Path("plain.gif");
+    ASSERT_EQ(Cli(Edit("-o " + plain + " select 0 delay 30")).status, 0);
+    EXPECT_TRUE(Comments(*Load(plain)).empty());
+}
+
+TEST_F(CliEditTest, ABadPrefsFileIsRefusedWithStatusTwo) {
+    const auto out = Path("out.gif");
+    auto run = [&](const std::string& file) { return Cli("edit " + in_ + " --prefs " + file + " -o " + out + " reverse"); };
+    auto r = run(Path("missing.ini"));
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.err.find("cannot read preferences file"), std::string::npos) << r.err;
+    // The old one-slot-per-line form, and a section of another program.
+    const auto old = Path("old.txt");
+    std::ofstream(old) << "6=0x8\n";
+    r = run(old);
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.err.find("no Pref or Sig value"), std::string::npos) << r.err;
+    const auto other = Path("other.ini");
+    std::ofstream(other) << "[Software\\Other]\n" << kPrefNoSignature << "\n";
+    EXPECT_EQ(run(other).status, 2);
+    EXPECT_FALSE(fs::exists(out));
+    EXPECT_EQ(testing::FileBytes(in_), original_);
 }
 
 TEST_F(CliEditTest, FailedStepsStopWithStatusOne) {

@@ -13,11 +13,13 @@
 #include "cinemill/app/command_id.h"
 #include "cinemill/app/engine.h"
 #include "cinemill/app/engine_views.h"
+#include "cinemill/app/settings_store.h"
 #include "cinemill/base/preferences.h"
 #include "cinemill/base/ui_host.h"
 #include "cinemill/cli/cli_common.h"
 #include "cinemill/formats/format_common.h"
 #include "cinemill/formats/html_tag.h"
+#include "cinemill/cli/terminal_progress.h"
 #include "cinemill/imaging/geometry.h"
 
 namespace cinemill::cli {
@@ -80,32 +82,38 @@ private:
     }
 };
 
-// The preferences file: one "SLOT=VALUE" line per preference slot (0 to
-// 12, decimal or 0x hexadecimal values), '#' starts a comment line.
-bool LoadPrefsFile(const std::string& path, PreferenceBlock& prefs) {
-    std::ifstream in(path);
-    if (!in) {
+// The settings file of --prefs seen read-only: a batch run takes the
+// preferences (and nothing else) from it and never changes it, so every
+// write the engine attempts answers false and stays in memory.
+class ReadOnlySettings : public SettingsStore {
+public:
+    explicit ReadOnlySettings(SettingsStore& inner) : inner_(inner) {}
+    std::optional<std::vector<uint8_t>> ReadBinary(std::string_view n) override { return inner_.ReadBinary(n); }
+    std::optional<uint32_t> ReadDword(std::string_view n) override { return inner_.ReadDword(n); }
+    std::optional<std::string> ReadString(std::string_view n) override { return inner_.ReadString(n); }
+    bool WriteBinary(std::string_view, std::span<const uint8_t>) override { return false; }
+    bool WriteDword(std::string_view, uint32_t) override { return false; }
+    bool WriteString(std::string_view, std::string_view) override { return false; }
+    bool Remove(std::string_view) override { return false; }
+
+private:
+    SettingsStore& inner_;
+};
+
+// Reads the preferences from a settings file as the editor keeps them
+// ("Pref", "NPref" and "Sig" under the editor's key). A file that cannot
+// be read, or that holds neither "Pref" nor "Sig", is refused.
+bool LoadPrefsFile(const std::string& path, PreferenceBlock& prefs, ReadOnlySettings& view) {
+    if (!std::ifstream(path)) {
         std::cerr << "cinemill-cli: edit: cannot read preferences file " << path << "\n";
         return false;
     }
-    std::string line;
-    int n = 0;
-    while (std::getline(in, line)) {
-        ++n;
-        if (line.empty() || line[0] == '#') continue;
-        const size_t eq = line.find('=');
-        const auto slot = eq == std::string::npos ? std::nullopt : Number(line.substr(0, eq));
-        char* end = nullptr;
-        const std::string value = eq == std::string::npos ? "" : line.substr(eq + 1);
-        errno = 0;
-        const unsigned long long v = std::strtoull(value.c_str(), &end, 0);
-        if (!slot || *slot < 0 || *slot >= PreferenceBlock::kSlotCount || value.empty() || *end != '\0' ||
-            errno != 0 || v > 0xFFFFFFFFull) {
-            std::cerr << "cinemill-cli: edit: " << path << " line " << n << ": expected SLOT=VALUE\n";
-            return false;
-        }
-        prefs.Set(static_cast<int>(*slot), static_cast<uint32_t>(v));
+    if (!view.ReadPref() && !view.ReadSignature()) {
+        std::cerr << "cinemill-cli: edit: " << path << ": no Pref or Sig value under ["
+                  << settings_names::kKey << "]\n";
+        return false;
     }
+    prefs.Load(&view);
     return true;
 }
 
@@ -359,11 +367,16 @@ int Edit(const Args& args) {
     if (!ParseSteps(words, steps)) return kExitUsage;
 
     PreferenceBlock prefs;
-    if (!prefsFile.empty() && !LoadPrefsFile(prefsFile, prefs)) return kExitUsage;
+    IniSettingsStore settings(prefsFile);
+    ReadOnlySettings settingsView(settings);
+    if (!prefsFile.empty() && !LoadPrefsFile(prefsFile, prefs, settingsView)) return kExitUsage;
     host.trace = trace;
     host.step = "open";
     MemoryClipboard clipboard;
-    Engine engine(prefs, host, clipboard);
+    // Open, reduce, optimize, resize and the other long steps draw a bar
+    // on stderr when it is a terminal.
+    TerminalProgressFactory progress(2);
+    Engine engine(prefs, host, clipboard, &progress);
     if (!engine.Open({in}).Ok() || !engine.Doc()) return kExitFailed;
 
     for (const Step& s : steps) {

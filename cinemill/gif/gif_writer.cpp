@@ -42,16 +42,29 @@ constexpr int kMaxCodes = 4096;
 // pixel << 12 | prefix) and output in sub-blocks of 254 bytes.
 class LzwEncoder {
 public:
-    explicit LzwEncoder(GifSink& sink) : sink_(sink) {}
+    explicit LzwEncoder(GifSink& sink, const ProgressReporter* stop = nullptr) : sink_(sink), stop_(stop) {}
 
-    // Compresses the frame's pixels in file order. False when a write failed.
+    // Compresses the frame's pixels in file order. False when a write failed
+    // or a stop was requested (`Stopped` tells which).
     bool Encode(const FrameBitmap& bmp, bool interlaced, int min_code_size);
+    bool Stopped() const { return stopped_; }
 
 private:
     void Output(int code);
     void FlushPacket();
 
+    // Polled every kRowsPerStopCheck rows, so that a stop (a command
+    // arriving while the size task counts a large frame) does not wait for
+    // the rest of the frame.
+    static constexpr int kRowsPerStopCheck = 8;
+    bool StopNow(int row) {
+        if (stop_ && row % kRowsPerStopCheck == kRowsPerStopCheck - 1 && stop_->StopRequested()) stopped_ = true;
+        return stopped_;
+    }
+
     GifSink& sink_;
+    const ProgressReporter* stop_;
+    bool stopped_ = false;
     std::array<int32_t, kHashSize> hash_{};
     std::array<uint16_t, kHashSize> codes_{};
     int init_bits_ = 0, n_bits_ = 0, max_code_ = 0;
@@ -94,6 +107,7 @@ void LzwEncoder::Output(int code) {
 
 bool LzwEncoder::Encode(const FrameBitmap& bmp, bool interlaced, int m) {
     failed_ = false;
+    stopped_ = false;
     packet_len_ = 0;
     accum_ = 0;
     accum_bits_ = 0;
@@ -153,12 +167,19 @@ bool LzwEncoder::Encode(const FrameBitmap& bmp, bool interlaced, int m) {
             prefix = c;
         }
     };
+    int rows = 0;
     if (interlaced) {
         static constexpr int kStart[4] = {0, 4, 2, 1}, kStep[4] = {8, 8, 4, 2};
         for (int pass = 0; pass < 4; ++pass)
-            for (int y = kStart[pass]; y < h; y += kStep[pass]) encode_row(bmp.Row(y));
+            for (int y = kStart[pass]; y < h; y += kStep[pass]) {
+                encode_row(bmp.Row(y));
+                if (StopNow(rows++)) return false;
+            }
     } else {
-        for (int y = 0; y < h; ++y) encode_row(bmp.Row(y));
+        for (int y = 0; y < h; ++y) {
+            encode_row(bmp.Row(y));
+            if (StopNow(rows++)) return false;
+        }
     }
     if (prefix >= 0) Output(prefix);
     Output(eof_code_);
@@ -264,10 +285,10 @@ Result WriteGif(GifSink& sink, Animation& a, ProgressReporter& progress) {
         if (!sink.Write(ext, 19)) return Result::Failed;
     }
     progress.SetRange(a.FrameCount());
-    LzwEncoder enc(sink);
+    LzwEncoder enc(sink, &progress);
     for (const auto& b : a.blocks) {
         if (const Frame* f = AsFrame(b.get())) {
-            if (!WriteFrame(sink, a, *f, enc)) return Result::Failed;
+            if (!WriteFrame(sink, a, *f, enc)) return enc.Stopped() ? Result::Stopped : Result::Failed;
             if (!progress.Step()) return Result::Stopped;
             continue;
         }

@@ -68,6 +68,8 @@ private:
 // Writes the animation as a GIF89a stream. The colour-resolution field of
 // the screen flags is recomputed and stored in the animation. Done, Failed
 // (a write failed) or Stopped (the reporter asked; no trailer written).
+// The reporter's StopRequested is polled every few rows inside a frame, so a
+// stop does not wait for a large frame to be finished.
 Result WriteGif(GifSink& sink, Animation& a, ProgressReporter& progress);
 
 // Bytes of one frame's graphic control, descriptor, local table and data;

@@ -284,6 +284,43 @@ TEST(GifWriter, EncodedSizeAnticipatesTheSignature) {
     EXPECT_EQ(a->cachedSize, -1);
 }
 
+// Answers "stop" from its `after`-th stop question on, counting them.
+class StopAfterQuestions : public ProgressReporter {
+public:
+    explicit StopAfterQuestions(int after) : after_(after) {}
+    bool StopRequested() const override { return ++asked_ > after_; }
+    int Asked() const { return asked_; }
+
+private:
+    int after_;
+    mutable int asked_ = 0;
+};
+
+TEST(GifWriter, AStopIsSeenWithinALargeFrameNotOnlyAfterIt) {
+    // One 64 x 400 frame of noise: a count that is stopped after a few
+    // checks ends long before the frame's data is written.
+    std::mt19937 rng(5);
+    std::vector<uint8_t> px(64 * 400);
+    for (auto& v : px) v = static_cast<uint8_t>(rng() % 256);
+    for (bool interlaced : {false, true}) {
+        auto a = OneFrame(64, 400, 256, px, interlaced);
+        const size_t full = WriteBytes(*a).size();
+        StopAfterQuestions stop(3);
+        CountingSink sink;
+        EXPECT_EQ(WriteGif(sink, *a, stop), Result::Stopped) << interlaced;
+        // The fourth question comes after 32 of the 400 rows.
+        EXPECT_EQ(stop.Asked(), 4);
+        EXPECT_LT(sink.Total(), static_cast<int64_t>(full) / 4) << interlaced;
+        EXPECT_GT(sink.Total(), 64 * 24) << interlaced;
+        // Nobody asking to stop: the same stream as ever, checked every 8 rows.
+        StopAfterQuestions never(1 << 30);
+        CountingSink whole;
+        EXPECT_EQ(WriteGif(whole, *a, never), Result::Done);
+        EXPECT_EQ(whole.Total(), static_cast<int64_t>(full));
+        EXPECT_GE(never.Asked(), 50);
+    }
+}
+
 TEST(GifWriter, ClipCheck) {
     PreferenceBlock prefs;
     auto a = OneFrame(2, 2, 2, {0, 1, 1, 0});
