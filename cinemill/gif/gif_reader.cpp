@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <new>
 
 #include "cinemill/base/bytes.h"
 #include "cinemill/base/preferences.h"
@@ -38,6 +39,8 @@ private:
     // Reads one extension after its label. Sets `block` when one is kept.
     Step ReadExtension(uint8_t label, std::unique_ptr<ExtensionBlock>& block);
     Step ReadImage(Frame& f);
+    // Keeps the image's data sub-blocks from `start` up to the cursor.
+    void KeepData(Frame& f, int min_code_size, size_t start);
 
     ByteCursor in_;
     UiHost& host_;
@@ -163,6 +166,7 @@ Step GifReader::ReadImage(Frame& f) {
         Say(StringId::GifCorrupt);
         return Step::Error;
     }
+    const size_t data_start = in_.pos;
     lzw_.Init(&in_, std::min(min_code_size, 11));
     // Rows are decoded into one run of pixels; when the bitmap rows are padded
     // or interlaced they are put in place afterwards.
@@ -202,7 +206,23 @@ Step GifReader::ReadImage(Frame& f) {
         }
     }
     f.bitmap = std::move(bmp);
+    if (got == count && status == 0) KeepData(f, min_code_size, data_start);
     return Step::Ok;
+}
+
+void GifReader::KeepData(Frame& f, int min_code_size, size_t start) {
+    // Only a whole, well-formed chain of sub-blocks that ends where decoding
+    // stopped is kept, with a code size that every decoder accepts.
+    if (min_code_size < 2 || min_code_size > 8 || in_.pos <= start) return;
+    size_t p = start;
+    while (p < in_.pos && in_.data[p] != 0) p += 1 + size_t{in_.data[p]};
+    if (p + 1 != in_.pos) return;
+    try {
+        KeepImageData(*anim_, f, static_cast<uint8_t>(min_code_size),
+                      std::vector<uint8_t>(in_.data + start, in_.data + in_.pos));
+    } catch (const std::bad_alloc&) {
+        DropKeptData(f);  // the frame is written from its pixels instead
+    }
 }
 
 GifReadOutcome GifReader::Run() {

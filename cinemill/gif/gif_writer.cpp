@@ -221,6 +221,10 @@ bool WriteFrame(GifSink& sink, const Animation& a, const Frame& f, LzwEncoder& e
     desc[9] = f.descriptorFlags;
     if (!sink.Write(desc, 10)) return false;
     if (f.localPalette && !WriteColorTable(sink, *f.localPalette)) return false;
+    if (const KeptImageData* k = ValidKeptData(a, f)) {
+        // The file's own data: written as it was read.
+        return sink.Write(&k->minCodeSize, 1) && sink.Write(k->subBlocks.data(), k->subBlocks.size());
+    }
     const Palette* pal = PaletteInEffect(a, f);
     int bits = std::max(2, ColorTableBits(pal ? pal->size() : 256));
     static const FrameBitmap kEmpty;

@@ -280,7 +280,27 @@ struct TransparencyTrial {
     // The result: the frame's new pixels with `fill` as transparent index.
     std::optional<FrameBitmap> result;
     uint8_t fill = 0;
+    // Data bytes of the smallest candidate (the frame as it is included).
+    int64_t bestCount = INT64_MAX;
+    // The frame as read, when its file's data was kept, and those data
+    // bytes: the frame goes back to it unless the best candidate is smaller.
+    std::unique_ptr<Frame> before;
+    int64_t beforeCount = 0;
 };
+
+// Data bytes of the file's own compressed data, as the LZW counter counts
+// them (length bytes included, code size and terminator not).
+int64_t KeptDataCount(const KeptImageData& k) {
+    return static_cast<int64_t>(k.subBlocks.size()) - 1;
+}
+
+// Puts a frame back as it was read when its kept data is smaller than what
+// the optimizer made of it (`count`: the new data bytes). Both show the same.
+void KeepSmaller(Frame& f, std::unique_ptr<Frame>& before, int64_t before_count, int64_t count) {
+    if (!before) return;
+    if (before_count <= count) static_cast<Frame&>(f) = std::move(*before);
+    before.reset();
+}
 
 // Candidate bitmaps kept between trials, so that each trial does not map
 // fresh memory for them.
@@ -372,6 +392,7 @@ void RunTransparencyTrial(TransparencyTrial& t, TrialScratch& scratch) {
             best_id = i;
         }
     }
+    t.bestCount = best;
     if (best_id != 0) {
         t.result = std::move(*outs[best_id]);
         t.fill = fv;
@@ -502,12 +523,14 @@ Result OptimizeFrameStage(Animation& a, uint32_t flags, UiHost& host, ProgressRe
     if (flags & of::kTransparency) trials.emplace();
     // A finished trial: the frame takes the smaller pixels and becomes transparent.
     auto apply = [&](TransparencyTrial& t) {
-        if (!t.result) return;
         Frame& tf = *t.frame;
-        *tf.bitmap = std::move(*t.result);
-        tf.transparentIndex = t.fill;
-        SetTransparent(tf, true);
-        ch = true;
+        if (t.result) {
+            SetBitmap(tf, std::move(*t.result));
+            tf.transparentIndex = t.fill;
+            SetTransparent(tf, true);
+            ch = true;
+        }
+        KeepSmaller(tf, t.before, t.beforeCount, t.bestCount);
     };
     struct DrainOnExit {
         std::optional<TrialQueue>& q;
@@ -546,6 +569,9 @@ Result OptimizeFrameStage(Animation& a, uint32_t flags, UiHost& host, ProgressRe
         const uint8_t ti = f.transparentIndex;
         const FrameBitmap& bmp = *f.bitmap;
         const int fw = f.width, fh = f.height;
+        // A frame whose file data is kept: the copy it may go back to.
+        std::unique_ptr<Frame> before;
+        int64_t before_count = 0;
 
         if (s.shown == 0 && !transparent) {
             if (persists) {
@@ -642,6 +668,10 @@ Result OptimizeFrameStage(Animation& a, uint32_t flags, UiHost& host, ProgressRe
         }
         const int bw = bx1 - bx0 + 1, bh = by1 - by0 + 1;
         if (bw != fw || bh != fh) {
+            if (const KeptImageData* k = ValidKeptData(a, f)) {
+                before = std::make_unique<Frame>(f);
+                before_count = KeptDataCount(*k);
+            }
             auto nb = FrameBitmap::Create(bw, bh);
             if (!nb) {
                 host.Error(std::string(LoadString(StringId::OptimizeRanOut)));
@@ -689,8 +719,23 @@ Result OptimizeFrameStage(Animation& a, uint32_t flags, UiHost& host, ProgressRe
                     }
                     if (!differs) t->shown.reset();
                 }
-                if (t->paletteSize > 0) trials->Push(std::move(t), apply);
+                if (t->paletteSize > 0) {
+                    if (const KeptImageData* k = ValidKeptData(a, f); k && !before) {
+                        // Not cropped: the frame as it is is the file's data.
+                        t->before = std::make_unique<Frame>(f);
+                        t->beforeCount = KeptDataCount(*k);
+                    } else {
+                        t->before = std::move(before);
+                        t->beforeCount = before_count;
+                    }
+                    trials->Push(std::move(t), apply);
+                }
             }
+        }
+        if (before) {
+            // Cropped without a trial: the new frame's data against the old.
+            // Everything but the data is written alike, so whole frames compare.
+            KeepSmaller(f, before, FrameEncodedSize(a, *before), FrameEncodedSize(a, f));
         }
         previous = &f;
         if (!progress.Step()) return Result::Stopped;
