@@ -118,6 +118,13 @@ bool ReadTextFile(const std::string& path, std::string& out) {
     return true;
 }
 
+bool TooLargeForText(const std::string& path) {
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(path, ec)) return false;
+    const auto size = std::filesystem::file_size(path, ec);
+    return !ec && size > kMaxTextFileBytes;
+}
+
 bool WriteFileReplacing(const std::string& path, std::string_view bytes) {
     namespace fs = std::filesystem;
     std::error_code ec;
@@ -159,6 +166,108 @@ bool WriteFileReplacing(const std::string& path, std::string_view bytes) {
 bool FileExists(const std::string& path) {
     std::error_code ec;
     return !path.empty() && std::filesystem::is_regular_file(path, ec);
+}
+
+std::string EncodeFieldText(std::string_view s) {
+    size_t lead = 0, trail = s.size();
+    while (lead < s.size() && static_cast<unsigned char>(s[lead]) <= ' ') ++lead;
+    while (trail > lead && static_cast<unsigned char>(s[trail - 1]) <= ' ') --trail;
+    std::string out;
+    out.reserve(s.size() + 8);
+    for (size_t i = 0; i < s.size(); ++i) {
+        const char c = s[i];
+        const auto u = static_cast<unsigned char>(c);
+        switch (c) {
+            case '&': out += "&amp;"; continue;
+            case '"': out += "&quot;"; continue;
+            case '<': out += "&lt;"; continue;
+            case '>': out += "&gt;"; continue;
+            case ';': out += "&#59;"; continue;
+            default: break;
+        }
+        if (c == '\r' || c == '\n' || ((i < lead || i >= trail) && u <= ' ')) {
+            out += "&#" + std::to_string(u) + ";";
+            continue;
+        }
+        out += c;
+    }
+    return out;
+}
+
+namespace {
+
+void AppendUtf8(std::string& out, uint32_t cp) {
+    if (cp < 0x80) {
+        out += static_cast<char>(cp);
+    } else if (cp < 0x800) {
+        out += static_cast<char>(0xC0 | (cp >> 6));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else if (cp < 0x10000) {
+        out += static_cast<char>(0xE0 | (cp >> 12));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (cp >> 18));
+        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    }
+}
+
+// The reference starting at s[i] ("&..."): its text and length, or 0.
+size_t DecodeReference(std::string_view s, size_t i, std::string& out) {
+    static const std::pair<const char*, char> named[] = {
+        {"&amp;", '&'}, {"&quot;", '"'}, {"&lt;", '<'}, {"&gt;", '>'}, {"&apos;", '\''}};
+    for (const auto& [ref, ch] : named) {
+        const std::string_view r(ref);
+        if (s.substr(i, r.size()) == r) {
+            out += ch;
+            return r.size();
+        }
+    }
+    if (i + 2 >= s.size() || s[i + 1] != '#') return 0;
+    size_t j = i + 2;
+    const bool hex = s[j] == 'x' || s[j] == 'X';
+    if (hex) ++j;
+    uint32_t cp = 0;
+    size_t digits = 0;
+    for (; j < s.size() && digits < 8; ++j, ++digits) {
+        const char c = s[j];
+        int v;
+        if (c >= '0' && c <= '9') v = c - '0';
+        else if (hex && c >= 'a' && c <= 'f') v = c - 'a' + 10;
+        else if (hex && c >= 'A' && c <= 'F') v = c - 'A' + 10;
+        else break;
+        cp = cp * (hex ? 16 : 10) + static_cast<uint32_t>(v);
+    }
+    if (digits == 0 || j >= s.size() || s[j] != ';' || cp > 0x10FFFF) return 0;
+    if (cp < 0x80) out += static_cast<char>(cp);
+    else AppendUtf8(out, cp);
+    return j + 1 - i;
+}
+
+}  // namespace
+
+size_t FieldReferenceLength(std::string_view s, size_t i) {
+    if (i >= s.size() || s[i] != '&') return 0;
+    std::string ignored;
+    return DecodeReference(s, i, ignored);
+}
+
+std::string DecodeFieldText(std::string_view s) {
+    if (s.find('&') == std::string_view::npos) return std::string(s);
+    std::string out;
+    out.reserve(s.size());
+    for (size_t i = 0; i < s.size(); ++i) {
+        if (s[i] == '&') {
+            if (const size_t n = DecodeReference(s, i, out)) {
+                i += n - 1;
+                continue;
+            }
+        }
+        out += s[i];
+    }
+    return out;
 }
 
 std::vector<std::string> SplitLines(std::string_view text) {

@@ -39,8 +39,26 @@ bool HasDriveLetter(std::string_view path);
 // Text files larger than this are refused rather than read.
 inline constexpr std::uintmax_t kMaxTextFileBytes = 64u << 20;
 bool ReadTextFile(const std::string& path, std::string& out);
+// True when the path is a regular file larger than kMaxTextFileBytes (the
+// reason ReadTextFile refuses it).
+bool TooLargeForText(const std::string& path);
 bool WriteFileReplacing(const std::string& path, std::string_view bytes);
 bool FileExists(const std::string& path);
+
+// Free text inside a PARAM value. The value is quoted, cut into fields at
+// ";" and trimmed by the loader, so a character that would end the quote or
+// the tag, split a field or vanish in the trim is written as a character
+// reference: "&" "\"" "<" ">" ";" CR LF, and blanks and control characters
+// at either end. Decoding turns
+// back every named (amp, quot, lt, gt, apos) and numeric reference and
+// leaves any other "&" as it is, so older files without references read as
+// before.
+std::string EncodeFieldText(std::string_view s);
+std::string DecodeFieldText(std::string_view s);
+// Length of the reference DecodeFieldText turns back that starts at s[i]
+// ("&" ... ";"), 0 when there is none. The loader's field split does not cut
+// at the ";" that ends one.
+size_t FieldReferenceLength(std::string_view s, size_t i);
 
 // Lines of a text, split at CR LF, LF or CR; a last empty line is dropped.
 std::vector<std::string> SplitLines(std::string_view text);

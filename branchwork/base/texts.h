@@ -17,6 +17,13 @@ inline constexpr const char* kBlankTab = "Blank";
 
 inline constexpr const char* kOpenImageFailed = "An error occured while trying to open ";
 
+// Loading: a text cut off before the applet's closing tag, and a file over
+// the size the builder reads.
+inline constexpr const char* kPartlyRead =
+    "The applet ends before its </APPLET> tag, so it was only partly read.";
+inline constexpr const char* kFileTooLargePrefix = "The file \"";
+inline constexpr const char* kFileTooLargeSuffix = "\" is too large to open (the limit is 64 MB).";
+
 inline constexpr const char* kNoOpenFile = "There is no open file in Harborline. A new file will be created.";
 inline constexpr const char* kNoFileName =
     "Unable to retrieve the HTML document's filename. Use the Fetchwell to update Harborline and fix this error.";
@@ -29,6 +36,17 @@ inline constexpr const char* kStillNotSaved =
 // Said when no page directory could be learnt at all.
 inline constexpr const char* kNoPageDirectory =
     "The directory of the current Harborline document is unknown, so the applet was not sent.";
+
+// Said when the page host could not write the page with the inserted
+// applet; the page's path and a full stop follow.
+inline constexpr const char* kPageNotWritten = "The applet was not inserted: could not write the page \"";
+// Markup generation: the graphics directory cannot be reached from the page
+// by a relative path, or does not exist and cannot be made.
+inline constexpr const char* kGraphicsNotReachablePrefix = "The graphics directory \"";
+inline constexpr const char* kGraphicsNotReachableSuffix =
+    "\" cannot be reached from the page's directory by a relative path, so the images would not show.";
+inline constexpr const char* kGraphicsDirMissingSuffix =
+    "\" does not exist and could not be created.";
 
 inline constexpr const char* kEnterFileName = "Please enter the HTML file's full name and path.";
 inline constexpr const char* kUnableToFind = "Unable to find ";

@@ -38,6 +38,14 @@ check "import exits 0" '[ $rc -eq 0 ]'
 check "import wrote a project file" 'grep -q "<APPLET CODE=\"Voltarix.class\" WIDTH=220 HEIGHT=300>" "$work/back.bwk"'
 check "imported nodes" 'grep -q "T0I1\" VALUE=\"Widgets; w.htm; _self; 1;" "$work/back.bwk"'
 
+# A very deep tree: every node's line stays short and the show is quick.
+{ printf '<APPLET CODE="Voltar.class">'; for i in $(seq 0 99999); do printf '<PARAM NAME="I%d" VALUE="n; None; None; %d;  ;  ; ; None; None">' "$i" "$i"; done; printf '</APPLET>'; } > "$work/deep.bwk"
+"$cli" show "$work/deep.bwk" > "$work/deep.txt"; rc=$?
+check "deep show exits 0" '[ $rc -eq 0 ]'
+check "deep show prints every node" '[ "$(grep -c -- "- n \\[None\\]" "$work/deep.txt")" -eq 100000 ]'
+check "deep show names the level past the indentation" 'grep -q "^ *(level 99999) - n " "$work/deep.txt"'
+check "deep show lines stay short" '[ "$(grep -- "- n " "$work/deep.txt" | awk "length > 120" | wc -l)" -eq 0 ]'
+
 "$cli" show "$work/missing.bwk" 2>/dev/null; rc=$?
 check "missing project exits 1" '[ $rc -eq 1 ]'
 printf '<APPLET CODE="Voltar.class"><PARAM NAME="I0" VALUE="A; None; None; x;  ;  ; ; None; None"></APPLET>' > "$work/bad.bwk"

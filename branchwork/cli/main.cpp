@@ -7,6 +7,7 @@
 //   branchwork-cli show PROJECT.bwk
 //
 // Exit status: 0 done, 1 failed, 2 bad usage, 3 the input was only partly read.
+#include <algorithm>
 #include <filesystem>
 #include <iostream>
 #include <map>
@@ -216,9 +217,15 @@ int Show(const std::vector<std::string>& rest) {
                       << " | url2 " << tp.url2 << " | target2 " << tp.target2;
         std::cout << "\n";
         if (p.kind == AppletKind::Tab) continue;
-        for (const TreeNode* n : page.tree.PreOrder()) {
+        // Indentation shows the level up to kMaxIndentLevel; deeper nodes get
+        // that indentation and their level as a number, so the output stays
+        // in proportion to the file however deep the tree is.
+        constexpr int kMaxIndentLevel = 32;
+        for (const auto& [n, depth] : page.tree.PreOrderWithDepth()) {
             const TAppletNode& d = n->data;
-            std::cout << "  " << std::string(static_cast<size_t>(2 * n->Depth()), ' ') << "- " << n->caption;
+            std::cout << "  " << std::string(static_cast<size_t>(2 * std::min(depth, kMaxIndentLevel)), ' ');
+            if (depth > kMaxIndentLevel) std::cout << "(level " << depth << ") ";
+            std::cout << "- " << n->caption;
             if (!d.url1.empty()) std::cout << " -> " << d.url1;
             if (!d.target1.empty()) std::cout << " [" << d.target1 << "]";
             if (!d.url2.empty()) std::cout << " | url2 " << d.url2;

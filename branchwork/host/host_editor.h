@@ -19,12 +19,13 @@ inline constexpr const char* kInsertAtCursor = "TEXT_INSERTATCURSOR";
 inline constexpr const char* kGetSelection = "TEXT_GETSELECTION";
 
 // The answer of one call: ok false when the call failed (the method is not
-// provided, or it raised); text is the result as text.
+// provided, or it raised); text is the result as text, or for a failed call
+// the cause when the host knows it (empty otherwise).
 struct HostReply {
     bool ok = false;
     std::string text;
     static HostReply Ok(std::string t = {}) { return {true, std::move(t)}; }
-    static HostReply Fail() { return {false, {}}; }
+    static HostReply Fail(std::string cause = {}) { return {false, std::move(cause)}; }
 };
 
 // The host editor, called late-bound: by method name with positional

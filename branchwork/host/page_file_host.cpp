@@ -3,6 +3,7 @@
 #include <filesystem>
 
 #include "branchwork/base/text_util.h"
+#include "branchwork/base/texts.h"
 #include "cinemill/gif/gif_writer.h"
 
 namespace branchwork {
@@ -31,8 +32,12 @@ std::optional<AppletBlock> FindAppletBlock(const std::string& page) {
         if (close == std::string::npos) return std::nullopt;
         const std::string_view tag(page.data() + from, close + 1 - from);
         if (ContainsText(tag, "CODE=\"Voltan") || ContainsText(tag, "CODE=\"Voltar")) {
+            // Only a complete block of ours: a closing tag that comes after the
+            // next APPLET element belongs to that one, not to this.
             const size_t end_tag = FindNoCase(page, "</APPLET>", close);
             if (end_tag == std::string::npos) return std::nullopt;
+            const size_t next_open = FindNoCase(page, "<APPLET", close);
+            if (next_open != std::string::npos && next_open < end_tag) return std::nullopt;
             AppletBlock b;
             b.begin = UploadCommentBefore(page, from).value_or(from);
             b.textEnd = end_tag + 9;
@@ -76,7 +81,9 @@ HostReply PageFileHost::Invoke(const std::string& method, const std::vector<std:
         std::error_code ec;
         const auto abs = std::filesystem::absolute(path_, ec);
         if (ec) return HostReply::Fail();
-        return HostReply::Ok(WithTrailingSeparator(abs.parent_path().string()));
+        // "./" and "../" in the page's name are taken out, so that paths
+        // made relative to this directory resolve from the page.
+        return HostReply::Ok(WithTrailingSeparator(abs.lexically_normal().parent_path().string()));
     }
     if (method == kForceSave) {
         if (!open_) return HostReply::Fail();
@@ -107,7 +114,7 @@ HostReply PageFileHost::Invoke(const std::string& method, const std::vector<std:
         }
         if (!Save()) {
             text_ = before;
-            return HostReply::Fail();
+            return HostReply::Fail(std::string(texts::kPageNotWritten) + path_ + "\".");
         }
         return HostReply::Ok();
     }

@@ -104,12 +104,14 @@ SendResult SendToHost(NavigationProject& project, BwUiHost& ui, const HostFactor
         result.status = SendStatus::MarkupFailed;
         return result;
     }
-    const bool inserted = host && host->Invoke(kInsertAtCursor, {result.markup.text}).ok;
-    if (inserted) {
+    const HostReply insert = host ? host->Invoke(kInsertAtCursor, {result.markup.text}) : HostReply::Fail();
+    if (insert.ok) {
         ui.Message(texts::kInserted, MessageIcon::Information);
         result.status = SendStatus::Inserted;
     } else {
-        ui.Message(texts::kCommunicationError, MessageIcon::Error);
+        // A host that names the cause (the page could not be written) is
+        // believed; otherwise the link itself failed.
+        ui.Message(insert.text.empty() ? std::string(texts::kCommunicationError) : insert.text, MessageIcon::Error);
         result.status = SendStatus::InsertFailed;
     }
     return result;

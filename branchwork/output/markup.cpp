@@ -3,6 +3,7 @@
 #include <filesystem>
 
 #include "branchwork/base/text_util.h"
+#include "branchwork/base/texts.h"
 #include "cinemill/gif/gif_writer.h"
 
 namespace branchwork {
@@ -122,8 +123,8 @@ public:
         : p_(p), ctx_(ctx), host_(host) {
         sent_ = form == MarkupForm::Sent;
         node_info_in_applet_ = !sent_ || p.kind == AppletKind::Tab || p.nodeInfoInApplet;
-        page_dir_ = WithTrailingSeparator(ctx.pageDir);
-        graphics_dir_ = ctx.graphicsDir.empty() ? page_dir_ : WithTrailingSeparator(ctx.graphicsDir);
+        page_dir_ = NormalDir(ctx.pageDir);
+        graphics_dir_ = ctx.graphicsDir.empty() ? page_dir_ : NormalDir(ctx.graphicsDir);
         if (graphics_dir_ != page_dir_) {
             prefix_ = RelativePath(page_dir_, graphics_dir_);
             if (!prefix_.empty() && prefix_.back() != '/' && prefix_.back() != '\\') prefix_ += '/';
@@ -135,11 +136,22 @@ public:
     MarkupResult Run();
 
 private:
+    // A native directory without "." and ".." components, ending in a
+    // separator, so that the page and graphics directories compare alike.
+    static std::string NormalDir(const std::string& dir) {
+        if (dir.empty() || HasDriveLetter(dir) || dir.find('\\') != std::string::npos) return WithTrailingSeparator(dir);
+        return WithTrailingSeparator(std::filesystem::path(dir).lexically_normal().string());
+    }
+    // Sent form: the graphics directory must be reachable from the page by
+    // a relative path and must exist (one inside the page's directory is
+    // made). False after a message otherwise.
+    bool CheckGraphicsDir();
     // Image value of a path: the full path in a project file; in sent markup
     // the relative graphics prefix and the file name, with "/" separators.
+    // Either is written as field text (character references where needed).
     std::string ImageForm(const std::string& path) const {
-        if (!sent_) return path;
-        return prefix_ + FileNamePart(path);
+        if (!sent_) return EncodeFieldText(path);
+        return EncodeFieldText(prefix_ + FileNamePart(path));
     }
     const std::string* ImagePath(int index) const {
         return p_.images.Valid(index) ? &p_.images.At(index).path : nullptr;
@@ -152,7 +164,9 @@ private:
         upload_.push_back(path);
     }
     void Param(const std::string& name, const std::string& value) { lines_.push_back(ParamLine(name, value)); }
-    static std::string OrNone(const std::string& s) { return s.empty() ? std::string("None") : s; }
+    // Free text as a field: "None" for an empty one, character references
+    // for what the format cannot carry as it is.
+    static std::string OrNone(const std::string& s) { return s.empty() ? std::string("None") : EncodeFieldText(s); }
 
     std::string ItemFields(const TreeNode& n, int depth);
     std::string CollapsedToken(const TAppletNode& d);
@@ -200,13 +214,15 @@ std::string Generator::ExpandedToken(const TAppletNode& d) {
 
 std::string Generator::ItemFields(const TreeNode& n, int depth) {
     const TAppletNode& d = n.data;
-    std::string s = n.caption + "; ";
-    s += OrNone(d.url1) + "; ";
+    std::string s = EncodeFieldText(n.caption) + "; ";
+    // The loader reads a link "None" as no link, so a link typed as that
+    // word is written with its first letter as a reference.
+    s += (d.url1 == "None" ? std::string("&#78;one") : OrNone(d.url1)) + "; ";
     s += OrNone(d.target1) + "; ";
     s += std::to_string(depth) + "; ";
     s += CollapsedToken(d);
     s += ExpandedToken(d);
-    s += d.statusText + (sent_ ? ";" : "; ");
+    s += EncodeFieldText(d.statusText) + (sent_ ? ";" : "; ");
     s += OrNone(d.url2) + "; ";
     s += OrNone(d.target2);
     return s;
@@ -253,8 +269,31 @@ void Generator::CopyFiles(MarkupResult& r) const {
     }
 }
 
+bool Generator::CheckGraphicsDir() {
+    const bool absolute = !prefix_.empty() && (prefix_[0] == '/' || prefix_[0] == '\\' || HasDriveLetter(prefix_));
+    if (absolute) {
+        host_.Message(texts::kGraphicsNotReachablePrefix + graphics_dir_ + texts::kGraphicsNotReachableSuffix,
+                      MessageIcon::Error);
+        return false;
+    }
+    if (!ctx_.writeFiles || (p_.images.Count() == 0 && p_.backgroundImage.empty())) return true;
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    if (fs::is_directory(graphics_dir_, ec)) return true;
+    // Only a folder below the page's directory is made.
+    const bool inside = prefix_.rfind("..", 0) != 0;
+    if (inside && fs::create_directories(graphics_dir_, ec) && !ec) return true;
+    host_.Message(texts::kGraphicsNotReachablePrefix + graphics_dir_ + texts::kGraphicsDirMissingSuffix,
+                  MessageIcon::Error);
+    return false;
+}
+
 MarkupResult Generator::Run() {
     MarkupResult r;
+    if (sent_ && !CheckGraphicsDir()) {
+        r.ok = false;
+        return r;
+    }
     const AppletKind kind = p_.kind;
     const bool tabs = kind == AppletKind::Tab || kind == AppletKind::TabAndTree;
     const bool trees = kind == AppletKind::Tree || kind == AppletKind::TabAndTree;
@@ -315,8 +354,9 @@ MarkupResult Generator::Run() {
             TTabPage& t = page.tab;
             for (std::string* f : {&t.statusText, &t.url1, &t.target1, &t.url2, &t.target2})
                 if (f->empty()) *f = "None";
-            Param("TAB" + std::to_string(i), page.caption + "; " + t.url1 + "; " + t.target1 + "; " + t.statusText +
-                                                 "; " + t.url2 + "; " + t.target2);
+            auto f = [](const std::string& v) { return EncodeFieldText(v); };
+            Param("TAB" + std::to_string(i), f(page.caption) + "; " + f(t.url1) + "; " + f(t.target1) + "; " +
+                                                 f(t.statusText) + "; " + f(t.url2) + "; " + f(t.target2));
         }
         if (!trees) continue;
         std::vector<std::string> content;

@@ -63,7 +63,9 @@ struct MarkupResult {
 // images copied to the graphics directory (an existing image is kept) and
 // the applet classes copied next to the page (replacing older copies; a
 // missing class is skipped). A content file that cannot be written ends the
-// run with a message and ok = false.
+// run with a message and ok = false, and so, before anything is written, does
+// a graphics directory that the page cannot reach by a relative path or that
+// does not exist (one below the page's directory is created).
 MarkupResult GenerateAppletMarkup(NavigationProject& project, const MarkupContext& ctx, BwUiHost& host,
                                   MarkupForm form = MarkupForm::Sent);
 

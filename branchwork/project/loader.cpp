@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <unordered_map>
 
 #include "branchwork/base/text_util.h"
 #include "branchwork/base/texts.h"
@@ -14,10 +15,15 @@ namespace branchwork {
 std::vector<std::string> TokenizeMarkup(std::string_view text) {
     std::vector<std::string> tags;
     size_t pos = 0;
+    // The next "<" is searched once and kept while stray end markers before
+    // it give empty entries, so that a long run of ">" costs linear time.
+    size_t next_lt = text.find('<');
     while (pos < text.size()) {
+        if (next_lt == std::string_view::npos) break;
+        if (next_lt < pos) next_lt = text.find('<', pos);
+        if (next_lt == std::string_view::npos) break;
         const std::string_view rest = text.substr(pos);
-        const size_t lt = rest.find('<');
-        if (lt == std::string_view::npos) break;
+        const size_t lt = next_lt - pos;
         const std::string_view marker = lt + 1 < rest.size() && rest[lt + 1] == '!' ? "-->" : ">";
         // The end marker is searched from the start of the rest, so one found
         // before the "<" gives an empty entry.
@@ -76,6 +82,24 @@ std::vector<std::string> SplitFields(std::string_view text, char separator) {
 }
 
 namespace {
+
+// SplitFields at ";" for free-text fields: a ";" that ends a character
+// reference belongs to its field.
+std::vector<std::string> SplitTextFields(std::string_view text) {
+    if (text.find('&') == std::string_view::npos) return SplitFields(text, ';');
+    std::vector<std::string> pieces;
+    size_t start = 0;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '&') {
+            if (const size_t n = FieldReferenceLength(text, i)) i += n - 1;
+        } else if (text[i] == ';') {
+            pieces.emplace_back(text.substr(start, i - start));
+            start = i + 1;
+        }
+    }
+    if (start < text.size()) pieces.emplace_back(text.substr(start));
+    return pieces;
+}
 
 std::string ListIndexMessage(size_t index) { return "List index out of bounds (" + std::to_string(index) + ")"; }
 
@@ -208,21 +232,38 @@ public:
     void ReadTabs(const std::vector<std::string>& tags);
 
 private:
+    void IndexTags(const std::vector<std::string>& tags);
+    void ReadDefaultImages(const std::vector<std::string>& tags);
     void ReadNodes(const std::vector<std::string>& tags, int t);
     int ResolveImage(const std::string& reference);
+    // The background image as a full path: a reference in imported markup is
+    // resolved against the page directory like the node images.
+    std::string BackgroundPath(const std::string& value) const {
+        const std::string v = DecodeFieldText(value);
+        if (v.empty() || base_ == kFullImageBase) return v;
+        return ResolveRelativePath(base_, v);
+    }
     void SetFont(std::vector<std::string>& names, std::vector<std::string>& sizes, std::string& font,
                  std::string& size, const std::string& value);
 
     NavigationProject& p_;
     BwUiHost& host_;
     std::string base_;
+    // Built once per load so that reading every tab's nodes is one pass over
+    // the tags, not one pass per tab: per tab number, the item tags in
+    // document order and the last content-file tag.
+    std::unordered_map<size_t, std::vector<size_t>> items_;
+    std::unordered_map<size_t, size_t> content_;
 };
 
 void Loader::ReadAppletTag(const std::string& tag) {
+    // The class names are matched without regard to letter case, as the tag
+    // was found: a page written with code="voltarr.class" names the applet.
     const std::string code = GetAttributeValue(tag, "Code");
-    if (code == "Voltan2.class" || code == "VoltanR.class") p_.kind = AppletKind::Tab;
-    else if (code == "Voltar.class" || code == "VoltarR.class") p_.kind = AppletKind::Tree;
-    else if (code == "Voltarix.class" || code == "VoltarixR.class") p_.kind = AppletKind::TabAndTree;
+    auto is = [&](const char* a, const char* b) { return EqualsNoCase(code, a) || EqualsNoCase(code, b); };
+    if (is("Voltan2.class", "VoltanR.class")) p_.kind = AppletKind::Tab;
+    else if (is("Voltar.class", "VoltarR.class")) p_.kind = AppletKind::Tree;
+    else if (is("Voltarix.class", "VoltarixR.class")) p_.kind = AppletKind::TabAndTree;
     const std::string h = GetAttributeValue(tag, "Height");
     const std::string w = GetAttributeValue(tag, "Width");
     // A missing size keeps the field's text rather than writing an empty one.
@@ -261,8 +302,8 @@ void Loader::ReadStyleParams(const std::vector<std::string>& tags) {
         if (kind != AppletKind::Tab && is(tree ? "FONT" : "TREE_FONT", tree))
             SetFont(p_.fonts.treeFonts, p_.fonts.treeSizes, s.treeFont, s.treeFontSize, value);
         if (is("TAB_DEFAULT", true)) p_.defaultTab = WholeNumber(value);
-        if (is("TAB_BG_IMAGE", true)) p_.backgroundImage = value;
-        if (is(tree ? "BACKGROUNDIMAGE" : "TREE_BG_IMAGE", true)) p_.backgroundImage = value;
+        if (is("TAB_BG_IMAGE", true)) p_.backgroundImage = BackgroundPath(value);
+        if (is(tree ? "BACKGROUNDIMAGE" : "TREE_BG_IMAGE", true)) p_.backgroundImage = BackgroundPath(value);
         if (is("TAB_BG", true)) s.tabCaptionBG = ColorValue(value);
         if (is("TAB_FG", false)) s.tabCaptionFG = ColorValue(value);
         if (is("TAB_MOUSEOVER", false)) s.tabMouseOver = ColorValue(value);
@@ -293,8 +334,89 @@ int Loader::ResolveImage(const std::string& reference) {
     return p_.AppendImage(std::move(*img));
 }
 
+namespace {
+
+// Digits at tag[i] written as a tab or item number is (no leading zero but
+// "0" itself); answers the number and moves i past them.
+bool NumberAt(std::string_view tag, size_t& i, size_t* n) {
+    size_t v = 0, digits = 0;
+    const size_t start = i;
+    while (i < tag.size() && tag[i] >= '0' && tag[i] <= '9' && digits < 10) {
+        v = v * 10 + static_cast<size_t>(tag[i] - '0');
+        ++i;
+        ++digits;
+    }
+    if (digits == 0 || (digits > 1 && tag[start] == '0')) return false;
+    *n = v;
+    return true;
+}
+
+// Every t for which the tag holds `"T` t `I` (letter case ignored).
+void ItemTabsOf(std::string_view tag, std::vector<size_t>& out) {
+    for (size_t from = 0; (from = FindNoCase(tag, "\"T", from)) != std::string_view::npos; ++from) {
+        size_t i = from + 2, t = 0;
+        if (NumberAt(tag, i, &t) && i < tag.size() && (tag[i] == 'I' || tag[i] == 'i')) out.push_back(t);
+    }
+}
+
+// The t of a `"TAB` t `_CONTENT` in the tag, if any.
+bool ContentTabOf(std::string_view tag, size_t* t) {
+    for (size_t from = 0; (from = FindNoCase(tag, "\"TAB", from)) != std::string_view::npos; ++from) {
+        size_t i = from + 4;
+        if (NumberAt(tag, i, t) && FindNoCase(tag.substr(i, 8), "_CONTENT") == 0) return true;
+    }
+    return false;
+}
+
+// A Tree item: NAME="I followed by digits and the closing quote.
+bool IsTreeItem(std::string_view tag) {
+    for (size_t from = 0; (from = FindNoCase(tag, "NAME=\"I", from)) != std::string_view::npos; ++from) {
+        size_t i = from + 7, n = 0;
+        if (NumberAt(tag, i, &n) && i < tag.size() && tag[i] == '"') return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+void Loader::IndexTags(const std::vector<std::string>& tags) {
+    items_.clear();
+    content_.clear();
+    const bool both = p_.kind == AppletKind::TabAndTree;
+    std::vector<size_t> found;
+    for (size_t k = 0; k < tags.size(); ++k) {
+        const std::string& tag = tags[k];
+        if (both) {
+            found.clear();
+            ItemTabsOf(tag, found);
+            for (size_t t : found) {
+                auto& list = items_[t];
+                if (list.empty() || list.back() != k) list.push_back(k);
+            }
+            size_t t = 0;
+            if (ContentTabOf(tag, &t)) content_[t] = k;
+        } else {
+            if (IsTreeItem(tag)) items_[0].push_back(k);
+            if (ContainsText(tag, "\"CONTENT\"")) content_[0] = k;
+        }
+    }
+}
+
+void Loader::ReadDefaultImages(const std::vector<std::string>& tags) {
+    for (const auto& tag : tags) {
+        auto value = [&] { return DecodeFieldText(Trim(GetAttributeValue(tag, "VALUE"))); };
+        if (ContainsText(tag, "\"FOLDER_OPEN\"")) p_.defaultExpanded = ResolveImage(value());
+        if (ContainsText(tag, "\"FOLDER_CLOSED\"")) p_.defaultCollapsed = ResolveImage(value());
+        if (ContainsText(tag, "\"LEAF\"")) p_.defaultLeaf = ResolveImage(value());
+    }
+}
+
 void Loader::ReadTabs(const std::vector<std::string>& tags) {
     p_.holdDefaultTab = true;
+    if (p_.kind != AppletKind::Tab) {
+        IndexTags(tags);
+        ReadDefaultImages(tags);
+    }
     if (p_.kind == AppletKind::Tree) {
         p_.AddTab(texts::kBlankTab);
         ReadNodes(tags, 0);
@@ -307,8 +429,8 @@ void Loader::ReadTabs(const std::vector<std::string>& tags) {
             const std::string& tag = *collected[k];
             const std::string quoted = "\"TAB" + std::to_string(k) + "\"";
             if (!ContainsText(tag, quoted)) continue;  // numbered out of place: skipped
-            const auto pieces = SplitFields(GetAttributeValue(tag, "VALUE"), ';');
-            auto piece = [&](size_t i) { return i < pieces.size() ? Trim(pieces[i]) : std::string(); };
+            const auto pieces = SplitTextFields(GetAttributeValue(tag, "VALUE"));
+            auto piece = [&](size_t i) { return i < pieces.size() ? DecodeFieldText(Trim(pieces[i])) : std::string(); };
             TAppletPage& page = p_.AddTab(piece(0));
             page.tab.url1 = piece(1);
             page.tab.target1 = piece(2);
@@ -325,18 +447,12 @@ void Loader::ReadNodes(const std::vector<std::string>& tags, int t) {
     TAppletPage* page = p_.Current();
     if (!page) return;
     page->tree.Clear();
-    const bool both = p_.kind == AppletKind::TabAndTree;
-    const std::string item_pat = both ? "\"T" + std::to_string(t) + "I" : "NAME=\"I";
-    const std::string content_pat = both ? "\"TAB" + std::to_string(t) + "_CONTENT" : "\"CONTENT\"";
     std::vector<std::string> items;
+    if (const auto it = items_.find(static_cast<size_t>(t)); it != items_.end())
+        for (size_t k : it->second) items.push_back(GetAttributeValue(tags[k], "VALUE"));
     std::string content_file;
-    for (const auto& tag : tags) {
-        if (ContainsText(tag, item_pat)) items.push_back(GetAttributeValue(tag, "VALUE"));
-        if (ContainsText(tag, content_pat)) content_file = GetAttributeValue(tag, "VALUE");
-        if (ContainsText(tag, "\"FOLDER_OPEN\"")) p_.defaultExpanded = ResolveImage(Trim(GetAttributeValue(tag, "VALUE")));
-        if (ContainsText(tag, "\"FOLDER_CLOSED\"")) p_.defaultCollapsed = ResolveImage(Trim(GetAttributeValue(tag, "VALUE")));
-        if (ContainsText(tag, "\"LEAF\"")) p_.defaultLeaf = ResolveImage(Trim(GetAttributeValue(tag, "VALUE")));
-    }
+    if (const auto it = content_.find(static_cast<size_t>(t)); it != content_.end())
+        content_file = GetAttributeValue(tags[it->second], "VALUE");
     if (!content_file.empty()) {
         const std::string path = base_ == kFullImageBase ? content_file : ResolveRelativePath(base_, content_file);
         std::string text;
@@ -345,35 +461,42 @@ void Loader::ReadNodes(const std::vector<std::string>& tags, int t) {
     }
     NodeTree& tree = page->tree;
     int32_t previous = 0;
+    int depth = 0;  // depth of the selected node, kept here rather than recounted
     for (const auto& item : items) {
         if (item == "***") continue;
-        const auto raw = SplitFields(item, ';');
+        const auto raw = SplitTextFields(item);
         if (raw.size() < 7) throw LoadStop{ListIndexMessage(raw.size())};
         std::vector<std::string> f;
         for (const auto& r : raw) f.push_back(Trim(r));
         const int32_t level = WholeNumber(f[3]);
         TAppletNode d;
-        d.statusText = f[6];
-        d.url1 = f[1] == "None" ? std::string() : f[1];
-        d.target1 = f[2];
+        d.statusText = DecodeFieldText(f[6]);
+        d.url1 = f[1] == "None" ? std::string() : DecodeFieldText(f[1]);
+        d.target1 = DecodeFieldText(f[2]);
         const std::string c = ToLower(f[4]), e = ToLower(f[5]);
-        d.collapsedImage = c == "leaf" ? p_.defaultLeaf : c == "folder" ? p_.defaultCollapsed : ResolveImage(f[4]);
-        d.expandedImage = e == "leaf" ? p_.defaultLeaf : e == "folder" ? p_.defaultExpanded : ResolveImage(f[5]);
-        if (f.size() > 7) d.url2 = f[7];
-        if (f.size() > 8) d.target2 = f[8];
+        d.collapsedImage = c == "leaf"     ? p_.defaultLeaf
+                           : c == "folder" ? p_.defaultCollapsed
+                                           : ResolveImage(DecodeFieldText(f[4]));
+        d.expandedImage = e == "leaf"     ? p_.defaultLeaf
+                          : e == "folder" ? p_.defaultExpanded
+                                          : ResolveImage(DecodeFieldText(f[5]));
+        if (f.size() > 7) d.url2 = DecodeFieldText(f[7]);
+        if (f.size() > 8) d.target2 = DecodeFieldText(f[8]);
+        const std::string caption = DecodeFieldText(f[0]);
         TreeNode* node;
-        if (level > previous) {
-            node = tree.AddChild(tree.selected, f[0]);
+        if (level > previous && tree.selected) {
+            node = tree.AddChild(tree.selected, caption);
+            ++depth;
         } else {
             if (level < previous) {
                 // Climb to the level, stopping at the top level.
-                int depth = tree.selected ? tree.selected->Depth() : 0;
                 while (tree.selected && tree.selected->parent && depth > level) {
                     tree.selected = tree.selected->parent;
                     --depth;
                 }
             }
-            node = tree.AddSibling(tree.selected, f[0]);
+            node = tree.AddSibling(tree.selected, caption);
+            if (!node->parent) depth = 0;
         }
         node->data = std::move(d);
         tree.selected = node;
@@ -383,10 +506,15 @@ void Loader::ReadNodes(const std::vector<std::string>& tags, int t) {
 }
 
 // The tags of the applet: after the APPLET tag up to its closing tag.
-std::vector<std::string> AppletTags(const std::vector<std::string>& tags, size_t applet) {
+// *closed tells whether the closing tag was there.
+std::vector<std::string> AppletTags(const std::vector<std::string>& tags, size_t applet, bool* closed) {
     std::vector<std::string> out;
+    *closed = false;
     for (size_t i = applet + 1; i < tags.size(); ++i) {
-        if (ContainsText(tags[i], "</APPLET")) break;
+        if (ContainsText(tags[i], "</APPLET")) {
+            *closed = true;
+            break;
+        }
         out.push_back(tags[i]);
     }
     return out;
@@ -411,15 +539,21 @@ LoadOutcome RunLoad(NavigationProject& p, const std::vector<std::string>& tags, 
     Loader loader(p, host, base);
     try {
         loader.ReadAppletTag(tags[applet]);
-        const auto inner = AppletTags(tags, applet);
+        bool closed = false;
+        const auto inner = AppletTags(tags, applet, &closed);
         loader.ReadStyleParams(inner);
         if (import) {
+            // The default tab just read must survive the emptied tab list.
+            p.holdDefaultTab = true;
             p.DeleteAllTabs();
             p.images.Clear();
             p.browser = ImageBrowser{};
             p.defaultCollapsed = p.defaultExpanded = p.defaultLeaf = -1;
         }
         loader.ReadTabs(inner);
+        // Text that ends before </APPLET> was cut off: what it held is read,
+        // but the user is told that the rest is missing.
+        if (!closed) throw LoadStop{texts::kPartlyRead};
         out.complete = true;
     } catch (const LoadStop& stop) {
         out.error = stop.message;
@@ -450,7 +584,8 @@ LoadOutcome LoadProjectFile(NavigationProject& project, const std::string& path,
     std::string text;
     if (!ReadTextFile(path, text)) {
         LoadOutcome out;
-        out.error = "Cannot open file \"" + path + "\".";
+        out.error = TooLargeForText(path) ? std::string(texts::kFileTooLargePrefix) + path + texts::kFileTooLargeSuffix
+                                          : "Cannot open file \"" + path + "\".";
         host.Message(out.error, MessageIcon::Error);
         return out;
     }

@@ -451,7 +451,9 @@ TEST(LoaderEdgeTest, GenerateThenImportGivesBackTreeLinksAndImages) {
                 }
             }
         }
-        EXPECT_EQ(q.backgroundImage, "images/d.gif");
+        // The background image is resolved against the page like the node
+        // images, so a later Send finds and copies it.
+        EXPECT_EQ(q.backgroundImage, gfx + "d.gif");
     }
 }
 
@@ -481,8 +483,8 @@ TEST(LoaderHostileTest, VeryDeepNestingAndHugeLevels) {
     for (int i = 0; i < depth; ++i)
         text += "<PARAM NAME=\"I" + std::to_string(i) + "\" VALUE=\"n; None; None; " + std::to_string(i * 1000) +
                 ";  ;  ; ; None; None\">";
-    text += "<PARAM NAME=\"I\" VALUE=\"back; None; None; -2147483648;  ;  ; ; None; None\">";
-    text += "<PARAM NAME=\"I\" VALUE=\"over; None; None; 99999999999;  ;  ; ; None; None\">";
+    text += "<PARAM NAME=\"I" + std::to_string(depth) + "\" VALUE=\"back; None; None; -2147483648;  ;  ; ; None; None\">";
+    text += "<PARAM NAME=\"I" + std::to_string(depth + 1) + "\" VALUE=\"over; None; None; 99999999999;  ;  ; ; None; None\">";
     text += "</APPLET>";
     NavigationProject p;
     BwScriptedUiHost host;
@@ -519,7 +521,7 @@ TEST(LoaderHostileTest, TruncatedTagsAndStrayMarkers) {
     LoadOutcome out = LoadProjectText(p, "<APPLET CODE=\"Voltar.class\"><PARAM NAME=\"CONTENT\" VALUE=\"/nonexistent/c.txt\">", host);
     EXPECT_FALSE(out.complete);
     EXPECT_EQ(out.error, "Cannot open file \"/nonexistent/c.txt\".");
-    out = LoadProjectText(p, "<APPLET CODE=\"Voltar.class\"><PARAM NAME=\"LEAF\" VALUE=\"/nonexistent/l.gif\">", host);
+    out = LoadProjectText(p, "<APPLET CODE=\"Voltar.class\"><PARAM NAME=\"LEAF\" VALUE=\"/nonexistent/l.gif\"></APPLET>", host);
     EXPECT_TRUE(out.complete);
     EXPECT_EQ(host.messages.back().text, "An error occured while trying to open /nonexistent/l.gif");
     EXPECT_EQ(p.defaultLeaf, -1);

@@ -41,6 +41,9 @@ struct AviCompressionChoice {
     std::string codec;  // with Codec
 };
 
+// Answer of a Yes/No/Cancel (or OK/Cancel, OK = Yes) question.
+enum class Answer { Yes, No, Cancel };
+
 // Everything the core needs to tell or ask the user. The Qt layer answers
 // with dialogs, the command line with flags and stderr, tests with a script.
 class UiHost {
@@ -50,6 +53,33 @@ public:
     virtual void Error(const std::string& text) = 0;
     // A warning Yes/No question; true for Yes.
     virtual bool AskYesNo(const std::string& text, const std::string& title) = 0;
+
+    // ---- the editor's messages, questions and file dialogs ----
+    // A warning box with its own caption (the check messages of fields).
+    virtual void Message(const std::string& text, const std::string& /*caption*/) { Error(text); }
+    // A Yes/No/Cancel question with the warning icon; Cancel without a dialog.
+    virtual Answer AskYesNoCancel(const std::string& /*text*/, const std::string& /*caption*/) {
+        return Answer::Cancel;
+    }
+    // An OK/Cancel question with the warning icon; true for OK.
+    virtual bool AskOkCancel(const std::string& text, const std::string& caption) {
+        return AskYesNo(text, caption);
+    }
+    // The open dialog (several files allowed): the chosen paths, empty for
+    // Cancel. `filter` holds description and pattern pairs.
+    virtual std::vector<std::string> AskOpenFiles(
+        const std::string& /*title*/, const std::vector<std::pair<std::string, std::string>>& /*filter*/) {
+        return {};
+    }
+    // The save dialog: the chosen path, none for Cancel. `start` is the
+    // suggested path (may be empty).
+    virtual std::optional<std::string> AskSavePath(const std::string& /*title*/,
+                                                   const std::string& /*filter_pattern*/,
+                                                   const std::string& /*start*/) {
+        return std::nullopt;
+    }
+    // The error sound (Cut, Copy, Delete without a selected frame).
+    virtual void Beep() {}
 
     // ---- palette merging and insertion questions ----
     // The "Color Palette Merging" question. `current` is the merging
@@ -103,6 +133,43 @@ public:
     std::vector<std::string> errors;
     std::vector<std::string> questions;
     std::deque<bool> answers;
+
+    // Captioned messages ("caption: text"), Yes/No/Cancel answers (Cancel
+    // when empty), open-dialog answers (Cancel when empty), save-dialog
+    // answers (Cancel when empty), beeps.
+    std::vector<std::string> messages;
+    std::deque<Answer> choices;
+    std::deque<std::vector<std::string>> openAnswers;
+    std::deque<std::optional<std::string>> saveAnswers;
+    std::vector<std::string> saveStarts;
+    int beeps = 0;
+
+    void Message(const std::string& text, const std::string& caption) override {
+        messages.push_back(caption + ": " + text);
+    }
+    Answer AskYesNoCancel(const std::string& text, const std::string&) override {
+        questions.push_back(text);
+        if (choices.empty()) return Answer::Cancel;
+        const Answer a = choices.front();
+        choices.pop_front();
+        return a;
+    }
+    std::vector<std::string> AskOpenFiles(
+        const std::string&, const std::vector<std::pair<std::string, std::string>>&) override {
+        if (openAnswers.empty()) return {};
+        auto a = openAnswers.front();
+        openAnswers.pop_front();
+        return a;
+    }
+    std::optional<std::string> AskSavePath(const std::string&, const std::string&,
+                                           const std::string& start) override {
+        saveStarts.push_back(start);
+        if (saveAnswers.empty()) return std::nullopt;
+        auto a = saveAnswers.front();
+        saveAnswers.pop_front();
+        return a;
+    }
+    void Beep() override { ++beeps; }
 
     void Error(const std::string& text) override { errors.push_back(text); }
     bool AskYesNo(const std::string& text, const std::string&) override {

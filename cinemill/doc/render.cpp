@@ -30,10 +30,25 @@ RgbaImage FramePixelsRgba(const Animation& a, const Frame& f) {
     return img;
 }
 
-Compositor::Compositor(const Animation& a) : anim_(a) {
+Compositor::Compositor(const Animation& a, uint32_t background_rgba) : anim_(a), background_(background_rgba) {
     canvas_.width = static_cast<int>(a.width);
     canvas_.height = static_cast<int>(a.height);
     canvas_.rgba.assign(static_cast<size_t>(a.width) * a.height * 4, 0);
+    if (background_ != 0) Fill(0, 0, canvas_.width, canvas_.height);
+}
+
+void Compositor::Fill(int x0, int y0, int x1, int y1) {
+    const uint8_t px[4] = {static_cast<uint8_t>(background_), static_cast<uint8_t>(background_ >> 8),
+                           static_cast<uint8_t>(background_ >> 16), static_cast<uint8_t>(background_ >> 24)};
+    for (int y = y0; y < y1; ++y) {
+        uint8_t* out = canvas_.rgba.data() + (static_cast<size_t>(y) * canvas_.width + x0) * 4;
+        for (int x = x0; x < x1; ++x, out += 4) std::copy_n(px, 4, out);
+    }
+}
+
+void Compositor::Clear() {
+    Fill(0, 0, canvas_.width, canvas_.height);
+    last_ = nullptr;
 }
 
 void Compositor::Dispose() {
@@ -45,9 +60,7 @@ void Compositor::Dispose() {
         const int x0 = std::max(0, last_->left), y0 = std::max(0, last_->top);
         const int x1 = static_cast<int>(std::min<int64_t>(int64_t{last_->left} + last_->width, canvas_.width));
         const int y1 = static_cast<int>(std::min<int64_t>(int64_t{last_->top} + last_->height, canvas_.height));
-        for (int y = y0; y < y1; ++y)
-            std::fill_n(canvas_.rgba.begin() + (static_cast<ptrdiff_t>(y) * canvas_.width + x0) * 4,
-                        std::max(0, x1 - x0) * 4, uint8_t{0});
+        Fill(x0, y0, x1, y1);
     }
     last_ = nullptr;
 }

@@ -24,17 +24,26 @@ RgbaImage FramePixelsRgba(const Animation& a, const Frame& f);
 // picture from before the frame).
 class Compositor {
 public:
-    explicit Compositor(const Animation& a);
+    // `background` is the RGBA fill of an empty canvas and of disposal 2
+    // (transparent for a browser-like picture, a solid colour in the preview).
+    explicit Compositor(const Animation& a, uint32_t background_rgba = 0);
     // Draws the next frame and answers the picture shown after it.
     const RgbaImage& Draw(const Frame& f);
+    // Fills the canvas with the background and forgets the last frame.
+    void Clear();
+    // Changes the background; the canvas keeps its picture until Clear.
+    void SetBackground(uint32_t rgba) { background_ = rgba; }
+    const RgbaImage& Picture() const { return canvas_; }
 
 private:
     void Dispose();
+    void Fill(int x0, int y0, int x1, int y1);
 
     const Animation& anim_;
     RgbaImage canvas_;
     RgbaImage saved_;
     const Frame* last_ = nullptr;
+    uint32_t background_ = 0;  // red in the low byte, alpha in the high byte
 };
 
 // The picture after every frame, in order.

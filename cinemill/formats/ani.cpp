@@ -228,8 +228,13 @@ std::unique_ptr<Animation> ImportAni(std::span<const uint8_t> d, UiHost& host,
 std::unique_ptr<Animation> ImportAniFile(const std::string& path, UiHost& host,
                                          const PreferenceBlock& prefs) {
     std::vector<uint8_t> bytes;
-    if (!ReadWholeFile(path, bytes)) {
-        host.Error(FormatString(StringId::OpenFileFailed, path));
+    // The signature is looked at before the rest of the file is read.
+    const HeaderCheck check = [](std::span<const uint8_t> b) {
+        return b.size() >= 12 && std::memcmp(b.data(), "RIFF", 4) == 0 &&
+               std::memcmp(b.data() + 8, "ACON", 4) == 0;
+    };
+    if (const FileRead r = ReadFileChecked(path, bytes, 12, check); r != FileRead::Ok) {
+        TellFileReadFailure(host, r, path);
         return nullptr;
     }
     return ImportAni(bytes, host, prefs);
@@ -246,7 +251,9 @@ std::vector<uint8_t> BuildAni(const Animation& a, UiHost& host) {
     const uint32_t n = static_cast<uint32_t>(frames.size());
     uint64_t icons_total = 0;
     for (const Frame* f : frames) {
-        if (!f->bitmap || !PaletteInEffect(a, *f)) {
+        // A frame with no colour table in effect is written with the colours
+        // it is shown with (every index black), as saving a GIF keeps it.
+        if (!f->bitmap) {
             host.Error(std::string(LoadString(StringId::FrameImageNoMemory)));
             return {};
         }

@@ -60,6 +60,19 @@ TEST(HtmlTag, BuildsTheElementFromTheFields) {
     EXPECT_NE(BuildHtmlTag(f, 1, 1).find(" border=0 "), std::string::npos);
     f.fileName = "";
     EXPECT_EQ(BuildHtmlTag(f, 120, 60), "");
+}
+
+TEST(HtmlTag, OverlongBorderNumbersStopAtTheLargestValueInsteadOfWrapping) {
+    EXPECT_EQ(HtmlBorderValue("4294967295"), 2147483647u);
+    EXPECT_EQ(HtmlBorderValue("99999999999"), 2147483647u);
+    EXPECT_EQ(HtmlBorderValue(std::string(200, '9')), 2147483647u);
+    EXPECT_EQ(HtmlBorderValue("2147483647"), 2147483647u);
+    EXPECT_EQ(HtmlBorderValue("2147483646"), 2147483646u);
+    EXPECT_EQ(HtmlBorderValue(" 12ab"), 12u);
+    EXPECT_EQ(HtmlBorderValue(""), 0u);
+}
+
+TEST(HtmlTag, QuotesGoInAsTyped) {
     // Quotes go in as typed.
     HtmlTagFields q{"a\"b.gif", "", "say \"hi\"", "2"};
     EXPECT_EQ(BuildHtmlTag(q, 3, 4), "<img src=\"a\"b.gif\" width=3 height=4 border=2 alt=\"say \"hi\"\">");
@@ -212,6 +225,24 @@ TEST(AniExport, LayoutSizesRatesAndRoundTrip) {
                 }
             }
     }
+}
+
+TEST(AniExport, FramesWithNoColourTableAtAllExportWithTheColoursTheyShowWith) {
+    auto a = MakeFrames(2, 4, 4);
+    a->globalPalette.reset();
+    for (int i = 0; i < 2; ++i) a->FrameAt(i)->localPalette.reset();
+    a->FrameAt(1)->bitmap->Row(0)[0] = 3;
+    ScriptedUiHost host;
+    const auto bytes = BuildAni(*a, host);
+    ASSERT_FALSE(bytes.empty()) << (host.errors.empty() ? "" : host.errors[0]);
+    EXPECT_TRUE(host.errors.empty());
+    PreferenceBlock prefs;
+    AniInfo info;
+    auto b = ImportAni(bytes, host, prefs, &info);
+    ASSERT_NE(b, nullptr);
+    ASSERT_EQ(b->FrameCount(), 2);
+    EXPECT_EQ(b->FrameAt(1)->bitmap->At(0, 0), 3);
+    EXPECT_EQ(PixelOf(*b, *b->FrameAt(1), 0, 0), (Rgb{0, 0, 0}));
 }
 
 // A cursor with `icons` one-pixel 8-bit icons (colour i), a "seq " and a "rate".

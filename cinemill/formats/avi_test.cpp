@@ -176,6 +176,16 @@ TEST(AviExport, UncompressedAndRle8OpenInFfmpegWithTheRightFramesAndTimes) {
         SilentProgress progress;
         ASSERT_EQ(ExportAvi(path, *a, host, progress), Result::Done);
         EXPECT_EQ(host.aviCompressionQuestions, 1);
+        // The stream header: quality 10000 follows a suggested buffer size of 0.
+        {
+            const auto file = ReadAll(path);
+            const std::string text(file.begin(), file.end());
+            const size_t strh = text.find("strh");
+            ASSERT_NE(strh, std::string::npos);
+            ASSERT_GE(file.size(), strh + 8 + 40);
+            EXPECT_EQ(LoadLE32(file.data() + strh + 8 + 36), 0u);
+            EXPECT_EQ(LoadLE32(file.data() + strh + 8 + 40), 10000u);
+        }
         // The stream runs 6 units of 1/10 s; frames start at units 0, 1, 3.
         const std::string probe = Capture("ffprobe -v error -select_streams v -show_entries "
                                           "stream=codec_name,r_frame_rate,duration -of default=nw=1 '" + path + "'");

@@ -190,7 +190,7 @@ std::vector<uint8_t> BuildAviFile(const Animation& a, bool rle, ProgressReporter
     std::vector<uint8_t> strh;
     Id(strh, "vids");
     Id(strh, rle ? "mrle" : "msvc");
-    for (uint32_t v : {0u, 0u, 0u, tl.unit, 100u, 0u, tl.length, max_chunk, 10000u, 0u}) AppendLE32(strh, v);
+    for (uint32_t v : {0u, 0u, 0u, tl.unit, 100u, 0u, tl.length, 0u, 10000u, 0u}) AppendLE32(strh, v);
     AppendLE16(strh, 0);
     AppendLE16(strh, 0);
     AppendLE16(strh, w);

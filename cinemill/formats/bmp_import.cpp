@@ -108,8 +108,12 @@ std::unique_ptr<Animation> ImportBmp(std::span<const uint8_t> file, UiHost& host
 std::unique_ptr<Animation> ImportBmpFile(const std::string& path, UiHost& host,
                                          const PreferenceBlock& prefs) {
     std::vector<uint8_t> bytes;
-    if (!ReadWholeFile(path, bytes)) {
-        host.Error(FormatString(StringId::OpenFileFailed, path));
+    // The signature is looked at before the rest of the file is read.
+    const HeaderCheck check = [](std::span<const uint8_t> b) {
+        return b.size() >= 4 && ((b[0] == 'B' && b[1] == 'M') || (b[2] == 0 && b[3] == 0));
+    };
+    if (const FileRead r = ReadFileChecked(path, bytes, 4, check); r != FileRead::Ok) {
+        TellFileReadFailure(host, r, path);
         return nullptr;
     }
     return ImportBmp(bytes, host, prefs);

@@ -1,6 +1,7 @@
 #include "cinemill/formats/html_tag.h"
 
 #include <cstdint>
+#include <climits>
 
 #include "cinemill/formats/format_common.h"
 
@@ -14,9 +15,14 @@ unsigned HtmlBorderValue(std::string_view text) {
     text = Field(text);
     size_t i = 0;
     while (i < text.size() && (text[i] == ' ' || text[i] == '\t')) ++i;
+    // An overlong number stops at the largest value that prints the same as
+    // signed and as unsigned, rather than wrapping around.
+    constexpr uint32_t kMax = INT32_MAX;
     uint32_t v = 0;
-    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i)
-        v = v * 10u + static_cast<uint32_t>(text[i] - '0');
+    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
+        const uint32_t d = static_cast<uint32_t>(text[i] - '0');
+        v = v > (kMax - d) / 10u ? kMax : v * 10u + d;
+    }
     return v;
 }
 

@@ -112,8 +112,10 @@ std::unique_ptr<Animation> ImportJpeg(std::span<const uint8_t> file, UiHost& hos
 std::unique_ptr<Animation> ImportJpegFile(const std::string& path, UiHost& host,
                                           const PreferenceBlock& prefs) {
     std::vector<uint8_t> bytes;
-    if (!ReadWholeFile(path, bytes)) {
-        host.Error(FormatString(StringId::OpenFileFailed, path));
+    // The signature is looked at before the rest of the file is read.
+    const HeaderCheck check = [](std::span<const uint8_t> b) { return b.size() >= 2 && b[0] == 0xFF && b[1] == 0xD8; };
+    if (const FileRead r = ReadFileChecked(path, bytes, 2, check); r != FileRead::Ok) {
+        TellFileReadFailure(host, r, path);
         return nullptr;
     }
     return ImportJpeg(bytes, host, prefs);

@@ -1,5 +1,7 @@
 #include "cinemill/formats/open_file.h"
 
+#include <sys/stat.h>
+
 #include <cstdio>
 
 #include "cinemill/base/preferences.h"
@@ -17,10 +19,14 @@ namespace cinemill {
 
 ImportOutcome ReadImageFile(const std::string& path, UiHost& host, ProgressReporter& progress,
                             PreferenceBlock& prefs) {
-    if (std::FILE* f = std::fopen(path.c_str(), "rb")) {
-        std::fclose(f);
-    } else {
+    // stat, not open: opening a FIFO would wait for a writer.
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) {
         host.Error(FormatString(StringId::OpenFileFailed, path));
+        return {};
+    }
+    if (!S_ISREG(st.st_mode)) {
+        host.Error(FormatString(StringId::NotRegularFile, path));
         return {};
     }
     const std::string ext = LowerExtension(path);

@@ -379,8 +379,12 @@ std::unique_ptr<Animation> ImportPsd(std::span<const uint8_t> file, UiHost& host
 std::unique_ptr<Animation> ImportPsdFile(const std::string& path, UiHost& host,
                                          ProgressReporter& progress, PreferenceBlock& prefs) {
     std::vector<uint8_t> bytes;
-    if (!ReadWholeFile(path, bytes)) {
-        host.Error(FormatString(StringId::OpenFileFailed, path));
+    // The signature is looked at before the rest of the file is read.
+    const HeaderCheck check = [](std::span<const uint8_t> b) {
+        return b.size() >= 4 && b[0] == '8' && b[1] == 'B' && b[2] == 'P' && b[3] == 'S';
+    };
+    if (const FileRead r = ReadFileChecked(path, bytes, 4, check); r != FileRead::Ok) {
+        TellFileReadFailure(host, r, path);
         return nullptr;
     }
     return ImportPsd(bytes, host, progress, prefs);

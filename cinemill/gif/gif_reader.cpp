@@ -1,8 +1,14 @@
 #include "cinemill/gif/gif_reader.h"
 
+#include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <new>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "cinemill/base/bytes.h"
 #include "cinemill/base/preferences.h"
@@ -188,6 +194,10 @@ Step GifReader::ReadImage(Frame& f) {
         return Step::Error;
     }
     if (got == count) lzw_.SkipToTerminator();
+    // Pixels after an early end code are index 0. The decoder may have
+    // stored ahead of what it reports (whole words of a string copy), so the
+    // rest is cleared here rather than trusted to the zeroed bitmap.
+    if (direct && got < count) std::memset(out + got, 0, count - got);
     if (!direct && w > 0) {
         // Rows that received no pixels stay 0.
         size_t row_index = 0;
@@ -322,29 +332,70 @@ GifReadOutcome ReadGif(std::span<const uint8_t> file, UiHost& host, ProgressRepo
     return reader.Run();
 }
 
-bool ReadWholeFile(const std::string& path, std::vector<uint8_t>& out) {
-    std::FILE* f = std::fopen(path.c_str(), "rb");
-    if (!f) return false;
+FileRead ReadFileChecked(const std::string& path, std::vector<uint8_t>& out, size_t header_size,
+                         HeaderCheck check) {
     out.clear();
-    bool ok = std::fseek(f, 0, SEEK_END) == 0;
-    const long size = ok ? std::ftell(f) : -1;
-    ok = ok && size >= 0 && std::fseek(f, 0, SEEK_SET) == 0;
-    if (ok) {
-        try {
-            out.resize(static_cast<size_t>(size));
-        } catch (const std::bad_alloc&) {
-            ok = false;
-        }
+    // Opened without blocking: opening a FIFO for reading would otherwise
+    // wait for a writer for ever.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return FileRead::CannotOpen;
+    struct stat st {};
+    if (::fstat(fd, &st) != 0) {
+        ::close(fd);
+        return FileRead::CannotOpen;
     }
-    ok = ok && std::fread(out.data(), 1, out.size(), f) == out.size();
-    std::fclose(f);
-    return ok;
+    if (!S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return FileRead::NotRegular;
+    }
+    const uint64_t size = static_cast<uint64_t>(st.st_size);
+    auto read_into = [&](size_t from, size_t to) {
+        while (from < to) {
+            const ssize_t n = ::read(fd, out.data() + from, to - from);
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0) return false;
+            from += static_cast<size_t>(n);
+        }
+        return true;
+    };
+    FileRead result = FileRead::Ok;
+    try {
+        const size_t head = static_cast<size_t>(std::min<uint64_t>(size, header_size));
+        out.resize(head);
+        if (!read_into(0, head)) {
+            result = FileRead::CannotOpen;
+        } else if (!check || check(out)) {
+            if (size > SIZE_MAX) throw std::bad_alloc();
+            out.resize(static_cast<size_t>(size));
+            if (!read_into(head, out.size())) result = FileRead::CannotOpen;
+        }
+    } catch (const std::bad_alloc&) {
+        result = FileRead::CannotOpen;
+    }
+    ::close(fd);
+    if (result != FileRead::Ok) out.clear();
+    return result;
+}
+
+bool ReadWholeFile(const std::string& path, std::vector<uint8_t>& out) {
+    return ReadFileChecked(path, out, 0, nullptr) == FileRead::Ok;
+}
+
+void TellFileReadFailure(UiHost& host, FileRead r, const std::string& path) {
+    host.Error(FormatString(r == FileRead::NotRegular ? StringId::NotRegularFile
+                                                      : StringId::OpenFileFailed,
+                            path));
 }
 
 GifReadOutcome OpenGifFile(const std::string& path, UiHost& host, ProgressReporter& progress,
                            const PreferenceBlock& prefs, bool count_usage) {
     std::vector<uint8_t> bytes;
-    if (!ReadWholeFile(path, bytes) || !IsGifSignature(bytes)) {
+    const FileRead fr = ReadFileChecked(path, bytes, 6, IsGifSignature);
+    if (fr == FileRead::NotRegular) {
+        TellFileReadFailure(host, fr, path);
+        return {};
+    }
+    if (fr != FileRead::Ok || !IsGifSignature(bytes)) {
         host.Error(FormatString(StringId::NotValidGif, path));
         return {};
     }

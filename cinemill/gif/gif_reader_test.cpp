@@ -1,3 +1,6 @@
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 
 #include "cinemill/base/strings.h"
@@ -266,6 +269,60 @@ TEST(GifReader, OpenNamesFramesAndRejectsOtherFiles) {
     EXPECT_FALSE(none.animation);
     EXPECT_EQ(host.errors.back(), bad + " is not a valid GIF File.");
     std::filesystem::remove_all(dir);
+}
+
+}  // namespace
+}  // namespace cinemill
+
+namespace cinemill {
+namespace {
+
+TEST(ReadFileChecked, PipesAreRefusedWithoutWaitingForAWriter) {
+    const std::string fifo = ::testing::TempDir() + "cm_reader_fifo";
+    std::remove(fifo.c_str());
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    std::vector<uint8_t> out;
+    EXPECT_EQ(ReadFileChecked(fifo, out, 6, IsGifSignature), FileRead::NotRegular);
+    EXPECT_FALSE(ReadWholeFile(fifo, out));
+    ScriptedUiHost host;
+    SilentProgress progress;
+    PreferenceBlock prefs;
+    EXPECT_EQ(OpenGifFile(fifo, host, progress, prefs).animation, nullptr);
+    ASSERT_EQ(host.errors.size(), 1u);
+    EXPECT_EQ(host.errors[0], "'" + fifo + "' is not a regular file.");
+    std::remove(fifo.c_str());
+}
+
+TEST(ReadFileChecked, ABadSignatureStopsTheReadAfterTheHeader) {
+    // 64 MB of zeros, sparse: only the header may be read.
+    const std::string path = ::testing::TempDir() + "cm_reader_zeros.gif";
+    {
+        std::FILE* f = std::fopen(path.c_str(), "wb");
+        ASSERT_NE(f, nullptr);
+        std::fclose(f);
+    }
+    ASSERT_EQ(::truncate(path.c_str(), 64 << 20), 0);
+    std::vector<uint8_t> out;
+    EXPECT_EQ(ReadFileChecked(path, out, 6, IsGifSignature), FileRead::Ok);
+    EXPECT_EQ(out.size(), 6u);
+    ScriptedUiHost host;
+    SilentProgress progress;
+    PreferenceBlock prefs;
+    EXPECT_EQ(OpenGifFile(path, host, progress, prefs).animation, nullptr);
+    ASSERT_EQ(host.errors.size(), 1u);
+    EXPECT_EQ(host.errors[0], path + " is not a valid GIF File.");
+    // A good signature reads the whole file.
+    {
+        std::FILE* f = std::fopen(path.c_str(), "r+b");
+        ASSERT_NE(f, nullptr);
+        std::fwrite("GIF89a", 1, 6, f);
+        std::fclose(f);
+    }
+    ASSERT_EQ(::truncate(path.c_str(), 1000), 0);
+    EXPECT_EQ(ReadFileChecked(path, out, 6, IsGifSignature), FileRead::Ok);
+    EXPECT_EQ(out.size(), 1000u);
+    EXPECT_EQ(ReadFileChecked(path + ".missing", out, 6, IsGifSignature), FileRead::CannotOpen);
+    std::remove(path.c_str());
 }
 
 }  // namespace

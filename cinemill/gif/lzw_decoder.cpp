@@ -61,7 +61,14 @@ int LzwDecoder::ReadSubBlock() {
 }
 
 int LzwDecoder::GetCode(int n) {
-    if (curbit_ + n >= lastbit_) {
+    // A new sub-block is fetched only when the code does not fit in the bits
+    // held: fetching early would read the terminator before an end code that
+    // closes the last sub-block exactly, and that end code would then count
+    // as coming after the terminator. A sub-block may be shorter than a code
+    // (one byte against 9 to 12 bits), so fetching goes on until it fits;
+    // the bits still unread are fewer than 12, so the two carried bytes
+    // always hold them.
+    while (curbit_ + n > lastbit_) {
         if (done_) return kOutOfData;
         buf_[0] = buf_[static_cast<size_t>(lastbyte_ - 2)];
         buf_[1] = buf_[static_cast<size_t>(lastbyte_ - 1)];
@@ -216,7 +223,7 @@ size_t LzwDecoder::Decode(uint8_t* out, size_t count, int* status) {
         lastbit_ = lastbit;
     };
     auto get = [&]() -> int {
-        if (curbit + size >= lastbit) {
+        if (curbit + size > lastbit) {
             // A new sub-block is needed: the member-based reader handles it.
             curbit_ = curbit;
             lastbit_ = lastbit;

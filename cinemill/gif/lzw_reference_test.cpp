@@ -98,7 +98,7 @@ private:
         return n;
     }
     int Code(int n) {
-        if (cur_ + n >= last_) {
+        while (cur_ + n > last_) {
             if (done_) return -1;
             buf_[0] = buf_[last_byte_ - 2];
             buf_[1] = buf_[last_byte_ - 1];

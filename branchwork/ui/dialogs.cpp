@@ -1,0 +1,258 @@
+#include "branchwork/ui/dialogs.h"
+
+#include <QCheckBox>
+#include <QFileDialog>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPainter>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSettings>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+#include "branchwork/base/texts.h"
+#include "branchwork/host/send.h"
+#include "branchwork/widgets/startup.h"
+
+namespace branchwork {
+namespace {
+
+constexpr Qt::WindowFlags kNoCloseBox = Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint;
+
+QPushButton* OkButton(QDialog* d, const char* text = "&Ok") {
+    auto* b = new QPushButton(text);
+    b->setObjectName("btnOk");
+    b->setDefault(true);
+    QObject::connect(b, &QPushButton::clicked, d, &QDialog::accept);
+    return b;
+}
+
+// The small pictures of the splash and the new-applet dialog: a sketch of
+// each applet kind.
+QPixmap KindPicture(int kind, QSize size) {
+    QPixmap pm(size);
+    pm.fill(QColor(245, 245, 240));
+    QPainter p(&pm);
+    p.setPen(QColor(80, 80, 80));
+    const int w = size.width(), h = size.height();
+    if (kind != 1) {
+        for (int i = 0; i < 3; ++i) {
+            p.setBrush(i == 0 ? QColor(190, 205, 230) : QColor(220, 220, 220));
+            p.drawRect(4 + i * (w / 4), 4, w / 4 - 2, h / 6);
+        }
+    }
+    if (kind == 0) {
+        p.setBrush(QColor(235, 238, 245));
+        p.drawRect(4, 4 + h / 6, w - 9, h - 9 - h / 6);
+    }
+    if (kind != 0) {
+        const int top = kind == 1 ? 6 : 6 + h / 6;
+        p.setBrush(Qt::NoBrush);
+        for (int i = 0; i < 4; ++i) {
+            const int y = top + 4 + i * (h / 6);
+            const int x = 8 + (i % 2) * 10;
+            p.fillRect(x, y, 6, 6, QColor(200, 170, 60));
+            p.drawLine(x + 9, y + 3, x + 9 + w / 3, y + 3);
+        }
+    }
+    p.setBrush(Qt::NoBrush);
+    p.drawRect(0, 0, w - 1, h - 1);
+    return pm;
+}
+
+QLabel* Wrapped(const QString& text) {
+    auto* l = new QLabel(text);
+    l->setWordWrap(true);
+    return l;
+}
+
+}  // namespace
+
+bool SplashWanted() {
+    QSettings s(QSettings::NativeFormat, QSettings::UserScope, "Tolvane", "Wrightkit");
+    const QString key = QString("Arborly/") + kSplashValue;
+    std::optional<bool> stored;
+    if (s.contains(key)) stored = s.value(key).toBool();
+    return ShouldShowSplash(stored);
+}
+
+void StoreSplashChoice(bool dont_show_again) {
+    if (auto v = SplashValueToStore(dont_show_again)) {
+        QSettings s(QSettings::NativeFormat, QSettings::UserScope, "Tolvane", "Wrightkit");
+        s.setValue(QString("Arborly/") + kSplashValue, *v);
+    }
+}
+
+TfrmSplash::TfrmSplash(QWidget* parent) : QDialog(parent) {
+    setObjectName("frmSplash");
+    setWindowTitle(texts::kAppTitle);
+    auto* v = new QVBoxLayout(this);
+    auto* pic = new QLabel;
+    pic->setObjectName("imgSplash");
+    QPixmap pm = KindPicture(2, QSize(480, 320));
+    {
+        QPainter p(&pm);
+        QFont f = p.font();
+        f.setPointSize(28);
+        f.setBold(true);
+        p.setFont(f);
+        p.setPen(QColor(30, 90, 60));
+        p.drawText(QRect(0, 250, 480, 64), Qt::AlignCenter, texts::kAppTitle);
+    }
+    pic->setPixmap(pm);
+    v->addWidget(pic);
+    auto* h = new QHBoxLayout;
+    chkShow = new QCheckBox("Don't show this screen again");
+    chkShow->setObjectName("chkShow");
+    h->addWidget(chkShow);
+    h->addStretch();
+    h->addWidget(OkButton(this));
+    v->addLayout(h);
+    connect(this, &QDialog::accepted, this, [this] { StoreSplashChoice(chkShow->isChecked()); });
+    setFixedSize(sizeHint());
+}
+
+TfrmNewApplet::TfrmNewApplet(QWidget* parent) : QDialog(parent, kNoCloseBox) {
+    setObjectName("frmNewApplet");
+    setWindowTitle("New Applet");
+    auto* v = new QVBoxLayout(this);
+    auto* title = new QLabel("Select the Pathlace Applet style below.");
+    QFont f = title->font();
+    f.setBold(true);
+    title->setFont(f);
+    v->addWidget(title);
+    auto* h = new QHBoxLayout;
+    const char* names[3] = {"optTab", "optTree", "optTabAndTree"};
+    const char* texts_[3] = {"Tab Only", "Tree Only", "Tab and Tree"};
+    QRadioButton* opts[3];
+    for (int i = 0; i < 3; ++i) {
+        auto* col = new QVBoxLayout;
+        auto* pic = new QLabel;
+        pic->setPixmap(KindPicture(i, QSize(110, 90)));
+        opts[i] = new QRadioButton(texts_[i]);
+        opts[i]->setObjectName(names[i]);
+        col->addWidget(pic);
+        col->addWidget(opts[i]);
+        h->addLayout(col);
+    }
+    optTab = opts[0];
+    optTree = opts[1];
+    optTabAndTree = opts[2];
+    optTabAndTree->setChecked(true);
+    v->addLayout(h);
+    auto* b = new QHBoxLayout;
+    b->addStretch();
+    b->addWidget(OkButton(this));
+    v->addLayout(b);
+    setFixedSize(sizeHint());
+}
+
+AppletKind TfrmNewApplet::Kind() const {
+    if (optTab->isChecked()) return AppletKind::Tab;
+    if (optTree->isChecked()) return AppletKind::Tree;
+    return AppletKind::TabAndTree;
+}
+
+TfrmOutputOptions::TfrmOutputOptions(QWidget* parent) : QDialog(parent, kNoCloseBox) {
+    setObjectName("frmOutputOptions");
+    setWindowTitle("Output to HTML");
+    auto* v = new QVBoxLayout(this);
+    v->addWidget(Wrapped("Do you want to include the node information within the applet code or read it from an "
+                         "external file. Note: The applet will load slower if the information is specified "
+                         "externally."));
+    optApplet = new QRadioButton("Node information contained within applet code");
+    optApplet->setObjectName("optApplet");
+    optApplet->setChecked(true);
+    optFile = new QRadioButton("Node information imported from external file");
+    optFile->setObjectName("optFile");
+    v->addWidget(optApplet);
+    v->addWidget(optFile);
+    auto* b = new QHBoxLayout;
+    b->addStretch();
+    b->addWidget(OkButton(this));
+    auto* cancel = new QPushButton("&Cancel");
+    cancel->setObjectName("btnCancel");
+    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+    b->addWidget(cancel);
+    v->addLayout(b);
+    setFixedWidth(420);
+    setFixedHeight(sizeHint().height());
+}
+
+TfrmGraphicsDir::TfrmGraphicsDir(const std::string& page_dir, QWidget* parent) : QDialog(parent, kNoCloseBox) {
+    setObjectName("frmGraphicsDir");
+    setWindowTitle("Select Graphics Directory");
+    auto* v = new QVBoxLayout(this);
+    v->addWidget(new QLabel("The current file in Harborline is saved in:"));
+    lblSaveDir = new QLabel(QString::fromStdString(page_dir));
+    lblSaveDir->setObjectName("lblSaveDir");
+    QFont f = lblSaveDir->font();
+    f.setBold(true);
+    lblSaveDir->setFont(f);
+    v->addWidget(lblSaveDir);
+    v->addWidget(new QLabel("Which directory would you like the graphics files copied to?"));
+    auto* h = new QHBoxLayout;
+    txtSaveDir = new QLineEdit(QString::fromStdString(page_dir));
+    txtSaveDir->setObjectName("txtSaveDir");
+    txtSaveDir->setReadOnly(true);
+    txtSaveDir->setEnabled(false);
+    h->addWidget(txtSaveDir);
+    auto* browse = new QToolButton;
+    browse->setObjectName("btnBrowse");
+    browse->setText("...");
+    connect(browse, &QToolButton::clicked, this, [this] {
+        const QString d = QFileDialog::getExistingDirectory(this, "Browse for Folder", txtSaveDir->text());
+        if (!d.isEmpty()) txtSaveDir->setText(d.endsWith('/') ? d : d + '/');
+    });
+    h->addWidget(browse);
+    v->addLayout(h);
+    auto* b = new QHBoxLayout;
+    b->addStretch();
+    b->addWidget(OkButton(this));
+    v->addLayout(b);
+    setFixedWidth(420);
+    setFixedHeight(sizeHint().height());
+}
+
+std::string TfrmGraphicsDir::Directory() const { return txtSaveDir->text().toStdString(); }
+
+TfrmGetFilename::TfrmGetFilename(BwUiHost& host, QWidget* parent) : QDialog(parent), host_(host) {
+    setObjectName("frmGetFilename");
+    setWindowTitle("Enter Save Directory");
+    auto* v = new QVBoxLayout(this);
+    v->addWidget(Wrapped("Please enter the full path of the HTML file that this applet will be inserted into. This "
+                         "information is needed for relative references to work correctly."));
+    auto* h = new QHBoxLayout;
+    txtFileName = new QLineEdit;
+    txtFileName->setObjectName("txtFileName");
+    h->addWidget(txtFileName);
+    auto* browse = new QToolButton;
+    browse->setObjectName("btnBrowse");
+    browse->setText("...");
+    connect(browse, &QToolButton::clicked, this, [this] {
+        const QString f = QFileDialog::getOpenFileName(this, "Select File", txtFileName->text(),
+                                                       "HTML Files (*.htm *.html);;All Files (*)");
+        if (!f.isEmpty()) txtFileName->setText(f);
+    });
+    h->addWidget(browse);
+    v->addLayout(h);
+    auto* b = new QHBoxLayout;
+    b->addStretch();
+    b->addWidget(OkButton(this));
+    v->addLayout(b);
+    setFixedWidth(440);
+    setFixedHeight(sizeHint().height());
+}
+
+void TfrmGetFilename::accept() {
+    const std::string problem = CheckPageFileName(txtFileName->text().toStdString());
+    if (!problem.empty()) {
+        host_.Message(problem, MessageIcon::Error);
+        return;
+    }
+    QDialog::accept();
+}
+
+}  // namespace branchwork

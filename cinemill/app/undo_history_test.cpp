@@ -1,0 +1,196 @@
+#include "cinemill/app/undo_history.h"
+
+#include <gtest/gtest.h>
+
+#include "cinemill/app/command_id.h"
+#include "cinemill/base/preferences.h"
+#include "cinemill/base/ui_host.h"
+#include "cinemill/gif/gif_writer.h"
+#include "cinemill/imaging/geometry.h"
+#include "cinemill/imaging/resize.h"
+
+namespace cinemill {
+namespace {
+
+// A w x h document with n frames of distinct pixels and delays.
+std::unique_ptr<Animation> MakeDoc(int n, int w = 6, int h = 4) {
+    auto a = NewAnimation();
+    a->width = static_cast<uint32_t>(w);
+    a->height = static_cast<uint32_t>(h);
+    Palette p;
+    for (int i = 0; i < 16; ++i) p.entries.push_back({uint8_t(i * 16), uint8_t(255 - i * 16), uint8_t(i)});
+    SetGlobalPalette(*a, p);
+    for (int i = 0; i < n; ++i) {
+        auto f = std::make_unique<Frame>();
+        auto bmp = FrameBitmap::Create(w, h);
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x) bmp->Row(y)[x] = static_cast<uint8_t>((x + y + i) % 16);
+        SetBitmap(*f, std::move(*bmp));
+        f->delay = static_cast<uint32_t>(10 + i);
+        f->name = "f" + std::to_string(i);
+        a->blocks.push_back(std::move(f));
+    }
+    return a;
+}
+
+std::vector<uint8_t> Bytes(Animation& a) {
+    VectorSink sink;
+    SilentProgress p;
+    EXPECT_EQ(WriteGif(sink, a, p), Result::Done);
+    return sink.bytes;
+}
+
+struct HistoryTest : ::testing::Test {
+    PreferenceBlock prefs;
+    ScriptedUiHost host;
+    UndoHistory history{prefs, host};
+};
+
+TEST_F(HistoryTest, DeleteUndoRedoGivesTheSameBytesAndMovesTheFrameObject) {
+    auto doc = MakeDoc(4);
+    const auto before = Bytes(*doc);
+    Frame* victim = doc->FrameAt(2);
+    ASSERT_TRUE(history.RecordFrame(UndoKind::DeleteFrame, RemoveFrame(*doc, 2), 2));
+    const auto after = Bytes(*doc);
+    EXPECT_EQ(doc->FrameCount(), 3);
+    EXPECT_EQ(history.UndoText(), "&Undo Delete Frame\tCtrl-Z");
+    EXPECT_EQ(history.RedoText(), "Can't &Redo\tCtrl-Y");
+    EXPECT_EQ(history.Step(*doc, false), 0x0Bu);
+    EXPECT_EQ(doc->FrameAt(2), victim);  // moved back, not copied
+    EXPECT_EQ(Bytes(*doc), before);
+    EXPECT_EQ(history.UndoText(), "Can't &Undo\tCtrl-Z");
+    EXPECT_EQ(history.RedoText(), "&Redo Delete Frame\tCtrl-Y");
+    EXPECT_EQ(history.Step(*doc, true), 0x0Bu);
+    EXPECT_EQ(Bytes(*doc), after);
+    EXPECT_EQ(history.Step(*doc, true), 0u);  // nothing more to redo
+}
+
+TEST_F(HistoryTest, FrameMoveUndoesAndRedoesInBothDirections) {
+    for (auto [from, to] : {std::pair{0, 3}, std::pair{3, 0}, std::pair{1, 4}}) {
+        auto doc = MakeDoc(4);
+        const auto before = Bytes(*doc);
+        const int moved = MoveFrame(*doc, from, to);
+        ASSERT_NE(moved, from);
+        const auto after = Bytes(*doc);
+        history.Record(UndoKind::FrameMove, (to << 16) | from);
+        EXPECT_EQ(history.Step(*doc, false), 0x11u);
+        EXPECT_EQ(Bytes(*doc), before) << from << "->" << to;
+        history.Step(*doc, true);
+        EXPECT_EQ(Bytes(*doc), after) << from << "->" << to;
+    }
+}
+
+TEST_F(HistoryTest, RotationUndoRestoresPixelsAndScreen) {
+    auto doc = MakeDoc(2, 6, 4);
+    const auto before = Bytes(*doc);
+    history.RecordRotation(UndoKind::RotateFrame, *doc, (1 << 16) | Id(CommandId::Rotate90Cw));
+    ASSERT_EQ(RotateFrame(*doc, *doc->FrameAt(1), RotateOp::Cw90), RotateResult::ScreenGrew);
+    const auto after = Bytes(*doc);
+    EXPECT_EQ(doc->width, 6u);
+    EXPECT_EQ(doc->height, 6u);
+    const uint32_t flags = history.Step(*doc, false);
+    EXPECT_EQ(flags & 0x05u, 0x05u);  // the screen went back: frames changed
+    EXPECT_EQ(doc->height, 4u);
+    EXPECT_EQ(Bytes(*doc), before);
+    history.Step(*doc, true);
+    EXPECT_EQ(Bytes(*doc), after);
+}
+
+TEST_F(HistoryTest, LevelsLimitAndRedoBranch) {
+    prefs.Set(PreferenceBlock::kUndoLevels, 2);
+    auto doc = MakeDoc(5);
+    for (int i = 0; i < 3; ++i) history.RecordFrame(UndoKind::DeleteFrame, RemoveFrame(*doc, 0), 0);
+    EXPECT_EQ(history.Count(), 2);
+    EXPECT_NE(history.Step(*doc, false), 0u);
+    EXPECT_NE(history.Step(*doc, false), 0u);
+    EXPECT_EQ(history.Step(*doc, false), 0u);  // the oldest was dropped
+    EXPECT_EQ(doc->FrameCount(), 4);
+    history.Step(*doc, true);
+    history.Record(UndoKind::Reorder, 0);
+    EXPECT_FALSE(history.CanRedo());
+    EXPECT_EQ(history.Count(), 2);
+}
+
+TEST_F(HistoryTest, LevelsZeroRecordsNothing) {
+    prefs.Set(PreferenceBlock::kUndoLevels, 0);
+    auto doc = MakeDoc(2);
+    EXPECT_FALSE(history.Record(UndoKind::Reorder, 0));
+    EXPECT_FALSE(history.RecordDocumentCopy(UndoKind::Scale, *doc));
+    EXPECT_EQ(history.Begin(UndoKind::InsertFrames, doc.get(), 0), nullptr);
+    EXPECT_FALSE(history.CanUndo());
+    EXPECT_FALSE(history.CanRedo());
+}
+
+TEST_F(HistoryTest, LowMemoryDropsOldestAndWarnsOnce) {
+    auto doc = MakeDoc(3);
+    history.Record(UndoKind::Reorder, 0);
+    history.Record(UndoKind::Reorder, 0);
+    history.FailNextCopies(1);
+    EXPECT_TRUE(history.RecordDocumentCopy(UndoKind::Scale, *doc));
+    EXPECT_EQ(history.Count(), 2);  // one old record made room
+    ASSERT_EQ(host.messages.size(), 1u);
+    EXPECT_EQ(host.messages[0],
+              "Undo Warning: There is insufficient memory for full Undo capabilities. Only the most "
+              "recent actions will be undoable in this session.");
+    history.FailNextCopies(10);
+    EXPECT_FALSE(history.RecordFrameCopy(UndoKind::CropMoveFrame, *doc->FrameAt(0), 0));
+    EXPECT_EQ(history.Count(), 0);
+    EXPECT_EQ(host.messages.size(), 1u);  // once per run
+}
+
+TEST_F(HistoryTest, LightInsertBracketPutsBackTheSameFrameObjects) {
+    auto doc = MakeDoc(3);
+    const auto before = Bytes(*doc);
+    auto pending = history.Begin(UndoKind::InsertFrames, doc.get(), 1);
+    ASSERT_NE(pending, nullptr);
+    auto extra = MakeDoc(2);
+    Frame* f0 = extra->FrameAt(0);
+    for (auto& b : extra->blocks) doc->blocks.insert(doc->blocks.begin() + 1 + (&b - &extra->blocks[0]), std::move(b));
+    const auto after = Bytes(*doc);
+    history.Commit(std::move(pending), *doc);
+    EXPECT_EQ(history.Current()->snapshot, nullptr);  // light
+    EXPECT_EQ(history.Current()->value, (2 << 16) | 1);
+    EXPECT_EQ(history.Step(*doc, false), 0x0Bu);
+    EXPECT_EQ(Bytes(*doc), before);
+    history.Step(*doc, true);
+    EXPECT_EQ(doc->FrameAt(1), f0);
+    EXPECT_EQ(Bytes(*doc), after);
+}
+
+TEST_F(HistoryTest, TransparencyExchangeRestoresTheOldIndex) {
+    auto doc = MakeDoc(1);
+    Frame& f = *doc->FrameAt(0);
+    SetTransparent(f, true);
+    SetTransparentIndex(f, 3);
+    const auto before = Bytes(*doc);
+    history.RecordTransparency(f, 0, 1);
+    SetTransparentIndex(f, 7);
+    const auto after = Bytes(*doc);
+    EXPECT_EQ(history.Step(*doc, false), 0x60u);
+    EXPECT_EQ(Bytes(*doc), before);
+    history.Step(*doc, true);
+    EXPECT_EQ(Bytes(*doc), after);
+}
+
+TEST_F(HistoryTest, SnapshotKindsExchangeAndNopDoesNothing) {
+    auto doc = MakeDoc(3);
+    const auto before = Bytes(*doc);
+    ASSERT_TRUE(history.RecordDocumentCopy(UndoKind::Scale, *doc));
+    ASSERT_TRUE(ResizeAnimation(*doc, 12, 8, ResizeMethod::Nearest, host, *std::make_unique<SilentProgress>(), prefs) == Result::Done);
+    const auto after = Bytes(*doc);
+    EXPECT_EQ(history.Step(*doc, false), 0x05u);
+    EXPECT_EQ(Bytes(*doc), before);
+    history.Step(*doc, true);
+    EXPECT_EQ(Bytes(*doc), after);
+    history.Record(UndoKind::Reorder, 0);
+    history.MarkAsNop(history.Current());
+    EXPECT_EQ(history.UndoText(), "&Undo NOP\tCtrl-Z");
+    EXPECT_EQ(history.Step(*doc, false), 0x80u);
+    EXPECT_EQ(Bytes(*doc), after);
+    EXPECT_GT(history.HeldBytes(), 0u);
+    history.Clear();
+    EXPECT_EQ(history.Step(*doc, false), 0u);
+}
+
+}  // namespace
+}  // namespace cinemill
