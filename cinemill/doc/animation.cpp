@@ -163,8 +163,10 @@ const Palette* PaletteInEffect(const Animation& a, const Frame& f) {
 }
 
 void SetGlobalPalette(Animation& a, std::optional<Palette> p) {
-    for (const auto& b : a.blocks)
-        if (Frame* f = AsFrame(b.get()); f && !f->localPalette) DropKeptData(*f);
+    // Frames drawn with the global palette lose their kept data when it changes.
+    if (p != a.globalPalette)
+        for (const auto& b : a.blocks)
+            if (Frame* f = AsFrame(b.get()); f && !f->localPalette) DropKeptData(*f);
     if (p) {
         const uint8_t b = static_cast<uint8_t>(ColorTableBits(p->size()) - 1);
         a.screenFlags = static_cast<uint8_t>(0x80 | (b << 4) | b);
@@ -175,7 +177,7 @@ void SetGlobalPalette(Animation& a, std::optional<Palette> p) {
 }
 
 std::optional<Palette> SetLocalPalette(Frame& f, std::optional<Palette> p) {
-    DropKeptData(f);
+    if (p != f.localPalette) DropKeptData(f);
     uint8_t flags = f.descriptorFlags & 0x78;
     if (p) flags |= static_cast<uint8_t>(kDescLocalTable | (ColorTableBits(p->size()) - 1));
     f.descriptorFlags = flags;

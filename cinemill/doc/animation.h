@@ -118,6 +118,11 @@ struct Frame : Block {
     // effect and interlace flag are those it was read with; shared between
     // copies, so an undo snapshot does not hold it twice.
     std::shared_ptr<const KeptImageData> keptData;
+    // Set when the frame came from a file without a graphic control
+    // extension: the delay the reader gave it. While the frame still has
+    // that delay, control flags 0 and transparent index 0, the writer leaves
+    // the extension out, since the frame reads back the same without it.
+    std::optional<uint32_t> implicitControlDelay;
 
     bool Transparent() const { return controlFlags & kCtlTransparent; }
     int Disposal() const { return (controlFlags >> 2) & 7; }

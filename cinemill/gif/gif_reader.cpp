@@ -222,8 +222,9 @@ Step GifReader::ReadImage(Frame& f) {
 
 void GifReader::KeepData(Frame& f, int min_code_size, size_t start) {
     // Only a whole, well-formed chain of sub-blocks that ends where decoding
-    // stopped is kept, with a code size that every decoder accepts.
-    if (min_code_size < 2 || min_code_size > 8 || in_.pos <= start) return;
+    // stopped is kept, with a code size of 1 to 8 (codes wider than a colour
+    // table needs are not written back).
+    if (min_code_size < 1 || min_code_size > 8 || in_.pos <= start) return;
     size_t p = start;
     while (p < in_.pos && in_.data[p] != 0) p += 1 + size_t{in_.data[p]};
     if (p + 1 != in_.pos) return;
@@ -289,7 +290,10 @@ GifReadOutcome GifReader::Run() {
             }
             case 0x2C: {
                 std::unique_ptr<Frame> f = std::move(pending);
-                if (!f) f = NewFrame(0, 0, prefs_);
+                if (!f) {
+                    f = NewFrame(0, 0, prefs_);
+                    f->implicitControlDelay = f->delay;
+                }
                 if (ReadImage(*f) != Step::Ok) {
                     error = true;
                     break;

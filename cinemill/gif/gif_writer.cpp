@@ -209,10 +209,19 @@ int PixelBits(const FrameBitmap& bmp) {
     return bits;
 }
 
+}  // namespace
+
+bool WritesControlBlock(const Frame& f) {
+    return !(f.implicitControlDelay && *f.implicitControlDelay == f.delay && f.controlFlags == 0 &&
+             f.transparentIndex == 0);
+}
+
+namespace {
+
 bool WriteFrame(GifSink& sink, const Animation& a, const Frame& f, LzwEncoder& enc) {
     const uint8_t gce[8] = {0x21, 0xF9, 0x04, f.controlFlags, static_cast<uint8_t>(f.delay),
                             static_cast<uint8_t>(f.delay >> 8), f.transparentIndex, 0};
-    if (!sink.Write(gce, 8)) return false;
+    if (WritesControlBlock(f) && !sink.Write(gce, 8)) return false;
     uint8_t desc[10] = {0x2C};
     Put16(desc + 1, f.left);
     Put16(desc + 3, f.top);

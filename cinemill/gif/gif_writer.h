@@ -69,6 +69,11 @@ private:
 // (a write failed) or Stopped (the reporter asked; no trailer written).
 Result WriteGif(GifSink& sink, Animation& a, ProgressReporter& progress);
 
+// Whether the writer puts a graphic control extension before the frame: it
+// does for every frame except one read without it whose delay, control flags
+// and transparent index are still those the reader gave it.
+bool WritesControlBlock(const Frame& f);
+
 // Bytes of one frame's graphic control, descriptor, local table and data;
 // 0 when it cannot be counted.
 int64_t FrameEncodedSize(const Animation& a, const Frame& f);

@@ -295,10 +295,21 @@ int64_t KeptDataCount(const KeptImageData& k) {
 }
 
 // Puts a frame back as it was read when its kept data is smaller than what
-// the optimizer made of it (`count`: the new data bytes). Both show the same.
+// the optimizer made of it. `before_count` and `count` are the data bytes of
+// the two; the descriptor and colour table are alike, but a graphic control
+// block may be needed by one only. Both show the same picture.
 void KeepSmaller(Frame& f, std::unique_ptr<Frame>& before, int64_t before_count, int64_t count) {
     if (!before) return;
-    if (before_count <= count) static_cast<Frame&>(f) = std::move(*before);
+    const int64_t old_size = before_count + (WritesControlBlock(*before) ? 8 : 0);
+    const int64_t new_size = count + (WritesControlBlock(f) ? 8 : 0);
+    if (old_size <= new_size) static_cast<Frame&>(f) = std::move(*before);
+    before.reset();
+}
+
+// The same, counting both whole frames as the writer writes them.
+void KeepSmallerFrame(const Animation& a, Frame& f, std::unique_ptr<Frame>& before) {
+    if (!before) return;
+    if (FrameEncodedSize(a, *before) <= FrameEncodedSize(a, f)) static_cast<Frame&>(f) = std::move(*before);
     before.reset();
 }
 
@@ -530,6 +541,11 @@ Result OptimizeFrameStage(Animation& a, uint32_t flags, UiHost& host, ProgressRe
             SetTransparent(tf, true);
             ch = true;
         }
+        if (t.before && t.bestCount == INT64_MAX) {
+            // The trial counted nothing (no free index, or memory ran out):
+            // the whole frames are counted instead.
+            KeepSmallerFrame(a, tf, t.before);
+        }
         KeepSmaller(tf, t.before, t.beforeCount, t.bestCount);
     };
     struct DrainOnExit {
@@ -735,7 +751,7 @@ Result OptimizeFrameStage(Animation& a, uint32_t flags, UiHost& host, ProgressRe
         if (before) {
             // Cropped without a trial: the new frame's data against the old.
             // Everything but the data is written alike, so whole frames compare.
-            KeepSmaller(f, before, FrameEncodedSize(a, *before), FrameEncodedSize(a, f));
+            KeepSmallerFrame(a, f, before);
         }
         previous = &f;
         if (!progress.Step()) return Result::Stopped;
