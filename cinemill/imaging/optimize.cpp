@@ -761,6 +761,48 @@ Result OptimizeFrameStage(Animation& a, uint32_t flags, UiHost& host, ProgressRe
 
 // ---- the whole run -------------------------------------------------------------------------
 
+namespace {
+
+int CountValidKeptData(const Animation& a) {
+    int n = 0;
+    for (const Frame* f : a.Frames()) n += ValidKeptData(a, *f) != nullptr;
+    return n;
+}
+
+int64_t CountedSize(Animation& a) {
+    CountingSink sink;
+    SilentProgress quiet;
+    return WriteGif(sink, a, quiet) == Result::Done ? sink.Total() : INT64_MAX;
+}
+
+// The palette stage remaps pixels and palettes, so frames whose file data
+// was kept are compressed afresh. When the whole file comes out larger that
+// way than with the file's own data, the animation goes back to how it was
+// before the stage (the frame stage then works on that).
+Result PaletteStageKeepingSmaller(Animation& a, uint32_t flags, UiHost& host, ProgressReporter& progress,
+                                  const PreferenceBlock& prefs, bool& ch) {
+    const int kept = CountValidKeptData(a);
+    std::unique_ptr<Animation> before;
+    if (kept > 0) {
+        try {
+            before = CopyAnimation(a);
+        } catch (const std::bad_alloc&) {
+            before.reset();  // no room to compare: the stage's result stands
+        }
+    }
+    bool stage_ch = false;
+    const Result r = OptimizePaletteStage(a, flags, host, progress, prefs, &stage_ch);
+    if (r == Result::Done && stage_ch && before && CountValidKeptData(a) < kept &&
+        CountedSize(*before) <= CountedSize(a)) {
+        a = std::move(*before);
+        stage_ch = false;
+    }
+    ch = ch || stage_ch;
+    return r;
+}
+
+}  // namespace
+
 Result Optimize(Animation& a, uint32_t flags, UiHost& host, ProgressReporter& progress,
                 const PreferenceBlock& prefs, bool* changed) {
     bool ch = false;
@@ -771,7 +813,7 @@ Result Optimize(Animation& a, uint32_t flags, UiHost& host, ProgressReporter& pr
     }
     if (r == Result::Done && progress.StopRequested()) r = Result::Stopped;
     if (r == Result::Done && (flags & (of::kRemoveLocalPalettes | of::kShrinkPalettes))) {
-        r = OptimizePaletteStage(a, flags, host, progress, prefs, &ch);
+        r = PaletteStageKeepingSmaller(a, flags, host, progress, prefs, ch);
         if (r == Result::Done && progress.StopRequested()) r = Result::Stopped;
     }
     if (r == Result::Done && (flags & of::kShrinkFrames)) {
