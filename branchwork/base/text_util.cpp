@@ -194,8 +194,6 @@ std::string EncodeFieldText(std::string_view s) {
     return out;
 }
 
-namespace {
-
 void AppendUtf8(std::string& out, uint32_t cp) {
     if (cp < 0x80) {
         out += static_cast<char>(cp);
@@ -213,6 +211,8 @@ void AppendUtf8(std::string& out, uint32_t cp) {
         out += static_cast<char>(0x80 | (cp & 0x3F));
     }
 }
+
+namespace {
 
 // The reference starting at s[i] ("&..."): its text and length, or 0.
 size_t DecodeReference(std::string_view s, size_t i, std::string& out) {

@@ -11,6 +11,8 @@ namespace branchwork {
 std::string ToLower(std::string_view s);
 std::string ToUpper(std::string_view s);
 bool EqualsNoCase(std::string_view a, std::string_view b);
+// Appends code point `cp` to `out` as UTF-8 (1 to 4 bytes).
+void AppendUtf8(std::string& out, uint32_t cp);
 // Position of `needle` in `hay` ignoring letter case, or npos.
 size_t FindNoCase(std::string_view hay, std::string_view needle, size_t from = 0);
 bool ContainsText(std::string_view hay, std::string_view needle);  // ignoring letter case

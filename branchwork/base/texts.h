@@ -40,6 +40,12 @@ inline constexpr const char* kNoPageDirectory =
 // Said when the page host could not write the page with the inserted
 // applet; the page's path and a full stop follow.
 inline constexpr const char* kPageNotWritten = "The applet was not inserted: could not write the page \"";
+// Said when a page is in an encoding it cannot be read and written back in
+// faithfully; the page's path goes between the two.
+inline constexpr const char* kPageEncodingPrefix = "The page \"";
+inline constexpr const char* kPageEncodingSuffix =
+    "\" is not in an encoding branchwork can read and write back (UTF-8, UTF-16 with a byte order mark, or an "
+    "8-bit character set), so it was left unchanged.";
 // Markup generation: the graphics directory cannot be reached from the page
 // by a relative path, or does not exist and cannot be made.
 inline constexpr const char* kGraphicsNotReachablePrefix = "The graphics directory \"";

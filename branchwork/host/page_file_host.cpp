@@ -2,6 +2,7 @@
 
 #include <filesystem>
 
+#include "branchwork/base/text_encoding.h"
 #include "branchwork/base/text_util.h"
 #include "branchwork/base/texts.h"
 #include "cinemill/gif/gif_writer.h"
@@ -52,9 +53,17 @@ std::optional<AppletBlock> FindAppletBlock(const std::string& page) {
 }
 
 PageFileHost::PageFileHost(std::string path) : path_(std::move(path)) {
-    if (ReadTextFile(path_, text_)) {
-        open_ = true;
-        saved_ = true;
+    std::string bytes;
+    if (!ReadTextFile(path_, bytes)) return;
+    open_ = true;
+    saved_ = true;
+    if (auto decoded = DecodeText(bytes)) {
+        encoding_ = decoded->encoding;
+        text_ = std::move(decoded->text);
+    } else {
+        // The page stays open, so that a Send does not make a new page over
+        // it, but nothing is read from it or written to it.
+        refusal_ = std::string(texts::kPageEncodingPrefix) + path_ + texts::kPageEncodingSuffix;
     }
 }
 
@@ -62,7 +71,7 @@ bool PageFileHost::Save() {
     namespace fs = std::filesystem;
     std::error_code ec;
     if (fs::exists(path_, ec) && !cinemill::ReplaceFileWithCopy(path_, path_ + ".bak")) return false;
-    if (!WriteFileReplacing(path_, text_)) return false;
+    if (!WriteFileReplacing(path_, EncodeText(text_, encoding_))) return false;
     saved_ = true;
     return true;
 }
@@ -85,6 +94,8 @@ HostReply PageFileHost::Invoke(const std::string& method, const std::vector<std:
         // made relative to this directory resolve from the page.
         return HostReply::Ok(WithTrailingSeparator(abs.lexically_normal().parent_path().string()));
     }
+    if (!refusal_.empty() && (method == kForceSave || method == kGetSelection || method == kInsertAtCursor))
+        return HostReply::Fail(refusal_);
     if (method == kForceSave) {
         if (!open_) return HostReply::Fail();
         return Save() ? HostReply::Ok() : HostReply::Fail();
@@ -97,7 +108,9 @@ HostReply PageFileHost::Invoke(const std::string& method, const std::vector<std:
     }
     if (method == kInsertAtCursor) {
         if (!open_ || args.size() != 1) return HostReply::Fail();
-        const std::string& s = args[0];
+        // An 8-bit page may declare any character set: characters past
+        // ASCII go in as references, which read the same in all of them.
+        const std::string s = encoding_ == TextEncoding::EightBit ? AsciiWithReferences(args[0]) : args[0];
         const std::string before = text_;
         if (const auto b = FindAppletBlock(text_)) {
             text_.replace(b->begin, b->end - b->begin, s);

@@ -4,6 +4,7 @@
 #include <string>
 #include <utility>
 
+#include "branchwork/base/text_encoding.h"
 #include "branchwork/host/host_editor.h"
 
 namespace branchwork {
@@ -28,6 +29,10 @@ inline constexpr const char* kCursorMarker = "<!-- branchwork -->";
 // page: a temporary file replaces it and the previous version is kept as
 // PAGE.bak. A page that does not exist yet is "no open document" until
 // HD_CREATENEWDOC, and "never saved" until DOC_FORCESAVE writes it.
+// The page is read and written in its own encoding (UTF-8 with or without a
+// byte order mark, UTF-16 with one, or 8-bit); a page in any other encoding
+// is open but refused: reading the selection, inserting and saving fail with
+// a message saying so, and the file is left as it is.
 class PageFileHost : public HostEditor {
 public:
     explicit PageFileHost(std::string path);
@@ -40,7 +45,9 @@ private:
     bool Save();
 
     std::string path_;
-    std::string text_;
+    std::string text_;  // UTF-8
+    TextEncoding encoding_ = TextEncoding::Utf8;  // what a new page is written in
+    std::string refusal_;  // why the page cannot be used, when it cannot
     bool open_ = false;
     bool saved_ = false;
 };

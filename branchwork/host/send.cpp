@@ -123,7 +123,8 @@ StartupImport ImportFromHost(NavigationProject& project, BwUiHost& ui, const Hos
     if (!host) return out;  // no host: the new-applet dialog follows quietly
     const HostReply sel = host->Invoke(kGetSelection, {});
     if (!sel.ok) {
-        ui.Message(texts::kCommunicationError, MessageIcon::Error);
+        // A host that names the cause (the page cannot be read) is believed.
+        ui.Message(sel.text.empty() ? std::string(texts::kCommunicationError) : sel.text, MessageIcon::Error);
         return out;
     }
     if (sel.text.empty()) return out;

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <optional>
+#include <string_view>
 
 #include "branchwork/base/texts.h"
 #include "branchwork/host/page_file_host.h"
@@ -297,6 +299,129 @@ TEST(PageFileHostTest, MissingPageIsCreatedAndSavedThroughTheSend) {
     const std::string text = ReadAll(page);
     EXPECT_NE(text.find("<!-- branchwork -->\r\n<!-- The following"), std::string::npos);
     EXPECT_NE(text.find("</APPLET>\r\n</body>"), std::string::npos);
+}
+
+// Text whose characters are all below U+0100 as UTF-16 units after a mark,
+// and back; written here byte by byte, apart from the code under test.
+std::string Widen(std::string_view latin1, bool big_endian) {
+    std::string out = big_endian ? "\xFE\xFF" : "\xFF\xFE";
+    for (const char c : latin1) {
+        if (big_endian) out += '\0';
+        out += c;
+        if (!big_endian) out += '\0';
+    }
+    return out;
+}
+// Nothing when a unit is past U+00FF or the length is odd.
+std::optional<std::string> Narrow(std::string_view units, bool big_endian) {
+    if (units.size() % 2) return std::nullopt;
+    std::string out;
+    for (size_t k = 0; k < units.size(); k += 2) {
+        const char hi = big_endian ? units[k] : units[k + 1], lo = big_endian ? units[k + 1] : units[k];
+        if (hi != '\0') return std::nullopt;
+        out += lo;
+    }
+    return out;
+}
+
+const char* const kLatin1Page = "<html>\r\n<body>\r\n<p>Caf\xE9</p>\r\n</body>\r\n</html>\r\n";
+const char* const kCafe = "Caf\xC3\xA9";  // UTF-8, as the model holds it
+
+// Sends a one-tab project captioned "Cafe" (with an e acute) to the page, then
+// imports it back; answers the imported caption.
+std::string SendAndImport(ScratchDir& dir, const std::string& page, BwScriptedUiHost& ui, SendStatus& status) {
+    NavigationProject p;
+    p.ResetForNew(AppletKind::Tab);
+    p.SetTabCaption(0, kCafe);
+    status = SendToHost(p, ui, PageFileHostFactory(page), dir.Dir()).status;
+    NavigationProject back;
+    const StartupImport r = ImportFromHost(back, ui, PageFileHostFactory(page));
+    return r.imported && back.TabCount() == 1 ? back.Page(0).caption : "(nothing imported)";
+}
+
+TEST(PageFileHostTest, Utf16PagesGetTheAppletInUtf16WithTheirMark) {
+    for (const bool big_endian : {false, true}) {
+        SCOPED_TRACE(big_endian ? "UTF-16BE" : "UTF-16LE");
+        ScratchDir dir(big_endian ? "pagehost_u16be" : "pagehost_u16le");
+        const std::string page = dir.File("index.html");
+        const std::string original = Widen(kLatin1Page, big_endian);
+        WriteAll(page, original);
+        BwScriptedUiHost ui;
+        SendStatus status{};
+        EXPECT_EQ(SendAndImport(dir, page, ui, status), kCafe);
+        EXPECT_EQ(status, SendStatus::Inserted);
+        const std::string bytes = ReadAll(page);
+        EXPECT_EQ(bytes.substr(0, 2), big_endian ? "\xFE\xFF" : "\xFF\xFE") << "the mark";
+        const auto text = Narrow(std::string_view(bytes).substr(2), big_endian);
+        ASSERT_TRUE(text) << "not UTF-16 of the right byte order";
+        EXPECT_EQ(text->find("\xFE\xFF"), std::string::npos);
+        EXPECT_EQ(text->substr(0, 23), "<html>\r\n<body>\r\n<p>Caf\xE9");
+        EXPECT_NE(text->find("VALUE=\"Caf\xE9;"), std::string::npos) << *text;
+        EXPECT_NE(text->find("</APPLET>\r\n</body>\r\n</html>\r\n"), std::string::npos);
+        EXPECT_EQ(text->find("</html>"), text->size() - 9) << "nothing after the end of the page";
+        EXPECT_EQ(ReadAll(page + ".bak"), original);
+    }
+}
+
+TEST(PageFileHostTest, Utf8PagesKeepOrLackTheirMark) {
+    for (const bool bom : {true, false}) {
+        SCOPED_TRACE(bom ? "with mark" : "without mark");
+        ScratchDir dir(bom ? "pagehost_u8bom" : "pagehost_u8");
+        const std::string page = dir.File("index.html");
+        const std::string body = "<html>\n<body>\n<p>" + std::string(kCafe) + "</p>\n</body>\n</html>\n";
+        WriteAll(page, (bom ? "\xEF\xBB\xBF" : "") + body);
+        BwScriptedUiHost ui;
+        SendStatus status{};
+        EXPECT_EQ(SendAndImport(dir, page, ui, status), kCafe);
+        EXPECT_EQ(status, SendStatus::Inserted);
+        const std::string bytes = ReadAll(page);
+        EXPECT_EQ(bytes.substr(0, bom ? 3 : 0), bom ? "\xEF\xBB\xBF" : "");
+        EXPECT_EQ(bytes.find("\xEF\xBB\xBF", 1), std::string::npos);
+        const std::string text = bytes.substr(bom ? 3 : 0);
+        EXPECT_EQ(text.substr(0, 20), body.substr(0, 20));
+        EXPECT_NE(text.find("VALUE=\"" + std::string(kCafe) + ";"), std::string::npos) << text;
+        EXPECT_NE(text.find("</APPLET>\r\n</body>"), std::string::npos);
+    }
+}
+
+TEST(PageFileHostTest, EightBitPagesKeepTheirBytesAndGetReferences) {
+    ScratchDir dir("pagehost_8bit");
+    const std::string page = dir.File("index.html");
+    WriteAll(page, kLatin1Page);
+    BwScriptedUiHost ui;
+    SendStatus status{};
+    EXPECT_EQ(SendAndImport(dir, page, ui, status), kCafe);
+    EXPECT_EQ(status, SendStatus::Inserted);
+    const std::string text = ReadAll(page);
+    EXPECT_EQ(text.substr(0, 23), "<html>\r\n<body>\r\n<p>Caf\xE9");
+    EXPECT_NE(text.find("VALUE=\"Caf&#233;;"), std::string::npos) << text;
+    for (size_t i = 23; i < text.size(); ++i) EXPECT_LT(static_cast<unsigned char>(text[i]), 0x80u) << i;
+}
+
+TEST(PageFileHostTest, PagesInOtherEncodingsAreRefusedAndLeftAlone) {
+    // UTF-16 without a mark, and UTF-32 with one.
+    std::string utf32 = "\xFF\xFE";
+    utf32 += std::string(2, '\0');
+    for (const char c : std::string("<html><body></body></html>")) utf32 += std::string(1, c) + std::string(3, '\0');
+    for (const std::string& original : {Widen(kLatin1Page, false).substr(2), utf32}) {
+        ScratchDir dir("pagehost_refused");
+        const std::string page = dir.File("index.html");
+        WriteAll(page, original);
+        BwScriptedUiHost ui;
+        SendStatus status{};
+        EXPECT_EQ(SendAndImport(dir, page, ui, status), "(nothing imported)");
+        EXPECT_EQ(status, SendStatus::InsertFailed);
+        const std::string said = std::string(texts::kPageEncodingPrefix) + page + texts::kPageEncodingSuffix;
+        ASSERT_EQ(ui.messages.size(), 2u);
+        EXPECT_EQ(ui.messages[0].text, said);  // the send
+        EXPECT_EQ(ui.messages[1].text, said);  // the import
+        EXPECT_EQ(ReadAll(page), original);
+        EXPECT_FALSE(std::filesystem::exists(page + ".bak"));
+        PageFileHost host(page);
+        EXPECT_EQ(host.Invoke(kIsDocumentOpen, {}).text, "True");  // so that no new page replaces it
+        EXPECT_FALSE(host.Invoke(kForceSave, {}).ok);
+        EXPECT_EQ(ReadAll(page), original);
+    }
 }
 
 TEST(PageFileHostTest, AppletBlockNeedsOneOfTheThreeApplets) {

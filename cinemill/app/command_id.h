@@ -92,6 +92,12 @@ enum class CommandId : int {
 
 constexpr int Id(CommandId c) { return static_cast<int>(c); }
 
+// The identifier of a command id as written in the enumeration above
+// ("Undo", "RotateAll90Cw"), for traces and logs; null for numbers without
+// their own name (the inner entries of the recent-file, zoom and download
+// ranges).
+const char* CommandName(int id);
+
 // The transform of a Rotate or Rotate All command; none for other ids.
 std::optional<RotateOp> RotateOpOf(int command_id);
 // The transform that undoes `op` (the quarter turns swap, the others are

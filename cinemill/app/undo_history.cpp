@@ -336,12 +336,18 @@ uint32_t UndoHistory::Apply(UndoRecord& r, Animation& doc, bool redo) {
                 std::swap(doc, *r.snapshot);
                 return kDocument | kFrameList | kFrames;
             }
+            // The comments dialog changes the block list without a step of
+            // its own, so the kept positions may now lie beyond the end:
+            // they are clamped rather than trusted.
+            r.blockPos = std::min(r.blockPos, doc.blocks.size());
             if (redo) {
                 doc.blocks.insert(doc.blocks.begin() + static_cast<ptrdiff_t>(r.blockPos),
                                   std::make_move_iterator(r.blocks.begin()),
                                   std::make_move_iterator(r.blocks.end()));
+                r.blockCount = r.blocks.size();
                 r.blocks.clear();
             } else {
+                r.blockCount = std::min(r.blockCount, doc.blocks.size() - r.blockPos);
                 const auto first = doc.blocks.begin() + static_cast<ptrdiff_t>(r.blockPos);
                 const auto last = first + static_cast<ptrdiff_t>(r.blockCount);
                 r.blocks.assign(std::make_move_iterator(first), std::make_move_iterator(last));

@@ -8,11 +8,14 @@ namespace {
 
 constexpr std::array<uint32_t, PreferenceBlock::kSlotCount> kDefaults = {
     10, 0, 0x24, 0, 0, 0x46A, 0, 0, 7, 1, 0x880201, 0, 100};
-constexpr size_t kMaxPrefBytes = 92;
 
 }  // namespace
 
 PreferenceBlock::PreferenceBlock() : slots_(kDefaults) {}
+
+uint32_t PreferenceBlock::DefaultOf(int slot) {
+    return slot >= 0 && slot < kSlotCount ? kDefaults[static_cast<size_t>(slot)] : 0;
+}
 
 void PreferenceBlock::Load(PreferenceStore* store) {
     slots_ = kDefaults;
@@ -47,7 +50,7 @@ void PreferenceBlock::Set(int slot, uint32_t value) {
     slots_[slot] = value;
     if (store_) {
         const auto bytes = Serialize();
-        store_->WritePref(bytes, kSlotCount);
+        store_->WritePref(bytes, kWrittenSlots);
     }
 }
 
@@ -74,6 +77,7 @@ std::string PreferenceBlock::SignatureText(bool ignore_off, size_t max_length) c
 }
 
 void PreferenceBlock::SetSignature(std::string text) {
+    if (text.size() > kMaxSignatureWrite) text.resize(kMaxSignatureWrite);
     if (store_) store_->WriteSignature(text);
     signature_ = std::move(text);
 }

@@ -61,14 +61,38 @@ public:
         kPreviewBackground = 11,
         kUndoLevels = 12,
     };
-    // Program flags (slot 6).
+    // Program flags (slot 6); every writer changes only its own bits.
+    static constexpr uint32_t kFlagShowColorsInUse = 0x0001;
     static constexpr uint32_t kFlagClipWithoutAsking = 0x0004;
     static constexpr uint32_t kFlagNoSignature = 0x0008;
+    static constexpr uint32_t kFlagVerticalStrips = 0x0010;
+    static constexpr uint32_t kFlagHorizontalStrips = 0x0020;
+    static constexpr uint32_t kFlagPickerInfo = 0x0040;
+    static constexpr uint32_t kFlagKeepAspect = 0x0080;
+    static constexpr uint32_t kFlagBicubic = 0x0100;
+    static constexpr uint32_t kFlagPsdLayers = 0x0200;
+    static constexpr uint32_t kFlagPsdBlendComposite = 0x0400;
+    static constexpr uint32_t kFlagPsdKeepBackground = 0x0800;
+    static constexpr uint32_t kFlagContinuousLoop = 0x1000;
+    static constexpr uint32_t kFlagFlatToolbars = 0x2000;
+    static constexpr uint32_t kFlagShowFrameCropped = 0x4000;
+    static constexpr uint32_t kFlagShowAsCropped = 0x8000;
+
+    // The default of every slot.
+    static uint32_t DefaultOf(int slot);
+    // "NPref": the number of slots written with "Pref".
+    static constexpr uint32_t kWrittenSlots = kSlotCount;
+    // "Pref" is read up to this many bytes; what it holds fills the slots.
+    static constexpr size_t kMaxPrefBytes = 92;
+    // "Sig" is written with at most this many characters.
+    static constexpr size_t kMaxSignatureWrite = 300;
 
     PreferenceBlock();  // defaults, no store
 
-    // Defaults, then whatever the store holds.
+    // Defaults, then whatever the store holds; later changes are written
+    // through to it (null: memory only).
     void Load(PreferenceStore* store);
+    PreferenceStore* Store() const { return store_; }
 
     // The slot's value; slot 2 values below 4 are old encodings and translated.
     uint32_t Get(int slot) const;
@@ -111,8 +135,11 @@ public:
     // the stored text when there is one, else the built-in text; at most
     // max_length characters.
     std::string SignatureText(bool ignore_off = false, size_t max_length = 255) const;
+    // Stores the text (cut to kMaxSignatureWrite characters) and writes "Sig".
     void SetSignature(std::string text);
 
+    // "Pref": the 13 slots as little-endian 32-bit words, slot 0 first, as
+    // stored (slot 2 untranslated).
     std::array<uint8_t, kSlotCount * 4> Serialize() const;
 
     // The process-wide block the editor and the command line use.

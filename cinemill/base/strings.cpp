@@ -238,6 +238,20 @@ constexpr std::array kTable = {
     Entry{StringId::ExportCursorTitle, "Export to Windows Animated Cursor"},
     Entry{StringId::HelpMissing, "Unable to find help file. Please re-install Cinemill."},
     Entry{StringId::FileOpenDialogFailed, "File Open failed with error %lX."},
+    Entry{StringId::DisposalNone, "No disposal method"},
+    Entry{StringId::DisposalLeaveAlone, "Leave alone"},
+    Entry{StringId::DisposalBackground, "Background color"},
+    Entry{StringId::DisposalRestorePrevious, "Restore previous"},
+    Entry{StringId::PropertiesCaption, "Properties"},
+    Entry{StringId::PreferencesCaption, "Preferences"},
+    Entry{StringId::AssociationFailed, "Error setting GIF file association. Association not set."},
+    Entry{StringId::FrameSizeConflictCaption, "Frame Size Conflict"},
+    Entry{StringId::FrameSizeConflictQuestion,
+          "The frame to be inserted is larger than the current animation size. How should this be handled?"},
+    Entry{StringId::EditWithVerb, "Edit with Cinemill"},
+    Entry{StringId::UndoLevelsInvalid, "The number of undo levels must be a whole number from 0 to 4294967295."},
+    Entry{StringId::UndoLevelsCaption, "Bad Undo Levels Value"},
+    Entry{StringId::DesktopEntryComment, "Edit animated GIF files"},
 };
 
 // Replaces the first occurrence of `token` in `text` by `value`.

@@ -222,6 +222,23 @@ enum class StringId : int {
     ExportCursorTitle = 42052,
     HelpMissing = 42053,
     FileOpenDialogFailed = 42054,
+
+    // Property sheet.
+    DisposalNone = 42400,
+    DisposalLeaveAlone = 42401,
+    DisposalBackground = 42402,
+    DisposalRestorePrevious = 42403,
+    PropertiesCaption = 42404,
+
+    // Preferences sheet, frame-size question and the GIF file association.
+    PreferencesCaption = 42410,
+    AssociationFailed = 42411,
+    FrameSizeConflictCaption = 42412,
+    FrameSizeConflictQuestion = 42413,
+    EditWithVerb = 42414,
+    UndoLevelsInvalid = 42415,
+    UndoLevelsCaption = 42416,
+    DesktopEntryComment = 42417,
 };
 
 // The text of a string-table entry; empty for an unknown number.

@@ -10,6 +10,10 @@
 #include <string>
 #include <vector>
 
+#include "cinemill/app/geometry_dialogs.h"
+#include "cinemill/app/number_text.h"
+#include "cinemill/app/optimize_dialog.h"
+#include "cinemill/app/resize_dialog.h"
 #include "cinemill/base/preferences.h"
 #include "cinemill/base/strings.h"
 #include "cinemill/cli/cli_common.h"
@@ -173,7 +177,15 @@ int Unoptimize(const Args& args) {
     if (!SplitInOut(args, w, out, opts, {}) || w.size() != 1) return UsageError("unoptimize IN -o OUT");
     return EditFile(w[0], out, [](Animation& a, UiHost& host) {
         SilentProgress p;
-        return cinemill::Unoptimize(a, host, p) == Result::Done ? kExitOk : kExitFailed;
+        int changed = 0;
+        if (cinemill::Unoptimize(a, host, p, &changed) != Result::Done) return kExitFailed;
+        const size_t frames = a.Frames().size();
+        if (changed == 0)
+            std::cout << "Delays and disposals kept on all " << frames << " frames.\n";
+        else
+            std::cout << "Delays kept; disposal changed to 2 on " << changed << " of " << frames
+                      << " frames, whose leftovers would otherwise show where the next frame is transparent.\n";
+        return kExitOk;
     });
 }
 

@@ -64,44 +64,11 @@ using CompactMap = std::array<int16_t, 256>;
 // would be dropped.
 bool CompactPalette(const Palette& p, const ColorUsage& counts, Palette& out, CompactMap& map);
 
-// The dialog's experiment: a fresh deep copy of `doc`, optimized with
-// `flags`, and its encoded size beside the document's (`document_size`,
-// the main window's count).
-struct OptimizeExperiment {
-    std::unique_ptr<Animation> copy;
-    Result result = Result::Failed;
-    int64_t documentSize = -1;
-    int64_t copySize = -1;
-};
-OptimizeExperiment RunOptimizeExperiment(const Animation& doc, int64_t document_size, uint32_t flags,
-                                         UiHost& host, ProgressReporter& progress,
-                                         const PreferenceBlock& prefs);
-
-// "Optimized Size:", "Savings:" and the percentage texts of the dialog.
-struct SavingsTexts {
-    std::string optimizedSize;  // "%s bytes"
-    std::string savings;        // "None", "%s bytes" or empty when negative
-    std::string percent;        // "(%.1f%%)" or empty
-};
-SavingsTexts MakeSavingsTexts(int64_t document_size, int64_t copy_size);
-
-// A byte count with thousands separators ("12,345").
-std::string GroupedNumber(int64_t n);
-
-// Which dialog controls are enabled for a flag set and document.
-struct OptimizeControlState {
-    bool removeLocalPalettes = true;  // "Remove local palettes"
-    bool paletteRadios = true;        // the three radio buttons
-    bool transparency = true;         // "Replace duplicate pixels with transparency"
-    bool removeFrames = true;         // "Remove unnecessary frames"
-};
-OptimizeControlState OptimizeControls(uint32_t flags, bool has_local_palettes);
-// The flags a run uses: a disabled "Remove local palettes" gives no
-// palette-removal bits.
-uint32_t EffectiveOptimizeFlags(uint32_t flags, bool has_local_palettes);
-
 // Replaces every frame by the full screen picture shown at that frame.
 // Refused (with a message, Failed) when a frame has a local palette.
-Result Unoptimize(Animation& a, UiHost& host, ProgressReporter& progress);
+// Delays and disposals stay, except that a frame whose leftovers would show
+// through the next frame's transparent pixels (where nothing must show) gets
+// disposal 2; `disposals_changed` receives how many frames that was.
+Result Unoptimize(Animation& a, UiHost& host, ProgressReporter& progress, int* disposals_changed = nullptr);
 
 }  // namespace cinemill

@@ -194,26 +194,15 @@ TEST(Optimize, DeletesPlainTextAndApplicationBlocksEvenWithNoTechnique) {
     EXPECT_EQ(a->blocks[1]->kind, BlockKind::Comment);
 }
 
-TEST(Optimize, StopsBetweenFramesAndTheExperimentLeavesTheDocumentAlone) {
+TEST(Optimize, StopsBetweenFrames) {
     auto a = MakeAnimation(8, 8);
     for (int i = 0; i < 6; ++i) a->blocks.push_back(FillFrame(i, 0, 2, 2, static_cast<uint8_t>(i % 3)));
-    auto before = CopyAnimation(*a);
     SilentUiHost host;
     PreferenceBlock prefs;
     CountdownProgress stop_after_two(2);
     auto copy = CopyAnimation(*a);
     EXPECT_EQ(Optimize(*copy, of::kDefault, host, stop_after_two, prefs), Result::Stopped);
 
-    SilentProgress progress;
-    OptimizeExperiment e = RunOptimizeExperiment(*a, 1000, of::kDefault, host, progress, prefs);
-    EXPECT_EQ(e.result, Result::Done);
-    ASSERT_TRUE(e.copy);
-    EXPECT_GT(e.copySize, 0);
-    // The document itself is untouched.
-    VectorSink x, y;
-    ASSERT_EQ(WriteGif(x, *a, progress), Result::Done);
-    ASSERT_EQ(WriteGif(y, *before, progress), Result::Done);
-    EXPECT_EQ(x.bytes, y.bytes);
 }
 
 TEST(Optimize, HugeScreensAreRefusedWithAMessageNotAttempted) {
@@ -355,41 +344,6 @@ TEST(OptimizePaletteStage, MetaPaletteOfFittingColoursLosesNothing) {
     for (const Frame* f : a->Frames()) EXPECT_FALSE(f->localPalette);
 }
 
-// ---- texts and dialog rules ---------------------------------------------------------------
-
-TEST(OptimizeTexts, SavingsAreWordedAsTheDialogShowsThem) {
-    EXPECT_EQ(GroupedNumber(0), "0");
-    EXPECT_EQ(GroupedNumber(999), "999");
-    EXPECT_EQ(GroupedNumber(1000), "1,000");
-    EXPECT_EQ(GroupedNumber(1234567), "1,234,567");
-    SavingsTexts t = MakeSavingsTexts(2000, 1500);
-    EXPECT_EQ(t.optimizedSize, "1,500 bytes");
-    EXPECT_EQ(t.savings, "500 bytes");
-    EXPECT_EQ(t.percent, "(25.0%)");
-    t = MakeSavingsTexts(1500, 1500);
-    EXPECT_EQ(t.savings, "None");
-    EXPECT_EQ(t.percent, "");
-    t = MakeSavingsTexts(1500, 1600);
-    EXPECT_EQ(t.optimizedSize, "1,600 bytes");
-    EXPECT_EQ(t.savings, "");
-    EXPECT_EQ(t.percent, "");
-    EXPECT_EQ(MakeSavingsTexts(3, 2).percent, "(33.3%)");
-}
-
-TEST(OptimizeTexts, ControlsFollowTheFlagsAndTheDocument) {
-    OptimizeControlState s = OptimizeControls(of::kDefault, true);
-    EXPECT_TRUE(s.removeLocalPalettes && s.paletteRadios && s.transparency && s.removeFrames);
-    s = OptimizeControls(of::kDefault & ~(of::kRemoveLocalPalettes | of::kShrinkFrames), true);
-    EXPECT_FALSE(s.paletteRadios);
-    EXPECT_FALSE(s.transparency);
-    EXPECT_FALSE(s.removeFrames);
-    s = OptimizeControls(of::kDefault, false);
-    EXPECT_FALSE(s.removeLocalPalettes);
-    EXPECT_FALSE(s.paletteRadios);
-    EXPECT_EQ(EffectiveOptimizeFlags(of::kDefault, false), of::kDefault & ~(of::kRemoveLocalPalettes | of::kMetaPalette));
-    EXPECT_EQ(EffectiveOptimizeFlags(of::kDefault, true), of::kDefault);
-}
-
 // ---- unoptimize ----------------------------------------------------------------------------
 
 TEST(Unoptimize, RefusesLocalPalettes) {
@@ -425,6 +379,71 @@ TEST(Unoptimize, EveryFrameBecomesTheFullPictureWithDisposalsHonoured) {
     // before that frame: pixel (1,1) shows index 1 again.
     EXPECT_EQ(u->FrameAt(2)->bitmap->At(1, 1), 1);
     EXPECT_EQ(u->FrameAt(1)->bitmap->At(1, 1), 2);
+}
+
+// Whether any frame has transparency on.
+bool HasTransparentFrame(const Animation& a) {
+    for (const Frame* f : a.Frames())
+        if (f->Transparent()) return true;
+    return false;
+}
+
+// Every frame's disposal, in order.
+std::vector<int> Disposals(const Animation& a) {
+    std::vector<int> d;
+    for (const Frame* f : a.Frames()) d.push_back(f->Disposal());
+    return d;
+}
+
+TEST(Unoptimize, KeepsDisposalsWhenTheNextPictureCoversWhatIsLeft) {
+    // Frames that grow the picture (disposal 1) and one that puts it back
+    // (disposal 3): every unoptimized frame is transparent somewhere, yet no
+    // frame leaves anything where the next must show nothing.
+    auto a = MakeAnimation(6, 4);
+    a->blocks.push_back(FillFrame(0, 0, 2, 2, 1, 1, 5));
+    a->blocks.push_back(FillFrame(2, 0, 2, 2, 2, 3, 6));
+    a->blocks.push_back(FillFrame(0, 2, 2, 2, 3, 0, 7));
+    a->blocks.push_back(FillFrame(4, 2, 2, 2, 4, 2, 8));
+    a->blocks.push_back(FillFrame(1, 1, 1, 1, 5, 1, 9));
+    NumberFrames(*a);
+    auto u = CopyAnimation(*a);
+    SilentUiHost host;
+    SilentProgress progress;
+    int changed = -1;
+    ASSERT_EQ(Unoptimize(*u, host, progress, &changed), Result::Done);
+    EXPECT_EQ(CompareTimelines(*a, *u, false), "");
+    EXPECT_EQ(changed, 0);
+    EXPECT_EQ(Disposals(*u), Disposals(*a));
+    for (const Frame* f : u->Frames()) EXPECT_TRUE(f->Transparent());
+}
+
+TEST(Unoptimize, ChangesADisposalOnlyWhereLeftoversWouldShowThrough) {
+    // Frame 0 uses all 256 indexes and leaves a column bare: with no index
+    // left for transparency its unoptimized picture fills that column with
+    // the background. Frame 1 paints over frame 0 with one index, so its
+    // picture has a free index and is transparent in the column; the column
+    // frame 0 leaves would show through unless frame 0 clears the screen.
+    auto a = MakeAnimation(17, 16, 256);
+    std::vector<uint8_t> all(256);
+    for (int i = 0; i < 256; ++i) all[static_cast<size_t>(i)] = static_cast<uint8_t>(i);
+    a->blocks.push_back(MakeFrame(0, 0, 16, 16, all, 1, 5));
+    a->blocks.push_back(FillFrame(0, 0, 16, 16, 7, 1, 6));
+    a->blocks.push_back(FillFrame(0, 0, 8, 8, 9, 1, 7));
+    NumberFrames(*a);
+    auto u = CopyAnimation(*a);
+    SilentUiHost host;
+    SilentProgress progress;
+    int changed = -1;
+    ASSERT_EQ(Unoptimize(*u, host, progress, &changed), Result::Done);
+    EXPECT_EQ(changed, 1);
+    EXPECT_EQ(Disposals(*u), (std::vector<int>{2, 1, 1}));
+    const auto pin = RenderAll(*a), pout = RenderAll(*u);
+    ASSERT_EQ(pout.size(), 3u);
+    EXPECT_TRUE(pin[1] == pout[1]);
+    EXPECT_TRUE(pin[2] == pout[2]);
+    const auto frames = u->Frames();
+    EXPECT_EQ(frames[1]->delay, 6u);
+    EXPECT_EQ(frames[2]->delay, 7u);
 }
 
 // ---- the corpus ------------------------------------------------------------------------------
@@ -507,7 +526,7 @@ TEST(OptimizerCorpus, NeverLargerThanTheFilesOwnData) {
 TEST(OptimizerCorpus, UnoptimizeRendersLikeTheOriginalAndTheOptimized) {
     const auto files = CorpusGifs();
     if (files.empty()) GTEST_SKIP() << "no corpus at " << CM_CORPUS_DIR;
-    int checked = 0;
+    int checked = 0, kept_all = 0, with_transparency = 0;
     for (const auto& path : files) {
         auto a = LoadForTest(path);
         if (!a || HasLocalPalettes(*a)) continue;
@@ -516,9 +535,18 @@ TEST(OptimizerCorpus, UnoptimizeRendersLikeTheOriginalAndTheOptimized) {
         SilentUiHost host;
         SilentProgress progress;
         auto u = CopyAnimation(*a);
-        const Result r = Unoptimize(*u, host, progress);
+        int changed = -1;
+        const Result r = Unoptimize(*u, host, progress, &changed);
         ASSERT_EQ(r, Result::Done);
         EXPECT_EQ(CompareTimelines(*a, *u, false), "");
+        // Delays always stay; a disposal changes only where the report says so.
+        const auto da = Disposals(*a), du = Disposals(*u);
+        ASSERT_EQ(da.size(), du.size());
+        int differ = 0;
+        for (size_t i = 0; i < da.size(); ++i) differ += da[i] != du[i];
+        EXPECT_EQ(differ, changed);
+        kept_all += changed == 0;
+        with_transparency += HasTransparentFrame(*u);
         auto o = CopyAnimation(*a);
         ASSERT_EQ(RunOpt(*o, of::kDefault), Result::Done);
         auto uo = CopyAnimation(*o);
@@ -527,6 +555,8 @@ TEST(OptimizerCorpus, UnoptimizeRendersLikeTheOriginalAndTheOptimized) {
         ++checked;
     }
     EXPECT_GE(checked, 100);
+    EXPECT_EQ(kept_all, checked);
+    EXPECT_GE(with_transparency, 10);
 }
 
 // Transparency trials run on worker threads; the file must come out the same

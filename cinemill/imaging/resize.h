@@ -15,27 +15,6 @@ class UiHost;
 
 enum class ResizeMethod { Nearest, Bicubic };
 
-// ---- the Resize dialog's fields ---------------------------------------------------
-
-struct ResizeFields {
-    int oldW = 1, oldH = 1;          // current screen size
-    int width = 1, height = 1;       // new size
-    int widthPercent = 100, heightPercent = 100;
-    bool keepAspect = false;
-    friend bool operator==(const ResizeFields&, const ResizeFields&) = default;
-};
-ResizeFields ResizeFieldsStart(int w, int h, bool keep_aspect = false);
-ResizeFields TypeWidth(ResizeFields f, int w);
-ResizeFields TypeHeight(ResizeFields f, int h);
-ResizeFields TypeWidthPercent(ResizeFields f, int p);
-ResizeFields TypeHeightPercent(ResizeFields f, int p);
-// Ticking "Maintain aspect ratio" re-applies the width.
-ResizeFields SetKeepAspect(ResizeFields f, bool on);
-
-// True when bicubic scaling should warn: some frame that is transparent or
-// has a non-zero offset has a disposal other than 2.
-bool BicubicNeedsWarning(const Animation& a);
-
 // ---- scaling ----------------------------------------------------------------------
 
 // (v * new_total + old_total div 2) div old_total.

@@ -9,34 +9,6 @@ namespace {
 
 using namespace testutil;
 
-TEST(ResizeFieldsTest, WidthAndPercentArithmetic) {
-    ResizeFields f = ResizeFieldsStart(200, 100);
-    EXPECT_EQ(f.width, 200);
-    EXPECT_EQ(f.widthPercent, 100);
-    f = TypeWidth(f, 150);
-    EXPECT_EQ(f.widthPercent, 75);
-    EXPECT_EQ(f.height, 100);  // no aspect: height stays
-    f = SetKeepAspect(f, true);
-    EXPECT_EQ(f.height, 75);
-    EXPECT_EQ(f.heightPercent, 75);
-    f = TypeWidth(f, 3);  // (3 * 100 + 100) div 200 = 2
-    EXPECT_EQ(f.height, 2);
-    EXPECT_EQ(f.widthPercent, 2);  // (300 + 100) div 200
-    f = TypeWidth(f, 1);  // height max(1, (100 + 100) div 200) = 1
-    EXPECT_EQ(f.height, 1);
-    f = TypeHeightPercent(f, 50);
-    EXPECT_EQ(f.height, 50);
-    EXPECT_EQ(f.width, 100);
-    EXPECT_EQ(f.widthPercent, 50);
-    f = TypeHeight(f, 33);  // width (33 * 200 + 50) div 100 = 66
-    EXPECT_EQ(f.width, 66);
-    EXPECT_EQ(f.heightPercent, 33);
-    ResizeFields g = ResizeFieldsStart(3, 7);
-    g = TypeWidthPercent(g, 10);  // (30 + 50) div 100 = 0 -> at least 1
-    EXPECT_EQ(g.width, 1);
-    EXPECT_EQ(g.height, 7);
-}
-
 TEST(ResizeGeometry, BicubicWeightsFoldInwardAtTheEdges) {
     EXPECT_DOUBLE_EQ(BicubicKernel(0), 1);
     EXPECT_DOUBLE_EQ(BicubicKernel(1), 0);
@@ -120,7 +92,6 @@ TEST(ResizeBicubicTest, SmallFramesAndTransparencyFollowTheNearestSource) {
     f->transparentIndex = 0;
     a->blocks.push_back(std::move(f));
     a->blocks.push_back(MakeFrame(1, 1, 1, 1, {2}));
-    EXPECT_TRUE(BicubicNeedsWarning(*a));
     SilentUiHost host;
     SilentProgress progress;
     PreferenceBlock prefs;
@@ -134,9 +105,6 @@ TEST(ResizeBicubicTest, SmallFramesAndTransparencyFollowTheNearestSource) {
             EXPECT_EQ(g->bitmap->width, g->width);
         }
     }
-    auto opaque = MakeAnimation(4, 4);
-    opaque->blocks.push_back(FillFrame(0, 0, 4, 4, 1, 2));
-    EXPECT_FALSE(BicubicNeedsWarning(*opaque));
 }
 
 }  // namespace

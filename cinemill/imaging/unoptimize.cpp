@@ -50,9 +50,41 @@ struct Converted {
     bool hasClear = false;
 };
 
+// True when a full-screen frame drawn over `under` (1 where the screen shows
+// something) would let it show through a pixel the frame leaves transparent.
+bool KeepDisposalHidesPicture(const Converted& cv, const std::vector<uint8_t>& under) {
+    if (!cv.transparent) return false;
+    const FrameBitmap& b = cv.bitmap;
+    for (int y = 0; y < b.height; ++y) {
+        const uint8_t* row = b.Row(y);
+        const size_t base = static_cast<size_t>(y) * b.width;
+        for (int x = 0; x < b.width; ++x)
+            if (row[x] == cv.transparentIndex && under[base + x]) return true;
+    }
+    return false;
+}
+
+// Updates `under` to what the screen shows after a full-screen frame is drawn
+// over it and disposed of with `disposal`.
+void LeaveBehind(const Converted& cv, int disposal, std::vector<uint8_t>& under) {
+    if (disposal == 3) return;  // the screen goes back to what it was
+    if (disposal == 2) {
+        std::fill(under.begin(), under.end(), uint8_t{0});
+        return;
+    }
+    const FrameBitmap& b = cv.bitmap;
+    for (int y = 0; y < b.height; ++y) {
+        const uint8_t* row = b.Row(y);
+        const size_t base = static_cast<size_t>(y) * b.width;
+        for (int x = 0; x < b.width; ++x)
+            if (!cv.transparent || row[x] != cv.transparentIndex) under[base + x] = 1;
+    }
+}
+
 }  // namespace
 
-Result Unoptimize(Animation& a, UiHost& host, ProgressReporter& progress) {
+Result Unoptimize(Animation& a, UiHost& host, ProgressReporter& progress, int* disposals_changed) {
+    if (disposals_changed) *disposals_changed = 0;
     const auto frames = a.Frames();
     for (const Frame* f : frames)
         if (f->localPalette) {
@@ -141,6 +173,14 @@ Result Unoptimize(Animation& a, UiHost& host, ProgressReporter& progress) {
                                                           : StringId::UnoptimizeIncomplete)));
         return Result::Failed;
     }
+    std::vector<uint8_t> under;  // where the new frames leave something showing,
+                                 // made before the document changes
+    try {
+        under.assign(area, 0);
+    } catch (const std::bad_alloc&) {
+        host.Error(std::string(LoadString(StringId::UnoptimizeNoMemory)));
+        return Result::Failed;
+    }
     if (need_slot_entry) {
         // Transparent indexes past the palette's end get black entries.
         int top = palette_size;
@@ -150,17 +190,24 @@ Result Unoptimize(Animation& a, UiHost& host, ProgressReporter& progress) {
         p.entries.resize(static_cast<size_t>(top));
         SetGlobalPalette(a, std::move(p));
     }
+    int changed = 0;
     for (size_t i = 0; i < out.size(); ++i) {
         Frame& f = *frames[i];
+        if (i > 0 && KeepDisposalHidesPicture(out[i], under)) {
+            // What the frame before leaves behind would show through where
+            // this frame must show nothing: that frame clears the screen instead.
+            SetDisposal(*frames[i - 1], 2);
+            std::fill(under.begin(), under.end(), uint8_t{0});
+            ++changed;
+        }
+        LeaveBehind(out[i], f.Disposal(), under);
         SetBitmap(f, std::move(out[i].bitmap));
         f.left = 0;
         f.top = 0;
         SetTransparent(f, out[i].transparent);
         if (out[i].transparent) f.transparentIndex = out[i].transparentIndex;
-        // A frame drawn over the one before shows that frame where it is
-        // transparent, so the one before must clear the screen when it goes.
-        if (i > 0 && out[i].transparent && frames[i - 1]->Disposal() != 2) SetDisposal(*frames[i - 1], 2);
     }
+    if (disposals_changed) *disposals_changed = changed;
     RecountColorUsage(a, true);
     a.cachedSize = -1;
     if (out_of_memory) {

@@ -9,6 +9,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "cinemill/app/number_text.h"
 #include "cinemill/imaging/optimize.h"
 #include "cinemill/imaging/optimize_test_util.h"
 
@@ -109,6 +110,47 @@ TEST_F(CliTest, OptimizeKeepsPicturesAndNeverGrowsTheFile) {
     ASSERT_EQ(Run("optimize " + out.string() + " -o " + again.string() + " --flags 0x46A", &text), 0);
     EXPECT_NE(text.find("not smaller"), std::string::npos) << text;
     EXPECT_EQ(Bytes(again), Bytes(out));
+}
+
+TEST_F(CliTest, UnoptimizeSaysWhetherDisposalsWereKept) {
+    // Frames at different places with disposals 1 and 3: all stay.
+    auto a = MakeAnimation(8, 8);
+    a->blocks.push_back(FillFrame(0, 0, 4, 4, 1, 1, 5));
+    a->blocks.push_back(FillFrame(4, 4, 4, 4, 2, 3, 6));
+    a->blocks.push_back(FillFrame(2, 2, 2, 2, 3, 1, 7));
+    const fs::path in = dir_ / "parts.gif", out = dir_ / "parts-full.gif";
+    SilentUiHost host;
+    SilentProgress progress;
+    ASSERT_EQ(SaveGif(in.string(), *a, host, progress), Result::Done);
+    std::string text;
+    ASSERT_EQ(Run("unoptimize " + in.string() + " -o " + out.string(), &text), 0);
+    EXPECT_EQ(text, "Delays and disposals kept on all 3 frames.\n");
+    auto x = Load(in), y = Load(out);
+    ASSERT_TRUE(x && y);
+    EXPECT_TRUE(Timeline(*x) == Timeline(*y));
+    std::vector<int> d;
+    std::vector<uint32_t> delays;
+    for (const Frame* f : y->Frames()) {
+        d.push_back(f->Disposal());
+        delays.push_back(f->delay);
+    }
+    EXPECT_EQ(d, (std::vector<int>{1, 3, 1}));
+    EXPECT_EQ(delays, (std::vector<uint32_t>{5, 6, 7}));
+
+    // A first frame with every index in use and a bare column, painted over
+    // by one index: its leftover column must go, so its disposal changes.
+    auto b = MakeAnimation(17, 16, 256);
+    std::vector<uint8_t> all(256);
+    for (int i = 0; i < 256; ++i) all[static_cast<size_t>(i)] = static_cast<uint8_t>(i);
+    b->blocks.push_back(MakeFrame(0, 0, 16, 16, all, 1, 5));
+    b->blocks.push_back(FillFrame(0, 0, 16, 16, 7, 1, 6));
+    const fs::path in2 = dir_ / "full256.gif", out2 = dir_ / "full256-u.gif";
+    ASSERT_EQ(SaveGif(in2.string(), *b, host, progress), Result::Done);
+    ASSERT_EQ(Run("unoptimize " + in2.string() + " -o " + out2.string(), &text), 0);
+    EXPECT_NE(text.find("disposal changed to 2 on 1 of 2 frames"), std::string::npos) << text;
+    auto z = Load(out2);
+    ASSERT_TRUE(z);
+    EXPECT_EQ(z->FrameAt(0)->Disposal(), 2);
 }
 
 TEST_F(CliTest, BadArgumentsAndInputs) {

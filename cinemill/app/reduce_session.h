@@ -33,8 +33,6 @@ struct TypedCount {
     bool replace_text = false;
 };
 TypedCount ParseColorCount(std::string_view text);
-// A byte count with "," between groups of three digits.
-std::string GroupThousands(int64_t n);
 // "Savings: N bytes (P%)" or "Savings: None" when the reduced copy is not smaller.
 std::string SavingsText(int64_t unreduced_size, int64_t reduced_size);
 

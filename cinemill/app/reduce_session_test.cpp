@@ -1,4 +1,4 @@
-#include "cinemill/imaging/reduce_session.h"
+#include "cinemill/app/reduce_session.h"
 
 #include <gtest/gtest.h>
 
@@ -72,9 +72,6 @@ TEST(ReduceDialog, SavingsText) {
     EXPECT_EQ(reduce_dialog::SavingsText(1000, 999), "Savings: 1 bytes (0.1%)");
     EXPECT_EQ(reduce_dialog::SavingsText(1000, 1000), "Savings: None");
     EXPECT_EQ(reduce_dialog::SavingsText(1000, 1200), "Savings: None");
-    EXPECT_EQ(reduce_dialog::GroupThousands(999), "999");
-    EXPECT_EQ(reduce_dialog::GroupThousands(1000), "1,000");
-    EXPECT_EQ(reduce_dialog::GroupThousands(-1234567), "-1,234,567");
 }
 
 TEST(ReduceSession, CancelLeavesTheDocumentByteForByte) {

@@ -1,9 +1,10 @@
-#include "cinemill/imaging/reduce_session.h"
+#include "cinemill/app/reduce_session.h"
 
 #include <algorithm>
 #include <charconv>
 #include <cstdio>
 
+#include "cinemill/app/number_text.h"
 #include "cinemill/base/preferences.h"
 #include "cinemill/base/strings.h"
 #include "cinemill/base/ui_host.h"
@@ -45,25 +46,13 @@ TypedCount ParseColorCount(std::string_view text) {
     return t;
 }
 
-std::string GroupThousands(int64_t n) {
-    const bool negative = n < 0;
-    const uint64_t magnitude = negative ? 0 - static_cast<uint64_t>(n) : static_cast<uint64_t>(n);
-    const std::string digits = std::to_string(magnitude);
-    std::string out;
-    for (size_t i = 0; i < digits.size(); ++i) {
-        if (i && (digits.size() - i) % 3 == 0) out += ',';
-        out += digits[i];
-    }
-    return negative ? "-" + out : out;
-}
-
 std::string SavingsText(int64_t unreduced_size, int64_t reduced_size) {
     if (unreduced_size <= 0 || reduced_size >= unreduced_size)
         return std::string(LoadString(StringId::SavingsNone));
     const int64_t saved = unreduced_size - reduced_size;
     char pct[32];
     std::snprintf(pct, sizeof pct, "%.1f", static_cast<double>(saved) * 100.0 / static_cast<double>(unreduced_size));
-    std::string text = FormatString(StringId::SavingsFormat, GroupThousands(saved));
+    std::string text = FormatString(StringId::SavingsFormat, GroupedNumber(saved));
     const auto pos = text.find("%.1f%%");
     if (pos != std::string::npos) text.replace(pos, 6, std::string(pct) + "%");
     return text;

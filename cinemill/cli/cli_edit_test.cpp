@@ -1,0 +1,172 @@
+// Runs cinemill-cli edit as a user would: steps through the editor engine,
+// the --trace lines, the answer queue, and bad steps that never touch a file.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "cinemill/cli/cli_test_support.h"
+#include "cinemill/gif/gif_builder.h"
+#include "cinemill/gif/test_util.h"
+
+namespace cinemill {
+namespace {
+
+namespace fs = std::filesystem;
+using testing_cli::Cli;
+
+const std::string kSample = std::string(CM_TESTDATA_DIR) + "/sample.gif";
+
+class CliEditTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        dir_ = fs::temp_directory_path() / ("cm_cli_edit_" + std::to_string(getpid()) + "_" +
+                                            ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(dir_);
+        fs::create_directories(dir_);
+        in_ = (dir_ / "in.gif").string();
+        fs::copy_file(kSample, in_);
+        original_ = testing::FileBytes(in_);
+        // Signature comments off, so that saved files hold only the edits.
+        prefs_ = (dir_ / "prefs.txt").string();
+        std::ofstream(prefs_) << "# program flags: no signature comment\n6=0x8\n";
+    }
+    void TearDown() override { fs::remove_all(dir_); }
+    std::string Path(const std::string& name) const { return (dir_ / name).string(); }
+    std::unique_ptr<Animation> Load(const std::string& path) {
+        auto r = testing::ReadBytes(testing::FileBytes(path));
+        EXPECT_EQ(r.outcome.result, Result::Done) << path;
+        return std::move(r.outcome.animation);
+    }
+    std::string Edit(const std::string& rest) { return "edit " + in_ + " --prefs " + prefs_ + " " + rest; }
+
+    fs::path dir_;
+    std::string in_, prefs_;
+    std::vector<uint8_t> original_;
+};
+
+TEST_F(CliEditTest, StepsChangeTheDocumentAndOnlyTheOutputIsWritten) {
+    const auto out = Path("out.gif");
+    const auto r = Cli(Edit("-o " + out + " select 1 delete delay 50 loop 3 reverse"));
+    ASSERT_EQ(r.status, 0) << r.err;
+    auto a = Load(out);
+    ASSERT_EQ(a->FrameCount(), 2);
+    EXPECT_EQ(a->playCount, 3u);
+    // The delete left frame 2 selected at index 1; it got delay 50 and the
+    // reversal put it first.
+    auto original = Load(in_);
+    EXPECT_EQ(a->FrameAt(0)->delay, 50u);
+    EXPECT_EQ(a->FrameAt(0)->bitmap->pixels, original->FrameAt(2)->bitmap->pixels);
+    EXPECT_EQ(a->FrameAt(1)->bitmap->pixels, original->FrameAt(0)->bitmap->pixels);
+    EXPECT_EQ(testing::FileBytes(in_), original_);
+}
+
+TEST_F(CliEditTest, UndoGivesBackTheSameBytesAndRedoRepeats) {
+    const auto plain = Path("plain.gif"), undone = Path("undone.gif"), once = Path("once.gif"),
+               redone = Path("redone.gif");
+    ASSERT_EQ(Cli(Edit("-o " + plain)).status, 0);
+    for (const std::string steps : {"select 2 delete", "reverse", "rotate-all flipv", "select 0 rotate 90cw",
+                                    "select 1 transparency 1", "move 2 0", "crop 0 0 40 30",
+                                    "resize 24 16 bicubic", "optimize", "reduce 4 dither",
+                                    "select 1 cut", "select 0 copy paste"}) {
+        SCOPED_TRACE(steps);
+        ASSERT_EQ(Cli(Edit("-o " + undone + " " + steps + " undo")).status, 0);
+        ASSERT_EQ(Cli(Edit("-o " + once + " " + steps)).status, 0);
+        ASSERT_EQ(Cli(Edit("-o " + redone + " " + steps + " undo redo")).status, 0);
+        EXPECT_EQ(testing::FileBytes(undone), testing::FileBytes(plain));
+        EXPECT_EQ(testing::FileBytes(redone), testing::FileBytes(once));
+        EXPECT_NE(testing::FileBytes(once), testing::FileBytes(plain));
+    }
+}
+
+TEST_F(CliEditTest, TraceShowsRefreshFlagsAndUndoRedoTexts) {
+    const auto r = Cli(Edit("--trace select 0 delete undo"));
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("[select 0] refresh: selection\n"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("[delete] refresh: document frame-list size selection total-time modified\n"),
+              std::string::npos)
+        << r.out;
+    EXPECT_NE(r.out.find("[delete] undo: Undo Delete Frame\n"), std::string::npos);
+    EXPECT_NE(r.out.find("[delete] document: 2 frames, selected 0, modified\n"), std::string::npos);
+    EXPECT_NE(r.out.find("[select 0] document: 3 frames, selected 0, not modified\n"), std::string::npos);
+    EXPECT_NE(r.out.find("[delete] redo: Can't Redo\n"), std::string::npos);
+    EXPECT_NE(r.out.find("[undo] undo: Can't Undo\n"), std::string::npos);
+    EXPECT_NE(r.out.find("[undo] redo: Redo Delete Frame\n"), std::string::npos);
+    EXPECT_EQ(testing::FileBytes(in_), original_);
+}
+
+TEST_F(CliEditTest, CopyPasteAndInsertThroughTheEngine) {
+    const auto out = Path("out.gif");
+    ASSERT_EQ(Cli(Edit("-o " + out + " select 2 copy select 0 paste insert " + kSample)).status, 0);
+    auto a = Load(out);
+    auto original = Load(in_);
+    // Paste went before frame 0; the inserted file's frames before the pasted frame.
+    ASSERT_EQ(a->FrameCount(), 7);
+    EXPECT_EQ(a->FrameAt(0)->bitmap->pixels, original->FrameAt(0)->bitmap->pixels);
+    EXPECT_EQ(a->FrameAt(3)->bitmap->pixels, original->FrameAt(2)->bitmap->pixels);
+    EXPECT_EQ(a->FrameAt(4)->bitmap->pixels, original->FrameAt(0)->bitmap->pixels);
+}
+
+TEST_F(CliEditTest, SaveAsWritesTheNamedFileAndSaveWritesItAgain) {
+    const auto named = Path("named.gif");
+    ASSERT_EQ(Cli(Edit("save-as " + named + " select 0 delete save")).status, 0);
+    EXPECT_EQ(Load(named)->FrameCount(), 2);
+    EXPECT_EQ(testing::FileBytes(in_), original_);
+}
+
+TEST_F(CliEditTest, QuestionsAreAnsweredFromTheQueue) {
+    // A frame that reaches beyond the screen: saving asks whether to clip.
+    auto bytes = testing::GifBuilder(8, 8).Image(4, 4, 8, 8, std::vector<uint8_t>(64, 1)).b;
+    const auto wide = Path("wide.gif");
+    std::ofstream(wide, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
+                                               static_cast<std::streamsize>(bytes.size()));
+    const auto out = Path("out.gif");
+    auto none = Cli("edit " + wide + " -o " + out);
+    EXPECT_NE(none.status, 0);
+    EXPECT_NE(none.err.find("no answer left for"), std::string::npos) << none.err;
+    EXPECT_FALSE(fs::exists(out));
+    EXPECT_NE(Cli("edit " + wide + " --answer no -o " + out).status, 0);
+    EXPECT_FALSE(fs::exists(out));
+    auto yes = Cli("edit " + wide + " --answer yes --trace -o " + out);
+    ASSERT_EQ(yes.status, 0) << yes.err;
+    auto a = Load(out);
+    EXPECT_EQ(a->FrameAt(0)->width, 4);
+    EXPECT_EQ(a->FrameAt(0)->height, 4);
+}
+
+TEST_F(CliEditTest, BadStepsNameTheStepExitTwoAndTouchNothing) {
+    const auto out = Path("out.gif");
+    for (const std::string steps :
+         {"delay abc", "delay 70000", "disposal 5", "transparency 300", "interlace maybe", "loop -1",
+          "rotate 45", "rotate-all sideways", "resize 0 10", "resize 10 10 smooth", "crop 0 0 x 8",
+          "reduce 1", "reduce 16 blurry", "comment remove x", "move 1", "frobnicate", "select",
+          "select 9", "move 7 0", "crop 0 0 100 100", "select 0 delete select 2"}) {
+        SCOPED_TRACE(steps);
+        const auto r = Cli(Edit("-o " + out + " " + steps));
+        EXPECT_EQ(r.status, 2);
+        EXPECT_NE(r.err.find("edit: "), std::string::npos);
+        const std::string first = steps.substr(0, steps.find(' '));
+        EXPECT_NE(r.err.find(steps == "select 0 delete select 2" ? "'select 2'" : first), std::string::npos)
+            << r.err;
+        EXPECT_FALSE(fs::exists(out));
+        EXPECT_EQ(testing::FileBytes(in_), original_);
+    }
+    EXPECT_EQ(Cli("edit").status, 2);
+    EXPECT_EQ(Cli("edit " + in_ + " --answer perhaps").status, 2);
+    EXPECT_EQ(Cli("edit " + Path("missing.gif") + " delete").status, 1);
+}
+
+TEST_F(CliEditTest, FailedStepsStopWithStatusOne) {
+    const auto out = Path("out.gif");
+    const auto r = Cli(Edit("-o " + out + " paste"));
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("Cannot paste any of the available formats."), std::string::npos);
+    EXPECT_NE(r.err.find("step 'paste' failed"), std::string::npos);
+    EXPECT_FALSE(fs::exists(out));
+    const auto d = Cli(Edit("-o " + out + " delete"));
+    EXPECT_EQ(d.status, 1);
+    EXPECT_NE(d.err.find("no frame selected"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace cinemill
