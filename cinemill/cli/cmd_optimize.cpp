@@ -73,6 +73,7 @@ int Optimize(const Args& args) {
     // no dialog in which to tick it, and it is where most of the savings
     // of an animation with a still background come from.
     uint32_t flags = optimize_flags::kDefault | optimize_flags::kTransparency;
+    int lossy = 0;
     for (size_t i = 0; i < args.rest.size(); ++i) {
         const std::string& a = args.rest[i];
         if (a == "-o" && i + 1 < args.rest.size()) {
@@ -81,13 +82,17 @@ int Optimize(const Args& args) {
             const auto v = ParseInt(args.rest[++i], true);
             if (!v || *v < 0 || *v > 0xFFFFFFFFLL) return UsageError("optimize: bad --flags value");
             flags = static_cast<uint32_t>(*v);
+        } else if (a == "--lossy" && i + 1 < args.rest.size()) {
+            const auto v = ParseInt(args.rest[++i], false);
+            if (!v || *v < 0 || *v > 200) return UsageError("optimize: --lossy takes a level from 0 to 200");
+            lossy = static_cast<int>(*v);
         } else if (in.empty() && !a.starts_with("-")) {
             in = a;
         } else {
             return UsageError("optimize: unexpected argument " + a);
         }
     }
-    if (in.empty() || out.empty()) return UsageError("optimize IN -o OUT [--flags HEX]");
+    if (in.empty() || out.empty()) return UsageError("optimize IN -o OUT [--flags HEX] [--lossy N]");
     RecordingHost host(true);
     std::vector<uint8_t> original;
     if (!ReadWholeFile(in, original)) {
@@ -108,7 +113,7 @@ int Optimize(const Args& args) {
     // Room for a result as large as the input, so that growing the buffer
     // does not hold two copies of it at once.
     sink.bytes.reserve(original.size());
-    if (WriteGif(sink, a, progress) != Result::Done) {
+    if (WriteGif(sink, a, progress, lossy) != Result::Done) {
         host.Error(FormatString(StringId::ErrorSaving, out));
         return kExitFailed;
     }
@@ -388,7 +393,7 @@ int SetColor(const Args& args) {
     });
 }
 
-const CommandRegistrar kOptimize("optimize", "optimize IN -o OUT [--flags HEX]", Optimize);
+const CommandRegistrar kOptimize("optimize", "optimize IN -o OUT [--flags HEX] [--lossy N]", Optimize);
 const CommandRegistrar kUnoptimize("unoptimize", "unoptimize IN -o OUT", Unoptimize);
 const CommandRegistrar kRotate("rotate", "rotate IN {90cw|180|90ccw|fliph|flipv} -o OUT [--frame N]", Rotate);
 const CommandRegistrar kReverse("reverse", "reverse IN -o OUT", Reverse);

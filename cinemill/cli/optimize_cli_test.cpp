@@ -112,6 +112,47 @@ TEST_F(CliTest, OptimizeKeepsPicturesAndNeverGrowsTheFile) {
     EXPECT_EQ(Bytes(again), Bytes(out));
 }
 
+// --lossy on a noisy grey ramp: the file shrinks below the lossless
+// result, and the pictures stay within what the level allows. At level 80
+// no pixel moves further than RGB distance 40, so the mean squared error
+// per channel is at most 1600 / 3 and the PSNR at least 20.87 dB.
+TEST_F(CliTest, OptimizeLossyShrinksWithinItsBound) {
+    auto a = MakeAnimation(64, 48, 0);
+    Palette grey;
+    for (int i = 0; i < 256; ++i) grey.entries.push_back(Rgb{uint8_t(i), uint8_t(i), uint8_t(i)});
+    SetGlobalPalette(*a, grey);
+    uint32_t seed = 7;
+    for (int k = 0; k < 3; ++k) {
+        std::vector<uint8_t> px(64 * 48);
+        for (size_t i = 0; i < px.size(); ++i) {
+            seed = seed * 1103515245u + 12345u;
+            px[i] = static_cast<uint8_t>(std::clamp<int>(int(i % 64) * 3 + k * 10 + int(seed >> 28) - 8, 0, 255));
+        }
+        a->blocks.push_back(MakeFrame(0, 0, 64, 48, px));
+    }
+    const fs::path in = dir_ / "ramp.gif", exact = dir_ / "exact.gif", l80 = dir_ / "l80.gif", l0 = dir_ / "l0.gif";
+    SilentUiHost host;
+    SilentProgress progress;
+    ASSERT_EQ(SaveGif(in.string(), *a, host, progress), Result::Done);
+    ASSERT_EQ(Run("optimize " + in.string() + " -o " + exact.string()), 0);
+    ASSERT_EQ(Run("optimize " + in.string() + " -o " + l0.string() + " --lossy 0"), 0);
+    ASSERT_EQ(Run("optimize " + in.string() + " -o " + l80.string() + " --lossy 80"), 0);
+    EXPECT_EQ(Bytes(l0), Bytes(exact));
+    EXPECT_LT(fs::file_size(l80), fs::file_size(exact) * 9 / 10);
+    std::string text;
+    ASSERT_EQ(Run("psnr " + in.string() + " " + l80.string(), &text), 0);
+    const double db = std::stod(text);
+    EXPECT_GE(db, 20.87);
+    EXPECT_LT(db, 100.0);  // something did change
+    ASSERT_EQ(Run("psnr " + in.string() + " " + exact.string(), &text), 0);
+    EXPECT_EQ(std::stod(text), 100.0);
+
+    EXPECT_EQ(Run("optimize " + in.string() + " -o " + l80.string() + " --lossy 201"), 2);
+    EXPECT_EQ(Run("optimize " + in.string() + " -o " + l80.string() + " --lossy -1"), 2);
+    EXPECT_EQ(Run("optimize " + in.string() + " -o " + l80.string() + " --lossy x"), 2);
+    EXPECT_EQ(Run("optimize " + in.string() + " -o " + l80.string() + " --lossy"), 2);
+}
+
 TEST_F(CliTest, UnoptimizeSaysWhetherDisposalsWereKept) {
     // Frames at different places with disposals 1 and 3: all stay.
     auto a = MakeAnimation(8, 8);

@@ -7,6 +7,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <optional>
+#include <algorithm>
 #include <utility>
 
 #include "cinemill/base/preferences.h"
@@ -38,18 +40,36 @@ namespace {
 constexpr int kHashSize = 5003;
 constexpr int kMaxCodes = 4096;
 
+// For each palette index, the other indexes whose colour lies within the
+// lossy bound of it, nearest first.
+using NearColors = std::array<std::vector<uint8_t>, 256>;
+
 // LZW compressor with the classic open-addressing hash (5003 slots, keys
 // pixel << 12 | prefix) and output in sub-blocks of 254 bytes.
 class LzwEncoder {
 public:
     explicit LzwEncoder(GifSink& sink) : sink_(sink) {}
 
-    // Compresses the frame's pixels in file order. False when a write failed.
-    bool Encode(const FrameBitmap& bmp, bool interlaced, int min_code_size);
+    // Compresses the frame's pixels in file order. With `near`, a pixel
+    // that does not continue the current string may be coded as one of the
+    // indexes listed for it that does (lossy). False when a write failed.
+    bool Encode(const FrameBitmap& bmp, bool interlaced, int min_code_size, const NearColors* near = nullptr);
 
 private:
     void Output(int code);
     void FlushPacket();
+    // Code of the string `key` (probing from slot i), or -1.
+    int Lookup(int32_t key, int i) const {
+        if (hash_[static_cast<size_t>(i)] == key) return codes_[static_cast<size_t>(i)];
+        if (hash_[static_cast<size_t>(i)] < 0) return -1;
+        const int disp = i == 0 ? 1 : kHashSize - i;
+        for (;;) {
+            i -= disp;
+            if (i < 0) i += kHashSize;
+            if (hash_[static_cast<size_t>(i)] == key) return codes_[static_cast<size_t>(i)];
+            if (hash_[static_cast<size_t>(i)] < 0) return -1;
+        }
+    }
 
     GifSink& sink_;
     std::array<int32_t, kHashSize> hash_{};
@@ -92,7 +112,7 @@ void LzwEncoder::Output(int code) {
     }
 }
 
-bool LzwEncoder::Encode(const FrameBitmap& bmp, bool interlaced, int m) {
+bool LzwEncoder::Encode(const FrameBitmap& bmp, bool interlaced, int m, const NearColors* near) {
     failed_ = false;
     packet_len_ = 0;
     accum_ = 0;
@@ -137,6 +157,19 @@ bool LzwEncoder::Encode(const FrameBitmap& bmp, bool interlaced, int m) {
                 } while (hash_[static_cast<size_t>(i)] >= 0);
                 if (found) {
                     prefix = codes_[static_cast<size_t>(i)];
+                    continue;
+                }
+            }
+            if (near) {
+                // Lossy: a near colour whose string is in the table goes on
+                // with it instead.
+                int code = -1;
+                for (const uint8_t alt : (*near)[static_cast<size_t>(c)]) {
+                    code = Lookup((alt << 12) + prefix, (alt << 4) ^ prefix);
+                    if (code >= 0) break;
+                }
+                if (code >= 0) {
+                    prefix = code;
                     continue;
                 }
             }
@@ -218,7 +251,43 @@ bool WritesControlBlock(const Frame& f) {
 
 namespace {
 
-bool WriteFrame(GifSink& sink, const Animation& a, const Frame& f, LzwEncoder& enc) {
+// The near-colour lists for a frame at lossy level `lossy` (1-200): colours
+// within a Euclidean RGB distance of lossy / 2 of each other. The
+// transparent index of a transparent frame neither changes nor stands in.
+NearColors MakeNearColors(const Palette& p, const Frame& f, int lossy) {
+    NearColors near;
+    const int bound = lossy * lossy;  // (lossy / 2)^2 * 4
+    const int n = std::min(p.size(), 256);
+    for (int i = 0; i < n; ++i) {
+        if (f.Transparent() && i == f.transparentIndex) continue;
+        std::vector<std::pair<int, uint8_t>> found;
+        for (int j = 0; j < n; ++j) {
+            if (j == i || (f.Transparent() && j == f.transparentIndex)) continue;
+            const int dr = p[i].r - p[j].r, dg = p[i].g - p[j].g, db = p[i].b - p[j].b;
+            const int d = 4 * (dr * dr + dg * dg + db * db);
+            if (d <= bound) found.emplace_back(d, static_cast<uint8_t>(j));
+        }
+        std::sort(found.begin(), found.end());
+        for (const auto& [d, j] : found) near[static_cast<size_t>(i)].push_back(j);
+    }
+    return near;
+}
+
+bool WriteFrame(GifSink& sink, const Animation& a, const Frame& f, LzwEncoder& enc, int lossy = 0);
+
+// A frame compressed lossily, unless its kept data or its exact data is
+// no larger.
+bool WriteLossyFrame(GifSink& sink, const Animation& a, const Frame& f, int lossy) {
+    const Palette* pal = PaletteInEffect(a, f);
+    VectorSink exact, lossy_out;
+    LzwEncoder e1(exact), e2(lossy_out);
+    if (!WriteFrame(exact, a, f, e1) || !pal) return sink.Write(exact.bytes.data(), exact.bytes.size());
+    if (!WriteFrame(lossy_out, a, f, e2, lossy)) return false;
+    const auto& best = lossy_out.bytes.size() < exact.bytes.size() ? lossy_out.bytes : exact.bytes;
+    return sink.Write(best.data(), best.size());
+}
+
+bool WriteFrame(GifSink& sink, const Animation& a, const Frame& f, LzwEncoder& enc, int lossy) {
     const uint8_t gce[8] = {0x21, 0xF9, 0x04, f.controlFlags, static_cast<uint8_t>(f.delay),
                             static_cast<uint8_t>(f.delay >> 8), f.transparentIndex, 0};
     if (WritesControlBlock(f) && !sink.Write(gce, 8)) return false;
@@ -230,7 +299,8 @@ bool WriteFrame(GifSink& sink, const Animation& a, const Frame& f, LzwEncoder& e
     desc[9] = f.descriptorFlags;
     if (!sink.Write(desc, 10)) return false;
     if (f.localPalette && !WriteColorTable(sink, *f.localPalette)) return false;
-    if (const KeptImageData* k = ValidKeptData(a, f)) {
+    const KeptImageData* k = lossy > 0 ? nullptr : ValidKeptData(a, f);
+    if (k) {
         // The file's own data: written as it was read.
         return sink.Write(&k->minCodeSize, 1) && sink.Write(k->subBlocks.data(), k->subBlocks.size());
     }
@@ -244,14 +314,17 @@ bool WriteFrame(GifSink& sink, const Animation& a, const Frame& f, LzwEncoder& e
     if (needed > bits) bits = needed;
     const uint8_t m = static_cast<uint8_t>(bits);
     if (!sink.Write(&m, 1)) return false;
-    if (!enc.Encode(bmp, f.Interlaced(), m)) return false;
+    std::optional<NearColors> near;
+    if (lossy > 0 && pal) near = MakeNearColors(*pal, f, lossy);
+    if (!enc.Encode(bmp, f.Interlaced(), m, near ? &*near : nullptr)) return false;
     const uint8_t zero = 0;
     return sink.Write(&zero, 1);
 }
 
 }  // namespace
 
-Result WriteGif(GifSink& sink, Animation& a, ProgressReporter& progress) {
+Result WriteGif(GifSink& sink, Animation& a, ProgressReporter& progress, int lossy) {
+    lossy = std::clamp(lossy, 0, 200);
     // Colour resolution: at least what the global and every local table need.
     int res = std::max((a.screenFlags >> 4) & 7, ColorTableBits(2 << (a.screenFlags & 7)) - 1);
     for (const Frame* f : std::as_const(a).Frames()) {
@@ -280,7 +353,8 @@ Result WriteGif(GifSink& sink, Animation& a, ProgressReporter& progress) {
     LzwEncoder enc(sink);
     for (const auto& b : a.blocks) {
         if (const Frame* f = AsFrame(b.get())) {
-            if (!WriteFrame(sink, a, *f, enc)) return Result::Failed;
+            const bool ok = lossy > 0 ? WriteLossyFrame(sink, a, *f, lossy) : WriteFrame(sink, a, *f, enc);
+            if (!ok) return Result::Failed;
             if (!progress.Step()) return Result::Stopped;
             continue;
         }

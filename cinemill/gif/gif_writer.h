@@ -67,7 +67,11 @@ private:
 // Writes the animation as a GIF89a stream. The colour-resolution field of
 // the screen flags is recomputed and stored in the animation. Done, Failed
 // (a write failed) or Stopped (the reporter asked; no trailer written).
-Result WriteGif(GifSink& sink, Animation& a, ProgressReporter& progress);
+// With `lossy` (1-200) every frame is compressed again allowing each pixel
+// to be coded as a palette colour within Euclidean RGB distance lossy / 2
+// of its own when that continues the compressor's current string; a frame
+// keeps whichever of that and its exact data is smaller. 0 is exact.
+Result WriteGif(GifSink& sink, Animation& a, ProgressReporter& progress, int lossy = 0);
 
 // Whether the writer puts a graphic control extension before the frame: it
 // does for every frame except one read without it whose delay, control flags
