@@ -252,6 +252,8 @@ constexpr std::array kTable = {
     Entry{StringId::UndoLevelsInvalid, "The number of undo levels must be a whole number from 0 to 4294967295."},
     Entry{StringId::UndoLevelsCaption, "Bad Undo Levels Value"},
     Entry{StringId::DesktopEntryComment, "Edit animated GIF files"},
+    Entry{StringId::TargetSizeUnreachable,
+          "Even the smallest result, %s bytes at the greatest loss, is above the target size. Nothing was written."},
 };
 
 // Replaces the first occurrence of `token` in `text` by `value`.

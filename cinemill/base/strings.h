@@ -239,6 +239,7 @@ enum class StringId : int {
     UndoLevelsInvalid = 42415,
     UndoLevelsCaption = 42416,
     DesktopEntryComment = 42417,
+    TargetSizeUnreachable = 43700,
 };
 
 // The text of a string-table entry; empty for an unknown number.

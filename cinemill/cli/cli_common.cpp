@@ -1,8 +1,11 @@
 #include "cinemill/cli/cli_common.h"
 
+#include <algorithm>
 #include <charconv>
+#include <cmath>
 #include <cstdio>
 
+#include "cinemill/doc/render.h"
 #include "cinemill/gif/gif_writer.h"
 #include "cinemill/imaging/palette_merge.h"
 
@@ -16,6 +19,27 @@ const PreferenceBlock& Prefs() {
 GifReadOutcome LoadAnimation(const std::string& path, UiHost& host, bool count_usage) {
     SilentProgress progress;
     return OpenGifFile(path, host, progress, Prefs(), count_usage);
+}
+
+double MeanPsnr(const Animation& a, const Animation& b) {
+    Compositor ca(a), cb(b);
+    const auto fa = a.Frames();
+    const auto fb = b.Frames();
+    double sum = 0;
+    for (size_t i = 0; i < fa.size() && i < fb.size(); ++i) {
+        const RgbaImage& x = ca.Draw(*fa[i]);
+        const RgbaImage& y = cb.Draw(*fb[i]);
+        double se = 0;
+        for (size_t p = 0; p + 3 < x.rgba.size() && p + 3 < y.rgba.size(); p += 4)
+            for (size_t c = 0; c < 3; ++c) {
+                const int vx = x.rgba[p + 3] ? x.rgba[p + c] : 0;
+                const int vy = y.rgba[p + 3] ? y.rgba[p + c] : 0;
+                se += double(vx - vy) * double(vx - vy);
+            }
+        const double mse = se / std::max<double>(1, double(x.rgba.size() / 4 * 3));
+        sum += mse == 0 ? 100.0 : std::min(100.0, 10.0 * std::log10(255.0 * 255.0 / mse));
+    }
+    return fa.empty() ? 100.0 : sum / double(fa.size());
 }
 
 int SaveOutput(const std::string& path, Animation& a, UiHost& host, Result read_result) {
