@@ -223,7 +223,8 @@ public:
     // document's name is pushed into it and the list read back. Without a
     // store (or when it cannot be written) the list lives in memory only.
     void SetSettingsStore(SettingsStore* store);
-    // Opens recent entry `n` (1 = newest), as the File menu's entries do.
+    // Opens recent entry `n` (1 = newest, the File menu's first entry, command
+    // id 40150), as Open does. An entry the list does not have does nothing.
     CommandResult OpenRecent(int n);
 
     // ---- background jobs ----------------------------------------------------------
@@ -250,9 +251,6 @@ public:
     // The recent files as the settings hold them (newest first; more than
     // seven are cut), for the File menu's entries.
     void SetRecentFiles(std::vector<std::string> recent);
-    // A File menu recent entry (command ids 40150 on: entry 1 is the newest):
-    // opens that path as Open does. Ids without an entry do nothing.
-    CommandResult OpenRecent(int command_id);
     // Reads the clipboard again (the window was activated): answers
     // kClipboard when Paste became available or unavailable.
     CommandResult RefreshPasteAvailable();

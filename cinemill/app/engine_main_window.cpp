@@ -17,14 +17,6 @@ void Engine::SetRecentFiles(std::vector<std::string> recent) {
     state_.recent = std::move(recent);
 }
 
-CommandResult Engine::OpenRecent(int command_id) {
-    const int n = command_id - Id(CommandId::RecentFirst);
-    if (n < 0 || n >= static_cast<int>(state_.recent.size())) return {Result::Done, 0};
-    // Copied: Open names the document and so reorders the list it came from.
-    const std::string path = state_.recent[static_cast<size_t>(n)];
-    return Open({path});
-}
-
 CommandResult Engine::RefreshPasteAvailable() {
     const bool now = clipboard_.HasFrame();
     if (now == state_.pasteAvailable) return {Result::Done, 0};

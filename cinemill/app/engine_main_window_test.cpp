@@ -25,14 +25,14 @@ TEST(EngineMainWindow, RecentEntriesOpenTheirPathAndMoveItFirst) {
     engine.SetRecentFiles(nine);
     ASSERT_EQ(engine.State().recent.size(), 7u);
 
-    // An id past the entries does nothing.
-    const CommandResult none = engine.OpenRecent(Id(CommandId::RecentFirst) + 7);
+    // An entry past the list does nothing.
+    const CommandResult none = engine.OpenRecent(8);
     EXPECT_TRUE(none.Ok());
     EXPECT_EQ(none.refresh, 0u);
     EXPECT_FALSE(engine.State().HasDocument());
 
     // Entry 3 is the sample: it opens named and goes to the top.
-    const CommandResult r = engine.OpenRecent(Id(CommandId::RecentFirst) + 2);
+    const CommandResult r = engine.OpenRecent(3);
     ASSERT_TRUE(r.Ok()) << (host.errors.empty() ? "" : host.errors[0]);
     EXPECT_TRUE(r.refresh & kTitle);
     EXPECT_TRUE(engine.State().HasDocument());
@@ -45,7 +45,7 @@ TEST(EngineMainWindow, RecentEntriesOpenTheirPathAndMoveItFirst) {
     EXPECT_EQ(engine.State().recent[3], nine[3]);
 
     // A missing file: the message, and no document.
-    const CommandResult bad = engine.OpenRecent(Id(CommandId::RecentFirst) + 1);
+    const CommandResult bad = engine.OpenRecent(2);
     EXPECT_EQ(bad.result, Result::Failed);
     ASSERT_EQ(host.errors.size(), 1u);
     EXPECT_NE(host.errors[0].find(nine[0]), std::string::npos);

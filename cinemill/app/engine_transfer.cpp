@@ -1,10 +1,15 @@
 // The Import From and Export As commands of the engine: the open flow with
 // one format's filter, and the three file exports through the save dialog.
 #include <cstdio>
+#include <cstdlib>
+#include <filesystem>
 #include <utility>
+
+#include <unistd.h>
 
 #include "cinemill/app/engine.h"
 #include "cinemill/app/file_flows.h"
+#include "cinemill/base/file_io.h"
 #include "cinemill/base/preferences.h"
 #include "cinemill/base/strings.h"
 #include "cinemill/base/ui_host.h"
@@ -52,6 +57,19 @@ struct TempFile {
         if (!path.empty()) std::remove(path.c_str());
     }
 };
+
+// A new empty file in the temporary folder for the filmstrip, made before
+// the save dialog is shown; empty when none could be made.
+std::string MakeScratchGif() {
+    std::error_code ec;
+    std::string dir = std::filesystem::temp_directory_path(ec).string();
+    if (ec || dir.empty()) dir = "/tmp";
+    std::string name = dir + "/cinemill-filmstrip-XXXXXX.gif";
+    const int fd = mkstemps(name.data(), 4);
+    if (fd < 0) return {};
+    close(fd);
+    return name;
+}
 
 }  // namespace
 
@@ -109,7 +127,7 @@ CommandResult Engine::ExportCursor(std::optional<std::string> path) {
 
 CommandResult Engine::ExportFilmstrip(std::optional<std::string> path) {
     if (state_.FrameCount() < 1) return {Result::Failed, 0};
-    TempFile temp{MakeTempFile("GIF", ".gif")};
+    TempFile temp{MakeScratchGif()};
     if (temp.path.empty()) {
         host_.Error(FormatString(StringId::SaveTempFailed, "GIF"));
         return {Result::Failed, 0};
@@ -118,9 +136,8 @@ CommandResult Engine::ExportFilmstrip(std::optional<std::string> path) {
     if (r != Result::Done) return {r, 0};
     if (!path) path = host_.AskSavePath(std::string(LoadString(StringId::ExportFilmstripTitle)), "*.gif", "");
     if (!path) return {Result::Stopped, 0};
-    std::vector<uint8_t> bytes;
-    if (!ReadWholeFile(temp.path, bytes) || !WriteFileAtomically(*path, bytes.data(), bytes.size())) {
-        host_.Error(FormatString(StringId::WriteToFailed, *path));
+    if (const WriteProblem p = ReplaceFileWithCopy(temp.path, *path); p != WriteProblem::None) {
+        TellWriteProblem(host_, p, *path);
         return {Result::Failed, 0};
     }
     return {Result::Done, 0};

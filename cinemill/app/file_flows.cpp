@@ -109,7 +109,8 @@ void Engine::NameDocument(const std::string& path) {
 }
 
 CommandResult Engine::OpenRecent(int n) {
-    if (n < 1 || n > static_cast<int>(state_.recent.size())) return {Result::Failed, 0};
+    // An entry the list does not have opens nothing and says nothing.
+    if (n < 1 || n > static_cast<int>(state_.recent.size())) return {Result::Done, 0};
     const std::string path = state_.recent[static_cast<size_t>(n - 1)];
     return Open({path});
 }

@@ -185,7 +185,9 @@ TEST_F(FlowTest, RecentFilesSurviveTheEngineInAnIniFile) {
     EXPECT_EQ(second.State().recent, (std::vector<std::string>{a, b}));
     EXPECT_EQ(ReadRecentFiles(again), (std::vector<std::string>{a, b}));
     // An entry beyond the list opens nothing.
-    EXPECT_EQ(second.OpenRecent(3).result, Result::Failed);
+    const CommandResult none = second.OpenRecent(3);
+    EXPECT_TRUE(none.Ok());
+    EXPECT_EQ(none.refresh, 0u);
     EXPECT_EQ(second.State().path, a);
 }
 

@@ -42,6 +42,9 @@ size_t FrameBytes(const Frame& f) {
     size_t n = sizeof(Frame) + f.name.size() + f.trueColor.size() + f.transparencyPlane.size();
     if (f.bitmap) n += f.bitmap->pixels.size();
     if (f.localPalette) n += f.localPalette->entries.size() * sizeof(Rgb);
+    // The file's compressed data is shared with the document's frame, but a
+    // snapshot is left holding it alone once the document's frame changes.
+    if (f.keptData) n += sizeof(KeptImageData) + f.keptData->subBlocks.size();
     return n;
 }
 

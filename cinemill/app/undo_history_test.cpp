@@ -5,6 +5,7 @@
 #include "cinemill/app/command_id.h"
 #include "cinemill/base/preferences.h"
 #include "cinemill/base/ui_host.h"
+#include "cinemill/gif/gif_reader.h"
 #include "cinemill/gif/gif_writer.h"
 #include "cinemill/imaging/geometry.h"
 #include "cinemill/imaging/resize.h"
@@ -63,6 +64,38 @@ TEST_F(HistoryTest, DeleteUndoRedoGivesTheSameBytesAndMovesTheFrameObject) {
     EXPECT_EQ(history.Step(*doc, true), 0x0Bu);
     EXPECT_EQ(Bytes(*doc), after);
     EXPECT_EQ(history.Step(*doc, true), 0u);  // nothing more to redo
+}
+
+// A document read from a file keeps each frame's compressed data; a change
+// drops it and undo brings it back with the frame, so saving after undo
+// writes the file's own bytes again. The undo cost counts the data.
+TEST_F(HistoryTest, UndoBringsBackTheFilesCompressedData) {
+    auto made = MakeDoc(2, 6, 4);
+    const auto file = Bytes(*made);
+    SilentProgress p;
+    auto read = ReadGif(file, host, p, prefs);
+    ASSERT_TRUE(read.animation);
+    Animation& doc = *read.animation;
+    ASSERT_TRUE(ValidKeptData(doc, *doc.FrameAt(1)));
+    EXPECT_EQ(FrameBytes(*doc.FrameAt(1)),
+              FrameBytes(*made->FrameAt(1)) + sizeof(KeptImageData) + doc.FrameAt(1)->keptData->subBlocks.size() -
+                  made->FrameAt(1)->name.size() + doc.FrameAt(1)->name.size());
+    ASSERT_TRUE(history.RecordDocumentCopy(UndoKind::Scale, doc));
+    ASSERT_TRUE(ResizeAnimation(doc, 12, 8, ResizeMethod::Nearest, host, p, prefs) == Result::Done);
+    EXPECT_FALSE(ValidKeptData(doc, *doc.FrameAt(1)));
+    EXPECT_EQ(history.Step(doc, false), 0x05u);
+    ASSERT_TRUE(ValidKeptData(doc, *doc.FrameAt(1)));
+    EXPECT_EQ(Bytes(doc), file);
+    // A rotation is undone by turning back: the pixels are the file's
+    // again, and so are the bytes written from them.
+    history.RecordRotation(UndoKind::RotateFrame, doc, (1 << 16) | Id(CommandId::Rotate180));
+    ASSERT_NE(RotateFrame(doc, *doc.FrameAt(1), RotateOp::Turn180), RotateResult::Failed);
+    EXPECT_NE(Bytes(doc), file);
+    history.Step(doc, false);
+    auto again = ReadGif(Bytes(doc), host, p, prefs);
+    ASSERT_TRUE(again.animation);
+    for (int i = 0; i < 2; ++i)
+        EXPECT_EQ(again.animation->FrameAt(i)->bitmap->pixels, doc.FrameAt(i)->bitmap->pixels);
 }
 
 TEST_F(HistoryTest, FrameMoveUndoesAndRedoesInBothDirections) {

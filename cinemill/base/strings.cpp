@@ -324,9 +324,6 @@ constexpr std::array kTable = {
     Entry{StringId::TipNext, "Next Frame"},
     Entry{StringId::TipLast, "Last Frame"},
     Entry{StringId::TipBackground, "View Background As..."},
-    Entry{StringId::TipZoomIn, "Zoom In"},
-    Entry{StringId::TipZoomOut, "Zoom Out"},
-    Entry{StringId::TipActualSize, "Actual Size"},
     Entry{StringId::BrowserDelays, "Play short delays as browsers do"},
     Entry{StringId::BrowserDelaysTip, "Delays under 2/100 s are shown for 10/100 s, as web browsers show them"},
     Entry{StringId::MergeCaption, "Color Palette Merging"},
@@ -377,7 +374,6 @@ constexpr std::array kTable = {
     Entry{StringId::PrefChangeSize, "Change current size to fit inserted frame"},
     Entry{StringId::PrefAlwaysAsk, "Always Ask"},
     Entry{StringId::PrefFrameSizeGroup, "When an inserted frame is larger than the animation"},
-    Entry{StringId::MergeIntro, "GIF animations are limited to using 256 colors per frame. When frames are combined into an animation, the color palettes can be merged in a variety of ways:"},
     Entry{StringId::MergeMethodGroup, "Merge Method"},
     Entry{StringId::MergeSelfAdapting, "Use self-adapting global palette (Recommended)"},
     Entry{StringId::MergeWithGlobal, "Merge new with current global palette"},
@@ -393,10 +389,7 @@ constexpr std::array kTable = {
     Entry{StringId::SizeChangeToFit, "Change current size to fit inserted frame"},
     Entry{StringId::SizeDontAskAgain, "Make this the default and don't ask again"},
     Entry{StringId::ProgressCaption, "Cinemill"},
-    Entry{StringId::MergeMaxColors, "Maximum number of colors:"},
     Entry{StringId::MergeDetails, "Details"},
-    Entry{StringId::MergeDither, "Dither when mapping colors"},
-    Entry{StringId::MergeTrueColorMax, "Maximum number of colors to use when mapping hi-color (24-bit) frames"},
     Entry{StringId::MergeAlwaysAsk, "Always ask for preference"},
     Entry{StringId::MergeColorsEntry, "%s colors"},
     Entry{StringId::PrefMaintain, "Maintain"},
@@ -486,6 +479,8 @@ constexpr std::array kTable = {
     Entry{StringId::RemoveTransparentTip, "Remove Transparent Color"},
     Entry{StringId::FilmstripOfTotal, "(of %d total)"},
     Entry{StringId::FilmstripResultLine, "for total of %d strip(s) and %dx%d pixels."},
+    Entry{StringId::TargetSizeUnreachable,
+          "Even the smallest result, %s bytes at the greatest loss, is above the target size. Nothing was written."},
 };
 
 // Replaces the first occurrence of `token` in `text` by `value`.

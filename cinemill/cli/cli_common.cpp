@@ -1,11 +1,14 @@
 #include "cinemill/cli/cli_common.h"
 
+#include <algorithm>
 #include <charconv>
+#include <cmath>
 #include <cstdio>
 
 #include "cinemill/base/file_io.h"
 #include "cinemill/base/memory.h"
 #include "cinemill/base/strings.h"
+#include "cinemill/doc/render.h"
 #include "cinemill/gif/gif_writer.h"
 #include "cinemill/imaging/palette_merge.h"
 
@@ -26,6 +29,27 @@ bool CanvasesFit(const Animation& a, int canvases, UiHost& host) {
     if (one <= MemoryBudget() / static_cast<uint64_t>(canvases)) return true;
     host.Error(std::string(LoadString(StringId::FrameImageNoMemory)));
     return false;
+}
+
+double MeanPsnr(const Animation& a, const Animation& b) {
+    Compositor ca(a), cb(b);
+    const auto fa = a.Frames();
+    const auto fb = b.Frames();
+    double sum = 0;
+    for (size_t i = 0; i < fa.size() && i < fb.size(); ++i) {
+        const RgbaImage& x = ca.Draw(*fa[i]);
+        const RgbaImage& y = cb.Draw(*fb[i]);
+        double se = 0;
+        for (size_t p = 0; p + 3 < x.rgba.size() && p + 3 < y.rgba.size(); p += 4)
+            for (size_t c = 0; c < 3; ++c) {
+                const int vx = x.rgba[p + 3] ? x.rgba[p + c] : 0;
+                const int vy = y.rgba[p + 3] ? y.rgba[p + c] : 0;
+                se += double(vx - vy) * double(vx - vy);
+            }
+        const double mse = se / std::max<double>(1, double(x.rgba.size() / 4 * 3));
+        sum += mse == 0 ? 100.0 : std::min(100.0, 10.0 * std::log10(255.0 * 255.0 / mse));
+    }
+    return fa.empty() ? 100.0 : sum / double(fa.size());
 }
 
 int SaveOutput(const std::string& path, Animation& a, UiHost& host, Result read_result) {

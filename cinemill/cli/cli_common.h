@@ -74,6 +74,11 @@ bool ParseInt(const std::string& s, int& out);
 // not one of them, and -1 after a usage message for a bad value.
 int TakeMergeOption(const Args& args, size_t& i, uint32_t& merging, const std::string& command);
 
+// Mean over frames of the PSNR (dB) between the pictures two animations
+// show, transparent canvas pixels taken as black; identical frames count as
+// 100 dB. Both must have the same screen size and frame count.
+double MeanPsnr(const Animation& a, const Animation& b);
+
 // A PAM file with TUPLTYPE RGB_ALPHA.
 bool WritePam(const std::string& path, const RgbaImage& img);
 

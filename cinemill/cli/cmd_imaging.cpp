@@ -90,9 +90,7 @@ int Join(const Args& args) {
     return SaveOutput(out, *doc, host, read_result);
 }
 
-// Mean over frames of the PSNR (dB) between the pictures two animations
-// show, transparent canvas pixels taken as black; identical frames count as
-// 100 dB. Both must have the same screen size and frame count.
+// The mean PSNR of two animations of the same screen size and frame count.
 int Psnr(const Args& args) {
     if (args.rest.size() != 2) return UsageError("psnr A B");
     RecordingHost host(true);
@@ -105,24 +103,7 @@ int Psnr(const Args& args) {
         return kExitFailed;
     }
     if (!CanvasesFit(*a.animation, 4, host)) return kExitFailed;
-    Compositor ca(*a.animation), cb(*b.animation);
-    const auto fa = std::as_const(*a.animation).Frames();
-    const auto fb = std::as_const(*b.animation).Frames();
-    double sum = 0;
-    for (size_t i = 0; i < fa.size(); ++i) {
-        const RgbaImage& x = ca.Draw(*fa[i]);
-        const RgbaImage& y = cb.Draw(*fb[i]);
-        double se = 0;
-        for (size_t p = 0; p + 3 < x.rgba.size(); p += 4)
-            for (size_t c = 0; c < 3; ++c) {
-                const int vx = x.rgba[p + 3] ? x.rgba[p + c] : 0;
-                const int vy = y.rgba[p + 3] ? y.rgba[p + c] : 0;
-                se += double(vx - vy) * double(vx - vy);
-            }
-        const double mse = se / std::max<double>(1, double(x.rgba.size() / 4 * 3));
-        sum += mse == 0 ? 100.0 : std::min(100.0, 10.0 * std::log10(255.0 * 255.0 / mse));
-    }
-    std::printf("%.3f\n", fa.empty() ? 100.0 : sum / double(fa.size()));
+    std::printf("%.3f\n", MeanPsnr(*a.animation, *b.animation));
     return kExitOk;
 }
 

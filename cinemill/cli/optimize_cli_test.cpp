@@ -112,6 +112,107 @@ TEST_F(CliTest, OptimizeKeepsPicturesAndNeverGrowsTheFile) {
     EXPECT_EQ(Bytes(again), Bytes(out));
 }
 
+// --lossy on a noisy grey ramp: the file shrinks below the lossless
+// result, and the pictures stay within what the level allows. At level 80
+// no pixel moves further than RGB distance 40, so the mean squared error
+// per channel is at most 1600 / 3 and the PSNR at least 20.87 dB.
+TEST_F(CliTest, OptimizeLossyShrinksWithinItsBound) {
+    auto a = MakeAnimation(64, 48, 0);
+    Palette grey;
+    for (int i = 0; i < 256; ++i) grey.entries.push_back(Rgb{uint8_t(i), uint8_t(i), uint8_t(i)});
+    SetGlobalPalette(*a, grey);
+    uint32_t seed = 7;
+    for (int k = 0; k < 3; ++k) {
+        std::vector<uint8_t> px(64 * 48);
+        for (size_t i = 0; i < px.size(); ++i) {
+            seed = seed * 1103515245u + 12345u;
+            px[i] = static_cast<uint8_t>(std::clamp<int>(int(i % 64) * 3 + k * 10 + int(seed >> 28) - 8, 0, 255));
+        }
+        a->blocks.push_back(MakeFrame(0, 0, 64, 48, px));
+    }
+    const fs::path in = dir_ / "ramp.gif", exact = dir_ / "exact.gif", l80 = dir_ / "l80.gif", l0 = dir_ / "l0.gif";
+    SilentUiHost host;
+    SilentProgress progress;
+    ASSERT_EQ(SaveGif(in.string(), *a, host, progress), Result::Done);
+    ASSERT_EQ(Run("optimize " + in.string() + " -o " + exact.string()), 0);
+    ASSERT_EQ(Run("optimize " + in.string() + " -o " + l0.string() + " --lossy 0"), 0);
+    ASSERT_EQ(Run("optimize " + in.string() + " -o " + l80.string() + " --lossy 80"), 0);
+    EXPECT_EQ(Bytes(l0), Bytes(exact));
+    EXPECT_LT(fs::file_size(l80), fs::file_size(exact) * 9 / 10);
+    std::string text;
+    ASSERT_EQ(Run("psnr " + in.string() + " " + l80.string(), &text), 0);
+    const double db = std::stod(text);
+    EXPECT_GE(db, 20.87);
+    EXPECT_LT(db, 100.0);  // something did change
+    ASSERT_EQ(Run("psnr " + in.string() + " " + exact.string(), &text), 0);
+    EXPECT_EQ(std::stod(text), 100.0);
+
+    EXPECT_EQ(Run("optimize " + in.string() + " -o " + l80.string() + " --lossy 201"), 2);
+    EXPECT_EQ(Run("optimize " + in.string() + " -o " + l80.string() + " --lossy -1"), 2);
+    EXPECT_EQ(Run("optimize " + in.string() + " -o " + l80.string() + " --lossy x"), 2);
+    EXPECT_EQ(Run("optimize " + in.string() + " -o " + l80.string() + " --lossy"), 2);
+}
+
+// --target-size picks the least lossy level whose file fits: the level
+// below it does not fit, lossless is taken when that fits, and a target
+// below the greatest loss fails without writing anything.
+TEST_F(CliTest, OptimizeTargetSizeTakesTheLeastLossThatFits) {
+    auto a = MakeAnimation(64, 48, 0);
+    Palette grey;
+    for (int i = 0; i < 256; ++i) grey.entries.push_back(Rgb{uint8_t(i), uint8_t(i), uint8_t(i)});
+    SetGlobalPalette(*a, grey);
+    uint32_t seed = 11;
+    for (int k = 0; k < 3; ++k) {
+        std::vector<uint8_t> px(64 * 48);
+        for (size_t i = 0; i < px.size(); ++i) {
+            seed = seed * 1103515245u + 12345u;
+            px[i] = static_cast<uint8_t>(std::clamp<int>(int(i / 64) * 4 + k * 9 + int(seed >> 27) - 16, 0, 255));
+        }
+        a->blocks.push_back(MakeFrame(0, 0, 64, 48, px));
+    }
+    const fs::path in = dir_ / "ramp.gif", out = dir_ / "t.gif", probe = dir_ / "p.gif";
+    SilentUiHost host;
+    SilentProgress progress;
+    ASSERT_EQ(SaveGif(in.string(), *a, host, progress), Result::Done);
+    ASSERT_EQ(Run("optimize " + in.string() + " -o " + probe.string()), 0);
+    const auto lossless = fs::file_size(probe);
+    ASSERT_EQ(Run("optimize " + in.string() + " -o " + probe.string() + " --lossy 200"), 0);
+    const auto smallest = fs::file_size(probe);
+    ASSERT_LT(smallest, lossless * 9 / 10);
+
+    std::string text;
+    ASSERT_EQ(Run("optimize " + in.string() + " -o " + out.string() + " --target-size " + std::to_string(lossless),
+                  &text), 0);
+    EXPECT_NE(text.find("Chosen: lossless"), std::string::npos) << text;
+    EXPECT_EQ(fs::file_size(out), lossless);
+
+    const auto target = (lossless + smallest) / 2;
+    ASSERT_EQ(Run("optimize " + in.string() + " -o " + out.string() + " --target-size " + std::to_string(target),
+                  &text), 0);
+    EXPECT_LE(fs::file_size(out), target);
+    const auto at = text.find("Chosen: lossy level ");
+    ASSERT_NE(at, std::string::npos) << text;
+    const int level = std::stoi(text.substr(at + 20));
+    ASSERT_GT(level, 1);
+    ASSERT_LE(level, 200);
+    EXPECT_NE(text.find(" dB"), std::string::npos);
+    ASSERT_EQ(Run("optimize " + in.string() + " -o " + probe.string() + " --lossy " + std::to_string(level)), 0);
+    EXPECT_EQ(Bytes(probe), Bytes(out));
+    ASSERT_EQ(Run("optimize " + in.string() + " -o " + probe.string() + " --lossy " + std::to_string(level - 1)), 0);
+    EXPECT_GT(fs::file_size(probe), target);
+
+    const fs::path none = dir_ / "none.gif";
+    EXPECT_EQ(Run("optimize " + in.string() + " -o " + none.string() + " --target-size " + std::to_string(smallest - 1)),
+              1);
+    EXPECT_FALSE(fs::exists(none));
+    EXPECT_EQ(Run("optimize " + in.string() + " -o " + out.string() + " --target-size 1k"), 1);
+    EXPECT_EQ(Run("optimize " + in.string() + " -o " + none.string() + " --target-size 0"), 2);
+    EXPECT_EQ(Run("optimize " + in.string() + " -o " + none.string() + " --target-size 5q"), 2);
+    EXPECT_EQ(Run("optimize " + in.string() + " -o " + none.string() + " --target-size k"), 2);
+    EXPECT_EQ(Run("optimize " + in.string() + " -o " + none.string() + " --target-size 9k --lossy 5"), 2);
+    EXPECT_FALSE(fs::exists(none));
+}
+
 TEST_F(CliTest, UnoptimizeSaysWhetherDisposalsWereKept) {
     // Frames at different places with disposals 1 and 3: all stay.
     auto a = MakeAnimation(8, 8);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstring>
 #include <new>
 #include <utility>
 
@@ -167,6 +168,10 @@ const Palette* PaletteInEffect(const Animation& a, const Frame& f) {
 }
 
 void SetGlobalPalette(Animation& a, std::optional<Palette> p) {
+    // Frames drawn with the global palette lose their kept data when it changes.
+    if (p != a.globalPalette)
+        for (const auto& b : a.blocks)
+            if (Frame* f = AsFrame(b.get()); f && !f->localPalette) DropKeptData(*f);
     if (p) {
         const uint8_t b = static_cast<uint8_t>(ColorTableBits(p->size()) - 1);
         a.screenFlags = static_cast<uint8_t>(0x80 | (b << 4) | b);
@@ -177,6 +182,7 @@ void SetGlobalPalette(Animation& a, std::optional<Palette> p) {
 }
 
 std::optional<Palette> SetLocalPalette(Frame& f, std::optional<Palette> p) {
+    if (p != f.localPalette) DropKeptData(f);
     uint8_t flags = f.descriptorFlags & 0x78;
     if (p) flags |= static_cast<uint8_t>(kDescLocalTable | (ColorTableBits(p->size()) - 1));
     f.descriptorFlags = flags;
@@ -245,6 +251,7 @@ void SetWaitForInput(Frame& f, bool on) {
 }
 
 void SetInterlaced(Frame& f, bool on) {
+    if (on != f.Interlaced()) DropKeptData(f);
     f.descriptorFlags =
         on ? (f.descriptorFlags | kDescInterlaced) : (f.descriptorFlags & ~kDescInterlaced);
 }
@@ -263,12 +270,16 @@ void SetTransparent(Frame& f, bool on) {
 void SetTransparentIndex(Frame& f, uint8_t index) { f.transparentIndex = index; }
 
 void SetBitmap(Frame& f, FrameBitmap bmp) {
+    DropKeptData(f);
     f.width = bmp.width;
     f.height = bmp.height;
     f.bitmap = std::move(bmp);
 }
 
 void ExchangePixels(Frame& a, Frame& b) {
+    // The data goes with the pixels; where the palette in effect differs,
+    // ValidKeptData no longer accepts it.
+    auto ka = std::move(b.keptData), kb = std::move(a.keptData);
     std::swap(a.bitmap, b.bitmap);
     std::swap(a.transparentIndex, b.transparentIndex);
     std::swap(a.controlFlags, b.controlFlags);
@@ -279,6 +290,8 @@ void ExchangePixels(Frame& a, Frame& b) {
         SetLocalPalette(a, std::move(pb));
         SetLocalPalette(b, std::move(pa));
     }
+    a.keptData = std::move(ka);
+    b.keptData = std::move(kb);
 }
 
 void ExchangeAll(Frame& a, Frame& b) {
@@ -287,6 +300,69 @@ void ExchangeAll(Frame& a, Frame& b) {
     std::swap(a.top, b.top);
     std::swap(a.width, b.width);
     std::swap(a.height, b.height);
+}
+
+// ---- kept image data ----------------------------------------------------------------
+
+namespace {
+// Order-dependent 64-bit mixing of 8 bytes at a time.
+struct Hasher {
+    uint64_t h = 0x243F6A8885A308D3ULL;
+    void Add(uint64_t w) {
+        h = (h ^ w) * 0x9E3779B97F4A7C15ULL;
+        h ^= h >> 29;
+    }
+    void AddBytes(const uint8_t* p, size_t n) {
+        size_t i = 0;
+        for (; i + 8 <= n; i += 8) {
+            uint64_t w;
+            std::memcpy(&w, p + i, 8);
+            Add(w);
+        }
+        uint64_t tail = 0;
+        for (size_t k = 0; i < n; ++i, ++k) tail |= uint64_t{p[i]} << (8 * k);
+        Add(tail);
+        Add(n);
+    }
+};
+}  // namespace
+
+uint64_t ImageFingerprint(const Animation& a, const Frame& f) {
+    Hasher hs;
+    hs.Add(static_cast<uint32_t>(f.width) | (uint64_t{static_cast<uint32_t>(f.height)} << 32));
+    hs.Add(f.Interlaced() ? 1 : 0);
+    const Palette* p = PaletteInEffect(a, f);
+    hs.Add(p ? static_cast<uint64_t>(p->size()) : 0x1FF);
+    if (p) hs.AddBytes(reinterpret_cast<const uint8_t*>(p->entries.data()), p->entries.size() * sizeof(Rgb));
+    if (f.bitmap) {
+        const FrameBitmap& b = *f.bitmap;
+        hs.Add(static_cast<uint32_t>(b.width) | (uint64_t{static_cast<uint32_t>(b.height)} << 32));
+        hs.Add(static_cast<uint32_t>(b.stride));
+        hs.AddBytes(b.pixels.data(), b.pixels.size());
+    } else {
+        hs.Add(0x5A5A);
+    }
+    return hs.h;
+}
+
+void KeepImageData(const Animation& a, Frame& f, uint8_t min_code_size, std::vector<uint8_t> sub_blocks) {
+    auto k = std::make_shared<KeptImageData>();
+    k->minCodeSize = min_code_size;
+    k->subBlocks = std::move(sub_blocks);
+    k->fingerprint = ImageFingerprint(a, f);
+    f.keptData = std::move(k);
+}
+
+const KeptImageData* ValidKeptData(const Animation& a, const Frame& f) {
+    if (!f.keptData || f.keptData->fingerprint != ImageFingerprint(a, f)) return nullptr;
+    return f.keptData.get();
+}
+
+void DropKeptData(Frame& f) { f.keptData.reset(); }
+
+void DropStaleKeptData(Animation& a) {
+    for (const auto& b : a.blocks)
+        if (Frame* f = AsFrame(b.get()); f && f->keptData && !ValidKeptData(a, *f)) DropKeptData(*f);
 }
 
 // ---- comments ---------------------------------------------------------------------------
@@ -425,6 +501,7 @@ bool ClipFrameToScreen(Frame& f, uint32_t screen_w, uint32_t screen_h) {
     const int64_t h = std::min<int64_t>(int64_t{f.top} + f.height, screen_h) -
                       std::max<int64_t>(f.top, 0);
     if (w <= 0 || h <= 0) return false;
+    DropKeptData(f);
     if (f.bitmap) {
         auto nb = FrameBitmap::Create(static_cast<int>(w), static_cast<int>(h));
         if (!nb) return false;

@@ -94,6 +94,16 @@ constexpr uint8_t kCtlWaitForInput = 0x02;
 constexpr uint8_t kDescLocalTable = 0x80;
 constexpr uint8_t kDescInterlaced = 0x40;
 
+// A frame's compressed image data as its file held it: the minimum code size
+// and the data sub-blocks (length byte and bytes each) with the zero
+// terminator. `fingerprint` is ImageFingerprint of the frame it was read
+// with; the data stands for the frame only while the two agree.
+struct KeptImageData {
+    uint8_t minCodeSize = 0;
+    std::vector<uint8_t> subBlocks;
+    uint64_t fingerprint = 0;
+};
+
 struct Frame : Block {
     Frame() : Block(BlockKind::Image) {}
 
@@ -111,6 +121,15 @@ struct Frame : Block {
     std::vector<uint8_t> trueColor;
     // 8-bit per-pixel transparency beside trueColor (0 = transparent).
     std::vector<uint8_t> transparencyPlane;
+    // The file's own compressed data while the pixels, size, palette in
+    // effect and interlace flag are those it was read with; shared between
+    // copies, so an undo snapshot does not hold it twice.
+    std::shared_ptr<const KeptImageData> keptData;
+    // Set when the frame came from a file without a graphic control
+    // extension: the delay the reader gave it. While the frame still has
+    // that delay, control flags 0 and transparent index 0, the writer leaves
+    // the extension out, since the frame reads back the same without it.
+    std::optional<uint32_t> implicitControlDelay;
 
     bool Transparent() const { return controlFlags & kCtlTransparent; }
     int Disposal() const { return (controlFlags >> 2) & 7; }
@@ -225,6 +244,20 @@ void SetBitmap(Frame& f, FrameBitmap bmp);
 void ExchangePixels(Frame& a, Frame& b);
 // The same, and also position and size.
 void ExchangeAll(Frame& a, Frame& b);
+
+// ---- kept image data ------------------------------------------------------------
+
+// A hash of what a frame's compressed data encodes: size, interlace flag,
+// palette in effect and every bitmap byte. Any change to one of them changes it.
+uint64_t ImageFingerprint(const Animation& a, const Frame& f);
+// Keeps the file's data for the frame as it is now.
+void KeepImageData(const Animation& a, Frame& f, uint8_t min_code_size, std::vector<uint8_t> sub_blocks);
+// The kept data when it still stands for the frame; null otherwise.
+const KeptImageData* ValidKeptData(const Animation& a, const Frame& f);
+// Forgets the kept data (every change to pixels, size, palette or interlacing does).
+void DropKeptData(Frame& f);
+// Forgets the kept data of every frame that no longer matches it.
+void DropStaleKeptData(Animation& a);
 
 // ---- comments --------------------------------------------------------------------
 

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <new>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -46,6 +47,8 @@ private:
     // Reads one extension after its label. Sets `block` when one is kept.
     Step ReadExtension(uint8_t label, std::unique_ptr<ExtensionBlock>& block);
     Step ReadImage(Frame& f);
+    // Keeps the image's data sub-blocks from `start` up to the cursor.
+    void KeepData(Frame& f, int min_code_size, size_t start);
 
     ByteCursor in_;
     UiHost& host_;
@@ -176,6 +179,7 @@ Step GifReader::ReadImage(Frame& f) {
         Say(StringId::GifCorrupt);
         return Step::Error;
     }
+    const size_t data_start = in_.pos;
     lzw_.Init(&in_, std::min(min_code_size, 11));
     // Rows are decoded into one run of pixels; when the bitmap rows are padded
     // or interlaced they are put in place afterwards.
@@ -223,7 +227,24 @@ Step GifReader::ReadImage(Frame& f) {
         }
     }
     f.bitmap = std::move(bmp);
+    if (got == count && status == 0) KeepData(f, min_code_size, data_start);
     return Step::Ok;
+}
+
+void GifReader::KeepData(Frame& f, int min_code_size, size_t start) {
+    // Only a whole, well-formed chain of sub-blocks that ends where decoding
+    // stopped is kept, with a code size of 1 to 8 (codes wider than a colour
+    // table needs are not written back).
+    if (min_code_size < 1 || min_code_size > 8 || in_.pos <= start) return;
+    size_t p = start;
+    while (p < in_.pos && in_.data[p] != 0) p += 1 + size_t{in_.data[p]};
+    if (p + 1 != in_.pos) return;
+    try {
+        KeepImageData(*anim_, f, static_cast<uint8_t>(min_code_size),
+                      std::vector<uint8_t>(in_.data + start, in_.data + in_.pos));
+    } catch (const std::bad_alloc&) {
+        DropKeptData(f);  // the frame is written from its pixels instead
+    }
 }
 
 GifReadOutcome GifReader::Run() {
@@ -280,7 +301,10 @@ GifReadOutcome GifReader::Run() {
             }
             case 0x2C: {
                 std::unique_ptr<Frame> f = std::move(pending);
-                if (!f) f = NewFrame(0, 0, prefs_);
+                if (!f) {
+                    f = NewFrame(0, 0, prefs_);
+                    f->implicitControlDelay = f->delay;
+                }
                 if (ReadImage(*f) != Step::Ok) {
                     error = true;
                     break;

@@ -7,6 +7,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <optional>
+#include <algorithm>
 #include <utility>
 
 #include "cinemill/base/preferences.h"
@@ -38,6 +40,11 @@ namespace {
 constexpr int kHashSize = 5003;
 constexpr int kMaxCodes = 4096;
 
+// For each pair of palette indexes (row: the pixel's own, column: the one
+// written), four times their squared RGB distance, or -1 where the lossy
+// bound forbids the change.
+using NearColors = std::vector<int32_t>;
+
 // LZW compressor with the classic open-addressing hash (5003 slots, keys
 // pixel << 12 | prefix) and output in sub-blocks of 254 bytes.
 class LzwEncoder {
@@ -49,7 +56,22 @@ public:
     bool Encode(const FrameBitmap& bmp, bool interlaced, int min_code_size);
     bool Stopped() const { return stopped_; }
 
+    // Lossy compression of the pixels in file order: each code stands for
+    // the longest table string whose colours are each the pixel's own or
+    // one the near table allows for it, the least distant of the longest. Every string
+    // starts on a pixel's own colour, so the entries the decoder adds
+    // match the ones made here.
+    bool EncodeLossy(const std::vector<uint8_t>& px, int min_code_size, const NearColors& near);
+
 private:
+    void Start(int min_code_size);
+    bool Finish();
+    // The longest string from `root` (the code of px[pos - 1]) matching
+    // px[pos...] within the near table: its length past the root and code.
+    std::pair<int, int> LongestNearMatch(const std::vector<uint8_t>& px, size_t pos, int root,
+                                         const NearColors& near);
+    // Makes the table entry `key`, or clears the table when it is full.
+    void AddEntry(int32_t key);
     void Output(int code);
     void FlushPacket();
 
@@ -75,6 +97,18 @@ private:
     std::array<uint8_t, 256> packet_{};
     int packet_len_ = 0;
     bool failed_ = false;
+    // The lossy search's view of the table: each code's last pixel, its
+    // first child and next sibling (-1 = none).
+    static constexpr int kSearchBudget = 4000;
+    std::array<uint8_t, kMaxCodes> suffix_{};
+    std::array<int16_t, kMaxCodes> first_child_{}, sibling_{};
+    struct SearchStep {
+        int code;
+        size_t pos;
+        int64_t err;
+        int next;  // the next child of `code` to try
+    };
+    std::vector<SearchStep> search_;
 };
 
 void LzwEncoder::FlushPacket() {
@@ -105,7 +139,7 @@ void LzwEncoder::Output(int code) {
     }
 }
 
-bool LzwEncoder::Encode(const FrameBitmap& bmp, bool interlaced, int m) {
+void LzwEncoder::Start(int m) {
     failed_ = false;
     stopped_ = false;
     packet_len_ = 0;
@@ -120,7 +154,99 @@ bool LzwEncoder::Encode(const FrameBitmap& bmp, bool interlaced, int m) {
     clear_flag_ = false;
     hash_.fill(-1);
     Output(clear_code_);
+}
 
+bool LzwEncoder::Finish() {
+    Output(eof_code_);
+    if (accum_bits_ > 0) {
+        packet_[static_cast<size_t>(++packet_len_)] = static_cast<uint8_t>(accum_);
+        accum_ = 0;
+        accum_bits_ = 0;
+        if (packet_len_ >= 254) FlushPacket();
+    }
+    FlushPacket();
+    return !failed_;
+}
+
+void LzwEncoder::AddEntry(int32_t key) {
+    if (free_ent_ >= kMaxCodes) {
+        hash_.fill(-1);
+        std::fill(first_child_.begin(), first_child_.begin() + clear_code_, int16_t{-1});
+        free_ent_ = clear_code_ + 2;
+        clear_flag_ = true;
+        Output(clear_code_);
+        return;
+    }
+    const int c = key >> 12, prefix = key & 0xFFF;
+    int i = (c << 4) ^ prefix;
+    const int disp = i == 0 ? 1 : kHashSize - i;
+    while (hash_[static_cast<size_t>(i)] >= 0) {
+        // Already there (the search gave up before reaching it): the decoder
+        // still counts the code, the table keeps the older one.
+        if (hash_[static_cast<size_t>(i)] == key) {
+            ++free_ent_;
+            return;
+        }
+        i -= disp;
+        if (i < 0) i += kHashSize;
+    }
+    const auto n = static_cast<size_t>(free_ent_++);
+    codes_[static_cast<size_t>(i)] = static_cast<uint16_t>(n);
+    hash_[static_cast<size_t>(i)] = key;
+    suffix_[n] = static_cast<uint8_t>(c);
+    first_child_[n] = -1;
+    sibling_[n] = first_child_[static_cast<size_t>(prefix)];
+    first_child_[static_cast<size_t>(prefix)] = static_cast<int16_t>(n);
+}
+
+std::pair<int, int> LzwEncoder::LongestNearMatch(const std::vector<uint8_t>& px, size_t pos, int root,
+                                                 const NearColors& near) {
+    // A bound on the table entries visited per string keeps the search
+    // linear in the pixels.
+    int budget = kSearchBudget;
+    std::vector<SearchStep>& stack = search_;
+    stack.clear();
+    stack.push_back({root, pos, 0, first_child_[static_cast<size_t>(root)]});
+    int best_len = 0, best_code = root;
+    int64_t best_err = 0;
+    while (!stack.empty() && budget > 0) {
+        SearchStep& top = stack.back();
+        if (top.pos >= px.size() || top.next < 0) {
+            stack.pop_back();
+            continue;
+        }
+        const int k = top.next;
+        top.next = sibling_[static_cast<size_t>(k)];
+        --budget;
+        const int d = near[static_cast<size_t>(px[top.pos]) * 256 + suffix_[static_cast<size_t>(k)]];
+        if (d < 0) continue;
+        const SearchStep s{k, top.pos + 1, top.err + d, first_child_[static_cast<size_t>(k)]};
+        const int len = static_cast<int>(s.pos - pos);
+        if (len > best_len || (len == best_len && s.err < best_err)) {
+            best_len = len;
+            best_code = k;
+            best_err = s.err;
+        }
+        stack.push_back(s);
+    }
+    return {best_len, best_code};
+}
+
+bool LzwEncoder::EncodeLossy(const std::vector<uint8_t>& px, int m, const NearColors& near) {
+    Start(m);
+    first_child_.fill(-1);
+    size_t pos = 0;
+    while (pos < px.size()) {
+        const auto [len, code] = LongestNearMatch(px, pos + 1, px[pos], near);
+        Output(code);
+        pos += 1 + static_cast<size_t>(len);
+        if (pos < px.size()) AddEntry((px[pos] << 12) + code);
+    }
+    return Finish();
+}
+
+bool LzwEncoder::Encode(const FrameBitmap& bmp, bool interlaced, int m) {
+    Start(m);
     const int w = bmp.width, h = bmp.height;
     int prefix = -1;
     auto encode_row = [&](const uint8_t* row) {
@@ -182,15 +308,7 @@ bool LzwEncoder::Encode(const FrameBitmap& bmp, bool interlaced, int m) {
         }
     }
     if (prefix >= 0) Output(prefix);
-    Output(eof_code_);
-    if (accum_bits_ > 0) {
-        packet_[static_cast<size_t>(++packet_len_)] = static_cast<uint8_t>(accum_);
-        accum_ = 0;
-        accum_bits_ = 0;
-        if (packet_len_ >= 254) FlushPacket();
-    }
-    FlushPacket();
-    return !failed_;
+    return Finish();
 }
 
 bool WriteColorTable(GifSink& sink, const Palette& p) {
@@ -230,10 +348,69 @@ int PixelBits(const FrameBitmap& bmp) {
     return bits;
 }
 
-bool WriteFrame(GifSink& sink, const Animation& a, const Frame& f, LzwEncoder& enc) {
+}  // namespace
+
+bool WritesControlBlock(const Frame& f) {
+    return !(f.implicitControlDelay && *f.implicitControlDelay == f.delay && f.controlFlags == 0 &&
+             f.transparentIndex == 0);
+}
+
+namespace {
+
+// The near-colour table for a frame at lossy level `lossy` (1-200): colours
+// within a Euclidean RGB distance of lossy / 2 of each other. The
+// transparent index of a transparent frame neither changes nor stands in;
+// indexes beyond the palette stay as they are.
+NearColors MakeNearColors(const Palette& p, const Frame& f, int lossy) {
+    NearColors near(256 * 256, -1);
+    const int bound = lossy * lossy;  // (lossy / 2)^2 * 4
+    const int n = std::min(p.size(), 256);
+    for (int i = 0; i < 256; ++i) {
+        near[static_cast<size_t>(i) * 257] = 0;
+        if (i >= n || (f.Transparent() && i == f.transparentIndex)) continue;
+        for (int j = 0; j < n; ++j) {
+            if (j == i || (f.Transparent() && j == f.transparentIndex)) continue;
+            const int dr = p[i].r - p[j].r, dg = p[i].g - p[j].g, db = p[i].b - p[j].b;
+            const int d = 4 * (dr * dr + dg * dg + db * db);
+            if (d <= bound) near[static_cast<size_t>(i) * 256 + static_cast<size_t>(j)] = d;
+        }
+    }
+    return near;
+}
+
+// The bitmap's pixels in the order the file stores them.
+std::vector<uint8_t> FileOrderPixels(const FrameBitmap& bmp, bool interlaced) {
+    std::vector<uint8_t> px;
+    px.reserve(static_cast<size_t>(bmp.width) * static_cast<size_t>(bmp.height));
+    auto add = [&](int y) { px.insert(px.end(), bmp.Row(y), bmp.Row(y) + bmp.width); };
+    if (interlaced) {
+        static constexpr int kStart[4] = {0, 4, 2, 1}, kStep[4] = {8, 8, 4, 2};
+        for (int pass = 0; pass < 4; ++pass)
+            for (int y = kStart[pass]; y < bmp.height; y += kStep[pass]) add(y);
+    } else {
+        for (int y = 0; y < bmp.height; ++y) add(y);
+    }
+    return px;
+}
+
+bool WriteFrame(GifSink& sink, const Animation& a, const Frame& f, LzwEncoder& enc, int lossy = 0);
+
+// A frame compressed lossily, unless its kept data or its exact data is
+// no larger.
+bool WriteLossyFrame(GifSink& sink, const Animation& a, const Frame& f, int lossy) {
+    const Palette* pal = PaletteInEffect(a, f);
+    VectorSink exact, lossy_out;
+    LzwEncoder e1(exact), e2(lossy_out);
+    if (!WriteFrame(exact, a, f, e1) || !pal) return sink.Write(exact.bytes.data(), exact.bytes.size());
+    if (!WriteFrame(lossy_out, a, f, e2, lossy)) return false;
+    const auto& best = lossy_out.bytes.size() < exact.bytes.size() ? lossy_out.bytes : exact.bytes;
+    return sink.Write(best.data(), best.size());
+}
+
+bool WriteFrame(GifSink& sink, const Animation& a, const Frame& f, LzwEncoder& enc, int lossy) {
     const uint8_t gce[8] = {0x21, 0xF9, 0x04, f.controlFlags, static_cast<uint8_t>(f.delay),
                             static_cast<uint8_t>(f.delay >> 8), f.transparentIndex, 0};
-    if (!sink.Write(gce, 8)) return false;
+    if (WritesControlBlock(f) && !sink.Write(gce, 8)) return false;
     uint8_t desc[10] = {0x2C};
     Put16(desc + 1, f.left);
     Put16(desc + 3, f.top);
@@ -242,6 +419,11 @@ bool WriteFrame(GifSink& sink, const Animation& a, const Frame& f, LzwEncoder& e
     desc[9] = f.descriptorFlags;
     if (!sink.Write(desc, 10)) return false;
     if (f.localPalette && !WriteColorTable(sink, *f.localPalette)) return false;
+    const KeptImageData* k = lossy > 0 ? nullptr : ValidKeptData(a, f);
+    if (k) {
+        // The file's own data: written as it was read.
+        return sink.Write(&k->minCodeSize, 1) && sink.Write(k->subBlocks.data(), k->subBlocks.size());
+    }
     const Palette* pal = PaletteInEffect(a, f);
     int bits = std::max(2, ColorTableBits(pal ? pal->size() : 256));
     static const FrameBitmap kEmpty;
@@ -252,14 +434,20 @@ bool WriteFrame(GifSink& sink, const Animation& a, const Frame& f, LzwEncoder& e
     if (needed > bits) bits = needed;
     const uint8_t m = static_cast<uint8_t>(bits);
     if (!sink.Write(&m, 1)) return false;
-    if (!enc.Encode(bmp, f.Interlaced(), m)) return false;
+    if (lossy > 0 && pal) {
+        const NearColors near = MakeNearColors(*pal, f, lossy);
+        if (!enc.EncodeLossy(FileOrderPixels(bmp, f.Interlaced()), m, near)) return false;
+    } else if (!enc.Encode(bmp, f.Interlaced(), m)) {
+        return false;
+    }
     const uint8_t zero = 0;
     return sink.Write(&zero, 1);
 }
 
 }  // namespace
 
-Result WriteGif(GifSink& sink, Animation& a, ProgressReporter& progress) {
+Result WriteGif(GifSink& sink, Animation& a, ProgressReporter& progress, int lossy) {
+    lossy = std::clamp(lossy, 0, 200);
     // Colour resolution: at least what the global and every local table need.
     int res = std::max((a.screenFlags >> 4) & 7, ColorTableBits(2 << (a.screenFlags & 7)) - 1);
     for (const Frame* f : std::as_const(a).Frames()) {
@@ -288,7 +476,8 @@ Result WriteGif(GifSink& sink, Animation& a, ProgressReporter& progress) {
     LzwEncoder enc(sink, &progress);
     for (const auto& b : a.blocks) {
         if (const Frame* f = AsFrame(b.get())) {
-            if (!WriteFrame(sink, a, *f, enc)) return enc.Stopped() ? Result::Stopped : Result::Failed;
+            const bool ok = lossy > 0 ? WriteLossyFrame(sink, a, *f, lossy) : WriteFrame(sink, a, *f, enc);
+            if (!ok) return enc.Stopped() ? Result::Stopped : Result::Failed;
             if (!progress.Step()) return Result::Stopped;
             continue;
         }

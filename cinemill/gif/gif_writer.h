@@ -70,7 +70,16 @@ private:
 // (a write failed) or Stopped (the reporter asked; no trailer written).
 // The reporter's StopRequested is polled every few rows inside a frame, so a
 // stop does not wait for a large frame to be finished.
-Result WriteGif(GifSink& sink, Animation& a, ProgressReporter& progress);
+// With `lossy` (1-200) every frame is compressed again allowing each pixel
+// to be coded as a palette colour within Euclidean RGB distance lossy / 2
+// of its own when that continues the compressor's current string; a frame
+// keeps whichever of that and its exact data is smaller. 0 is exact.
+Result WriteGif(GifSink& sink, Animation& a, ProgressReporter& progress, int lossy = 0);
+
+// Whether the writer puts a graphic control extension before the frame: it
+// does for every frame except one read without it whose delay, control flags
+// and transparent index are still those the reader gave it.
+bool WritesControlBlock(const Frame& f);
 
 // Bytes of one frame's graphic control, descriptor, local table and data;
 // 0 when it cannot be counted.

@@ -123,6 +123,70 @@ TEST(Giflib, WhatWeWriteDecodesToTheFramesWeWrote) {
     EXPECT_GT(compared, 100);
 }
 
+// Lossy writing over the corpus: giflib decodes every file, each pixel
+// shows a colour within the bound (Euclidean RGB distance level / 2) of its
+// own, transparent pixels stay exactly, and no frame grows.
+TEST(Giflib, LossyFilesDecodeWithinTheErrorBound) {
+    const auto files = testing::GifsUnder(testing::CorpusDir());
+    if (files.empty()) GTEST_SKIP() << "corpus missing";
+    int compared = 0, smaller = 0, changed = 0;
+    for (const auto& path : files) {
+        auto r = testing::ReadBytes(testing::FileBytes(path));
+        if (r.outcome.result != Result::Done) continue;
+        Animation& a = *r.outcome.animation;
+        bool valid = a.FrameCount() > 0;
+        for (const Frame* f : a.Frames()) {
+            valid = valid && f->width > 0 && f->height > 0;
+            const Palette* p = PaletteInEffect(a, *f);
+            for (uint8_t v : Indices(*f)) valid = valid && p && v < p->size();
+        }
+        if (!valid) continue;
+        SCOPED_TRACE(path.string());
+        const auto exact = testing::WriteBytes(a);
+        for (int level : {30, 200}) {
+            VectorSink sink;
+            SilentProgress progress;
+            ASSERT_EQ(WriteGif(sink, a, progress, level), Result::Done);
+            EXPECT_LE(sink.bytes.size(), exact.size());
+            smaller += sink.bytes.size() < exact.size();
+            std::vector<GFrame> g;
+            ASSERT_TRUE(GiflibDecode(sink.bytes, g));
+            const auto frames = a.Frames();
+            ASSERT_EQ(g.size(), frames.size());
+            const int64_t bound = int64_t{level} * level;  // 4 * distance^2 <= level^2
+            for (size_t i = 0; i < g.size(); ++i) {
+                const Frame& f = *frames[i];
+                const Palette& pal = *PaletteInEffect(a, f);
+                const auto own = Indices(f);
+                ASSERT_EQ(own.size(), g[i].indices.size());
+                for (size_t k = 0; k < own.size(); ++k) {
+                    const uint8_t o = own[k], n = g[i].indices[k];
+                    if (o == n) continue;
+                    ++changed;
+                    ASSERT_FALSE(f.Transparent() && (o == f.transparentIndex || n == f.transparentIndex));
+                    ASSERT_LT(n, pal.size());
+                    const int dr = pal[o].r - pal[n].r, dg = pal[o].g - pal[n].g, db = pal[o].b - pal[n].b;
+                    ASSERT_LE(4 * (int64_t{dr} * dr + dg * dg + db * db), bound) << "frame " << i;
+                }
+            }
+        }
+        ++compared;
+    }
+    EXPECT_GT(compared, 100);
+    EXPECT_GT(smaller, 50);
+    EXPECT_GT(changed, 1000);
+}
+
+// Level 0 is the exact writer.
+TEST(Giflib, LossyZeroIsExact) {
+    auto r = testing::ReadBytes(testing::FileBytes(testing::CorpusDir() / "wuffs/test/data/muybridge.gif"));
+    if (!r.outcome.animation) GTEST_SKIP() << "corpus missing";
+    VectorSink sink;
+    SilentProgress progress;
+    ASSERT_EQ(WriteGif(sink, *r.outcome.animation, progress, 0), Result::Done);
+    EXPECT_EQ(sink.bytes, testing::WriteBytes(*r.outcome.animation));
+}
+
 }  // namespace
 }  // namespace cinemill
 #endif

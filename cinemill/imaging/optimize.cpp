@@ -280,7 +280,38 @@ struct TransparencyTrial {
     // The result: the frame's new pixels with `fill` as transparent index.
     std::optional<FrameBitmap> result;
     uint8_t fill = 0;
+    // Data bytes of the smallest candidate (the frame as it is included).
+    int64_t bestCount = INT64_MAX;
+    // The frame as read, when its file's data was kept, and those data
+    // bytes: the frame goes back to it unless the best candidate is smaller.
+    std::unique_ptr<Frame> before;
+    int64_t beforeCount = 0;
 };
+
+// Data bytes of the file's own compressed data, as the LZW counter counts
+// them (length bytes included, code size and terminator not).
+int64_t KeptDataCount(const KeptImageData& k) {
+    return static_cast<int64_t>(k.subBlocks.size()) - 1;
+}
+
+// Puts a frame back as it was read when its kept data is smaller than what
+// the optimizer made of it. `before_count` and `count` are the data bytes of
+// the two; the descriptor and colour table are alike, but a graphic control
+// block may be needed by one only. Both show the same picture.
+void KeepSmaller(Frame& f, std::unique_ptr<Frame>& before, int64_t before_count, int64_t count) {
+    if (!before) return;
+    const int64_t old_size = before_count + (WritesControlBlock(*before) ? 8 : 0);
+    const int64_t new_size = count + (WritesControlBlock(f) ? 8 : 0);
+    if (old_size <= new_size) static_cast<Frame&>(f) = std::move(*before);
+    before.reset();
+}
+
+// The same, counting both whole frames as the writer writes them.
+void KeepSmallerFrame(const Animation& a, Frame& f, std::unique_ptr<Frame>& before) {
+    if (!before) return;
+    if (FrameEncodedSize(a, *before) <= FrameEncodedSize(a, f)) static_cast<Frame&>(f) = std::move(*before);
+    before.reset();
+}
 
 // Candidate bitmaps kept between trials, so that each trial does not map
 // fresh memory for them.
@@ -372,6 +403,7 @@ void RunTransparencyTrial(TransparencyTrial& t, TrialScratch& scratch) {
             best_id = i;
         }
     }
+    t.bestCount = best;
     if (best_id != 0) {
         t.result = std::move(*outs[best_id]);
         t.fill = fv;
@@ -502,12 +534,19 @@ Result OptimizeFrameStage(Animation& a, uint32_t flags, UiHost& host, ProgressRe
     if (flags & of::kTransparency) trials.emplace();
     // A finished trial: the frame takes the smaller pixels and becomes transparent.
     auto apply = [&](TransparencyTrial& t) {
-        if (!t.result) return;
         Frame& tf = *t.frame;
-        *tf.bitmap = std::move(*t.result);
-        tf.transparentIndex = t.fill;
-        SetTransparent(tf, true);
-        ch = true;
+        if (t.result) {
+            SetBitmap(tf, std::move(*t.result));
+            tf.transparentIndex = t.fill;
+            SetTransparent(tf, true);
+            ch = true;
+        }
+        if (t.before && t.bestCount == INT64_MAX) {
+            // The trial counted nothing (no free index, or memory ran out):
+            // the whole frames are counted instead.
+            KeepSmallerFrame(a, tf, t.before);
+        }
+        KeepSmaller(tf, t.before, t.beforeCount, t.bestCount);
     };
     struct DrainOnExit {
         std::optional<TrialQueue>& q;
@@ -546,6 +585,9 @@ Result OptimizeFrameStage(Animation& a, uint32_t flags, UiHost& host, ProgressRe
         const uint8_t ti = f.transparentIndex;
         const FrameBitmap& bmp = *f.bitmap;
         const int fw = f.width, fh = f.height;
+        // A frame whose file data is kept: the copy it may go back to.
+        std::unique_ptr<Frame> before;
+        int64_t before_count = 0;
 
         if (s.shown == 0 && !transparent) {
             if (persists) {
@@ -642,6 +684,10 @@ Result OptimizeFrameStage(Animation& a, uint32_t flags, UiHost& host, ProgressRe
         }
         const int bw = bx1 - bx0 + 1, bh = by1 - by0 + 1;
         if (bw != fw || bh != fh) {
+            if (const KeptImageData* k = ValidKeptData(a, f)) {
+                before = std::make_unique<Frame>(f);
+                before_count = KeptDataCount(*k);
+            }
             auto nb = FrameBitmap::Create(bw, bh);
             if (!nb) {
                 host.Error(std::string(LoadString(StringId::OptimizeRanOut)));
@@ -689,8 +735,23 @@ Result OptimizeFrameStage(Animation& a, uint32_t flags, UiHost& host, ProgressRe
                     }
                     if (!differs) t->shown.reset();
                 }
-                if (t->paletteSize > 0) trials->Push(std::move(t), apply);
+                if (t->paletteSize > 0) {
+                    if (const KeptImageData* k = ValidKeptData(a, f); k && !before) {
+                        // Not cropped: the frame as it is is the file's data.
+                        t->before = std::make_unique<Frame>(f);
+                        t->beforeCount = KeptDataCount(*k);
+                    } else {
+                        t->before = std::move(before);
+                        t->beforeCount = before_count;
+                    }
+                    trials->Push(std::move(t), apply);
+                }
             }
+        }
+        if (before) {
+            // Cropped without a trial: the new frame's data against the old.
+            // Everything but the data is written alike, so whole frames compare.
+            KeepSmallerFrame(a, f, before);
         }
         previous = &f;
         if (!progress.Step()) return Result::Stopped;
@@ -699,6 +760,48 @@ Result OptimizeFrameStage(Animation& a, uint32_t flags, UiHost& host, ProgressRe
 }
 
 // ---- the whole run -------------------------------------------------------------------------
+
+namespace {
+
+int CountValidKeptData(const Animation& a) {
+    int n = 0;
+    for (const Frame* f : a.Frames()) n += ValidKeptData(a, *f) != nullptr;
+    return n;
+}
+
+int64_t CountedSize(Animation& a) {
+    CountingSink sink;
+    SilentProgress quiet;
+    return WriteGif(sink, a, quiet) == Result::Done ? sink.Total() : INT64_MAX;
+}
+
+// The palette stage remaps pixels and palettes, so frames whose file data
+// was kept are compressed afresh. When the whole file comes out larger that
+// way than with the file's own data, the animation goes back to how it was
+// before the stage (the frame stage then works on that).
+Result PaletteStageKeepingSmaller(Animation& a, uint32_t flags, UiHost& host, ProgressReporter& progress,
+                                  const PreferenceBlock& prefs, bool& ch) {
+    const int kept = CountValidKeptData(a);
+    std::unique_ptr<Animation> before;
+    if (kept > 0) {
+        try {
+            before = CopyAnimation(a);
+        } catch (const std::bad_alloc&) {
+            before.reset();  // no room to compare: the stage's result stands
+        }
+    }
+    bool stage_ch = false;
+    const Result r = OptimizePaletteStage(a, flags, host, progress, prefs, &stage_ch);
+    if (r == Result::Done && stage_ch && before && CountValidKeptData(a) < kept &&
+        CountedSize(*before) <= CountedSize(a)) {
+        a = std::move(*before);
+        stage_ch = false;
+    }
+    ch = ch || stage_ch;
+    return r;
+}
+
+}  // namespace
 
 Result Optimize(Animation& a, uint32_t flags, UiHost& host, ProgressReporter& progress,
                 const PreferenceBlock& prefs, bool* changed) {
@@ -710,7 +813,7 @@ Result Optimize(Animation& a, uint32_t flags, UiHost& host, ProgressReporter& pr
     }
     if (r == Result::Done && progress.StopRequested()) r = Result::Stopped;
     if (r == Result::Done && (flags & (of::kRemoveLocalPalettes | of::kShrinkPalettes))) {
-        r = OptimizePaletteStage(a, flags, host, progress, prefs, &ch);
+        r = PaletteStageKeepingSmaller(a, flags, host, progress, prefs, ch);
         if (r == Result::Done && progress.StopRequested()) r = Result::Stopped;
     }
     if (r == Result::Done && (flags & of::kShrinkFrames)) {

@@ -489,6 +489,40 @@ TEST(OptimizerCorpus, EveryTechniqueKeepsThePictures) {
     EXPECT_GE(with_local, 3);
 }
 
+int64_t WrittenSize(Animation& a) {
+    CountingSink sink;
+    SilentProgress progress;
+    return WriteGif(sink, a, progress) == Result::Done ? sink.Total() : -1;
+}
+
+// Frames that kept their file's data are never made larger: a candidate
+// that compresses worse than that data loses to it, and so does a palette
+// stage that would make the whole file larger.
+TEST(OptimizerCorpus, NeverLargerThanTheFilesOwnData) {
+    const auto files = CorpusGifs();
+    if (files.empty()) GTEST_SKIP() << "no corpus at " << CM_CORPUS_DIR;
+    int checked = 0, shrunk = 0;
+    for (const auto& path : files) {
+        auto a = LoadForTest(path);
+        if (!a) continue;
+        bool all_kept = true;
+        for (const Frame* f : std::as_const(*a).Frames()) all_kept = all_kept && ValidKeptData(*a, *f);
+        if (!all_kept) continue;
+        SCOPED_TRACE(path.string());
+        const int64_t before = WrittenSize(*a);
+        const uint32_t fl = HasLocalPalettes(*a) ? (of::kRemoveLocalPalettes | of::kShrinkPalettes |
+                                                    of::kShrinkFrames | of::kTransparency | of::kRemoveFrames)
+                                                 : (of::kDefault | of::kTransparency);
+        ASSERT_EQ(RunOpt(*a, fl), Result::Done);
+        const int64_t after = WrittenSize(*a);
+        EXPECT_LE(after, before);
+        shrunk += after < before;
+        ++checked;
+    }
+    EXPECT_GE(checked, 100);
+    EXPECT_GE(shrunk, 10);
+}
+
 TEST(OptimizerCorpus, UnoptimizeRendersLikeTheOriginalAndTheOptimized) {
     const auto files = CorpusGifs();
     if (files.empty()) GTEST_SKIP() << "no corpus at " << CM_CORPUS_DIR;

@@ -165,7 +165,7 @@ CommandResult MainWindow::Dispatch(int id, bool checked) {
             return Dispatch(Id(CommandId::PickTransparency), false);
         default: break;
     }
-    if (IsRange(id, CommandId::RecentFirst, CommandId::RecentLast)) return engine_->OpenRecent(id);
+    if (IsRange(id, CommandId::RecentFirst, CommandId::RecentLast)) return engine_->OpenRecent(id - Id(CommandId::RecentFirst) + 1);
     if (IsRange(id, CommandId::DownloadFirst, CommandId::DownloadLast)) return engine_->SetDownloadSpeed(id);
     CommandResult r;
     if (const CommandHandler* h = FindCommandHandler(cmd)) {

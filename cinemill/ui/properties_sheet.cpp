@@ -300,7 +300,7 @@ AnimationPageWidget::AnimationPageWidget(Engine& engine, QWidget* parent) : QWid
     grid->addWidget(height, row, 3);
     grid->addWidget(autoSize, row++, 4);
 
-    bkColor = Named(new ColorButton(Text(StringId::LabelGifBkColor), this), pc::kBkColor);
+    bkColor = Named(new SwatchButton(Text(StringId::LabelGifBkColor), this), pc::kBkColor);
     grid->addWidget(bkColor, row, 0, 1, 2, Qt::AlignLeft);
     grid->addWidget(new QLabel(Text(StringId::LabelNotUsedByBrowsers), this), row++, 2, 1, 3);
     grid->setRowStretch(row, 1);

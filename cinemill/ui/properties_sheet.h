@@ -15,7 +15,7 @@ class QTabWidget;
 
 namespace cinemill {
 
-class ColorButton;
+class SwatchButton;
 
 // ---- dialogs the pages open, supplied by their own sources ------------------------------------
 
@@ -86,7 +86,7 @@ public:
     QLineEdit *fileName, *frameCount, *iterations, *width, *height;
     QCheckBox* globalPalette;
     QPushButton *editPalette, *autoSize;
-    ColorButton* bkColor;
+    SwatchButton* bkColor;
 
 private:
     void ShowBackground();

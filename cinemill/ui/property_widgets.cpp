@@ -87,11 +87,11 @@ void UpDownEdit::SetTyped(const QString& text) {
     lineEdit()->setText(text);
 }
 
-// ---- ColorButton -----------------------------------------------------------------------
+// ---- SwatchButton -----------------------------------------------------------------------
 
-ColorButton::ColorButton(const QString& text, QWidget* parent) : QPushButton(text, parent) {}
+SwatchButton::SwatchButton(const QString& text, QWidget* parent) : QPushButton(text, parent) {}
 
-void ColorButton::SetColor(QColor c) {
+void SwatchButton::SetColor(QColor c) {
     color_ = c;
     if (!c.isValid()) {
         setIcon(QIcon());

@@ -55,10 +55,10 @@ private:
 };
 
 // A button that shows a colour (the GIF Bk Color button).
-class ColorButton : public QPushButton {
+class SwatchButton : public QPushButton {
     Q_OBJECT
 public:
-    explicit ColorButton(const QString& text, QWidget* parent = nullptr);
+    explicit SwatchButton(const QString& text, QWidget* parent = nullptr);
     void SetColor(QColor c);
     QColor Color() const { return color_; }
 
