@@ -147,21 +147,8 @@ private:
 };
 
 bool HtmlGenerator::CheckGraphicsDir() {
-    const bool absolute = !prefix_.empty() && (prefix_[0] == '/' || prefix_[0] == '\\' || HasDriveLetter(prefix_));
-    if (absolute) {
-        host_.Message(texts::kGraphicsNotReachablePrefix + graphics_dir_ + texts::kGraphicsNotReachableSuffix,
-                      MessageIcon::Error);
-        return false;
-    }
-    if (!ctx_.writeFiles || (p_.images.Count() == 0 && p_.backgroundImage.empty())) return true;
-    namespace fs = std::filesystem;
-    std::error_code ec;
-    if (fs::is_directory(graphics_dir_, ec)) return true;
-    const bool inside = prefix_.rfind("..", 0) != 0;
-    if (inside && fs::create_directories(graphics_dir_, ec) && !ec) return true;
-    host_.Message(texts::kGraphicsNotReachablePrefix + graphics_dir_ + texts::kGraphicsDirMissingSuffix,
-                  MessageIcon::Error);
-    return false;
+    return CheckGraphicsFolder(host_, graphics_dir_, prefix_,
+                               ctx_.writeFiles && (p_.images.Count() > 0 || !p_.backgroundImage.empty()));
 }
 
 std::string HtmlGenerator::CollapsedToken(const TAppletNode& d) {

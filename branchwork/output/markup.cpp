@@ -284,22 +284,8 @@ bool Generator::CopyFiles(MarkupResult& r) {
 }
 
 bool Generator::CheckGraphicsDir() {
-    const bool absolute = !prefix_.empty() && (prefix_[0] == '/' || prefix_[0] == '\\' || HasDriveLetter(prefix_));
-    if (absolute) {
-        host_.Message(texts::kGraphicsNotReachablePrefix + graphics_dir_ + texts::kGraphicsNotReachableSuffix,
-                      MessageIcon::Error);
-        return false;
-    }
-    if (!ctx_.writeFiles || (p_.images.Count() == 0 && p_.backgroundImage.empty())) return true;
-    namespace fs = std::filesystem;
-    std::error_code ec;
-    if (fs::is_directory(graphics_dir_, ec)) return true;
-    // Only a folder below the page's directory is made.
-    const bool inside = prefix_.rfind("..", 0) != 0;
-    if (inside && fs::create_directories(graphics_dir_, ec) && !ec) return true;
-    host_.Message(texts::kGraphicsNotReachablePrefix + graphics_dir_ + texts::kGraphicsDirMissingSuffix,
-                  MessageIcon::Error);
-    return false;
+    return CheckGraphicsFolder(host_, graphics_dir_, prefix_,
+                               ctx_.writeFiles && (p_.images.Count() > 0 || !p_.backgroundImage.empty()));
 }
 
 MarkupResult Generator::Run() {
@@ -411,6 +397,26 @@ MarkupResult Generator::Run() {
 }
 
 }  // namespace
+
+bool CheckGraphicsFolder(BwUiHost& host, const std::string& graphics_dir, const std::string& prefix,
+                         bool needed) {
+    const bool absolute = !prefix.empty() && (prefix[0] == '/' || prefix[0] == '\\' || HasDriveLetter(prefix));
+    if (absolute) {
+        host.Message(texts::kGraphicsNotReachablePrefix + graphics_dir + texts::kGraphicsNotReachableSuffix,
+                     MessageIcon::Error);
+        return false;
+    }
+    if (!needed) return true;
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    if (fs::is_directory(graphics_dir, ec)) return true;
+    // Only a folder below the page's directory is made.
+    const bool inside = prefix.rfind("..", 0) != 0;
+    if (inside && fs::create_directories(graphics_dir, ec) && !ec) return true;
+    host.Message(texts::kGraphicsNotReachablePrefix + graphics_dir + texts::kGraphicsDirMissingSuffix,
+                 MessageIcon::Error);
+    return false;
+}
 
 bool WriteOutputFile(BwUiHost& host, MarkupResult& r, const std::string& path, const std::string* copy_from,
                      std::string_view bytes) {

@@ -78,6 +78,13 @@ MarkupResult GenerateAppletMarkup(NavigationProject& project, const MarkupContex
 // Removes the files a run made (after a later step, the insert, failed).
 void RemoveCreatedFiles(MarkupResult& r);
 
+// Whether the graphics folder can take a Send's images: a folder the page
+// cannot reach by a relative path (`prefix`) is refused; when images are to
+// be copied (`needed`) a missing folder below the page's is made. Says why
+// not and answers false.
+bool CheckGraphicsFolder(BwUiHost& host, const std::string& graphics_dir, const std::string& prefix,
+                         bool needed);
+
 // Writes one file of a Send: a copy of `copy_from` when given, else `bytes`,
 // through a temporary file. A file it creates is listed in r.createdFiles.
 // On failure it says which file and why, marks `r` failed, removes the files
