@@ -160,11 +160,10 @@ TEST_F(OperationsTest, AcceptReducedEqualsTheEngineReductionAndStoresSlot8) {
     EXPECT_EQ(Bytes(), accepted);
 }
 
-TEST_F(OperationsTest, DISABLED_AcceptOptimizedSwapsTheCopyOrChangesNothingAtEqualSize) {
-    Open(kWaves);
-    // Whole frames first, so that optimizing has something to take away:
-    // the file as read is already written at its smallest.
-    ASSERT_TRUE(engine.Execute(CommandId::Unoptimize).Ok());
+TEST_F(OperationsTest, AcceptOptimizedSwapsTheCopyOrChangesNothingAtEqualSize) {
+    // A file the optimizer makes smaller (the corpus files tried here are
+    // already written at their smallest, and their kept data stands).
+    Open(std::string(CM_TESTDATA_DIR) + "/sample.gif");
     const auto before = Bytes();
     auto copy = CopyAnimation(*engine.Doc());
     SilentProgress p;

@@ -5,6 +5,7 @@
 #include <QVBoxLayout>
 
 #include "cinemill/ui/palette_widgets.h"
+#include "cinemill/ui/properties_sheet.h"
 
 namespace cinemill {
 
@@ -39,5 +40,10 @@ int PickBackgroundColorDialog(QWidget* parent, const Animation& doc, int current
     dlg.exec();
     return dlg.Result();
 }
+
+namespace {
+// The Animation page's Background Color button.
+[[maybe_unused]] const bool registered = RegisterBackgroundPicker(PickBackgroundColorDialog);
+}  // namespace
 
 }  // namespace cinemill

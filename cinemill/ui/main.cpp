@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "cinemill/ui/main_window.h"
+#include "cinemill/ui/progress_dialog.h"
 #include "cinemill/ui/qt_settings_store.h"
 
 // cinemill [--screenshot FILE] [FILE...]: the editor with the files opened
@@ -60,7 +61,10 @@ int main(int argc, char** argv) {
     }
 
     cinemill::QtSettingsStore settings;
-    cinemill::MainWindow w(settings);
+    // Long operations show their progress dialog over the window.
+    cinemill::QtProgressFactory progress;
+    cinemill::MainWindow w(settings, &progress);
+    progress.SetOwner(&w);
     w.show();
     w.OpenFiles(files);
     return QApplication::exec();

@@ -23,8 +23,10 @@
 #include "cinemill/app/frame_toolbar.h"
 #include "cinemill/ui/about_box.h"
 #include "cinemill/ui/command_handlers.h"
+#include "cinemill/ui/frame_strip_view.h"
 #include "cinemill/ui/frame_toolbar_widget.h"
 #include "cinemill/ui/main_actions.h"
+#include "cinemill/ui/preview_dialog.h"
 #include "cinemill/ui/status_bar_widget.h"
 
 namespace cinemill {
@@ -33,32 +35,31 @@ using namespace refresh;
 
 namespace {
 
-// Stands where the frame strip view goes until it is built: an empty area
-// in the view's colours that takes part in the refreshes as the view will.
-class StripPlaceholder : public QWidget {
-    Q_OBJECT
-public:
-    explicit StripPlaceholder(QWidget* parent) : QWidget(parent) {
-        setObjectName("frameStripView");
-        setAutoFillBackground(true);
-        setBackgroundRole(QPalette::Base);
-        setMinimumSize(200, 120);
-    }
-    int refreshes = 0;
-public slots:
-    void Refresh(uint32_t /*flags*/) {
-        ++refreshes;
-        update();
-    }
-};
-
 QString Q(std::string_view s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
 
 bool IsRange(int id, CommandId first, CommandId last) { return id >= Id(first) && id <= Id(last); }
 
 }  // namespace
 
-QWidget* MakeStripView(Engine& /*engine*/, MainWindow& window) { return new StripPlaceholder(&window); }
+FrameStripView* MakeStripView(Engine& engine, MainWindow& window) {
+    auto* view = new FrameStripView(engine, &window);
+    view->setObjectName("frameStripView");
+    // The view has already refreshed itself after a click or a drag; the
+    // window refreshes the rest.
+    QObject::connect(view, &FrameStripView::selectionChanged, &window,
+                     [&window](int) { window.Refresh(kSelection); });
+    QObject::connect(view, &FrameStripView::documentChanged, &window,
+                     [&window](const CommandResult& r) { window.Refresh(r.refresh); });
+    QObject::connect(view, &FrameStripView::commandRequested, &window,
+                     [&window](CommandId id) { window.RunCommand(Id(id)); });
+    QObject::connect(view, &FrameStripView::filesDropped, &window,
+                     [&window, &engine](const QStringList& paths, int frame) {
+                         std::vector<std::string> p;
+                         for (const QString& s : paths) p.push_back(s.toStdString());
+                         window.Refresh(engine.Drop(p, frame).refresh);
+                     });
+    return view;
+}
 
 QString MainWindow::HelpIndexPath() {
     const QStringList candidates = {
@@ -78,6 +79,8 @@ MainWindow::MainWindow(SettingsStore& settings, ProgressFactory* progress, QWidg
     setWindowIcon(QIcon(":/cinemill/icons/cinemill.svg"));
     prefs_.Load(&settings_);
     engine_ = std::make_unique<Engine>(prefs_, host_, clipboard_, progress);
+    engine_->LoadStripSettings();
+    host_.document = [this] { return engine_->Doc(); };
     openUrl = [](const QUrl& u) { return QDesktopServices::openUrl(u); };
     runAbout = [](AboutBox& b) { b.exec(); };
 
@@ -116,6 +119,9 @@ MainWindow::MainWindow(SettingsStore& settings, ProgressFactory* progress, QWidg
     setCentralWidget(strip_);
     setAcceptDrops(true);
 
+    // A preview the user closed leaves the Show and Stop buttons to refresh.
+    SetPreviewClosedHandler([this] { UpdateActions(); });
+
     // The size task reports from its own thread: the pane is written here.
     engine_->SetSizeListener([this](int64_t) {
         QMetaObject::invokeMethod(this, [this] { UpdateStatus(); }, Qt::QueuedConnection);
@@ -132,6 +138,7 @@ MainWindow::MainWindow(SettingsStore& settings, ProgressFactory* progress, QWidg
 }
 
 MainWindow::~MainWindow() {
+    SetPreviewClosedHandler({});
     // No size task may report to a window being taken down.
     engine_->SetSizeListener({});
     engine_->StopTasks();
@@ -186,8 +193,10 @@ void MainWindow::Refresh(uint32_t flags) {
     UpdateActions();
     UpdateStatus();
     if (flags & kTitle) UpdateRecent(true);
-    if (strip_->metaObject()->indexOfSlot("Refresh(uint32_t)") >= 0)
-        QMetaObject::invokeMethod(strip_, "Refresh", Qt::DirectConnection, Q_ARG(uint32_t, flags));
+    strip_->Refresh(flags);
+    // The open preview follows this window's document.
+    if (PreviewDialog* preview = PreviewDialog::Current(); preview && preview->parentWidget() == this)
+        SyncPreview(flags);
 }
 
 void MainWindow::UpdateActions() {

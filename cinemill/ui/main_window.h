@@ -16,6 +16,7 @@
 namespace cinemill {
 
 class AboutBox;
+class FrameStripView;
 class FrameToolbarWidget;
 class MainActions;
 class SettingsStore;
@@ -42,7 +43,7 @@ public:
     FrameToolbarWidget* frameToolBar() const { return frameBar_; }
     QToolBar* mainToolBar() const { return mainBar_; }
     StatusBarWidget* statusPanes() const { return status_; }
-    QWidget* stripView() const { return strip_; }
+    FrameStripView* stripView() const { return strip_; }
 
     // The files of the command line: opened together as by Open.
     void OpenFiles(const QStringList& paths);
@@ -87,12 +88,13 @@ private:
     QToolBar* mainBar_ = nullptr;
     FrameToolbarWidget* frameBar_ = nullptr;
     StatusBarWidget* status_ = nullptr;
-    QWidget* strip_ = nullptr;
+    FrameStripView* strip_ = nullptr;
 };
 
-// The frame strip view in the middle of the window. The view answers its
-// changes through the window's Refresh slot and is refreshed through its own
-// `Refresh(uint32_t)` slot when it has one.
-QWidget* MakeStripView(Engine& engine, MainWindow& window);
+// The frame strip view in the middle of the window, its signals connected to
+// the window: a click or drag refreshes the rest of the window, a double
+// click or context-menu item runs as a menu command, dropped files go to
+// Engine::Drop at the frame under the point.
+FrameStripView* MakeStripView(Engine& engine, MainWindow& window);
 
 }  // namespace cinemill

@@ -16,6 +16,7 @@
 #include "cinemill/base/preferences.h"
 #include "cinemill/ui/command_handlers.h"
 #include "cinemill/ui/palette_widgets.h"
+#include "cinemill/ui/properties_sheet.h"
 
 namespace cinemill {
 
@@ -241,7 +242,9 @@ const bool registered =
     RegisterCommandHandler(CommandId::EditLocalPalette,
                            [](CommandContext& c) { return RunEditLocalPalette(c.parent, c.engine); }) &&
     RegisterCommandHandler(CommandId::EditGlobalPalette,
-                           [](CommandContext& c) { return RunEditGlobalPalette(c.parent, c.engine); });
+                           [](CommandContext& c) { return RunEditGlobalPalette(c.parent, c.engine); }) &&
+    // The property pages' Edit... buttons: the palette changes at once.
+    RegisterPaletteEditor(RunEditPalette);
 
 }  // namespace
 

@@ -210,7 +210,7 @@ void FramePageWidget::OpenPicker(bool by_checking) {
     if (!f) return;
     bool accepted = false;
     if (Picker()) {
-        accepted = Picker()(this, doc, *f, transparency_.choice);
+        accepted = Picker()(this, doc, *f, engine_.Prefs(), transparency_.choice);
     } else {
         // No picker: the frame's own transparent index is taken.
         transparency_.choice = ChoiceOf({f->transparentIndex});

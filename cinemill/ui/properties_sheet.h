@@ -22,7 +22,7 @@ class SwatchButton;
 // "Pick Transparency Index" on a frame with the page's choice record: true
 // when the user pressed OK (the record then holds the new choice).
 using TransparencyPickerFn = std::function<bool(QWidget* parent, const Animation& doc, const Frame& frame,
-                                                TransparencyChoice& choice)>;
+                                                PreferenceBlock& prefs, TransparencyChoice& choice)>;
 // The palette editor on a frame's local palette (frame index) or on the
 // global palette (-1); it changes the document at once through the engine
 // and answers what that call answered (Stopped when nothing changed).

@@ -271,7 +271,7 @@ private slots:
     void TransparencyGoesThroughThePickerAsOneStep() {
         Editor ed(0);
         int opened = 0;
-        RegisterTransparencyPicker([&](QWidget*, const Animation&, const Frame&, TransparencyChoice& c) {
+        RegisterTransparencyPicker([&](QWidget*, const Animation&, const Frame&, PreferenceBlock&, TransparencyChoice& c) {
             ++opened;
             c = ChoiceOf({3, 5, 9});
             return true;
@@ -297,7 +297,7 @@ private slots:
         QVERIFY(ed.engine.Execute(CommandId::Undo).Ok());
         QCOMPARE(ed.Bytes(), before);
         // A picker cancelled after checking the box unchecks it again.
-        RegisterTransparencyPicker([&](QWidget*, const Animation&, const Frame&, TransparencyChoice&) { return false; });
+        RegisterTransparencyPicker([&](QWidget*, const Animation&, const Frame&, PreferenceBlock&, TransparencyChoice&) { return false; });
         {
             PropertiesSheet sheet(ed.engine, CommandId::FrameProperties);
             sheet.show();

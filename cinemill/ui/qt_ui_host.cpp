@@ -5,6 +5,13 @@
 #include <QFileInfo>
 
 #include "cinemill/base/strings.h"
+#include "cinemill/doc/animation.h"
+#include "cinemill/ui/avi_compression_dialog.h"
+#include "cinemill/ui/filmstrip_export_dialog.h"
+#include "cinemill/ui/filmstrip_import_dialog.h"
+#include "cinemill/ui/hotspot_dialog.h"
+#include "cinemill/ui/merge_questions.h"
+#include "cinemill/ui/psd_layers_dialog.h"
 
 namespace cinemill {
 
@@ -83,6 +90,34 @@ std::optional<std::string> QtUiHost::AskSavePath(const std::string& title, const
 }
 
 void QtUiHost::Beep() { QApplication::beep(); }
+
+uint32_t QtUiHost::AskPaletteMerge(uint32_t current) { return AskPaletteMergeDialog(window, current); }
+
+uint32_t QtUiHost::AskFrameSizeConflict(uint32_t current) { return AskFrameSizeConflictDialog(window, current); }
+
+std::optional<PsdLayerChoice> QtUiHost::AskPsdLayers(const PsdLayerChoice& preset) {
+    return AskPsdLayersDialog(window, preset);
+}
+
+std::optional<FilmstripExportOptions> QtUiHost::AskFilmstripExport(const FilmstripExportOptions& preset,
+                                                                   int frame_count) {
+    const Animation* doc = document ? document() : nullptr;
+    const int w = doc ? static_cast<int>(doc->width) : 0;
+    const int h = doc ? static_cast<int>(doc->height) : 0;
+    return AskFilmstripExportDialog(window, preset, frame_count, w, h);
+}
+
+std::optional<FilmstripImportOptions> QtUiHost::AskFilmstripImport(const FilmstripImportOptions& preset) {
+    return AskFilmstripImportDialog(window, preset);
+}
+
+std::optional<AviCompressionChoice> QtUiHost::AskAviCompression(const std::vector<std::string>& codecs) {
+    return AskAviCompressionDialog(window, codecs);
+}
+
+std::pair<int, int> QtUiHost::AskHotspot(int x, int y, int width, int height) {
+    return AskHotspotDialog(window, x, y, width, height, document ? document() : nullptr);
+}
 
 QMessageBox::StandardButton QtUiHost::ShowBox(QWidget* parent, const MessageRequest& r) {
     QMessageBox box(r.icon, r.caption, r.text, r.buttons, parent);

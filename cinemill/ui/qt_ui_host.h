@@ -12,6 +12,8 @@ class QWidget;
 
 namespace cinemill {
 
+struct Animation;
+
 // One message box as the editor asks for it: caption, text, icon and
 // buttons. The box's runner shows it and answers the button pressed.
 struct MessageRequest {
@@ -52,6 +54,9 @@ public:
     // to the folder of the files chosen.
     QString initDir;
     std::function<void(const QString&)> initDirChanged;
+    // The document the export and hot-spot dialogs show (none: they show
+    // only their fields).
+    std::function<const Animation*()> document;
 
     void Error(const std::string& text) override;
     bool AskYesNo(const std::string& text, const std::string& title) override;
@@ -63,6 +68,16 @@ public:
     std::optional<std::string> AskSavePath(const std::string& title, const std::string& filter_pattern,
                                            const std::string& start) override;
     void Beep() override;
+
+    // The merging questions and the import and export option dialogs.
+    uint32_t AskPaletteMerge(uint32_t current) override;
+    uint32_t AskFrameSizeConflict(uint32_t current) override;
+    std::optional<PsdLayerChoice> AskPsdLayers(const PsdLayerChoice& preset) override;
+    std::optional<FilmstripExportOptions> AskFilmstripExport(const FilmstripExportOptions& preset,
+                                                             int frame_count) override;
+    std::optional<FilmstripImportOptions> AskFilmstripImport(const FilmstripImportOptions& preset) override;
+    std::optional<AviCompressionChoice> AskAviCompression(const std::vector<std::string>& codecs) override;
+    std::pair<int, int> AskHotspot(int x, int y, int width, int height) override;
 
     // The real dialogs.
     static QMessageBox::StandardButton ShowBox(QWidget* parent, const MessageRequest& r);

@@ -1,5 +1,7 @@
 #include "cinemill/ui/transparency_picker_dialog.h"
 
+#include "cinemill/ui/properties_sheet.h"
+
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QDialogButtonBox>
@@ -16,6 +18,7 @@
 #include "cinemill/base/preferences.h"
 #include "cinemill/base/strings.h"
 #include "cinemill/ui/command_handlers.h"
+#include "cinemill/ui/properties_sheet.h"
 #include "cinemill/ui/palette_widgets.h"
 
 namespace cinemill {
@@ -193,8 +196,22 @@ CommandResult RunPickTransparency(QWidget* parent, Engine& engine) {
 }
 
 namespace {
-const bool registered = RegisterCommandHandler(
-    CommandId::PickTransparency, [](CommandContext& c) { return RunPickTransparency(c.parent, c.engine); });
+
+// The Frame and Global Frame pages' Edit... button: the dialog on the
+// page's choice record, which keeps the choice until the sheet's OK.
+bool PickForPage(QWidget* parent, const Animation& doc, const Frame& frame, PreferenceBlock& prefs,
+                 TransparencyChoice& choice) {
+    TransparencyPickerDialog dlg(doc, frame, choice, prefs, parent);
+    if (dlg.exec() != QDialog::Accepted) return false;
+    if (dlg.Changed()) choice = dlg.Choice();
+    return true;
+}
+
+const bool registered =
+    RegisterCommandHandler(CommandId::PickTransparency,
+                           [](CommandContext& c) { return RunPickTransparency(c.parent, c.engine); }) &&
+    RegisterTransparencyPicker(PickForPage);
+
 }  // namespace
 
 }  // namespace cinemill
