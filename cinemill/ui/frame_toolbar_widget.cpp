@@ -68,7 +68,10 @@ FrameToolbarWidget::FrameToolbarWidget(Engine& engine, MainActions& actions, QWi
     selector_ = new QComboBox(this);
     selector_->setObjectName("frameSelector");
     selector_->setToolTip(Tip(CommandId::FrameSelector));
-    selector_->setFixedWidth(150);
+    // Wide enough for "#12: name.gif - Frame 12" in the window's font; the
+    // list that opens is as wide as its longest entry.
+    selector_->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    selector_->setMinimumContentsLength(24);
     selector_->setMaxVisibleItems(25);
     addWidget(selector_);
     connect(selector_, &QComboBox::activated, this, &FrameToolbarWidget::EntryChosen);

@@ -20,6 +20,7 @@
 #include "cinemill/app/command_id.h"
 #include "cinemill/gif/gif_reader.h"
 #include "cinemill/ui/about_box.h"
+#include "cinemill/ui/frame_strip_view.h"
 #include "cinemill/ui/frame_toolbar_widget.h"
 #include "cinemill/ui/main_actions.h"
 #include "cinemill/ui/qt_settings_store.h"
@@ -201,6 +202,81 @@ private slots:
         QCOMPARE(sel->count(), 4);
         QCOMPARE(h.e().Doc()->FrameAt(2)->name, secondName);
         QCOMPARE(h.pane(0).right(4), QString("of 3"));
+    }
+
+    // The strip in the window: a click selects (the selector and the panes
+    // follow), a drag reorders as one undo step, a zoom lays the cells out
+    // anew and a double click opens the frame's properties.
+    void StripViewSelectsReordersAndZoomsInTheWindow() {
+        Harness h;
+        h.w->OpenFiles({kSample});
+        FrameStripView* view = h.w->stripView();
+        QVERIFY(QTest::qWaitForWindowExposed(h.w.get()));
+        QCOMPARE(view->CurrentLayout().frameCount, 3);
+        auto point = [&](int k) {
+            const strip::Rect r = CellImageRect(view->CurrentLayout(), k);
+            return QPoint(r.x + r.w / 2, r.y + r.h / 2) -
+                   QPoint(view->CurrentLayout().HorizontalBar().pos, view->CurrentLayout().VerticalBar().pos);
+        };
+        QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, point(1));
+        QCOMPARE(h.e().State().selected, 1);
+        QCOMPARE(h.w->frameToolBar()->selector()->currentIndex(), 2);
+        QCOMPARE(h.pane(0), QString("  Frame #2 of 3"));
+
+        const std::string first = h.e().Doc()->FrameAt(0)->name;
+        const std::string last = h.e().Doc()->FrameAt(2)->name;
+        const QPoint from = point(0);
+        const QPoint to = point(2) + QPoint(0, view->CurrentLayout().metrics.cellLength / 2 - 2);
+        QTest::mousePress(view->viewport(), Qt::LeftButton, {}, from);
+        for (int i = 1; i <= 6; ++i) {
+            QMouseEvent move(QEvent::MouseMove, QPointF(from + (to - from) * i / 6),
+                             QPointF(view->viewport()->mapToGlobal(from + (to - from) * i / 6)), Qt::NoButton,
+                             Qt::LeftButton, Qt::NoModifier);
+            QApplication::sendEvent(view->viewport(), &move);
+        }
+        QTest::mouseRelease(view->viewport(), Qt::LeftButton, {}, to);
+        QCOMPARE(h.e().Doc()->FrameAt(2)->name, first);
+        QVERIFY(h.e().State().modified);
+        QVERIFY(h.w->windowTitle().contains('*') || h.act(CommandId::Save)->isEnabled());
+        emit h.w->actions().Menus()[1]->aboutToShow();
+        QVERIFY(h.act(CommandId::Undo)->text().remove(QChar('&')).startsWith("Undo Frame Move"));
+        h.act(CommandId::Undo)->trigger();
+        QCOMPARE(h.e().Doc()->FrameAt(0)->name, first);
+        QCOMPARE(h.e().Doc()->FrameAt(2)->name, last);
+
+        const int small = view->CurrentLayout().metrics.cellLength;
+        h.act(CommandId::ZoomIn)->trigger();
+        QVERIFY(view->CurrentLayout().metrics.cellLength > small);
+        QCOMPARE(h.pane(4), QString("  200%"));
+        h.e().WaitTasks();
+        QTRY_VERIFY(h.pane(3).contains("bytes"));
+        SaveShot(h.w.get(), "main-zoomed");
+
+        // A double click on a frame asks for its properties.
+        bool asked = false;
+        QTimer::singleShot(0, [&] {
+            for (QWidget* top : QApplication::topLevelWidgets())
+                if (top->isVisible() && top != h.w.get() && top->inherits("QDialog")) {
+                    asked = true;
+                    top->close();
+                }
+        });
+        QTest::mouseDClick(view->viewport(), Qt::LeftButton, {}, point(0));
+        QVERIFY(asked);
+    }
+
+    // The harness's 150-frame screen recording, when the benchmark corpus
+    // is there (the pictures are made with it; the case checks the layout).
+    void LargeRecordingOpensInTheStrip() {
+        const QString rec = qEnvironmentVariable("CM_SCREENREC");
+        if (rec.isEmpty() || !QFileInfo::exists(rec)) QSKIP("CM_SCREENREC names no file");
+        Harness h;
+        h.w->OpenFiles({rec});
+        QCOMPARE(h.w->stripView()->CurrentLayout().frameCount, 150);
+        h.act(CommandId::Zoom20)->trigger();
+        h.e().WaitTasks();
+        QTRY_VERIFY(h.pane(3).contains("bytes"));
+        SaveShot(h.w.get(), "main-screenrec");
     }
 
     void DelayFieldChangesTheTotalTimeAndRefusesTooLargeValues() {
