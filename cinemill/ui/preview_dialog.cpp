@@ -258,7 +258,9 @@ int PreviewDialog::TimerInterval() const { return interval_; }
 bool PreviewDialog::DocumentGone() const { return !engine_.State().previewOpen || engine_.Doc() != anim_; }
 
 void PreviewDialog::StartTimer(int ms) {
+    if (!clock_.isValid()) clock_.start();
     interval_ = ms;
+    due_ = clock_.elapsed() + ms;
     timer_->start(ms);
 }
 
@@ -281,10 +283,20 @@ void PreviewDialog::Stop() {
 void PreviewDialog::TimerTick() {
     timer_->stop();
     if (DocumentGone()) return CloseFromEngine();
+    const qint64 fired = clock_.elapsed();
     const std::optional<int> next = playback_.Tick();
     Shown();
-    if (next) StartTimer(*next);
-    else Stop();
+    if (!next) return Stop();
+    const qint64 now = clock_.elapsed();
+    composeMs_ = now - fired;
+    // The next frame is due one delay after this one was due. A machine
+    // that fell behind by more than that delay starts afresh from now
+    // rather than racing through frames to catch up.
+    qint64 due = due_ + *next;
+    if (due < now) due = now + *next;
+    interval_ = *next;
+    due_ = due;
+    timer_->start(static_cast<int>(std::max<qint64>(0, due - now - composeMs_)));
 }
 
 void PreviewDialog::Shown() {

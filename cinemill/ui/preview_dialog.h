@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDialog>
+#include <QElapsedTimer>
 #include <functional>
 
 #include "cinemill/app/player.h"
@@ -93,6 +94,13 @@ private:
     PlayerWidget* view_ = nullptr;
     QTimer* timer_ = nullptr;
     int interval_ = 0;
+    // When the frame now waiting should appear (ms on clock_), and how long
+    // composing and showing the last frame took: the next timer is started
+    // that much early, so that the frames keep their delays however long a
+    // big frame takes to compose.
+    QElapsedTimer clock_;
+    qint64 due_ = 0;
+    qint64 composeMs_ = 0;
     QToolBar* bar1_ = nullptr;
     QToolBar* bar2_ = nullptr;
     QAction* play_ = nullptr;
