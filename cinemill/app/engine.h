@@ -296,6 +296,10 @@ public:
     // frame `frame` or, with -1, the global palette; one "Edit Palette"
     // step. Failed when that palette does not exist.
     CommandResult EditPalette(int frame, const std::vector<Rgb>& entries);
+    // The frame tool bar's Local Palette button unchecked: the selected
+    // frame's local palette goes (its colours mapped into the global one)
+    // as one "Remove Local Palette" step. Failed without a local palette.
+    CommandResult RemoveSelectedLocalPalette();
     // Pick Transparency Index's OK on the selected frame: one "Edit
     // Transparency" step when the frame changes, nothing otherwise.
     CommandResult ApplyTransparencyChoice(const TransparencyChoice& choice);

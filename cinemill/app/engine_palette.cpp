@@ -2,6 +2,7 @@
 #include <utility>
 
 #include "cinemill/app/engine.h"
+#include "cinemill/app/frame_toolbar.h"
 #include "cinemill/app/transparency_choice.h"
 #include "cinemill/imaging/palette_edit.h"
 
@@ -24,6 +25,23 @@ CommandResult Engine::EditPalette(int frame, const std::vector<Rgb>& entries) {
     }
     ApplyGlobalPaletteEdit(doc, entries);
     return Changed(kDocument | kFrames | kSize | kPaletteState);
+}
+
+CommandResult Engine::RemoveSelectedLocalPalette() {
+    Frame* f = state_.SelectedFrame();
+    if (!f) return NoFrame();
+    if (!f->localPalette) return {Result::Failed, kFrameToolbar};
+    // The mapping reads the colour usage the usage task may be counting.
+    jobs_.Wait(job::kUsage);
+    StopTasks();
+    const int sel = state_.selected;
+    auto progress = MakeProgress(ProgressMode::DialogNoPump);
+    const Result r = RemoveLocalPaletteWithUndo(*state_.doc, sel, state_.history, host_, *progress, prefs_);
+    if (r != Result::Done) {
+        RestartSizeTask(false);
+        return {r, kFrameToolbar};
+    }
+    return Changed((static_cast<uint32_t>(sel) << 16) | kOneFrame | kFrameToolbar | kSize | kPaletteState, true);
 }
 
 CommandResult Engine::ApplyTransparencyChoice(const TransparencyChoice& choice) {

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <unistd.h>
@@ -368,6 +369,44 @@ TEST_F(TransferTest, EditPaletteIsOneUndoStepForTheGlobalAndALocalPalette) {
     // A frame without a local palette has nothing to edit.
     const int steps = engine.State().history.Count();
     EXPECT_EQ(engine.EditPalette(0, colors).result, Result::Failed);
+    EXPECT_EQ(engine.State().history.Count(), steps);
+}
+
+TEST_F(TransferTest, RemovingTheSelectedLocalPaletteIsOneStepThatUndoGivesBack) {
+    Load(3);
+    engine.StopTasks();
+    // Frame 1 gets a local palette holding the global colours in reverse
+    // order, its pixels renumbered so the picture stays the same.
+    Frame& f = *const_cast<Animation*>(engine.Doc())->FrameAt(1);
+    Palette reversed = *engine.Doc()->globalPalette;
+    std::reverse(reversed.entries.begin(), reversed.entries.end());
+    const int n = static_cast<int>(reversed.entries.size());
+    for (int y = 0; y < f.bitmap->height; ++y)
+        for (int x = 0; x < f.bitmap->width; ++x) f.bitmap->Row(y)[x] = static_cast<uint8_t>(n - 1 - f.bitmap->At(x, y));
+    SetLocalPalette(f, reversed);
+    const auto withLocal = Bytes();
+    const auto picture = Pixels(*engine.Doc()->FrameAt(1));
+
+    engine.Select(1);
+    const CommandResult r = engine.RemoveSelectedLocalPalette();
+    ASSERT_TRUE(r.Ok());
+    EXPECT_TRUE(r.refresh & refresh::kFrameToolbar);
+    const Frame& g = *engine.Doc()->FrameAt(1);
+    EXPECT_FALSE(g.localPalette.has_value());
+    // Mapped into the global palette: every pixel shows the colour it showed.
+    const auto mapped = Pixels(g);
+    ASSERT_EQ(mapped.size(), picture.size());
+    const Palette& global = *engine.Doc()->globalPalette;
+    for (size_t i = 0; i < mapped.size(); ++i) ASSERT_EQ(global.entries[mapped[i]], reversed.entries[picture[i]]);
+    EXPECT_EQ(engine.State().history.CurrentKind(), UndoKind::RemoveLocalPalette);
+    const auto removed = Bytes();
+    ASSERT_TRUE(engine.Execute(CommandId::Undo).Ok());
+    EXPECT_EQ(Bytes(), withLocal);
+    ASSERT_TRUE(engine.Execute(CommandId::Redo).Ok());
+    EXPECT_EQ(Bytes(), removed);
+    // Nothing to remove: no step.
+    const int steps = engine.State().history.Count();
+    EXPECT_EQ(engine.RemoveSelectedLocalPalette().result, Result::Failed);
     EXPECT_EQ(engine.State().history.Count(), steps);
 }
 

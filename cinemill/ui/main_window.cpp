@@ -166,6 +166,11 @@ CommandResult MainWindow::Dispatch(int id, bool checked) {
         case CommandId::DisposalBackground:
         case CommandId::DisposalPrevious: return engine_->SetDisposal(DisposalForButton(cmd));
         case CommandId::Interlace: return engine_->SetInterlace(checked);
+        case CommandId::LocalPalette:
+            // A local palette cannot be added from here: checking only
+            // shows the state again.
+            if (checked) return {Result::Done, kFrameToolbar};
+            return engine_->RemoveSelectedLocalPalette();
         case CommandId::ToggleTransparency:
             // Unchecked switches transparency off; checked picks the colour.
             if (!checked) return engine_->SetTransparency(std::nullopt);
