@@ -1,7 +1,10 @@
 #include "branchwork/ui/dialogs.h"
 
+#include <algorithm>
+
 #include <QCheckBox>
 #include <QFileDialog>
+#include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -85,6 +88,27 @@ void StoreSplashChoice(bool dont_show_again) {
     }
 }
 
+namespace {
+
+constexpr const char* kSendHtmlMenuValue = "SendHtmlMenu";
+constexpr const char* kSendExternalFilesValue = "SendHtmlMenuExternal";
+
+}  // namespace
+
+SendChoice StoredSendChoice() {
+    QSettings s(QSettings::NativeFormat, QSettings::UserScope, "Tolvane", "Wrightkit");
+    SendChoice c;
+    c.options.htmlMenu = s.value(QString("Arborly/") + kSendHtmlMenuValue, false).toBool();
+    c.options.externalFiles = s.value(QString("Arborly/") + kSendExternalFilesValue, false).toBool();
+    return c;
+}
+
+void StoreSendChoice(const SendChoice& c) {
+    QSettings s(QSettings::NativeFormat, QSettings::UserScope, "Tolvane", "Wrightkit");
+    s.setValue(QString("Arborly/") + kSendHtmlMenuValue, c.options.htmlMenu);
+    s.setValue(QString("Arborly/") + kSendExternalFilesValue, c.options.externalFiles);
+}
+
 TfrmSplash::TfrmSplash(QWidget* parent) : QDialog(parent) {
     setObjectName("frmSplash");
     setWindowTitle(texts::kAppTitle);
@@ -159,16 +183,41 @@ TfrmOutputOptions::TfrmOutputOptions(QWidget* parent) : QDialog(parent, kNoClose
     setObjectName("frmOutputOptions");
     setWindowTitle("Output to HTML");
     auto* v = new QVBoxLayout(this);
-    v->addWidget(Wrapped("Do you want to include the node information within the applet code or read it from an "
-                         "external file. Note: The applet will load slower if the information is specified "
-                         "externally."));
-    optApplet = new QRadioButton("Node information contained within applet code");
-    optApplet->setObjectName("optApplet");
+    auto radio = [](const char* name, const QString& text, QVBoxLayout* into) {
+        auto* r = new QRadioButton(text);
+        r->setObjectName(name);
+        into->addWidget(r);
+        return r;
+    };
+    auto* form = new QGroupBox(texts::kOutputFormGroup);
+    form->setObjectName("grpOutputForm");
+    auto* fv = new QVBoxLayout(form);
+    optAppletForm = radio("optAppletForm", texts::kOutputFormApplet, fv);
+    optHtmlMenu = radio("optHtmlMenu", texts::kOutputFormHtmlMenu, fv);
+    optAppletForm->setChecked(true);
+    v->addWidget(form);
+
+    grpNodeInfo = new QGroupBox(texts::kNodeInfoGroup);
+    grpNodeInfo->setObjectName("grpNodeInfo");
+    auto* nv = new QVBoxLayout(grpNodeInfo);
+    nv->addWidget(Wrapped("Do you want to include the node information within the applet code or read it from an "
+                          "external file. Note: The applet will load slower if the information is specified "
+                          "externally."));
+    optApplet = radio("optApplet", "Node information contained within applet code", nv);
     optApplet->setChecked(true);
-    optFile = new QRadioButton("Node information imported from external file");
-    optFile->setObjectName("optFile");
-    v->addWidget(optApplet);
-    v->addWidget(optFile);
+    optFile = radio("optFile", "Node information imported from external file", nv);
+    v->addWidget(grpNodeInfo);
+
+    grpHtmlMenuFiles = new QGroupBox(texts::kHtmlMenuFilesGroup);
+    grpHtmlMenuFiles->setObjectName("grpHtmlMenuFiles");
+    auto* hv = new QVBoxLayout(grpHtmlMenuFiles);
+    optInline = radio("optInline", texts::kHtmlMenuInline, hv);
+    optInline->setChecked(true);
+    optExternalFiles = radio("optExternalFiles", texts::kHtmlMenuExternal, hv);
+    v->addWidget(grpHtmlMenuFiles);
+
+    connect(optHtmlMenu, &QRadioButton::toggled, this, &TfrmOutputOptions::UpdateEnabled);
+    UpdateEnabled();
     auto* b = new QHBoxLayout;
     b->addStretch();
     b->addWidget(OkButton(this));
@@ -177,8 +226,33 @@ TfrmOutputOptions::TfrmOutputOptions(QWidget* parent) : QDialog(parent, kNoClose
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
     b->addWidget(cancel);
     v->addLayout(b);
-    setFixedWidth(420);
-    setFixedHeight(sizeHint().height());
+    // At least wide enough for the longest option; the wrapped note then
+    // decides the height at that width.
+    const int width = std::max(460, v->totalMinimumSize().width());
+    setFixedWidth(width);
+    setFixedHeight(v->hasHeightForWidth() ? v->totalHeightForWidth(width) : sizeHint().height());
+}
+
+void TfrmOutputOptions::SetChoice(AppletKind kind, const SendChoice& c) {
+    kind_ = kind;
+    (c.options.htmlMenu ? optHtmlMenu : optAppletForm)->setChecked(true);
+    (c.options.externalFiles ? optExternalFiles : optInline)->setChecked(true);
+    (c.nodeInfoInApplet || kind == AppletKind::Tab ? optApplet : optFile)->setChecked(true);
+    UpdateEnabled();
+}
+
+SendChoice TfrmOutputOptions::Choice() const {
+    SendChoice c;
+    c.options.htmlMenu = optHtmlMenu->isChecked();
+    c.options.externalFiles = optExternalFiles->isChecked();
+    c.nodeInfoInApplet = kind_ == AppletKind::Tab || optApplet->isChecked();
+    return c;
+}
+
+void TfrmOutputOptions::UpdateEnabled() {
+    const bool html = optHtmlMenu->isChecked();
+    grpNodeInfo->setEnabled(!html && kind_ != AppletKind::Tab);
+    grpHtmlMenuFiles->setEnabled(html);
 }
 
 TfrmGraphicsDir::TfrmGraphicsDir(const std::string& page_dir, QWidget* parent) : QDialog(parent, kNoCloseBox) {

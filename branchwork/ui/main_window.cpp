@@ -32,6 +32,7 @@
 #include "branchwork/host/send.h"
 #include "branchwork/project/loader.h"
 #include "branchwork/qtwidgets/tolv_edit_widget.h"
+#include "branchwork/ui/dialogs.h"
 
 namespace branchwork {
 namespace {
@@ -42,6 +43,27 @@ constexpr const char* kImageFilter = "Image files (*.gif, *.jpg)|*.gif;*.jpg|All
 constexpr const char* kGifFilter = "Gif Files (*.gif)|*.gif";
 constexpr const char* kProjectFilter = "Arborly Files (*.bwk)|*.bwk";
 constexpr const char* kLogoUrl = "https://tolvane.example/applets/";
+
+// The core's questions during one Send, with the output options already
+// answered in the Send's own dialog; everything else goes to the window's host.
+class AnsweredOutputOptions : public BwUiHost {
+public:
+    AnsweredOutputOptions(BwUiHost& ui, bool node_info_in_applet) : ui_(ui), inside_(node_info_in_applet) {}
+    void Message(const std::string& text, MessageIcon icon) override { ui_.Message(text, icon); }
+    bool ConfirmOkCancel(const std::string& text) override { return ui_.ConfirmOkCancel(text); }
+    std::optional<bool> AskOutputOptions() override { return inside_; }
+    std::string AskGraphicsDirectory(const std::string& page_dir) override {
+        return ui_.AskGraphicsDirectory(page_dir);
+    }
+    std::optional<std::string> AskPageFileName() override { return ui_.AskPageFileName(); }
+    void SetBusy(bool on) override { ui_.SetBusy(on); }
+    void MinimizeWindow() override { ui_.MinimizeWindow(); }
+    void RestoreWindow() override { ui_.RestoreWindow(); }
+
+private:
+    BwUiHost& ui_;
+    bool inside_;
+};
 
 QString Q(const std::string& s) { return QString::fromStdString(s); }
 std::string S(const QString& s) { return s.toStdString(); }
@@ -956,7 +978,12 @@ void TfrmMain::OnSend() {
         if (!name) return;
         page_.path = *name;
     }
-    SendToHost(*project_, ui_, hostFactoryFor(page_.path), programDir_);
+    // The form is chosen at every Send, starting from the last Send's.
+    const auto choice = prompts_.AskSendChoice(project_->kind, StoredSendChoice());
+    if (!choice) return;
+    StoreSendChoice(*choice);
+    AnsweredOutputOptions ui(ui_, choice->nodeInfoInApplet);
+    SendToHost(*project_, ui, hostFactoryFor(page_.path), programDir_, choice->options);
     RefreshAll();
 }
 

@@ -116,6 +116,13 @@ std::optional<Color> QtPrompts::PickColor(Color current) {
     return d.PickedColor();
 }
 
+std::optional<SendChoice> QtPrompts::AskSendChoice(AppletKind kind, const SendChoice& start) {
+    TfrmOutputOptions d(window);
+    d.SetChoice(kind, start);
+    if (d.exec() != QDialog::Accepted) return std::nullopt;
+    return d.Choice();
+}
+
 void QtPrompts::OpenUrl(const std::string& url) {
     if (!QDesktopServices::openUrl(QUrl(QString::fromStdString(url))))
         QMessageBox::critical(window, texts::kAppTitle, "Couldn't launch default browser");
