@@ -1,6 +1,7 @@
 #include "branchwork/ui/dialogs.h"
 
 #include <algorithm>
+#include <functional>
 
 #include <QCheckBox>
 #include <QFileDialog>
@@ -30,6 +31,42 @@ QPushButton* OkButton(QDialog* d, const char* text = "&Ok") {
     b->setDefault(true);
     QObject::connect(b, &QPushButton::clicked, d, &QDialog::accept);
     return b;
+}
+
+enum class Buttons { Ok, OkCancel };
+
+// The row of buttons at the foot of a dialog: `leading` (when given) at the
+// left, then OK (the default button) and, with OkCancel, Cancel at the right.
+void AddButtonRow(QDialog* d, QVBoxLayout* v, Buttons which, QWidget* leading = nullptr) {
+    auto* row = new QHBoxLayout;
+    if (leading) row->addWidget(leading);
+    row->addStretch();
+    row->addWidget(OkButton(d));
+    if (which == Buttons::OkCancel) {
+        auto* cancel = new QPushButton("&Cancel");
+        cancel->setObjectName("btnCancel");
+        QObject::connect(cancel, &QPushButton::clicked, d, &QDialog::reject);
+        row->addWidget(cancel);
+    }
+    v->addLayout(row);
+}
+
+// A line edit followed by the "..." button (btnBrowse) that runs `browse`.
+void AddBrowseRow(QDialog* d, QVBoxLayout* v, QLineEdit* edit, std::function<void()> browse) {
+    auto* row = new QHBoxLayout;
+    row->addWidget(edit);
+    auto* b = new QToolButton;
+    b->setObjectName("btnBrowse");
+    b->setText("...");
+    QObject::connect(b, &QToolButton::clicked, d, std::move(browse));
+    row->addWidget(b);
+    v->addLayout(row);
+}
+
+// A dialog of a fixed width, as high as its contents want.
+void FixWidth(QDialog* d, int width) {
+    d->setFixedWidth(width);
+    d->setFixedHeight(d->sizeHint().height());
 }
 
 // The small pictures of the splash and the new-applet dialog: a sketch of
@@ -127,13 +164,9 @@ TfrmSplash::TfrmSplash(QWidget* parent) : QDialog(parent) {
     }
     pic->setPixmap(pm);
     v->addWidget(pic);
-    auto* h = new QHBoxLayout;
     chkShow = new QCheckBox("Don't show this screen again");
     chkShow->setObjectName("chkShow");
-    h->addWidget(chkShow);
-    h->addStretch();
-    h->addWidget(OkButton(this));
-    v->addLayout(h);
+    AddButtonRow(this, v, Buttons::Ok, chkShow);
     connect(this, &QDialog::accepted, this, [this] { StoreSplashChoice(chkShow->isChecked()); });
     setFixedSize(sizeHint());
 }
@@ -166,10 +199,7 @@ TfrmNewApplet::TfrmNewApplet(QWidget* parent) : QDialog(parent, kNoCloseBox) {
     optTabAndTree = opts[2];
     optTabAndTree->setChecked(true);
     v->addLayout(h);
-    auto* b = new QHBoxLayout;
-    b->addStretch();
-    b->addWidget(OkButton(this));
-    v->addLayout(b);
+    AddButtonRow(this, v, Buttons::Ok);
     setFixedSize(sizeHint());
 }
 
@@ -218,14 +248,7 @@ TfrmOutputOptions::TfrmOutputOptions(QWidget* parent) : QDialog(parent, kNoClose
 
     connect(optHtmlMenu, &QRadioButton::toggled, this, &TfrmOutputOptions::UpdateEnabled);
     UpdateEnabled();
-    auto* b = new QHBoxLayout;
-    b->addStretch();
-    b->addWidget(OkButton(this));
-    auto* cancel = new QPushButton("&Cancel");
-    cancel->setObjectName("btnCancel");
-    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
-    b->addWidget(cancel);
-    v->addLayout(b);
+    AddButtonRow(this, v, Buttons::OkCancel);
     // At least wide enough for the longest option; the wrapped note then
     // decides the height at that width.
     const int width = std::max(460, v->totalMinimumSize().width());
@@ -267,27 +290,16 @@ TfrmGraphicsDir::TfrmGraphicsDir(const std::string& page_dir, QWidget* parent) :
     lblSaveDir->setFont(f);
     v->addWidget(lblSaveDir);
     v->addWidget(new QLabel("Which directory would you like the graphics files copied to?"));
-    auto* h = new QHBoxLayout;
     txtSaveDir = new QLineEdit(QString::fromStdString(page_dir));
     txtSaveDir->setObjectName("txtSaveDir");
     txtSaveDir->setReadOnly(true);
     txtSaveDir->setEnabled(false);
-    h->addWidget(txtSaveDir);
-    auto* browse = new QToolButton;
-    browse->setObjectName("btnBrowse");
-    browse->setText("...");
-    connect(browse, &QToolButton::clicked, this, [this] {
+    AddBrowseRow(this, v, txtSaveDir, [this] {
         const QString d = QFileDialog::getExistingDirectory(this, "Browse for Folder", txtSaveDir->text());
         if (!d.isEmpty()) txtSaveDir->setText(d.endsWith('/') ? d : d + '/');
     });
-    h->addWidget(browse);
-    v->addLayout(h);
-    auto* b = new QHBoxLayout;
-    b->addStretch();
-    b->addWidget(OkButton(this));
-    v->addLayout(b);
-    setFixedWidth(420);
-    setFixedHeight(sizeHint().height());
+    AddButtonRow(this, v, Buttons::Ok);
+    FixWidth(this, 420);
 }
 
 std::string TfrmGraphicsDir::Directory() const { return txtSaveDir->text().toStdString(); }
@@ -298,26 +310,15 @@ TfrmGetFilename::TfrmGetFilename(BwUiHost& host, QWidget* parent) : QDialog(pare
     auto* v = new QVBoxLayout(this);
     v->addWidget(Wrapped("Please enter the full path of the HTML file that this applet will be inserted into. This "
                          "information is needed for relative references to work correctly."));
-    auto* h = new QHBoxLayout;
     txtFileName = new QLineEdit;
     txtFileName->setObjectName("txtFileName");
-    h->addWidget(txtFileName);
-    auto* browse = new QToolButton;
-    browse->setObjectName("btnBrowse");
-    browse->setText("...");
-    connect(browse, &QToolButton::clicked, this, [this] {
+    AddBrowseRow(this, v, txtFileName, [this] {
         const QString f = QFileDialog::getOpenFileName(this, "Select File", txtFileName->text(),
                                                        "HTML Files (*.htm *.html);;All Files (*)");
         if (!f.isEmpty()) txtFileName->setText(f);
     });
-    h->addWidget(browse);
-    v->addLayout(h);
-    auto* b = new QHBoxLayout;
-    b->addStretch();
-    b->addWidget(OkButton(this));
-    v->addLayout(b);
-    setFixedWidth(440);
-    setFixedHeight(sizeHint().height());
+    AddButtonRow(this, v, Buttons::Ok);
+    FixWidth(this, 440);
 }
 
 void TfrmGetFilename::accept() {

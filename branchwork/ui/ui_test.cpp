@@ -57,6 +57,21 @@ void TypeInto(QLineEdit* e, const QString& text) {
     QTest::keyClicks(e, text);
 }
 
+// Edits, through the window, a project worth sending: an image on the first
+// node, its caption and link, a child node, and a second tab "Products".
+void EditProjectToSend(Harness& h, const testing::ScratchDir& dir, const QString& caption) {
+    testing::WriteTestGif(dir.File("leaf.gif"), 16, 16);
+    h.prompts.openManyFiles.push_back({dir.File("leaf.gif")});
+    h.Click("btnAddImage");
+    h.Click("btnSetCollapsed");
+    TypeInto(h.Find<QLineEdit>("txtNodeText"), caption);
+    TypeInto(h.Find<QLineEdit>("txtURL"), "home.html");
+    h.Click("btnAddChildNode");
+    TypeInto(h.Find<QLineEdit>("txtNodeText"), "News");
+    h.Click("btnAddTab");
+    TypeInto(h.Find<QLineEdit>("txtTabName"), "Products");
+}
+
 }  // namespace
 
 class BuilderUiTest : public QObject {
@@ -302,17 +317,10 @@ private slots:
         testing::ScratchDir dir("ui_send");
         const std::string page = dir.File("index.html");
         testing::WriteAll(page, "<html><body>\r\n<!-- branchwork -->\r\n</body></html>\r\n");
-        testing::WriteTestGif(dir.File("leaf.gif"), 16, 16);
         std::string sent;
         {
             Harness h(AppletKind::TabAndTree, page);
-            h.prompts.openManyFiles.push_back({dir.File("leaf.gif")});
-            h.Click("btnAddImage");
-            h.Click("btnSetCollapsed");
-            TypeInto(h.Find<QLineEdit>("txtNodeText"), "Home");
-            TypeInto(h.Find<QLineEdit>("txtURL"), "home.html");
-            h.Click("btnAddTab");
-            TypeInto(h.Find<QLineEdit>("txtTabName"), "Products");
+            EditProjectToSend(h, dir, "Home");
             h.Click("btnCompile");
             QCOMPARE(h.ui.Texts().back(), std::string(texts::kInserted));
             sent = ProjectFileText(h.w->Project());
@@ -358,19 +366,10 @@ private slots:
             const std::string page = dir.File("index.html");
             const std::string before = "<html><body>\r\n<h1>Site</h1>\r\n<!-- branchwork -->\r\n</body></html>\r\n";
             testing::WriteAll(page, before);
-            testing::WriteTestGif(dir.File("leaf.gif"), 16, 16);
             std::string sent;
             {
                 Harness h(AppletKind::TabAndTree, page);
-                h.prompts.openManyFiles.push_back({dir.File("leaf.gif")});
-                h.Click("btnAddImage");
-                h.Click("btnSetCollapsed");
-                TypeInto(h.Find<QLineEdit>("txtNodeText"), "Home & <Start>");
-                TypeInto(h.Find<QLineEdit>("txtURL"), "home.html");
-                h.Click("btnAddChildNode");
-                TypeInto(h.Find<QLineEdit>("txtNodeText"), "News");
-                h.Click("btnAddTab");
-                TypeInto(h.Find<QLineEdit>("txtTabName"), "Products");
+                EditProjectToSend(h, dir, "Home & <Start>");
                 SendChoice html;
                 html.options.htmlMenu = true;
                 html.options.externalFiles = external;
