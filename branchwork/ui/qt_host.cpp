@@ -41,7 +41,9 @@ bool QtUiHost::ConfirmOkCancel(const std::string& text) {
 }
 
 std::optional<bool> QtUiHost::AskOutputOptions() {
+    // Asked by a Send of the applet form: only the node information is open.
     TfrmOutputOptions d(window);
+    d.optHtmlMenu->setEnabled(false);
     if (d.exec() != QDialog::Accepted) return std::nullopt;
     return d.optApplet->isChecked();
 }
