@@ -61,6 +61,16 @@ inline constexpr const char* kGraphicsNotReachableSuffix =
 inline constexpr const char* kGraphicsDirMissingSuffix =
     "\" does not exist and could not be created.";
 
+// The output-options dialog of a Send: the form the menu is written in, and
+// for the HTML menu where its script and style sheet go.
+inline constexpr const char* kOutputFormGroup = "Output form";
+inline constexpr const char* kOutputFormApplet = "Applet markup (the APPLET element)";
+inline constexpr const char* kOutputFormHtmlMenu = "HTML menu (HTML, CSS and script that today's browsers run)";
+inline constexpr const char* kNodeInfoGroup = "Applet node information";
+inline constexpr const char* kHtmlMenuFilesGroup = "HTML menu script and style";
+inline constexpr const char* kHtmlMenuInline = "Inside the page";
+inline constexpr const char* kHtmlMenuExternal = "In branchwork-menu.js and branchwork-menu.css next to the page";
+
 inline constexpr const char* kEnterFileName = "Please enter the HTML file's full name and path.";
 inline constexpr const char* kUnableToFind = "Unable to find ";
 inline constexpr const char* kCheckFileName = "Please check the filename and try again.";

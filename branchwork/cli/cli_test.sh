@@ -77,8 +77,20 @@ printf '<html></html>' > "$work/plain.html"
 check "page without applet exits 1" '[ $rc -eq 1 ] && [ ! -e "$work/none.bwk" ]'
 "$cli" send "$work/menu.bwk" 2>/dev/null; rc=$?
 check "send without --page is a usage error" '[ $rc -eq 2 ]'
-"$cli" frobnicate 2>/dev/null; rc=$?
+"$cli" frobnicate 2>"$work/err"; rc=$?
 check "unknown command is a usage error" '[ $rc -eq 2 ]'
+check "unknown command is named, with the usage" 'grep -q "unknown command frobnicate" "$work/err" && grep -q "^  branchwork-cli show PROJECT.bwk" "$work/err"'
+"$cli" 2>/dev/null; rc=$?
+check "no command is a usage error" '[ $rc -eq 2 ]'
+out=$("$cli" --help 2>/dev/null); rc=$?
+check "--help exits 0" '[ $rc -eq 0 ]'
+check "--help lists every command" '[ "$(grep -cE "^  branchwork-cli (import|markup|send|show) " <<<"$out")" -eq 4 ]'
+"$cli" markup "$work/menu.bwk" --page-dir 2>"$work/err"; rc=$?
+check "an option without its value is a usage error" '[ $rc -eq 2 ] && grep -q "markup: --page-dir needs a value" "$work/err"'
+"$cli" import "$work/site/index.html" -o "$work/x.bwk" --html-menu 2>/dev/null; rc=$?
+check "a switch of another command is a usage error" '[ $rc -eq 2 ] && [ ! -e "$work/x.bwk" ]'
+"$cli" show "$work/menu.bwk" "$work/menu.bwk" 2>/dev/null; rc=$?
+check "a second file name is a usage error" '[ $rc -eq 2 ]'
 
 # Pages that must not be replaced. Each goes in a folder of its own, so that
 # a refused Send can be seen to leave no content or class files behind.

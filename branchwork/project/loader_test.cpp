@@ -1,12 +1,14 @@
 #include <gtest/gtest.h>
 
 #include "branchwork/model/test_support.h"
+#include "branchwork/project/project_test_support.h"
 #include "branchwork/output/markup.h"
 #include "branchwork/project/loader.h"
 
 namespace branchwork {
 namespace {
 
+using testing::BuildRichProject;
 using testing::ScratchDir;
 using testing::WriteAll;
 using testing::WriteTestGif;
@@ -72,61 +74,6 @@ TEST(ResolveRelativePathTest, WorkedExampleAndNativePaths) {
     EXPECT_EQ(ResolveRelativePath("C:\\", "..\\..\\a.gif"), "C:\\a.gif");
 }
 
-// Builds a project of the kind with nested nodes, images, every style value
-// and empty fields.
-void BuildRich(NavigationProject& p, AppletKind kind, const ScratchDir& dir) {
-    p.SetFontNames({"Arial", "Verdana"});
-    p.ResetForNew(kind);
-    for (const char* n : {"a.gif", "b.gif", "c.gif", "d.gif"}) ASSERT_TRUE(WriteTestGif(dir.File(n), 16, 16));
-    BwScriptedUiHost host;
-    p.AddImages({dir.File("a.gif"), dir.File("b.gif"), dir.File("c.gif"), dir.File("d.gif")}, host);
-    p.defaultCollapsed = 0;
-    p.defaultExpanded = 1;
-    p.defaultLeaf = 2;
-    p.backgroundImage = dir.File("d.gif");
-    StyleSettings& s = p.styles;
-    s.width = "310";
-    s.height = "420";
-    s.tabFont = "Verdana";
-    s.tabFontSize = "14";
-    s.treeFont = "Verdana";
-    s.treeFontSize = "9";
-    s.tabCaptionFG = MakeColor(1, 2, 3);
-    s.tabCaptionBG = MakeColor(4, 5, 6);
-    s.tabMouseOver = MakeColor(7, 8, 9);
-    s.treeBranchFG = MakeColor(10, 11, 12);
-    s.treeBranchBG = MakeColor(13, 14, 15);
-    s.treeSelectedFG = MakeColor(16, 17, 18);
-    s.treeSelectedBG = MakeColor(19, 20, 21);
-    s.treeMouseOver = MakeColor(22, 23, 24);
-    s.showBorder = false;
-    s.autoExpand = true;
-    s.doubleClick = true;
-    s.tabsOnBottom = true;
-
-    p.SetTabCaption(0, "Home");
-    p.Page(0).tab = {"home status", "index.htm", "_top", "", ""};
-    NodeTree& t = p.Current()->tree;
-    TreeNode* root = t.First();
-    root->caption = "Products";
-    root->data = {"all products", "prod.htm", "_self", "p2.htm", "_blank", 0, 1};
-    TreeNode* child = p.AddChildNode();
-    child->caption = "Widgets";
-    child->data.collapsedImage = 3;
-    TreeNode* grand = p.AddChildNode();
-    grand->caption = "Blue widget";
-    grand->data.collapsedImage = 2;
-    grand->data.url1 = "blue.htm";
-    t.selected = root;
-    TreeNode* second = p.AddNode();
-    second->caption = "About";
-    if (kind != AppletKind::Tree) {
-        p.AddTab("Contact");
-        p.Current()->tree.First()->caption = "Mail";
-        p.SelectDefaultTab(1);
-    }
-}
-
 void ExpectSameTree(const NodeTree& a, const NodeTree& b, bool none_for_empty) {
     const auto na = a.PreOrder(), nb = b.PreOrder();
     ASSERT_EQ(na.size(), nb.size());
@@ -149,7 +96,7 @@ TEST_P(RoundTripTest, SaveThenLoadGivesBackTheProject) {
     const AppletKind kind = GetParam();
     ScratchDir dir("roundtrip_" + std::to_string(static_cast<int>(kind)));
     NavigationProject p;
-    BuildRich(p, kind, dir);
+    BuildRichProject(p, kind, dir);
     BwScriptedUiHost host;
     ASSERT_TRUE(SaveProjectFile(p, dir.File("menu.bwk"), host));
     const std::string text = testing::ReadAll(dir.File("menu.bwk"));
@@ -422,7 +369,7 @@ TEST(LoaderEdgeTest, QuotedKeysDoNotMatchLongerNames) {
 TEST(LoaderEdgeTest, GenerateThenImportGivesBackTreeLinksAndImages) {
     ScratchDir dir("gen_import");
     NavigationProject p;
-    BuildRich(p, AppletKind::TabAndTree, dir);
+    BuildRichProject(p, AppletKind::TabAndTree, dir);
     const std::string page = dir.Sub("site");
     const std::string gfx = dir.Sub("site/images");
     for (bool inside : {true, false}) {
@@ -460,7 +407,7 @@ TEST(LoaderEdgeTest, GenerateThenImportGivesBackTreeLinksAndImages) {
 TEST(LoaderHostileTest, EveryTruncationLoadsSafely) {
     ScratchDir dir("hostile_trunc");
     NavigationProject p;
-    BuildRich(p, AppletKind::TabAndTree, dir);
+    BuildRichProject(p, AppletKind::TabAndTree, dir);
     const std::string text = ProjectFileText(p);
     for (size_t cut = 0; cut <= text.size(); cut += 7) {
         NavigationProject q;

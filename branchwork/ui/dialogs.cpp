@@ -1,7 +1,11 @@
 #include "branchwork/ui/dialogs.h"
 
+#include <algorithm>
+#include <functional>
+
 #include <QCheckBox>
 #include <QFileDialog>
+#include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -27,6 +31,42 @@ QPushButton* OkButton(QDialog* d, const char* text = "&Ok") {
     b->setDefault(true);
     QObject::connect(b, &QPushButton::clicked, d, &QDialog::accept);
     return b;
+}
+
+enum class Buttons { Ok, OkCancel };
+
+// The row of buttons at the foot of a dialog: `leading` (when given) at the
+// left, then OK (the default button) and, with OkCancel, Cancel at the right.
+void AddButtonRow(QDialog* d, QVBoxLayout* v, Buttons which, QWidget* leading = nullptr) {
+    auto* row = new QHBoxLayout;
+    if (leading) row->addWidget(leading);
+    row->addStretch();
+    row->addWidget(OkButton(d));
+    if (which == Buttons::OkCancel) {
+        auto* cancel = new QPushButton("&Cancel");
+        cancel->setObjectName("btnCancel");
+        QObject::connect(cancel, &QPushButton::clicked, d, &QDialog::reject);
+        row->addWidget(cancel);
+    }
+    v->addLayout(row);
+}
+
+// A line edit followed by the "..." button (btnBrowse) that runs `browse`.
+void AddBrowseRow(QDialog* d, QVBoxLayout* v, QLineEdit* edit, std::function<void()> browse) {
+    auto* row = new QHBoxLayout;
+    row->addWidget(edit);
+    auto* b = new QToolButton;
+    b->setObjectName("btnBrowse");
+    b->setText("...");
+    QObject::connect(b, &QToolButton::clicked, d, std::move(browse));
+    row->addWidget(b);
+    v->addLayout(row);
+}
+
+// A dialog of a fixed width, as high as its contents want.
+void FixWidth(QDialog* d, int width) {
+    d->setFixedWidth(width);
+    d->setFixedHeight(d->sizeHint().height());
 }
 
 // The small pictures of the splash and the new-applet dialog: a sketch of
@@ -85,6 +125,27 @@ void StoreSplashChoice(bool dont_show_again) {
     }
 }
 
+namespace {
+
+constexpr const char* kSendHtmlMenuValue = "SendHtmlMenu";
+constexpr const char* kSendExternalFilesValue = "SendHtmlMenuExternal";
+
+}  // namespace
+
+SendChoice StoredSendChoice() {
+    QSettings s(QSettings::NativeFormat, QSettings::UserScope, "Tolvane", "Wrightkit");
+    SendChoice c;
+    c.options.htmlMenu = s.value(QString("Arborly/") + kSendHtmlMenuValue, false).toBool();
+    c.options.externalFiles = s.value(QString("Arborly/") + kSendExternalFilesValue, false).toBool();
+    return c;
+}
+
+void StoreSendChoice(const SendChoice& c) {
+    QSettings s(QSettings::NativeFormat, QSettings::UserScope, "Tolvane", "Wrightkit");
+    s.setValue(QString("Arborly/") + kSendHtmlMenuValue, c.options.htmlMenu);
+    s.setValue(QString("Arborly/") + kSendExternalFilesValue, c.options.externalFiles);
+}
+
 TfrmSplash::TfrmSplash(QWidget* parent) : QDialog(parent) {
     setObjectName("frmSplash");
     setWindowTitle(texts::kAppTitle);
@@ -103,13 +164,9 @@ TfrmSplash::TfrmSplash(QWidget* parent) : QDialog(parent) {
     }
     pic->setPixmap(pm);
     v->addWidget(pic);
-    auto* h = new QHBoxLayout;
     chkShow = new QCheckBox("Don't show this screen again");
     chkShow->setObjectName("chkShow");
-    h->addWidget(chkShow);
-    h->addStretch();
-    h->addWidget(OkButton(this));
-    v->addLayout(h);
+    AddButtonRow(this, v, Buttons::Ok, chkShow);
     connect(this, &QDialog::accepted, this, [this] { StoreSplashChoice(chkShow->isChecked()); });
     setFixedSize(sizeHint());
 }
@@ -142,10 +199,7 @@ TfrmNewApplet::TfrmNewApplet(QWidget* parent) : QDialog(parent, kNoCloseBox) {
     optTabAndTree = opts[2];
     optTabAndTree->setChecked(true);
     v->addLayout(h);
-    auto* b = new QHBoxLayout;
-    b->addStretch();
-    b->addWidget(OkButton(this));
-    v->addLayout(b);
+    AddButtonRow(this, v, Buttons::Ok);
     setFixedSize(sizeHint());
 }
 
@@ -159,26 +213,69 @@ TfrmOutputOptions::TfrmOutputOptions(QWidget* parent) : QDialog(parent, kNoClose
     setObjectName("frmOutputOptions");
     setWindowTitle("Output to HTML");
     auto* v = new QVBoxLayout(this);
-    v->addWidget(Wrapped("Do you want to include the node information within the applet code or read it from an "
-                         "external file. Note: The applet will load slower if the information is specified "
-                         "externally."));
-    optApplet = new QRadioButton("Node information contained within applet code");
-    optApplet->setObjectName("optApplet");
+    auto radio = [](const char* name, const QString& text, QVBoxLayout* into) {
+        auto* r = new QRadioButton(text);
+        r->setObjectName(name);
+        into->addWidget(r);
+        return r;
+    };
+    auto* form = new QGroupBox(texts::kOutputFormGroup);
+    form->setObjectName("grpOutputForm");
+    auto* fv = new QVBoxLayout(form);
+    optAppletForm = radio("optAppletForm", texts::kOutputFormApplet, fv);
+    optHtmlMenu = radio("optHtmlMenu", texts::kOutputFormHtmlMenu, fv);
+    optAppletForm->setChecked(true);
+    v->addWidget(form);
+
+    grpNodeInfo = new QGroupBox(texts::kNodeInfoGroup);
+    grpNodeInfo->setObjectName("grpNodeInfo");
+    auto* nv = new QVBoxLayout(grpNodeInfo);
+    nv->addWidget(Wrapped("Do you want to include the node information within the applet code or read it from an "
+                          "external file. Note: The applet will load slower if the information is specified "
+                          "externally."));
+    optApplet = radio("optApplet", "Node information contained within applet code", nv);
     optApplet->setChecked(true);
-    optFile = new QRadioButton("Node information imported from external file");
-    optFile->setObjectName("optFile");
-    v->addWidget(optApplet);
-    v->addWidget(optFile);
-    auto* b = new QHBoxLayout;
-    b->addStretch();
-    b->addWidget(OkButton(this));
-    auto* cancel = new QPushButton("&Cancel");
-    cancel->setObjectName("btnCancel");
-    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
-    b->addWidget(cancel);
-    v->addLayout(b);
-    setFixedWidth(420);
-    setFixedHeight(sizeHint().height());
+    optFile = radio("optFile", "Node information imported from external file", nv);
+    v->addWidget(grpNodeInfo);
+
+    grpHtmlMenuFiles = new QGroupBox(texts::kHtmlMenuFilesGroup);
+    grpHtmlMenuFiles->setObjectName("grpHtmlMenuFiles");
+    auto* hv = new QVBoxLayout(grpHtmlMenuFiles);
+    optInline = radio("optInline", texts::kHtmlMenuInline, hv);
+    optInline->setChecked(true);
+    optExternalFiles = radio("optExternalFiles", texts::kHtmlMenuExternal, hv);
+    v->addWidget(grpHtmlMenuFiles);
+
+    connect(optHtmlMenu, &QRadioButton::toggled, this, &TfrmOutputOptions::UpdateEnabled);
+    UpdateEnabled();
+    AddButtonRow(this, v, Buttons::OkCancel);
+    // At least wide enough for the longest option; the wrapped note then
+    // decides the height at that width.
+    const int width = std::max(460, v->totalMinimumSize().width());
+    setFixedWidth(width);
+    setFixedHeight(v->hasHeightForWidth() ? v->totalHeightForWidth(width) : sizeHint().height());
+}
+
+void TfrmOutputOptions::SetChoice(AppletKind kind, const SendChoice& c) {
+    kind_ = kind;
+    (c.options.htmlMenu ? optHtmlMenu : optAppletForm)->setChecked(true);
+    (c.options.externalFiles ? optExternalFiles : optInline)->setChecked(true);
+    (c.nodeInfoInApplet || kind == AppletKind::Tab ? optApplet : optFile)->setChecked(true);
+    UpdateEnabled();
+}
+
+SendChoice TfrmOutputOptions::Choice() const {
+    SendChoice c;
+    c.options.htmlMenu = optHtmlMenu->isChecked();
+    c.options.externalFiles = optExternalFiles->isChecked();
+    c.nodeInfoInApplet = kind_ == AppletKind::Tab || optApplet->isChecked();
+    return c;
+}
+
+void TfrmOutputOptions::UpdateEnabled() {
+    const bool html = optHtmlMenu->isChecked();
+    grpNodeInfo->setEnabled(!html && kind_ != AppletKind::Tab);
+    grpHtmlMenuFiles->setEnabled(html);
 }
 
 TfrmGraphicsDir::TfrmGraphicsDir(const std::string& page_dir, QWidget* parent) : QDialog(parent, kNoCloseBox) {
@@ -193,27 +290,16 @@ TfrmGraphicsDir::TfrmGraphicsDir(const std::string& page_dir, QWidget* parent) :
     lblSaveDir->setFont(f);
     v->addWidget(lblSaveDir);
     v->addWidget(new QLabel("Which directory would you like the graphics files copied to?"));
-    auto* h = new QHBoxLayout;
     txtSaveDir = new QLineEdit(QString::fromStdString(page_dir));
     txtSaveDir->setObjectName("txtSaveDir");
     txtSaveDir->setReadOnly(true);
     txtSaveDir->setEnabled(false);
-    h->addWidget(txtSaveDir);
-    auto* browse = new QToolButton;
-    browse->setObjectName("btnBrowse");
-    browse->setText("...");
-    connect(browse, &QToolButton::clicked, this, [this] {
+    AddBrowseRow(this, v, txtSaveDir, [this] {
         const QString d = QFileDialog::getExistingDirectory(this, "Browse for Folder", txtSaveDir->text());
         if (!d.isEmpty()) txtSaveDir->setText(d.endsWith('/') ? d : d + '/');
     });
-    h->addWidget(browse);
-    v->addLayout(h);
-    auto* b = new QHBoxLayout;
-    b->addStretch();
-    b->addWidget(OkButton(this));
-    v->addLayout(b);
-    setFixedWidth(420);
-    setFixedHeight(sizeHint().height());
+    AddButtonRow(this, v, Buttons::Ok);
+    FixWidth(this, 420);
 }
 
 std::string TfrmGraphicsDir::Directory() const { return txtSaveDir->text().toStdString(); }
@@ -224,26 +310,15 @@ TfrmGetFilename::TfrmGetFilename(BwUiHost& host, QWidget* parent) : QDialog(pare
     auto* v = new QVBoxLayout(this);
     v->addWidget(Wrapped("Please enter the full path of the HTML file that this applet will be inserted into. This "
                          "information is needed for relative references to work correctly."));
-    auto* h = new QHBoxLayout;
     txtFileName = new QLineEdit;
     txtFileName->setObjectName("txtFileName");
-    h->addWidget(txtFileName);
-    auto* browse = new QToolButton;
-    browse->setObjectName("btnBrowse");
-    browse->setText("...");
-    connect(browse, &QToolButton::clicked, this, [this] {
+    AddBrowseRow(this, v, txtFileName, [this] {
         const QString f = QFileDialog::getOpenFileName(this, "Select File", txtFileName->text(),
                                                        "HTML Files (*.htm *.html);;All Files (*)");
         if (!f.isEmpty()) txtFileName->setText(f);
     });
-    h->addWidget(browse);
-    v->addLayout(h);
-    auto* b = new QHBoxLayout;
-    b->addStretch();
-    b->addWidget(OkButton(this));
-    v->addLayout(b);
-    setFixedWidth(440);
-    setFixedHeight(sizeHint().height());
+    AddButtonRow(this, v, Buttons::Ok);
+    FixWidth(this, 440);
 }
 
 void TfrmGetFilename::accept() {

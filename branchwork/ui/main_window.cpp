@@ -32,6 +32,7 @@
 #include "branchwork/host/send.h"
 #include "branchwork/project/loader.h"
 #include "branchwork/qtwidgets/tolv_edit_widget.h"
+#include "branchwork/ui/dialogs.h"
 
 namespace branchwork {
 namespace {
@@ -42,6 +43,27 @@ constexpr const char* kImageFilter = "Image files (*.gif, *.jpg)|*.gif;*.jpg|All
 constexpr const char* kGifFilter = "Gif Files (*.gif)|*.gif";
 constexpr const char* kProjectFilter = "Arborly Files (*.bwk)|*.bwk";
 constexpr const char* kLogoUrl = "https://tolvane.example/applets/";
+
+// The core's questions during one Send, with the output options already
+// answered in the Send's own dialog; everything else goes to the window's host.
+class AnsweredOutputOptions : public BwUiHost {
+public:
+    AnsweredOutputOptions(BwUiHost& ui, bool node_info_in_applet) : ui_(ui), inside_(node_info_in_applet) {}
+    void Message(const std::string& text, MessageIcon icon) override { ui_.Message(text, icon); }
+    bool ConfirmOkCancel(const std::string& text) override { return ui_.ConfirmOkCancel(text); }
+    std::optional<bool> AskOutputOptions() override { return inside_; }
+    std::string AskGraphicsDirectory(const std::string& page_dir) override {
+        return ui_.AskGraphicsDirectory(page_dir);
+    }
+    std::optional<std::string> AskPageFileName() override { return ui_.AskPageFileName(); }
+    void SetBusy(bool on) override { ui_.SetBusy(on); }
+    void MinimizeWindow() override { ui_.MinimizeWindow(); }
+    void RestoreWindow() override { ui_.RestoreWindow(); }
+
+private:
+    BwUiHost& ui_;
+    bool inside_;
+};
 
 QString Q(const std::string& s) { return QString::fromStdString(s); }
 std::string S(const QString& s) { return s.toStdString(); }
@@ -55,7 +77,7 @@ TreeNode* NodeOf(const QTreeWidgetItem* item) {
     return item ? reinterpret_cast<TreeNode*>(item->data(0, Qt::UserRole).value<quintptr>()) : nullptr;
 }
 
-QComboBox* TargetCombo(const char* name) {
+QComboBox* TargetCombo(const QString& name) {
     auto* c = new QComboBox;
     c->setObjectName(name);
     c->setEditable(true);
@@ -64,19 +86,69 @@ QComboBox* TargetCombo(const char* name) {
     return c;
 }
 
-QLineEdit* Edit(const char* name, const QString& hint) {
+QLineEdit* Edit(const QString& name, const QString& hint) {
     auto* e = new QLineEdit;
     e->setObjectName(name);
     e->setToolTip(hint);
     return e;
 }
 
-QToolButton* SmallButton(const char* name, const QString& text, const QString& hint = {}) {
+QToolButton* SmallButton(const QString& name, const QString& text, const QString& hint = {}) {
     auto* b = new QToolButton;
     b->setObjectName(name);
     b->setText(text);
     b->setToolTip(hint.isEmpty() ? text : hint);
     return b;
+}
+
+// A new widget of type T with an object name (the control's name, which the
+// tests look up); the other arguments go to T's constructor.
+template <class T, class... A>
+T* Named(const char* name, A&&... args) {
+    auto* w = new T(std::forward<A>(args)...);
+    w->setObjectName(name);
+    return w;
+}
+
+// A row of push buttons: (object name, caption) each.
+QHBoxLayout* PushButtonRow(std::initializer_list<std::pair<const char*, const char*>> buttons) {
+    auto* row = new QHBoxLayout;
+    for (auto [name, text] : buttons) {
+        auto* b = new QPushButton(text);
+        b->setObjectName(name);
+        row->addWidget(b);
+    }
+    return row;
+}
+
+// The link fields of a tab or a node.
+struct LinkFields {
+    QLineEdit *statusText, *url1, *url2;
+    QComboBox *target1, *target2;
+};
+
+// Adds the link rows both editing pages have to a form: the status text,
+// then two links, each with its "..." file button and its target frame.
+// `infix` follows the prefix of each control's name ("Tab": txtTabURL,
+// btnTabLoadURL, cmbTabTarget; "": txtURL, btnLoadURL, cmbTarget).
+LinkFields AddLinkRows(QFormLayout* f, const QString& infix) {
+    LinkFields l;
+    l.statusText = Edit("txt" + infix + "StatusText", "Status Bar Text");
+    f->addRow("Status Bar Text", l.statusText);
+    auto link = [&](const QString& suffix, const QString& number, QLineEdit*& url, QComboBox*& target) {
+        url = Edit("txt" + infix + "URL" + suffix, "Link URL " + number);
+        target = TargetCombo("cmb" + infix + "Target" + suffix);
+        auto* row = new QWidget;
+        auto* h = new QHBoxLayout(row);
+        h->setContentsMargins(0, 0, 0, 0);
+        h->addWidget(url);
+        h->addWidget(SmallButton("btn" + infix + "LoadURL" + suffix, "...", "Select File"));
+        f->addRow("Link URL " + number, row);
+        f->addRow("Target Frame " + number, target);
+    };
+    link("", "1", l.url1, l.target1);
+    link("2", "2", l.url2, l.target2);
+    return l;
 }
 
 QLabel* ImageSlotLabel(const char* name) {
@@ -217,19 +289,24 @@ TfrmMain::TfrmMain(BwUiHost& ui, BwPrompts& prompts, std::string page, std::stri
     auto* central = new QWidget;
     auto* row = new QHBoxLayout(central);
     row->setContentsMargins(4, 4, 4, 4);
-    scrollPreview_ = new QScrollArea;
-    scrollPreview_->setObjectName("scrollPreview");
-    pgeTree_ = new QTabWidget;
-    pgeTree_->setObjectName("pgeTree");
+    scrollPreview_ = Named<QScrollArea>("scrollPreview");
+    pgeTree_ = Named<QTabWidget>("pgeTree");
     scrollPreview_->setWidget(pgeTree_);
     scrollPreview_->setMinimumWidth(212);
     row->addWidget(scrollPreview_, 1);
-    pages_ = new QTabWidget;
-    pages_->setObjectName("pgeEditor");
+    pages_ = Named<QTabWidget>("pgeEditor");
     pages_->setFixedWidth(360);
-    pageTab_ = BuildTabPage();
-    pageTree_ = BuildTreePage();
-    pageStyle_ = BuildStylePage();
+    // Each editing page: its groups from top to bottom, the space below.
+    auto editor_page = [this](void (TfrmMain::*build)(QVBoxLayout*)) {
+        auto* w = new QWidget;
+        auto* v = new QVBoxLayout(w);
+        (this->*build)(v);
+        v->addStretch();
+        return w;
+    };
+    pageTab_ = editor_page(&TfrmMain::BuildTabPage);
+    pageTree_ = editor_page(&TfrmMain::BuildTreePage);
+    pageStyle_ = editor_page(&TfrmMain::BuildStylePage);
     pages_->addTab(pageTab_, "Tab");
     pages_->addTab(pageTree_, "Tree");
     pages_->addTab(pageStyle_, "Applet Style");
@@ -245,8 +322,7 @@ TfrmMain::TfrmMain(BwUiHost& ui, BwPrompts& prompts, std::string page, std::stri
 TfrmMain::~TfrmMain() = default;
 
 void TfrmMain::BuildToolBar() {
-    auto* bar = new QToolBar;
-    bar->setObjectName("tlbMain");
+    auto* bar = Named<QToolBar>("tlbMain");
     bar->setMovable(false);
     bar->setIconSize(QSize(32, 32));
     bar->setFixedHeight(48);
@@ -268,8 +344,7 @@ void TfrmMain::BuildToolBar() {
     auto* spacer = new QWidget;
     spacer->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
     bar->addWidget(spacer);
-    auto* logo = new QToolButton;
-    logo->setObjectName("btnLogo");
+    auto* logo = Named<QToolButton>("btnLogo");
     logo->setAutoRaise(true);
     logo->setIcon(Glyph("logo"));
     logo->setIconSize(QSize(32, 32));
@@ -278,89 +353,42 @@ void TfrmMain::BuildToolBar() {
     addToolBar(Qt::TopToolBarArea, bar);
 }
 
-QWidget* TfrmMain::BuildTabPage() {
-    auto* page = new QWidget;
-    auto* v = new QVBoxLayout(page);
-    grpTabs_ = new QGroupBox("Tabs");
-    grpTabs_->setObjectName("grpTabs");
+void TfrmMain::BuildTabPage(QVBoxLayout* v) {
+    grpTabs_ = Named<QGroupBox>("grpTabs", "Tabs");
     auto* f = new QFormLayout(grpTabs_);
     txtTabName_ = Edit("txtTabName", "Tab Caption");
-    posTab_ = new QSpinBox;
-    posTab_->setObjectName("posTab");
+    posTab_ = Named<QSpinBox>("posTab");
     posTab_->setToolTip("Tab Position");
-    txtTabStatusText_ = Edit("txtTabStatusText", "Status Bar Text");
-    txtTabURL_ = Edit("txtTabURL", "Link URL 1");
-    txtTabURL2_ = Edit("txtTabURL2", "Link URL 2");
-    cmbTabTarget_ = TargetCombo("cmbTabTarget");
-    cmbTabTarget2_ = TargetCombo("cmbTabTarget2");
-    auto url_row = [](QLineEdit* e, QToolButton* b) {
-        auto* w = new QWidget;
-        auto* h = new QHBoxLayout(w);
-        h->setContentsMargins(0, 0, 0, 0);
-        h->addWidget(e);
-        h->addWidget(b);
-        return w;
-    };
     f->addRow("Tab Caption", txtTabName_);
     f->addRow("Tab Position", posTab_);
-    f->addRow("Status Bar Text", txtTabStatusText_);
-    f->addRow("Link URL 1", url_row(txtTabURL_, SmallButton("btnTabLoadURL", "...", "Select File")));
-    f->addRow("Target Frame 1", cmbTabTarget_);
-    f->addRow("Link URL 2", url_row(txtTabURL2_, SmallButton("btnTabLoadURL2", "...", "Select File")));
-    f->addRow("Target Frame 2", cmbTabTarget2_);
-    auto* buttons = new QHBoxLayout;
-    auto* add = new QPushButton("Add Tab");
-    add->setObjectName("btnAddTab");
-    auto* del = new QPushButton("Remove Tab");
-    del->setObjectName("btnDeleteTab");
-    buttons->addWidget(add);
-    buttons->addWidget(del);
-    f->addRow(buttons);
+    const LinkFields links = AddLinkRows(f, "Tab");
+    txtTabStatusText_ = links.statusText;
+    txtTabURL_ = links.url1;
+    txtTabURL2_ = links.url2;
+    cmbTabTarget_ = links.target1;
+    cmbTabTarget2_ = links.target2;
+    f->addRow(PushButtonRow({{"btnAddTab", "Add Tab"}, {"btnDeleteTab", "Remove Tab"}}));
     v->addWidget(grpTabs_);
     auto* lbl = new QLabel("Select the tab you wish to use as the default tab.");
     lbl->setWordWrap(true);
     v->addWidget(lbl);
-    cmbDefaultTab_ = new QComboBox;
-    cmbDefaultTab_->setObjectName("cmbDefaultTab");
+    cmbDefaultTab_ = Named<QComboBox>("cmbDefaultTab");
     v->addWidget(cmbDefaultTab_);
-    v->addStretch();
-    return page;
 }
 
-QWidget* TfrmMain::BuildTreePage() {
-    auto* page = new QWidget;
-    auto* v = new QVBoxLayout(page);
-    grpTree_ = new QGroupBox("Tree");
-    grpTree_->setObjectName("grpTree");
+void TfrmMain::BuildTreePage(QVBoxLayout* v) {
+    grpTree_ = Named<QGroupBox>("grpTree", "Tree");
     auto* f = new QFormLayout(grpTree_);
     txtNodeText_ = Edit("txtNodeText", "Node Text");
-    txtStatusText_ = Edit("txtStatusText", "Status Bar Text");
-    txtURL_ = Edit("txtURL", "Link URL 1");
-    txtURL2_ = Edit("txtURL2", "Link URL 2");
-    cmbTarget_ = TargetCombo("cmbTarget");
-    cmbTarget2_ = TargetCombo("cmbTarget2");
-    auto url_row = [](QLineEdit* e, QToolButton* b) {
-        auto* w = new QWidget;
-        auto* h = new QHBoxLayout(w);
-        h->setContentsMargins(0, 0, 0, 0);
-        h->addWidget(e);
-        h->addWidget(b);
-        return w;
-    };
     f->addRow("Node Text", txtNodeText_);
-    f->addRow("Status Bar Text", txtStatusText_);
-    f->addRow("Link URL 1", url_row(txtURL_, SmallButton("btnLoadURL", "...", "Select File")));
-    f->addRow("Target Frame 1", cmbTarget_);
-    f->addRow("Link URL 2", url_row(txtURL2_, SmallButton("btnLoadURL2", "...", "Select File")));
-    f->addRow("Target Frame 2", cmbTarget2_);
-    auto* nb = new QHBoxLayout;
-    for (auto [name, text] : {std::pair{"btnAddNode", "Add Node"}, std::pair{"btnAddChildNode", "Add Child Node"},
-                              std::pair{"btnDeleteNode", "Remove Node"}}) {
-        auto* b = new QPushButton(text);
-        b->setObjectName(name);
-        nb->addWidget(b);
-    }
-    f->addRow(nb);
+    const LinkFields links = AddLinkRows(f, "");
+    txtStatusText_ = links.statusText;
+    txtURL_ = links.url1;
+    txtURL2_ = links.url2;
+    cmbTarget_ = links.target1;
+    cmbTarget2_ = links.target2;
+    f->addRow(PushButtonRow(
+        {{"btnAddNode", "Add Node"}, {"btnAddChildNode", "Add Child Node"}, {"btnDeleteNode", "Remove Node"}}));
     // image browser
     auto* browser = new QHBoxLayout;
     static const char* slot_names[5] = {"imgPrev1", "imgPrev2", "imgPrev3", "imgPrev4", "imgPrev5"};
@@ -373,15 +401,13 @@ QWidget* TfrmMain::BuildTreePage() {
     auto* addImg = SmallButton("btnAddImage", "Add...", "Add images to list");
     browser->addWidget(addImg);
     f->addRow(browser);
-    scrollImgPrev_ = new QScrollBar(Qt::Horizontal);
-    scrollImgPrev_->setObjectName("scrollImgPrev");
+    scrollImgPrev_ = Named<QScrollBar>("scrollImgPrev", Qt::Horizontal);
     scrollImgPrev_->setPageStep(ImageBrowser::kLargeStep);
     f->addRow(scrollImgPrev_);
     v->addWidget(grpTree_);
 
     auto* imgs = new QHBoxLayout;
-    auto* def = new QGroupBox("Default Images");
-    def->setObjectName("grpDefaultImages");
+    auto* def = Named<QGroupBox>("grpDefaultImages", "Default Images");
     auto* dg = new QGridLayout(def);
     imgDefCollapsed_ = ImageSlotLabel("imgDefCollapsed");
     imgDefExpanded_ = ImageSlotLabel("imgDefExpanded");
@@ -398,13 +424,10 @@ QWidget* TfrmMain::BuildTreePage() {
         ++col;
     }
     imgs->addWidget(def);
-    auto* node = new QGroupBox("Node Images");
-    node->setObjectName("grpNodeImages");
+    auto* node = Named<QGroupBox>("grpNodeImages", "Node Images");
     auto* ng = new QGridLayout(node);
-    label7_ = new QLabel("Collapsed");
-    label7_->setObjectName("Label7");
-    label8_ = new QLabel("Expanded");
-    label8_->setObjectName("Label8");
+    label7_ = Named<QLabel>("Label7", "Collapsed");
+    label8_ = Named<QLabel>("Label8", "Expanded");
     imgCollapsed_ = ImageSlotLabel("imgCollapsed");
     imgExpanded_ = ImageSlotLabel("imgExpanded");
     btnSetExpanded_ = SmallButton("btnSetExpanded", "Set", "Set expanded image");
@@ -416,34 +439,24 @@ QWidget* TfrmMain::BuildTreePage() {
     ng->addWidget(btnSetExpanded_, 2, 1, Qt::AlignCenter);
     imgs->addWidget(node);
     v->addLayout(imgs);
-    v->addStretch();
-    return page;
 }
 
-QWidget* TfrmMain::BuildStylePage() {
-    auto* page = new QWidget;
-    auto* v = new QVBoxLayout(page);
-    grpSize_ = new QGroupBox("Applet Style");
-    grpSize_->setObjectName("grpSize");
+void TfrmMain::BuildStylePage(QVBoxLayout* v) {
+    grpSize_ = Named<QGroupBox>("grpSize", "Applet Style");
     auto* sg = new QGridLayout(grpSize_);
-    txtAppletWidth_ = new TTolvEdit;
-    txtAppletWidth_->setObjectName("txtAppletWidth");
+    txtAppletWidth_ = Named<TTolvEdit>("txtAppletWidth");
     txtAppletWidth_->settings = WidthFieldSettings();
-    txtAppletHeight_ = new TTolvEdit;
-    txtAppletHeight_->setObjectName("txtAppletHeight");
+    txtAppletHeight_ = Named<TTolvEdit>("txtAppletHeight");
     txtAppletHeight_->settings = HeightFieldSettings();
     sg->addWidget(new QLabel("Width"), 0, 0);
     sg->addWidget(txtAppletWidth_, 0, 1);
     sg->addWidget(new QLabel("Height"), 0, 2);
     sg->addWidget(txtAppletHeight_, 0, 3);
-    auto* apply = new QPushButton("&Apply");
-    apply->setObjectName("btnApply");
+    auto* apply = Named<QPushButton>("btnApply", "&Apply");
     sg->addWidget(apply, 0, 4);
-    auto* bg = new QPushButton("Background Image");
-    bg->setObjectName("btnBGImage");
+    auto* bg = Named<QPushButton>("btnBGImage", "Background Image");
     sg->addWidget(bg, 1, 0, 1, 3);
-    chkBorder_ = new QCheckBox("Show Border");
-    chkBorder_->setObjectName("chkBorder");
+    chkBorder_ = Named<QCheckBox>("chkBorder", "Show Border");
     sg->addWidget(chkBorder_, 1, 3, 1, 2);
     v->addWidget(grpSize_);
 
@@ -471,13 +484,10 @@ QWidget* TfrmMain::BuildStylePage() {
         return p;
     };
 
-    grpTabStyle_ = new QGroupBox("Tab Style");
-    grpTabStyle_->setObjectName("grpTabStyle");
+    grpTabStyle_ = Named<QGroupBox>("grpTabStyle", "Tab Style");
     auto* tg = new QGridLayout(grpTabStyle_);
-    cmbTabFont_ = new QComboBox;
-    cmbTabFont_->setObjectName("cmbTabFont");
-    cmbTabFontSize_ = new QComboBox;
-    cmbTabFontSize_->setObjectName("cmbTabFontSize");
+    cmbTabFont_ = Named<QComboBox>("cmbTabFont");
+    cmbTabFontSize_ = Named<QComboBox>("cmbTabFontSize");
     tg->addWidget(cmbTabFont_, 0, 0, 1, 3);
     tg->addWidget(cmbTabFontSize_, 0, 3);
     tg->addWidget(new QLabel("Caption"), 1, 0);
@@ -487,21 +497,16 @@ QWidget* TfrmMain::BuildStylePage() {
     tg->addWidget(new QLabel("Mouse Over"), 3, 0);
     tg->addWidget(swatch(Swatch::TabMouseOver), 3, 1);
     tg->addWidget(example("pnlTabExample", "lblTabExample", "Tab Caption Example"), 1, 2, 1, 2);
-    optTabOnTop_ = new QRadioButton("Tabs on top");
-    optTabOnTop_->setObjectName("optTabOnTop");
-    optTabOnBottom_ = new QRadioButton("Tabs on bottom");
-    optTabOnBottom_->setObjectName("optTabOnBottom");
+    optTabOnTop_ = Named<QRadioButton>("optTabOnTop", "Tabs on top");
+    optTabOnBottom_ = Named<QRadioButton>("optTabOnBottom", "Tabs on bottom");
     tg->addWidget(optTabOnTop_, 2, 2, 1, 2);
     tg->addWidget(optTabOnBottom_, 3, 2, 1, 2);
     v->addWidget(grpTabStyle_);
 
-    grpTreeStyle_ = new QGroupBox("Tree Style");
-    grpTreeStyle_->setObjectName("grpTreeStyle");
+    grpTreeStyle_ = Named<QGroupBox>("grpTreeStyle", "Tree Style");
     auto* rg = new QGridLayout(grpTreeStyle_);
-    cmbTreeFont_ = new QComboBox;
-    cmbTreeFont_->setObjectName("cmbTreeFont");
-    cmbTreeFontSize_ = new QComboBox;
-    cmbTreeFontSize_->setObjectName("cmbTreeFontSize");
+    cmbTreeFont_ = Named<QComboBox>("cmbTreeFont");
+    cmbTreeFontSize_ = Named<QComboBox>("cmbTreeFontSize");
     rg->addWidget(cmbTreeFont_, 0, 0, 1, 4);
     rg->addWidget(cmbTreeFontSize_, 0, 4);
     rg->addWidget(new QLabel("Branch"), 1, 0);
@@ -515,15 +520,11 @@ QWidget* TfrmMain::BuildStylePage() {
     rg->addWidget(new QLabel("Mouse Over"), 3, 0);
     rg->addWidget(swatch(Swatch::TreeMouseOver), 3, 1);
     rg->addWidget(example("pnlMouseOver", "lblMouseOver", "Mouse Over"), 3, 3, 1, 2);
-    chkAutoExpand_ = new QCheckBox("Auto Expand");
-    chkAutoExpand_->setObjectName("chkAutoExpand");
-    chkDoubleClick_ = new QCheckBox("Double Click");
-    chkDoubleClick_->setObjectName("chkDoubleClick");
+    chkAutoExpand_ = Named<QCheckBox>("chkAutoExpand", "Auto Expand");
+    chkDoubleClick_ = Named<QCheckBox>("chkDoubleClick", "Double Click");
     rg->addWidget(chkAutoExpand_, 4, 0, 1, 2);
     rg->addWidget(chkDoubleClick_, 4, 3, 1, 2);
     v->addWidget(grpTreeStyle_);
-    v->addStretch();
-    return page;
 }
 
 void TfrmMain::Wire() {
@@ -956,7 +957,12 @@ void TfrmMain::OnSend() {
         if (!name) return;
         page_.path = *name;
     }
-    SendToHost(*project_, ui_, hostFactoryFor(page_.path), programDir_);
+    // The form is chosen at every Send, starting from the last Send's.
+    const auto choice = prompts_.AskSendChoice(project_->kind, StoredSendChoice());
+    if (!choice) return;
+    StoreSendChoice(*choice);
+    AnsweredOutputOptions ui(ui_, choice->nodeInfoInApplet);
+    SendToHost(*project_, ui, hostFactoryFor(page_.path), programDir_, choice->options);
     RefreshAll();
 }
 

@@ -24,6 +24,7 @@ class QScrollBar;
 class QSpinBox;
 class QTabWidget;
 class QToolButton;
+class QVBoxLayout;
 
 namespace branchwork {
 
@@ -84,9 +85,10 @@ protected:
 
 private:
     void BuildToolBar();
-    QWidget* BuildTabPage();
-    QWidget* BuildTreePage();
-    QWidget* BuildStylePage();
+    // Fill the editing pages' layouts.
+    void BuildTabPage(QVBoxLayout* v);
+    void BuildTreePage(QVBoxLayout* v);
+    void BuildStylePage(QVBoxLayout* v);
     void Wire();
 
     void RefreshPreview();

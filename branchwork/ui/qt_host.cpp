@@ -41,7 +41,9 @@ bool QtUiHost::ConfirmOkCancel(const std::string& text) {
 }
 
 std::optional<bool> QtUiHost::AskOutputOptions() {
+    // Asked by a Send of the applet form: only the node information is open.
     TfrmOutputOptions d(window);
+    d.optHtmlMenu->setEnabled(false);
     if (d.exec() != QDialog::Accepted) return std::nullopt;
     return d.optApplet->isChecked();
 }
@@ -114,6 +116,13 @@ std::optional<Color> QtPrompts::PickColor(Color current) {
     d.SetColor(current);
     if (d.exec() != QDialog::Accepted) return std::nullopt;
     return d.PickedColor();
+}
+
+std::optional<SendChoice> QtPrompts::AskSendChoice(AppletKind kind, const SendChoice& start) {
+    TfrmOutputOptions d(window);
+    d.SetChoice(kind, start);
+    if (d.exec() != QDialog::Accepted) return std::nullopt;
+    return d.Choice();
 }
 
 void QtPrompts::OpenUrl(const std::string& url) {

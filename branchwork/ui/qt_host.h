@@ -34,6 +34,7 @@ public:
     std::optional<std::string> AskSaveFile(const std::string& filter) override;
     std::optional<Color> PickColor(Color current) override;
     void OpenUrl(const std::string& url) override;
+    std::optional<SendChoice> AskSendChoice(AppletKind kind, const SendChoice& start) override;
 };
 
 // "A|*.a;*.b|B|*.c" in the form of Qt's file dialogs: "A (*.a *.b);;B (*.c)".

@@ -57,6 +57,12 @@ int main(int argc, char** argv) {
     save(n, "new-applet");
     TfrmOutputOptions o;
     save(o, "output-options");
+    SendChoice html;
+    html.options.htmlMenu = true;
+    html.options.externalFiles = true;
+    TfrmOutputOptions oh;
+    oh.SetChoice(AppletKind::TabAndTree, html);
+    save(oh, "output-options-html-menu");
     TfrmGraphicsDir g("/home/user/web/");
     save(g, "graphics-dir");
     TfrmGetFilename f(host);

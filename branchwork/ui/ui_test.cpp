@@ -3,6 +3,7 @@
 // dialog.
 #include <QAbstractButton>
 #include <QCheckBox>
+#include <QGroupBox>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -17,6 +18,7 @@
 
 #include "branchwork/base/texts.h"
 #include "branchwork/model/test_support.h"
+#include "branchwork/output/html_menu.h"
 #include "branchwork/project/loader.h"
 #include "branchwork/qtwidgets/color_picker.h"
 #include "branchwork/qtwidgets/tolv_edit_widget.h"
@@ -55,6 +57,21 @@ void TypeInto(QLineEdit* e, const QString& text) {
     QTest::keyClicks(e, text);
 }
 
+// Edits, through the window, a project worth sending: an image on the first
+// node, its caption and link, a child node, and a second tab "Products".
+void EditProjectToSend(Harness& h, const testing::ScratchDir& dir, const QString& caption) {
+    testing::WriteTestGif(dir.File("leaf.gif"), 16, 16);
+    h.prompts.openManyFiles.push_back({dir.File("leaf.gif")});
+    h.Click("btnAddImage");
+    h.Click("btnSetCollapsed");
+    TypeInto(h.Find<QLineEdit>("txtNodeText"), caption);
+    TypeInto(h.Find<QLineEdit>("txtURL"), "home.html");
+    h.Click("btnAddChildNode");
+    TypeInto(h.Find<QLineEdit>("txtNodeText"), "News");
+    h.Click("btnAddTab");
+    TypeInto(h.Find<QLineEdit>("txtTabName"), "Products");
+}
+
 }  // namespace
 
 class BuilderUiTest : public QObject {
@@ -66,6 +83,14 @@ private slots:
         QStandardPaths::setTestModeEnabled(true);
         QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settingsDir_.path());
         QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, settingsDir_.path());
+    }
+
+    // Every test starts from the applet form: a stored HTML-menu choice would
+    // change what the next Send writes.
+    void init() {
+        QSettings s(QSettings::NativeFormat, QSettings::UserScope, "Tolvane", "Wrightkit");
+        s.remove("Arborly/SendHtmlMenu");
+        s.remove("Arborly/SendHtmlMenuExternal");
     }
 
     void newProjectOfEachKindShowsTheRightPages() {
@@ -292,17 +317,10 @@ private slots:
         testing::ScratchDir dir("ui_send");
         const std::string page = dir.File("index.html");
         testing::WriteAll(page, "<html><body>\r\n<!-- branchwork -->\r\n</body></html>\r\n");
-        testing::WriteTestGif(dir.File("leaf.gif"), 16, 16);
         std::string sent;
         {
             Harness h(AppletKind::TabAndTree, page);
-            h.prompts.openManyFiles.push_back({dir.File("leaf.gif")});
-            h.Click("btnAddImage");
-            h.Click("btnSetCollapsed");
-            TypeInto(h.Find<QLineEdit>("txtNodeText"), "Home");
-            TypeInto(h.Find<QLineEdit>("txtURL"), "home.html");
-            h.Click("btnAddTab");
-            TypeInto(h.Find<QLineEdit>("txtTabName"), "Products");
+            EditProjectToSend(h, dir, "Home");
             h.Click("btnCompile");
             QCOMPARE(h.ui.Texts().back(), std::string(texts::kInserted));
             sent = ProjectFileText(h.w->Project());
@@ -336,8 +354,144 @@ private slots:
         const size_t asked = std::count(h.ui.log.begin(), h.ui.log.end(), "page-file");
         h.Click("btnCompile");
         QCOMPARE(size_t(std::count(h.ui.log.begin(), h.ui.log.end(), "page-file")), asked);
-        // The Tab kind never asks for the output options.
+        // The Tab kind never asks where the node information goes, but
+        // every Send asks for the form.
         QCOMPARE(std::count(h.ui.log.begin(), h.ui.log.end(), "output-options"), 0);
+        QCOMPARE(std::count(h.prompts.log.begin(), h.prompts.log.end(), "send-form"), 2);
+    }
+
+    void sendAsHtmlMenuIntoAPageAndLoadItBack() {
+        for (const bool external : {false, true}) {
+            testing::ScratchDir dir(external ? "ui_html_ext" : "ui_html_inline");
+            const std::string page = dir.File("index.html");
+            const std::string before = "<html><body>\r\n<h1>Site</h1>\r\n<!-- branchwork -->\r\n</body></html>\r\n";
+            testing::WriteAll(page, before);
+            std::string sent;
+            {
+                Harness h(AppletKind::TabAndTree, page);
+                EditProjectToSend(h, dir, "Home & <Start>");
+                SendChoice html;
+                html.options.htmlMenu = true;
+                html.options.externalFiles = external;
+                h.prompts.sendChoices.push_back(html);
+                h.Click("btnCompile");
+                QCOMPARE(h.prompts.log.back(), std::string("send-form"));
+                QCOMPARE(h.ui.Texts().back(), std::string(texts::kInserted));
+                // The HTML menu never asks where the node information goes.
+                QCOMPARE(std::count(h.ui.log.begin(), h.ui.log.end(), "output-options"), 0);
+                sent = ProjectFileText(h.w->Project());
+                std::string text = testing::ReadAll(page);
+                QVERIFY(text.find(kHtmlMenuBegin) != std::string::npos);
+                QVERIFY(text.find("<APPLET") == std::string::npos);
+                QVERIFY(text.find("<h1>Site</h1>") != std::string::npos);
+                QVERIFY(text.find("src=\"leaf.gif\"") != std::string::npos);  // the node image
+                QCOMPARE(QFile::exists(QString::fromStdString(dir.File(kHtmlMenuScriptFile))), external);
+                QCOMPARE(QFile::exists(QString::fromStdString(dir.File(kHtmlMenuStyleFile))), external);
+                QCOMPARE(text.find("<script src=\"branchwork-menu.js\">") != std::string::npos, external);
+                QCOMPARE(text.find("<style>") != std::string::npos, !external);
+                // The choice is kept: the next Send's dialog starts from it,
+                // and OK on it replaces the block instead of adding one.
+                QCOMPARE(StoredSendChoice(), html);
+                h.Click("btnCompile");
+                QCOMPARE(h.ui.Texts().back(), std::string(texts::kInserted));
+                text = testing::ReadAll(page);
+                QCOMPARE(text.find(kHtmlMenuBegin), text.rfind(kHtmlMenuBegin));
+                QCOMPARE(text.find(kHtmlMenuEnd), text.rfind(kHtmlMenuEnd));
+                QVERIFY(QFile::exists(QString::fromStdString(page + ".bak")));
+                QVERIFY(testing::ReadAll(page + ".bak").find(kHtmlMenuBegin) != std::string::npos);
+            }
+            // Starting again with the page loads the HTML menu back.
+            Harness again(AppletKind::Tab, page);
+            QVERIFY(again.prompts.log.empty() || again.prompts.log.front() != "new-applet");
+            QCOMPARE(again.w->Project().kind, AppletKind::TabAndTree);
+            QCOMPARE(again.Preview()->tabText(1), QString("Products"));
+            QCOMPARE(again.w->Project().Page(0).tree.First()->caption, std::string("Home & <Start>"));
+            QCOMPARE(ProjectFileText(again.w->Project()), sent);
+            // Back to the applet form: the HTML menu is replaced by one applet.
+            again.prompts.sendChoices.push_back(SendChoice{});
+            again.Click("btnCompile");
+            const std::string text = testing::ReadAll(page);
+            QVERIFY(text.find(kHtmlMenuBegin) == std::string::npos);
+            QCOMPARE(text.find("<APPLET"), text.rfind("<APPLET"));
+            QVERIFY(text.find("<APPLET") != std::string::npos);
+            QCOMPARE(StoredSendChoice(), SendChoice{});
+        }
+    }
+
+    void cancelledOutputOptionsSendNothing() {
+        testing::ScratchDir dir("ui_send_cancel");
+        const std::string page = dir.File("index.html");
+        const std::string before = "<html><body></body></html>";
+        testing::WriteAll(page, before);
+        SendChoice html;
+        html.options.htmlMenu = true;
+        StoreSendChoice(html);
+        Harness h(AppletKind::Tree, page);
+        h.prompts.sendChoices.push_back(std::nullopt);
+        h.Click("btnCompile");
+        QCOMPARE(h.prompts.log.back(), std::string("send-form"));
+        QVERIFY(h.ui.messages.empty());
+        QCOMPARE(testing::ReadAll(page), before);
+        QVERIFY(!QFile::exists(QString::fromStdString(page + ".bak")));
+        QCOMPARE(StoredSendChoice(), html);  // a cancelled dialog keeps the last choice
+    }
+
+    void appletNodeInformationInFilesIsChosenInTheSameDialog() {
+        testing::ScratchDir dir("ui_send_files");
+        const std::string page = dir.File("index.html");
+        testing::WriteAll(page, "<html><body></body></html>");
+        Harness h(AppletKind::Tree, page);
+        SendChoice files;
+        files.nodeInfoInApplet = false;
+        h.prompts.sendChoices.push_back(files);
+        h.Click("btnCompile");
+        QCOMPARE(h.ui.Texts().back(), std::string(texts::kInserted));
+        QVERIFY(QFile::exists(QString::fromStdString(dir.File("Content.txt"))));
+        QVERIFY(testing::ReadAll(page).find("\"CONTENT\" VALUE=\"Content.txt\"") != std::string::npos);
+        QVERIFY(!h.w->Project().nodeInfoInApplet);
+        // The node information is not remembered: the next dialog starts inside.
+        QCOMPARE(StoredSendChoice(), SendChoice{});
+    }
+
+    void outputOptionsEnableOnlyTheChosenFormsOptions() {
+        TfrmOutputOptions o;
+        o.show();
+        QVERIFY(o.optAppletForm->isChecked());
+        QVERIFY(o.optApplet->isChecked());
+        QVERIFY(o.optInline->isChecked());
+        QVERIFY(o.grpNodeInfo->isEnabled());
+        QVERIFY(!o.grpHtmlMenuFiles->isEnabled());
+        QCOMPARE(o.Choice(), SendChoice{});
+        // The two groups are each their own choice.
+        QTest::mouseClick(o.optFile, Qt::LeftButton);
+        QVERIFY(o.optAppletForm->isChecked());
+        QVERIFY(!o.Choice().nodeInfoInApplet);
+        QTest::mouseClick(o.optHtmlMenu, Qt::LeftButton);
+        QVERIFY(!o.grpNodeInfo->isEnabled());
+        QVERIFY(o.grpHtmlMenuFiles->isEnabled());
+        QTest::mouseClick(o.optExternalFiles, Qt::LeftButton);
+        QVERIFY(o.optHtmlMenu->isChecked());
+        SendChoice c = o.Choice();
+        QVERIFY(c.options.htmlMenu && c.options.externalFiles);
+        // The Tab kind keeps its nodes in the applet.
+        TfrmOutputOptions t;
+        SendChoice start;
+        start.nodeInfoInApplet = false;
+        t.SetChoice(AppletKind::Tab, start);
+        QVERIFY(!t.grpNodeInfo->isEnabled());
+        QVERIFY(t.optApplet->isChecked());
+        QVERIFY(t.Choice().nodeInfoInApplet);
+        // SetChoice shows a stored HTML-menu choice.
+        start.options = {true, true};
+        t.SetChoice(AppletKind::Tree, start);
+        QVERIFY(t.optHtmlMenu->isChecked());
+        QVERIFY(t.optExternalFiles->isChecked());
+        QVERIFY(t.optFile->isChecked());
+        QCOMPARE(t.Choice(), start);
+        // Cancel rejects.
+        t.show();
+        t.findChild<QAbstractButton*>("btnCancel")->click();
+        QCOMPARE(t.result(), int(QDialog::Rejected));
     }
 
     void aPageThatCannotBeWrittenKeepsItsContent() {
