@@ -923,6 +923,10 @@ Result Optimize(Animation& a, uint32_t flags, UiHost& host, ProgressReporter& pr
         r = OptimizeFrameStage(a, flags, host, progress, &ch);
         if (r == Result::Done && progress.StopRequested()) r = Result::Stopped;
     }
+    if (r == Result::Done && of::LossyLevel(flags) > 0) {
+        r = CompressFramesLossily(a, of::LossyLevel(flags), progress, &ch);
+        if (r == Result::Done && progress.StopRequested()) r = Result::Stopped;
+    }
     if (ch) a.cachedSize = -1;
     if (changed) *changed = ch;
     return r;
