@@ -2,6 +2,7 @@
 // which controls are enabled.
 #include "cinemill/app/optimize_dialog.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "cinemill/app/number_text.h"
@@ -35,12 +36,20 @@ OptimizeControlState OptimizeControls(uint32_t flags, bool has_local_palettes) {
     s.paletteRadios = has_local_palettes && (flags & of::kRemoveLocalPalettes);
     s.transparency = (flags & of::kShrinkFrames) != 0;
     s.removeFrames = (flags & of::kShrinkFrames) != 0;
+    s.lossyLevel = (flags & of::kLossy) != 0;
     return s;
 }
 
 uint32_t EffectiveOptimizeFlags(uint32_t flags, bool has_local_palettes) {
     if (!has_local_palettes) flags &= ~(of::kRemoveLocalPalettes | of::kMapToGlobal | of::kMetaPalette);
+    if (!(flags & of::kLossy)) flags &= ~of::kLossyLevelMask;
     return flags;
+}
+
+int LossyLevelShown(uint32_t flags) {
+    constexpr int kFirstLevel = 80;
+    const int level = static_cast<int>((flags & of::kLossyLevelMask) >> of::kLossyLevelShift);
+    return level == 0 ? kFirstLevel : std::min(level, 200);
 }
 
 OptimizeExperiment RunOptimizeExperiment(const Animation& doc, int64_t document_size, uint32_t flags,

@@ -41,10 +41,14 @@ struct OptimizeControlState {
     bool paletteRadios = true;        // the three radio buttons
     bool transparency = true;         // "Replace duplicate pixels with transparency"
     bool removeFrames = true;         // "Remove unnecessary frames"
+    bool lossyLevel = false;          // the level beside "Lossy compression"
 };
 OptimizeControlState OptimizeControls(uint32_t flags, bool has_local_palettes);
 // The flags a run uses: a disabled "Remove local palettes" gives no
-// palette-removal bits.
+// palette-removal bits, and lossy compression off no level.
 uint32_t EffectiveOptimizeFlags(uint32_t flags, bool has_local_palettes);
+// The level the dialog shows for stored flags: theirs, or 80 when none was
+// ever chosen.
+int LossyLevelShown(uint32_t flags);
 
 }  // namespace cinemill

@@ -75,5 +75,54 @@ TEST(OptimizeTexts, ControlsFollowTheFlagsAndTheDocument) {
     EXPECT_EQ(EffectiveOptimizeFlags(of::kDefault, true), of::kDefault);
 }
 
+TEST(OptimizeTexts, LossyLevelTravelsInTheFlagsOnlyWhileLossyIsOn) {
+    const uint32_t on = of::WithLossyLevel(of::kDefault | of::kLossy, 120);
+    EXPECT_EQ(of::LossyLevel(on), 120);
+    EXPECT_TRUE(OptimizeControls(on, false).lossyLevel);
+    EXPECT_EQ(EffectiveOptimizeFlags(on, true), on);
+    // Off: the level is remembered for the dialog but no run uses it.
+    const uint32_t off = on & ~of::kLossy;
+    EXPECT_EQ(of::LossyLevel(off), 0);
+    EXPECT_FALSE(OptimizeControls(off, false).lossyLevel);
+    EXPECT_EQ(EffectiveOptimizeFlags(off, true), of::kDefault);
+    EXPECT_EQ(LossyLevelShown(off), 120);
+    // Never chosen: the dialog offers 80; levels are clamped to 0-200.
+    EXPECT_EQ(LossyLevelShown(of::kDefault), 80);
+    EXPECT_EQ(of::LossyLevel(of::WithLossyLevel(of::kLossy, 999)), 200);
+    EXPECT_EQ(of::LossyLevel(of::WithLossyLevel(of::kLossy, -5)), 0);
+    EXPECT_EQ(of::WithLossyLevel(on, 7) & ~of::kLossyLevelMask, on & ~of::kLossyLevelMask);
+}
+
+TEST(OptimizeExperiment, LossyLevelMakesTheCopySmallerAndKeepsItsData) {
+    auto a = MakeAnimation(64, 48);
+    // A smooth ramp of near colours: lossy compression has room to work.
+    Palette grey;
+    for (int i = 0; i < 256; ++i) grey.entries.push_back(Rgb{uint8_t(i), uint8_t(i), uint8_t(i)});
+    SetGlobalPalette(*a, grey);
+    for (int k = 0; k < 3; ++k) {
+        auto f = FillFrame(0, 0, 64, 48, 0);
+        for (int y = 0; y < 48; ++y)
+            for (int x = 0; x < 64; ++x)
+                f->bitmap->Row(y)[x] = static_cast<uint8_t>((x * 3 + y * 5 + k * 7 + (x * y) % 7) & 0xFF);
+        a->blocks.push_back(std::move(f));
+    }
+    SilentUiHost host;
+    PreferenceBlock prefs;
+    SilentProgress progress;
+    const OptimizeExperiment exact = RunOptimizeExperiment(*a, 1000, of::kDefault, host, progress, prefs);
+    const OptimizeExperiment lossy =
+        RunOptimizeExperiment(*a, 1000, of::WithLossyLevel(of::kDefault | of::kLossy, 60), host, progress, prefs);
+    ASSERT_EQ(exact.result, Result::Done);
+    ASSERT_EQ(lossy.result, Result::Done);
+    EXPECT_LT(lossy.copySize, exact.copySize);
+    int kept = 0;
+    for (const Frame* f : lossy.copy->Frames()) kept += ValidKeptData(*lossy.copy, *f) != nullptr;
+    EXPECT_GT(kept, 0);
+    // The level is off without its flag.
+    const OptimizeExperiment off =
+        RunOptimizeExperiment(*a, 1000, of::WithLossyLevel(of::kDefault, 60), host, progress, prefs);
+    EXPECT_EQ(off.copySize, exact.copySize);
+}
+
 }  // namespace
 }  // namespace cinemill

@@ -255,6 +255,9 @@ constexpr std::array kTable = {
     Entry{StringId::UndoLevelsInvalid, "The number of undo levels must be a whole number from 0 to 4294967295."},
     Entry{StringId::UndoLevelsCaption, "Bad Undo Levels Value"},
     Entry{StringId::DesktopEntryComment, "Edit animated GIF files"},
+    Entry{StringId::DlgLossyCompression, "Lossy compression"},
+    Entry{StringId::DlgLossyLevel, "Level:"},
+    Entry{StringId::CompressingLossily, "Compressing Frames Lossily..."},
     Entry{StringId::TargetNotRegular, "'%s' is not a regular file, so it was not replaced."},
     Entry{StringId::TargetReadOnly, "'%s' is read-only, so it was not replaced."},
     // Main window: tool tips of the tool bars and their fields, the About box.

@@ -242,6 +242,9 @@ enum class StringId : int {
     UndoLevelsInvalid = 42415,
     UndoLevelsCaption = 42416,
     DesktopEntryComment = 42417,
+    DlgLossyCompression = 42540,
+    DlgLossyLevel = 42541,
+    CompressingLossily = 42542,
     // Replacing files.
     TargetNotRegular = 41600,
     TargetReadOnly = 41601,

@@ -36,9 +36,23 @@ double MeanPsnr(const Animation& a, const Animation& b) {
     const auto fa = a.Frames();
     const auto fb = b.Frames();
     double sum = 0;
-    for (size_t i = 0; i < fa.size() && i < fb.size(); ++i) {
+    const bool by_time = fa.size() != fb.size();
+    uint64_t ta = 0, tb = 0;  // start of a's frame i and of b's next frame
+    size_t j = 0;
+    for (size_t i = 0; i < fa.size(); ++i) {
         const RgbaImage& x = ca.Draw(*fa[i]);
-        const RgbaImage& y = cb.Draw(*fb[i]);
+        if (by_time) {
+            // Every frame of b that has started by now is drawn.
+            while (j < fb.size() && tb <= ta) {
+                cb.Draw(*fb[j]);
+                tb += fb[j]->delay;
+                ++j;
+            }
+            ta += fa[i]->delay;
+        } else if (i < fb.size()) {
+            cb.Draw(*fb[i]);
+        }
+        const RgbaImage& y = cb.Picture();
         double se = 0;
         for (size_t p = 0; p + 3 < x.rgba.size() && p + 3 < y.rgba.size(); p += 4)
             for (size_t c = 0; c < 3; ++c) {

@@ -76,7 +76,10 @@ int TakeMergeOption(const Args& args, size_t& i, uint32_t& merging, const std::s
 
 // Mean over frames of the PSNR (dB) between the pictures two animations
 // show, transparent canvas pixels taken as black; identical frames count as
-// 100 dB. Both must have the same screen size and frame count.
+// 100 dB. Both must have the same screen size. With as many frames the
+// frames are paired in order; otherwise (an optimizer dropped frames that
+// changed nothing and lengthened the delay before) each frame of `a` is
+// paired with the picture `b` shows when that frame starts.
 double MeanPsnr(const Animation& a, const Animation& b);
 
 // A PAM file with TUPLTYPE RGB_ALPHA.

@@ -97,9 +97,8 @@ int Psnr(const Args& args) {
     auto a = LoadAnimation(args.rest[0], host);
     auto b = LoadAnimation(args.rest[1], host);
     if (!a.animation || !b.animation) return kExitFailed;
-    if (a.animation->width != b.animation->width || a.animation->height != b.animation->height ||
-        a.animation->FrameCount() != b.animation->FrameCount()) {
-        std::cerr << "cinemill-cli: psnr: the animations differ in screen size or frame count\n";
+    if (a.animation->width != b.animation->width || a.animation->height != b.animation->height) {
+        std::cerr << "cinemill-cli: psnr: the animations differ in screen size\n";
         return kExitFailed;
     }
     if (!CanvasesFit(*a.animation, 4, host)) return kExitFailed;

@@ -153,6 +153,37 @@ TEST_F(CliTest, OptimizeLossyShrinksWithinItsBound) {
     EXPECT_EQ(Run("optimize " + in.string() + " -o " + l80.string() + " --lossy"), 2);
 }
 
+// psnr pairs the frames by time when the counts differ: an optimized copy
+// that dropped the repeated frames (their time added to the frame before)
+// shows the same pictures, and a copy whose later picture differs scores
+// 100 dB only where it agrees.
+TEST_F(CliTest, PsnrPairsFramesByTimeWhenCountsDiffer) {
+    auto a = MakeAnimation(16, 16);
+    for (uint8_t v : {1, 1, 1, 2, 2}) a->blocks.push_back(FillFrame(0, 0, 16, 16, v));
+    auto b = MakeAnimation(16, 16);
+    b->blocks.push_back(FillFrame(0, 0, 16, 16, 1, 1, 30));
+    b->blocks.push_back(FillFrame(0, 0, 16, 16, 3, 1, 20));
+    const fs::path in = dir_ / "steps.gif", opt = dir_ / "steps-opt.gif", other = dir_ / "steps-other.gif";
+    SilentUiHost host;
+    SilentProgress progress;
+    ASSERT_EQ(SaveGif(in.string(), *a, host, progress), Result::Done);
+    ASSERT_EQ(SaveGif(other.string(), *b, host, progress), Result::Done);
+    ASSERT_EQ(Run("optimize " + in.string() + " -o " + opt.string()), 0);
+    std::string text;
+    ASSERT_EQ(Run("psnr " + in.string() + " " + opt.string(), &text), 0);
+    EXPECT_EQ(std::stod(text), 100.0);
+    ASSERT_EQ(Run("psnr " + in.string() + " " + other.string(), &text), 0);
+    const double db = std::stod(text);
+    EXPECT_LT(db, 100.0);
+    EXPECT_GT(db, 60.0);  // three of the five frames agree
+    // Screens of different sizes still cannot be compared.
+    auto c = MakeAnimation(8, 16);
+    c->blocks.push_back(FillFrame(0, 0, 8, 16, 1));
+    const fs::path narrow = dir_ / "narrow.gif";
+    ASSERT_EQ(SaveGif(narrow.string(), *c, host, progress), Result::Done);
+    EXPECT_NE(Run("psnr " + in.string() + " " + narrow.string(), &text), 0);
+}
+
 // --target-size picks the least lossy level whose file fits: the level
 // below it does not fit, lossless is taken when that fits, and a target
 // below the greatest loss fails without writing anything.

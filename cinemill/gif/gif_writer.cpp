@@ -14,6 +14,7 @@
 #include "cinemill/base/preferences.h"
 #include "cinemill/base/strings.h"
 #include "cinemill/base/ui_host.h"
+#include "cinemill/gif/lzw_decoder.h"
 
 namespace cinemill {
 
@@ -394,6 +395,8 @@ std::vector<uint8_t> FileOrderPixels(const FrameBitmap& bmp, bool interlaced) {
 }
 
 bool WriteFrame(GifSink& sink, const Animation& a, const Frame& f, LzwEncoder& enc, int lossy = 0);
+// The code-size byte, data sub-blocks and terminator of a frame.
+bool WriteImageData(GifSink& sink, const Animation& a, const Frame& f, LzwEncoder& enc, int lossy);
 
 // A frame compressed lossily, unless its kept data or its exact data is
 // no larger.
@@ -419,6 +422,10 @@ bool WriteFrame(GifSink& sink, const Animation& a, const Frame& f, LzwEncoder& e
     desc[9] = f.descriptorFlags;
     if (!sink.Write(desc, 10)) return false;
     if (f.localPalette && !WriteColorTable(sink, *f.localPalette)) return false;
+    return WriteImageData(sink, a, f, enc, lossy);
+}
+
+bool WriteImageData(GifSink& sink, const Animation& a, const Frame& f, LzwEncoder& enc, int lossy) {
     const KeptImageData* k = lossy > 0 ? nullptr : ValidKeptData(a, f);
     if (k) {
         // The file's own data: written as it was read.
@@ -445,6 +452,62 @@ bool WriteFrame(GifSink& sink, const Animation& a, const Frame& f, LzwEncoder& e
 }
 
 }  // namespace
+
+namespace {
+
+// The pixels a frame's data decodes to, in row order; nothing when the data
+// does not give the whole frame.
+std::optional<FrameBitmap> DecodeImageData(const std::vector<uint8_t>& data, int width, int height,
+                                          bool interlaced) {
+    if (data.size() < 2) return std::nullopt;
+    ByteCursor cur{data.data() + 1, data.size() - 1, 0};
+    LzwDecoder dec;
+    dec.Init(&cur, data[0]);
+    std::vector<uint8_t> px(static_cast<size_t>(width) * static_cast<size_t>(height));
+    int status = 0;
+    if (dec.Decode(px.data(), px.size(), &status) != px.size() || status != 0) return std::nullopt;
+    auto bmp = FrameBitmap::Create(width, height);
+    if (!bmp) return std::nullopt;
+    size_t row = 0;
+    auto put = [&](int y) { std::copy_n(px.data() + row++ * static_cast<size_t>(width), width, bmp->Row(y)); };
+    if (interlaced) {
+        static constexpr int kStart[4] = {0, 4, 2, 1}, kStep[4] = {8, 8, 4, 2};
+        for (int pass = 0; pass < 4; ++pass)
+            for (int y = kStart[pass]; y < height; y += kStep[pass]) put(y);
+    } else {
+        for (int y = 0; y < height; ++y) put(y);
+    }
+    return bmp;
+}
+
+}  // namespace
+
+Result CompressFramesLossily(Animation& a, int lossy, ProgressReporter& progress, bool* changed) {
+    lossy = std::clamp(lossy, 0, 200);
+    if (lossy == 0) return Result::Done;
+    progress.SetText(StringId::CompressingLossily);
+    progress.SetRange(a.FrameCount());
+    for (Frame* f : a.Frames()) {
+        const bool whole = f->bitmap && f->bitmap->width == f->width && f->bitmap->height == f->height &&
+                           f->width > 0 && f->height > 0;
+        if (whole && PaletteInEffect(a, *f)) {
+            VectorSink exact, small;
+            LzwEncoder e1(exact), e2(small);
+            if (!WriteImageData(exact, a, *f, e1, 0) || !WriteImageData(small, a, *f, e2, lossy)) return Result::Failed;
+            if (small.bytes.size() < exact.bytes.size()) {
+                if (auto bmp = DecodeImageData(small.bytes, f->width, f->height, f->Interlaced())) {
+                    SetBitmap(*f, std::move(*bmp));
+                    const uint8_t m = small.bytes[0];
+                    small.bytes.erase(small.bytes.begin());
+                    KeepImageData(a, *f, m, std::move(small.bytes));
+                    if (changed) *changed = true;
+                }
+            }
+        }
+        if (!progress.Step()) return Result::Stopped;
+    }
+    return Result::Done;
+}
 
 Result WriteGif(GifSink& sink, Animation& a, ProgressReporter& progress, int lossy) {
     lossy = std::clamp(lossy, 0, 200);

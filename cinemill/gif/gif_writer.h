@@ -76,6 +76,13 @@ private:
 // keeps whichever of that and its exact data is smaller. 0 is exact.
 Result WriteGif(GifSink& sink, Animation& a, ProgressReporter& progress, int lossy = 0);
 
+// Compresses every frame lossily at level `lossy` (1-200, as WriteGif)
+// where that is smaller than its exact data, and keeps the result: the
+// frame's pixels become what the data decodes to and the data is kept as
+// the frame's own, so that saving writes it and the sizes count it.
+// Stopped when the reporter asks; `changed` tells whether a frame changed.
+Result CompressFramesLossily(Animation& a, int lossy, ProgressReporter& progress, bool* changed = nullptr);
+
 // Whether the writer puts a graphic control extension before the frame: it
 // does for every frame except one read without it whose delay, control flags
 // and transparent index are still those the reader gave it.

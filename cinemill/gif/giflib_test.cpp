@@ -177,6 +177,58 @@ TEST(Giflib, LossyFilesDecodeWithinTheErrorBound) {
     EXPECT_GT(changed, 1000);
 }
 
+// Lossy compression kept in the frames: each frame that came out smaller
+// shows what its kept data decodes to (giflib agrees), stays within the
+// bound with its transparent pixels untouched, and saving writes the kept
+// bytes, so the file is no larger than the exact one and reading it back
+// gives the same pixels.
+TEST(Giflib, LossyDataKeptInTheFrames) {
+    int files = 0, kept = 0;
+    for (const char* name : {"wuffs/test/data/muybridge.gif", "wuffs/test/data/hippopotamus.interlaced.gif",
+                             "pillow/Tests/images/transparent.gif"}) {
+        auto r = testing::ReadBytes(testing::FileBytes(testing::CorpusDir() / name));
+        if (!r.outcome.animation) continue;
+        ++files;
+        SCOPED_TRACE(name);
+        Animation& a = *r.outcome.animation;
+        auto original = CopyAnimation(a);
+        const auto exact = testing::WriteBytes(a);
+        SilentProgress progress;
+        bool changed = false;
+        ASSERT_EQ(CompressFramesLossily(a, 80, progress, &changed), Result::Done);
+        const auto frames = a.Frames(), before = original->Frames();
+        ASSERT_EQ(frames.size(), before.size());
+        for (size_t i = 0; i < frames.size(); ++i) {
+            const Frame& f = *frames[i];
+            const Palette& pal = *PaletteInEffect(a, f);
+            const auto now = Indices(f), was = Indices(*before[i]);
+            ASSERT_EQ(now.size(), was.size());
+            if (now != was) {
+                ++kept;
+                EXPECT_NE(ValidKeptData(a, f), nullptr) << "frame " << i;
+            }
+            for (size_t k = 0; k < now.size(); ++k) {
+                if (now[k] == was[k]) continue;
+                ASSERT_FALSE(f.Transparent() && (now[k] == f.transparentIndex || was[k] == f.transparentIndex));
+                const Rgb x = pal[was[k]], y = pal[now[k]];
+                const int dr = x.r - y.r, dg = x.g - y.g, db = x.b - y.b;
+                ASSERT_LE(4 * (dr * dr + dg * dg + db * db), 80 * 80) << "frame " << i;
+            }
+        }
+        EXPECT_EQ(changed, kept > 0);
+        const auto lossy = testing::WriteBytes(a);
+        EXPECT_LE(lossy.size(), exact.size());
+        std::vector<GFrame> g;
+        ASSERT_TRUE(GiflibDecode(lossy, g));
+        ASSERT_EQ(g.size(), frames.size());
+        for (size_t i = 0; i < g.size(); ++i) EXPECT_TRUE(Indices(*frames[i]) == g[i].indices) << "frame " << i;
+        // Written once more, the kept data goes out as it is.
+        EXPECT_EQ(testing::WriteBytes(a), lossy);
+    }
+    if (files == 0) GTEST_SKIP() << "corpus missing";
+    EXPECT_GT(kept, 0);
+}
+
 // Level 0 is the exact writer.
 TEST(Giflib, LossyZeroIsExact) {
     auto r = testing::ReadBytes(testing::FileBytes(testing::CorpusDir() / "wuffs/test/data/muybridge.gif"));

@@ -513,250 +513,353 @@ private:
 
 void SetOptimizeWorkers(unsigned n) { g_workers = n; }
 
-Result OptimizeFrameStage(Animation& a, uint32_t flags, UiHost& host, ProgressReporter& progress,
-                          bool* changed) {
-    bool ch = false;
-    struct Commit {
-        bool& src;
-        bool* dst;
-        ~Commit() {
-            if (dst) *dst = *dst || src;
-        }
-    } commit{ch, changed};
+namespace {
 
-    ScreenModel s;
-    if (!s.Allocate(static_cast<int>(a.width), static_cast<int>(a.height))) {
-        host.Error(std::string(LoadString(StringId::OptimizeNoResources)));
+// The part of a frame that changes what the screen shows, in frame
+// coordinates (inclusive), and the row stride of the change mask it was
+// found in (the frame's width before cropping).
+struct ChangeBox {
+    int x0 = 0, y0 = 0, x1 = -1, y1 = -1;
+    size_t stride = 0;
+    bool Empty() const { return x1 < 0; }
+    int Width() const { return x1 - x0 + 1; }
+    int Height() const { return y1 - y0 + 1; }
+};
+
+// One run of the frame stage: the screen model follows the frames in order;
+// each frame is cropped to what it changes, dropped when it changes nothing,
+// and handed to a transparency trial.
+class FrameStage {
+public:
+    FrameStage(Animation& a, uint32_t flags, UiHost& host, ProgressReporter& progress)
+        : a_(a), flags_(flags), host_(host), progress_(progress) {}
+    // Should a step throw, the trials under way are still applied.
+    ~FrameStage() { DrainTrials(); }
+    FrameStage(const FrameStage&) = delete;
+    FrameStage& operator=(const FrameStage&) = delete;
+
+    // Runs over the frames; the trials still running are applied before it
+    // returns.
+    Result Run();
+    bool Changed() const { return changed_; }
+
+private:
+    enum class Outcome { kKept, kDropped, kFailed };
+
+    Result RunFrames();
+    Outcome OptimizeFrame(size_t block_index, Frame& f);
+    bool HasValidBitmap(const Frame& f) const;
+    void ForgetFrame(const Frame& f);
+    void ShowFirstFrame(const Frame& f);
+    ChangeBox MarkChanges(const Frame& f);
+    void MarkOpaqueRow(const uint8_t* row, size_t base, int width, uint8_t* m);
+    void MarkRow(const Frame& f, const uint8_t* row, size_t base, uint8_t* m);
+    bool CanDrop(const Frame& f) const;
+    void Drop(size_t block_index, Frame& f);
+    bool CropTo(Frame& f, const ChangeBox& box, std::unique_ptr<Frame>& before, int64_t& before_count);
+    void QueueTrial(Frame& f, const ChangeBox& box, std::unique_ptr<Frame>& before, int64_t before_count);
+    std::optional<FrameBitmap> ShownUnder(const Frame& f) const;
+    void ApplyTrial(TransparencyTrial& t);
+    void DrainTrials() {
+        if (trials_) trials_->Drain([this](TransparencyTrial& t) { ApplyTrial(t); });
+    }
+
+    Animation& a_;
+    const uint32_t flags_;
+    UiHost& host_;
+    ProgressReporter& progress_;
+    ScreenModel s_;
+    size_t W_ = 0;
+    std::optional<TrialQueue> trials_;
+    Frame* previous_ = nullptr;
+    bool changed_ = false;
+};
+
+Result FrameStage::Run() {
+    const Result r = RunFrames();
+    DrainTrials();
+    return r;
+}
+
+Result FrameStage::RunFrames() {
+    if (!s_.Allocate(static_cast<int>(a_.width), static_cast<int>(a_.height))) {
+        host_.Error(std::string(LoadString(StringId::OptimizeNoResources)));
         return Result::Failed;
     }
-    const size_t W = a.width;
-    std::optional<TrialQueue> trials;
-    if (flags & of::kTransparency) trials.emplace();
-    // A finished trial: the frame takes the smaller pixels and becomes transparent.
-    auto apply = [&](TransparencyTrial& t) {
-        Frame& tf = *t.frame;
-        if (t.result) {
-            SetBitmap(tf, std::move(*t.result));
-            tf.transparentIndex = t.fill;
-            SetTransparent(tf, true);
-            ch = true;
-        }
-        if (t.before && t.bestCount == INT64_MAX) {
-            // The trial counted nothing (no free index, or memory ran out):
-            // the whole frames are counted instead.
-            KeepSmallerFrame(a, tf, t.before);
-        }
-        KeepSmaller(tf, t.before, t.beforeCount, t.bestCount);
-    };
-    struct DrainOnExit {
-        std::optional<TrialQueue>& q;
-        decltype(apply)& fn;
-        ~DrainOnExit() {
-            if (q) q->Drain(fn);
-        }
-    } drain{trials, apply};
-    progress.SetText(StringId::OptimizingFrames);
-    progress.SetRange(a.FrameCount());
-    Frame* previous = nullptr;
-    for (size_t bi = 0; bi < a.blocks.size(); ++bi) {
-        Frame* fp = AsFrame(a.blocks[bi].get());
-        if (!fp) continue;
-        Frame& f = *fp;
-        const int D = f.Disposal();
-        const bool local = f.localPalette.has_value();
-        const bool valid_bitmap = f.bitmap && f.bitmap->width == f.width && f.bitmap->height == f.height &&
-                                  FrameFitsScreen(f, a.width, a.height) && f.width > 0 && f.height > 0;
-        if (!valid_bitmap) {
-            // Nothing to compare: whatever it shows becomes unknown.
-            if (f.bitmap && D != 3 && FrameFitsScreen(f, a.width, a.height)) {
-                for (int y = 0; y < std::min(f.height, f.bitmap->height); ++y)
-                    for (int x = 0; x < std::min(f.width, f.bitmap->width); ++x)
-                        s.Set((f.top + y) * W + f.left + x, D == 2 ? kClear : kUnknown);
-            }
-            previous = &f;
-            if (!progress.Step()) return Result::Stopped;
-            continue;
-        }
-        // A frame's pixels stay for the next frame unless its disposal takes
-        // them away; a local-palette frame cannot be compared by index.
-        const bool persists = D != 2 && D != 3 && !local;
-        const bool like_restore_bg = D == 2 || local;
-        const bool transparent = f.Transparent();
-        const uint8_t ti = f.transparentIndex;
-        const FrameBitmap& bmp = *f.bitmap;
-        const int fw = f.width, fh = f.height;
-        // A frame whose file data is kept: the copy it may go back to.
-        std::unique_ptr<Frame> before;
-        int64_t before_count = 0;
-
-        if (s.shown == 0 && !transparent) {
-            if (persists) {
-                for (int y = 0; y < fh; ++y) {
-                    const uint8_t* row = bmp.Row(y);
-                    const size_t base = (f.top + y) * W + f.left;
-                    std::copy_n(row, fw, s.colour.data() + base);
-                    std::fill_n(s.state.data() + base, fw, kKnown);
-                }
-                s.shown += int64_t{fw} * fh;
-            } else if (local && D != 2 && D != 3) {
-                for (int y = 0; y < fh; ++y) {
-                    const size_t base = (f.top + y) * W + f.left;
-                    std::fill_n(s.state.data() + base, fw, kUnknown);
-                }
-                s.shown += int64_t{fw} * fh;
-            }
-            previous = &f;
-            if (!progress.Step()) return Result::Stopped;
-            continue;
-        }
-
-        // Mark the pixels that must be kept and bring the model up to date.
-        const size_t mstride = static_cast<size_t>(fw);
-        int bx0 = fw, bx1 = -1, by0 = fh, by1 = -1;
-        for (int y = 0; y < fh; ++y) {
-            const uint8_t* row = bmp.Row(y);
-            uint8_t* m = s.mask.data() + y * mstride;
-            const size_t base = (f.top + y) * W + f.left;
-            if (persists && !transparent) {
-                // The common case: an opaque frame that stays on screen.
-                uint8_t* col = s.colour.data() + base;
-                uint8_t* st = s.state.data() + base;
-                int64_t newly = 0;
-                for (int x = 0; x < fw; ++x) {
-                    const uint8_t p = row[x];
-                    m[x] = static_cast<uint8_t>((st[x] != kKnown) | (col[x] != p));
-                    newly += st[x] == kClear;
-                    col[x] = p;
-                    st[x] = kKnown;
-                }
-                s.shown += newly;
-            } else {
-                for (int x = 0; x < fw; ++x) {
-                    const size_t sp = base + x;
-                    const uint8_t st = s.state[sp];
-                    const uint8_t p = row[x];
-                    bool c = like_restore_bg && st != kClear;
-                    const bool see_through = transparent && p == ti;
-                    if (!see_through) {
-                        if (st != kKnown || s.colour[sp] != p) c = true;
-                        if (persists) {
-                            s.colour[sp] = p;
-                            s.Set(sp, kKnown);
-                        } else if (local && D != 2 && D != 3) {
-                            s.Set(sp, kUnknown);
-                        }
-                    }
-                    if (D == 2) s.Set(sp, kClear);
-                    m[x] = c;
-                }
-            }
-            int first = 0;
-            while (first < fw && !m[first]) ++first;
-            const bool row_changed = first < fw;
-            if (row_changed) {
-                int last = fw - 1;
-                while (!m[last]) --last;
-                bx0 = std::min(bx0, first);
-                bx1 = std::max(bx1, last);
-            }
-            if (row_changed) {
-                by0 = std::min(by0, y);
-                by1 = y;
-            }
-        }
-
-        if (bx1 < 0) {
-            // Nothing changes. The frame can go when the picture before it
-            // stays on screen for its time (its disposal neither clears nor
-            // restores) and the added delay still fits the file's 16 bits.
-            if ((flags & of::kRemoveFrames) && previous && previous->Disposal() != 2 &&
-                previous->Disposal() != 3 && !f.WaitForInput() &&
-                uint64_t{previous->delay} + f.delay <= 0xFFFF) {
-                previous->delay += f.delay;
-                a.blocks.erase(a.blocks.begin() + static_cast<ptrdiff_t>(bi));
-                --bi;
-                ch = true;
-                if (!progress.Step()) return Result::Stopped;
-                continue;
-            }
-            bx0 = bx1 = 0;
-            by0 = by1 = 0;
-        }
-        const int bw = bx1 - bx0 + 1, bh = by1 - by0 + 1;
-        if (bw != fw || bh != fh) {
-            if (const KeptImageData* k = ValidKeptData(a, f)) {
-                before = std::make_unique<Frame>(f);
-                before_count = KeptDataCount(*k);
-            }
-            auto nb = FrameBitmap::Create(bw, bh);
-            if (!nb) {
-                host.Error(std::string(LoadString(StringId::OptimizeRanOut)));
-                return Result::Failed;
-            }
-            for (int y = 0; y < bh; ++y) std::copy_n(bmp.Row(by0 + y) + bx0, bw, nb->Row(y));
-            SetBitmap(f, std::move(*nb));
-            f.left += bx0;
-            f.top += by0;
-            ch = true;
-        }
-        if (flags & of::kTransparency) {
-            const uint8_t* mbox = s.mask.data() + by0 * mstride + bx0;
-            bool any_unchanged = false;
-            for (int y = 0; y < bh && !any_unchanged; ++y)
-                for (int x = 0; x < bw; ++x)
-                    if (!mbox[y * mstride + x]) {
-                        any_unchanged = true;
-                        break;
-                    }
-            if (any_unchanged) {
-                auto t = std::make_unique<TransparencyTrial>();
-                t->frame = &f;
-                t->original = &*f.bitmap;
-                t->mask.resize(static_cast<size_t>(bw) * bh);
-                for (int y = 0; y < bh; ++y) std::copy_n(mbox + y * mstride, bw, t->mask.data() + size_t(y) * bw);
-                const Palette* pal = PaletteInEffect(a, f);
-                t->paletteSize = pal ? pal->size() : 0;
-                t->transparent = f.Transparent();
-                t->transparentIndex = f.transparentIndex;
-                t->interlaced = f.Interlaced();
-                // Under a transparent frame's see-through pixels the screen
-                // may show a known colour, which the pixel may repeat instead.
-                if (f.Transparent() && D != 2 && !local) {
-                    t->shown = *f.bitmap;
-                    bool differs = false;
-                    for (int y = 0; y < bh; ++y) {
-                        uint8_t* row = t->shown->Row(y);
-                        const size_t base = (f.top + y) * W + f.left;
-                        for (int x = 0; x < bw; ++x)
-                            if (row[x] == f.transparentIndex && s.state[base + x] == kKnown) {
-                                row[x] = s.colour[base + x];
-                                differs = true;
-                            }
-                    }
-                    if (!differs) t->shown.reset();
-                }
-                if (t->paletteSize > 0) {
-                    if (const KeptImageData* k = ValidKeptData(a, f); k && !before) {
-                        // Not cropped: the frame as it is is the file's data.
-                        t->before = std::make_unique<Frame>(f);
-                        t->beforeCount = KeptDataCount(*k);
-                    } else {
-                        t->before = std::move(before);
-                        t->beforeCount = before_count;
-                    }
-                    trials->Push(std::move(t), apply);
-                }
-            }
-        }
-        if (before) {
-            // Cropped without a trial: the new frame's data against the old.
-            // Everything but the data is written alike, so whole frames compare.
-            KeepSmallerFrame(a, f, before);
-        }
-        previous = &f;
-        if (!progress.Step()) return Result::Stopped;
+    W_ = a_.width;
+    if (flags_ & of::kTransparency) trials_.emplace();
+    progress_.SetText(StringId::OptimizingFrames);
+    progress_.SetRange(a_.FrameCount());
+    for (size_t bi = 0; bi < a_.blocks.size(); ++bi) {
+        Frame* f = AsFrame(a_.blocks[bi].get());
+        if (!f) continue;
+        const Outcome o = OptimizeFrame(bi, *f);
+        if (o == Outcome::kFailed) return Result::Failed;
+        if (o == Outcome::kDropped) --bi;
+        if (!progress_.Step()) return Result::Stopped;
     }
     return Result::Done;
+}
+
+// One frame: the model learns what it shows, and the frame shrinks to what
+// it changes.
+FrameStage::Outcome FrameStage::OptimizeFrame(size_t block_index, Frame& f) {
+    if (!HasValidBitmap(f)) {
+        ForgetFrame(f);
+        previous_ = &f;
+        return Outcome::kKept;
+    }
+    if (s_.shown == 0 && !f.Transparent()) {
+        ShowFirstFrame(f);
+        previous_ = &f;
+        return Outcome::kKept;
+    }
+    ChangeBox box = MarkChanges(f);
+    if (box.Empty()) {
+        if (CanDrop(f)) {
+            Drop(block_index, f);
+            return Outcome::kDropped;
+        }
+        box.x0 = box.x1 = box.y0 = box.y1 = 0;
+    }
+    // A frame whose file data is kept: the copy it may go back to.
+    std::unique_ptr<Frame> before;
+    int64_t before_count = 0;
+    if (!CropTo(f, box, before, before_count)) return Outcome::kFailed;
+    if (flags_ & of::kTransparency) QueueTrial(f, box, before, before_count);
+    if (before) {
+        // Cropped without a trial: the new frame's data against the old.
+        // Everything but the data is written alike, so whole frames compare.
+        KeepSmallerFrame(a_, f, before);
+    }
+    previous_ = &f;
+    return Outcome::kKept;
+}
+
+bool FrameStage::HasValidBitmap(const Frame& f) const {
+    return f.bitmap && f.bitmap->width == f.width && f.bitmap->height == f.height &&
+           FrameFitsScreen(f, a_.width, a_.height) && f.width > 0 && f.height > 0;
+}
+
+// Nothing to compare: whatever the frame shows becomes unknown.
+void FrameStage::ForgetFrame(const Frame& f) {
+    const int D = f.Disposal();
+    if (!f.bitmap || D == 3 || !FrameFitsScreen(f, a_.width, a_.height)) return;
+    for (int y = 0; y < std::min(f.height, f.bitmap->height); ++y)
+        for (int x = 0; x < std::min(f.width, f.bitmap->width); ++x)
+            s_.Set((f.top + y) * W_ + f.left + x, D == 2 ? kClear : kUnknown);
+}
+
+// The first opaque frame on an empty screen stays as it is; the model
+// learns what it leaves there.
+void FrameStage::ShowFirstFrame(const Frame& f) {
+    const int D = f.Disposal();
+    const bool local = f.localPalette.has_value();
+    const FrameBitmap& bmp = *f.bitmap;
+    if (D != 2 && D != 3 && !local) {
+        for (int y = 0; y < f.height; ++y) {
+            const size_t base = (f.top + y) * W_ + f.left;
+            std::copy_n(bmp.Row(y), f.width, s_.colour.data() + base);
+            std::fill_n(s_.state.data() + base, f.width, kKnown);
+        }
+        s_.shown += int64_t{f.width} * f.height;
+    } else if (local && D != 2 && D != 3) {
+        for (int y = 0; y < f.height; ++y)
+            std::fill_n(s_.state.data() + (f.top + y) * W_ + f.left, f.width, kUnknown);
+        s_.shown += int64_t{f.width} * f.height;
+    }
+}
+
+// Marks the pixels that must be kept (the change mask) and brings the model
+// up to date; answers the box around the marked pixels.
+ChangeBox FrameStage::MarkChanges(const Frame& f) {
+    const int D = f.Disposal();
+    // A frame's pixels stay for the next frame unless its disposal takes
+    // them away; a local-palette frame cannot be compared by index.
+    const bool persists = D != 2 && D != 3 && !f.localPalette.has_value();
+    const FrameBitmap& bmp = *f.bitmap;
+    const int fw = f.width;
+    ChangeBox box{fw, f.height, -1, -1, static_cast<size_t>(fw)};
+    for (int y = 0; y < f.height; ++y) {
+        uint8_t* m = s_.mask.data() + y * box.stride;
+        const size_t base = (f.top + y) * W_ + f.left;
+        if (persists && !f.Transparent()) {
+            MarkOpaqueRow(bmp.Row(y), base, fw, m);
+        } else {
+            MarkRow(f, bmp.Row(y), base, m);
+        }
+        int first = 0;
+        while (first < fw && !m[first]) ++first;
+        if (first == fw) continue;
+        int last = fw - 1;
+        while (!m[last]) --last;
+        box.x0 = std::min(box.x0, first);
+        box.x1 = std::max(box.x1, last);
+        box.y0 = std::min(box.y0, y);
+        box.y1 = y;
+    }
+    return box;
+}
+
+// The common case: an opaque frame that stays on screen.
+void FrameStage::MarkOpaqueRow(const uint8_t* row, size_t base, int width, uint8_t* m) {
+    uint8_t* col = s_.colour.data() + base;
+    uint8_t* st = s_.state.data() + base;
+    int64_t newly = 0;
+    for (int x = 0; x < width; ++x) {
+        const uint8_t p = row[x];
+        m[x] = static_cast<uint8_t>((st[x] != kKnown) | (col[x] != p));
+        newly += st[x] == kClear;
+        col[x] = p;
+        st[x] = kKnown;
+    }
+    s_.shown += newly;
+}
+
+// Any other frame: see-through pixels change nothing; a frame cleared or
+// compared like one (local palette) must cover whatever is not clear.
+void FrameStage::MarkRow(const Frame& f, const uint8_t* row, size_t base, uint8_t* m) {
+    const int D = f.Disposal();
+    const bool local = f.localPalette.has_value();
+    const bool persists = D != 2 && D != 3 && !local;
+    const bool like_restore_bg = D == 2 || local;
+    const bool transparent = f.Transparent();
+    for (int x = 0; x < f.width; ++x) {
+        const size_t sp = base + x;
+        const uint8_t st = s_.state[sp];
+        const uint8_t p = row[x];
+        bool c = like_restore_bg && st != kClear;
+        if (!(transparent && p == f.transparentIndex)) {
+            if (st != kKnown || s_.colour[sp] != p) c = true;
+            if (persists) {
+                s_.colour[sp] = p;
+                s_.Set(sp, kKnown);
+            } else if (local && D != 2 && D != 3) {
+                s_.Set(sp, kUnknown);
+            }
+        }
+        if (D == 2) s_.Set(sp, kClear);
+        m[x] = c;
+    }
+}
+
+// A frame that changes nothing can go when the picture before it stays on
+// screen for its time (its disposal neither clears nor restores) and the
+// added delay still fits the file's 16 bits.
+bool FrameStage::CanDrop(const Frame& f) const {
+    return (flags_ & of::kRemoveFrames) && previous_ && previous_->Disposal() != 2 &&
+           previous_->Disposal() != 3 && !f.WaitForInput() && uint64_t{previous_->delay} + f.delay <= 0xFFFF;
+}
+
+void FrameStage::Drop(size_t block_index, Frame& f) {
+    previous_->delay += f.delay;
+    a_.blocks.erase(a_.blocks.begin() + static_cast<ptrdiff_t>(block_index));
+    changed_ = true;
+}
+
+// Crops the frame to the box. A frame whose file data is kept leaves its
+// copy in `before`. False when memory ran out (reported).
+bool FrameStage::CropTo(Frame& f, const ChangeBox& box, std::unique_ptr<Frame>& before, int64_t& before_count) {
+    const int bw = box.Width(), bh = box.Height();
+    if (bw == f.width && bh == f.height) return true;
+    if (const KeptImageData* k = ValidKeptData(a_, f)) {
+        before = std::make_unique<Frame>(f);
+        before_count = KeptDataCount(*k);
+    }
+    auto nb = FrameBitmap::Create(bw, bh);
+    if (!nb) {
+        host_.Error(std::string(LoadString(StringId::OptimizeRanOut)));
+        return false;
+    }
+    const FrameBitmap& bmp = *f.bitmap;
+    for (int y = 0; y < bh; ++y) std::copy_n(bmp.Row(box.y0 + y) + box.x0, bw, nb->Row(y));
+    SetBitmap(f, std::move(*nb));
+    f.left += box.x0;
+    f.top += box.y0;
+    changed_ = true;
+    return true;
+}
+
+// Hands the (cropped) frame to a transparency trial when some of its
+// pixels change nothing; the trial takes over `before`.
+void FrameStage::QueueTrial(Frame& f, const ChangeBox& box, std::unique_ptr<Frame>& before,
+                            int64_t before_count) {
+    const int bw = box.Width(), bh = box.Height();
+    const uint8_t* mbox = s_.mask.data() + box.y0 * box.stride + box.x0;
+    bool any_unchanged = false;
+    for (int y = 0; y < bh && !any_unchanged; ++y) {
+        const uint8_t* m = mbox + y * box.stride;
+        any_unchanged = std::find(m, m + bw, uint8_t{0}) != m + bw;
+    }
+    if (!any_unchanged) return;
+    auto t = std::make_unique<TransparencyTrial>();
+    t->frame = &f;
+    t->original = &*f.bitmap;
+    t->mask.resize(static_cast<size_t>(bw) * bh);
+    for (int y = 0; y < bh; ++y) std::copy_n(mbox + y * box.stride, bw, t->mask.data() + size_t(y) * bw);
+    const Palette* pal = PaletteInEffect(a_, f);
+    t->paletteSize = pal ? pal->size() : 0;
+    t->transparent = f.Transparent();
+    t->transparentIndex = f.transparentIndex;
+    t->interlaced = f.Interlaced();
+    t->shown = ShownUnder(f);
+    if (t->paletteSize == 0) return;
+    if (const KeptImageData* k = ValidKeptData(a_, f); k && !before) {
+        // Not cropped: the frame as it is is the file's data.
+        t->before = std::make_unique<Frame>(f);
+        t->beforeCount = KeptDataCount(*k);
+    } else {
+        t->before = std::move(before);
+        t->beforeCount = before_count;
+    }
+    trials_->Push(std::move(t), [this](TransparencyTrial& done) { ApplyTrial(done); });
+}
+
+// Under a transparent frame's see-through pixels the screen may show a
+// known colour, which the pixel may repeat instead: the frame's pixels with
+// those colours in, or nothing when there are none.
+std::optional<FrameBitmap> FrameStage::ShownUnder(const Frame& f) const {
+    if (!f.Transparent() || f.Disposal() == 2 || f.localPalette.has_value()) return std::nullopt;
+    std::optional<FrameBitmap> shown = *f.bitmap;
+    bool differs = false;
+    for (int y = 0; y < f.height; ++y) {
+        uint8_t* row = shown->Row(y);
+        const size_t base = (f.top + y) * W_ + f.left;
+        for (int x = 0; x < f.width; ++x) {
+            if (row[x] != f.transparentIndex || s_.state[base + x] != kKnown) continue;
+            row[x] = s_.colour[base + x];
+            differs = true;
+        }
+    }
+    if (!differs) shown.reset();
+    return shown;
+}
+
+// A finished trial: the frame takes the smaller pixels and becomes transparent.
+void FrameStage::ApplyTrial(TransparencyTrial& t) {
+    Frame& tf = *t.frame;
+    if (t.result) {
+        SetBitmap(tf, std::move(*t.result));
+        tf.transparentIndex = t.fill;
+        SetTransparent(tf, true);
+        changed_ = true;
+    }
+    if (t.before && t.bestCount == INT64_MAX) {
+        // The trial counted nothing (no free index, or memory ran out):
+        // the whole frames are counted instead.
+        KeepSmallerFrame(a_, tf, t.before);
+    }
+    KeepSmaller(tf, t.before, t.beforeCount, t.bestCount);
+}
+
+}  // namespace
+
+Result OptimizeFrameStage(Animation& a, uint32_t flags, UiHost& host, ProgressReporter& progress,
+                          bool* changed) {
+    FrameStage stage(a, flags, host, progress);
+    const Result r = stage.Run();
+    if (changed) *changed = *changed || stage.Changed();
+    return r;
 }
 
 // ---- the whole run -------------------------------------------------------------------------
@@ -818,6 +921,10 @@ Result Optimize(Animation& a, uint32_t flags, UiHost& host, ProgressReporter& pr
     }
     if (r == Result::Done && (flags & of::kShrinkFrames)) {
         r = OptimizeFrameStage(a, flags, host, progress, &ch);
+        if (r == Result::Done && progress.StopRequested()) r = Result::Stopped;
+    }
+    if (r == Result::Done && of::LossyLevel(flags) > 0) {
+        r = CompressFramesLossily(a, of::LossyLevel(flags), progress, &ch);
         if (r == Result::Done && progress.StopRequested()) r = Result::Stopped;
     }
     if (ch) a.cachedSize = -1;

@@ -23,7 +23,22 @@ constexpr uint32_t kMapToGlobal = 0x010;        // remove every local palette, n
 constexpr uint32_t kShrinkPalettes = 0x020;
 constexpr uint32_t kRemoveFrames = 0x040;       // frame stage: drop frames that change nothing
 constexpr uint32_t kMetaPalette = 0x400;        // one new global palette for all frames
+constexpr uint32_t kLossy = 0x800;              // last: lossy compression at the level below
+// Bits 16-23: the lossy level (1-200), kept also while kLossy is off.
+constexpr int kLossyLevelShift = 16;
+constexpr uint32_t kLossyLevelMask = 0xFFu << kLossyLevelShift;
 constexpr uint32_t kDefault = 0x46A;
+
+// The lossy level the flags ask for (0 without kLossy).
+inline int LossyLevel(uint32_t flags) {
+    const int level = static_cast<int>((flags & kLossyLevelMask) >> kLossyLevelShift);
+    return (flags & kLossy) ? (level > 200 ? 200 : level) : 0;
+}
+// The flags with `level` (clamped to 0-200) as their lossy level.
+inline uint32_t WithLossyLevel(uint32_t flags, int level) {
+    level = level < 0 ? 0 : level > 200 ? 200 : level;
+    return (flags & ~kLossyLevelMask) | (static_cast<uint32_t>(level) << kLossyLevelShift);
+}
 }  // namespace optimize_flags
 
 // Runs the optimizer on `a` in place: clipping to the screen and removal of

@@ -12,6 +12,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSpinBox>
 #include <QVBoxLayout>
 
 #include "cinemill/app/number_text.h"
@@ -74,6 +75,20 @@ OptimizeAnimationDialog::OptimizeAnimationDialog(Engine& engine, QWidget* parent
     fl->addLayout(dependent);
     fl->addStretch(1);
 
+    // Lossy compression after the other techniques, its level beside it.
+    lossy_ = box("lossy", StringId::DlgLossyCompression);
+    lossyLevel_ = new QSpinBox(this);
+    lossyLevel_->setObjectName("lossyLevel");
+    lossyLevel_->setRange(0, 200);
+    lossyLevelLabel_ = new QLabel(Tr(StringId::DlgLossyLevel), this);
+    lossyLevelLabel_->setBuddy(lossyLevel_);
+    auto* lossyRow = new QHBoxLayout;
+    lossyRow->addWidget(lossy_);
+    lossyRow->addSpacing(12);
+    lossyRow->addWidget(lossyLevelLabel_);
+    lossyRow->addWidget(lossyLevel_);
+    lossyRow->addStretch(1);
+
     auto value = [this](const char* name) {
         auto* l = new QLabel(this);
         l->setObjectName(name);
@@ -119,6 +134,7 @@ OptimizeAnimationDialog::OptimizeAnimationDialog(Engine& engine, QWidget* parent
     auto* top = new QVBoxLayout(this);
     top->addWidget(intro);
     top->addLayout(groups);
+    top->addLayout(lossyRow);
     top->addLayout(lower);
     top->addWidget(bar_);
     top->addWidget(status_);
@@ -131,12 +147,16 @@ OptimizeAnimationDialog::OptimizeAnimationDialog(Engine& engine, QWidget* parent
     shrinkPalettes_->setChecked(f & ofl::kShrinkPalettes);
     removeFrames_->setChecked(f & ofl::kRemoveFrames);
     (f & ofl::kMapToGlobal ? mapGlobal_ : f & ofl::kMetaPalette ? meta_ : cleanOnly_)->setChecked(true);
+    lossy_->setChecked(f & ofl::kLossy);
+    lossyLevel_->setValue(LossyLevelShown(f));
     UpdateEnabled();
     ShowSizes(docSize_, -1);
 
     for (QAbstractButton* b : std::initializer_list<QAbstractButton*>{
-             shrinkFrames_, transparency_, removeLocal_, mapGlobal_, meta_, cleanOnly_, shrinkPalettes_, removeFrames_})
+             shrinkFrames_, transparency_, removeLocal_, mapGlobal_, meta_, cleanOnly_, shrinkPalettes_, removeFrames_,
+             lossy_})
         connect(b, &QAbstractButton::clicked, this, [this, b] { Changed(b); });
+    connect(lossyLevel_, &QSpinBox::valueChanged, this, [this] { Changed(nullptr); });
 
     progressTimer_.setInterval(50);
     connect(&progressTimer_, &QTimer::timeout, this, [this] { progress_.ShowIn(bar_, status_); });
@@ -165,7 +185,8 @@ uint32_t OptimizeAnimationDialog::ControlFlags() const {
     if (meta_->isChecked()) f |= ofl::kMetaPalette;
     if (shrinkPalettes_->isChecked()) f |= ofl::kShrinkPalettes;
     if (removeFrames_->isChecked()) f |= ofl::kRemoveFrames;
-    return f;
+    if (lossy_->isChecked()) f |= ofl::kLossy;
+    return ofl::WithLossyLevel(f, lossyLevel_->value());
 }
 
 uint32_t OptimizeAnimationDialog::EffectiveFlags() const { return EffectiveOptimizeFlags(ControlFlags(), hasLocal_); }
@@ -176,6 +197,8 @@ void OptimizeAnimationDialog::UpdateEnabled() {
     for (QRadioButton* r : {mapGlobal_, meta_, cleanOnly_}) r->setEnabled(s.paletteRadios);
     transparency_->setEnabled(s.transparency);
     removeFrames_->setEnabled(s.removeFrames);
+    lossyLevel_->setEnabled(s.lossyLevel);
+    lossyLevelLabel_->setEnabled(s.lossyLevel);
 }
 
 void OptimizeAnimationDialog::showEvent(QShowEvent* e) {

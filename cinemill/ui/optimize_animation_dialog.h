@@ -13,11 +13,13 @@ class QCheckBox;
 class QLabel;
 class QProgressBar;
 class QRadioButton;
+class QSpinBox;
 
 namespace cinemill {
 
 // "Optimize Animation": the techniques as check boxes and radio buttons
-// with their dependent controls, and the experiment: every change of the
+// with their dependent controls (lossy compression with its level last),
+// and the experiment: every change of the
 // choice copies and optimizes the document on the worker thread of job 4
 // and shows the size it gives. OK hands that copy to the engine as one
 // "Optimize Animation" step.
@@ -77,6 +79,9 @@ private:
     QRadioButton* cleanOnly_;
     QCheckBox* shrinkPalettes_;
     QCheckBox* removeFrames_;
+    QCheckBox* lossy_;
+    QSpinBox* lossyLevel_;
+    QLabel* lossyLevelLabel_;
     QLabel* currentSize_;
     QLabel* optimizedSize_;
     QLabel* savings_;

@@ -4,6 +4,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSpinBox>
 #include <QTest>
 
 #include "cinemill/app/optimize_dialog.h"
@@ -103,6 +104,43 @@ private slots:
         QCOMPARE(s.engine.State().history.CurrentKind(), UndoKind::Optimize);
         QVERIFY(s.engine.Execute(CommandId::Undo).Ok());
         QCOMPARE(s.Bytes(), before);
+    }
+
+    void LossyLevelIsRememberedAndItsExperimentIsWhatOkKeeps() {
+        Session s(kWaves);
+        namespace of = optimize_flags;
+        s.prefs.Set(PreferenceBlock::kOptimizer, of::WithLossyLevel(of::kDefault, 120));
+        OptimizeAnimationDialog d(s.engine);
+        auto* level = d.findChild<QSpinBox*>("lossyLevel");
+        QVERIFY(level);
+        // Off, with the remembered level shown but not used.
+        QVERIFY(!Button(&d, "lossy")->isChecked());
+        QCOMPARE(level->value(), 120);
+        QVERIFY(!level->isEnabled());
+        QCOMPARE(of::LossyLevel(d.EffectiveFlags()), 0);
+        d.show();
+        QTRY_VERIFY_WITH_TIMEOUT(!d.Busy(), 10000);
+        const QString exact = Text(&d, "optimizedSize");
+        Click(&d, "lossy");
+        QVERIFY(level->isEnabled());
+        level->setValue(80);
+        QCOMPARE(of::LossyLevel(d.EffectiveFlags()), 80);
+        QTRY_VERIFY_WITH_TIMEOUT(!d.Busy(), 10000);
+        QCOMPARE(d.ExperimentFlags(), d.EffectiveFlags());
+        const int64_t size = OracleSize(*s.engine.Doc(), d.EffectiveFlags(), s.prefs);
+        QCOMPARE(Text(&d, "optimizedSize"), QString::fromStdString(MakeSavingsTexts(0, size).optimizedSize));
+        QVERIFY(Text(&d, "optimizedSize") != exact);
+        SaveShot(&d, "optimize-lossy");
+        const uint32_t all = d.ControlFlags();
+        QTest::mouseClick(d.findChild<QPushButton*>("ok"), Qt::LeftButton);
+        QVERIFY(d.Outcome().Ok());
+        QCOMPARE(s.prefs.Get(PreferenceBlock::kOptimizer), all);
+        QCOMPARE(of::LossyLevel(all), 80);
+        QCOMPARE(s.Bytes(), EngineOptimized(kWaves, all));
+        // The next dialog opens with lossy compression on at that level.
+        OptimizeAnimationDialog again(s.engine);
+        QVERIFY(Button(&again, "lossy")->isChecked());
+        QCOMPARE(again.findChild<QSpinBox*>("lossyLevel")->value(), 80);
     }
 
     void OkWhileTheExperimentRunsWaitsForIt() {
