@@ -12,6 +12,7 @@
 #include "cinemill/gif/gif_reader.h"
 #include "cinemill/imaging/optimize.h"
 #include "cinemill/imaging/optimize_test_util.h"
+#include "cinemill/imaging/unoptimize.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     using namespace cinemill;

@@ -6,6 +6,7 @@
 
 #include "cinemill/base/preferences.h"
 #include "cinemill/base/ui_host.h"
+#include "cinemill/doc/clipboard.h"
 #include "cinemill/gif/gif_writer.h"
 
 namespace cinemill {

@@ -5,6 +5,7 @@
 #include "cinemill/base/strings.h"
 #include "cinemill/imaging/optimize_palette.h"
 #include "cinemill/imaging/optimize_test_util.h"
+#include "cinemill/imaging/unoptimize.h"
 
 namespace cinemill {
 namespace {
