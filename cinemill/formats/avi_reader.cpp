@@ -94,6 +94,47 @@ constexpr uint64_t kMaxSamples = 1 << 24;
 // Frames beyond this many bytes of pixels in all are refused as out of memory.
 constexpr uint64_t kMemoryBudget = uint64_t{1} << 30;
 
+// One stream's header list ("strl", its chunks from `q` to `end`): the
+// first video stream with a format becomes the stream read, with its
+// OpenDML index when it has one. False when the format cannot be read.
+bool ParseStreamList(File& f, uint64_t q, uint64_t end, int strl_index, Parsed& p) {
+    bool video = false, chosen = false;
+    uint64_t indx_at = 0;
+    uint32_t indx_size = 0;
+    uint8_t strh[56] = {};
+    while (q + 8 <= end) {
+        uint8_t c[8];
+        if (!f.Read(q, c, 8)) break;
+        const uint32_t cid = LoadLE32(c), csize = LoadLE32(c + 4);
+        if (csize > end - q - 8) break;
+        if (cid == Fourcc("strh") && csize >= 48) {
+            f.Read(q + 8, strh, std::min<size_t>(csize, 56));
+            video = LoadLE32(strh) == Fourcc("vids");
+        } else if (cid == Fourcc("strf") && video && !p.haveStream) {
+            const size_t n = std::min<size_t>(csize, kMaxFormat);
+            p.format.resize(n);
+            if (!f.Read(q + 8, p.format.data(), n)) return false;
+            p.haveStream = true;
+            chosen = true;
+            p.streamNumber = strl_index;
+            p.scale = LoadLE32(strh + 20);
+            p.rate = LoadLE32(strh + 24);
+            p.start = LoadLE32(strh + 28);
+            p.length = LoadLE32(strh + 32);
+        } else if (cid == Fourcc("indx")) {
+            indx_at = q + 8;
+            indx_size = csize;
+        }
+        q += 8 + uint64_t{csize} + (csize & 1);
+    }
+    if (chosen && indx_size > 0) {
+        p.haveIndx = true;
+        p.indxAt = indx_at;
+        p.indxSize = indx_size;
+    }
+    return true;
+}
+
 bool ParseHeaderList(File& f, uint64_t at, uint64_t end, Parsed& p) {
     int strl_index = 0;
     uint8_t h[12];
@@ -103,45 +144,35 @@ bool ParseHeaderList(File& f, uint64_t at, uint64_t end, Parsed& p) {
         const uint64_t body = at + 8, next = body + size + (size & 1);
         if (id == Fourcc("LIST") && size >= 4 && f.Read(body, h + 8, 4) &&
             LoadLE32(h + 8) == Fourcc("strl")) {
-            const uint64_t lend = std::min(body + size, end);
-            uint64_t q = body + 4;
-            bool video = false, chosen = false;
-            uint64_t indx_at = 0;
-            uint32_t indx_size = 0;
-            uint8_t strh[56] = {};
-            while (q + 8 <= lend) {
-                uint8_t c[8];
-                if (!f.Read(q, c, 8)) break;
-                const uint32_t cid = LoadLE32(c), csize = LoadLE32(c + 4);
-                if (csize > lend - q - 8) break;
-                if (cid == Fourcc("strh") && csize >= 48) {
-                    f.Read(q + 8, strh, std::min<size_t>(csize, 56));
-                    video = LoadLE32(strh) == Fourcc("vids");
-                } else if (cid == Fourcc("strf") && video && !p.haveStream) {
-                    const size_t n = std::min<size_t>(csize, kMaxFormat);
-                    p.format.resize(n);
-                    if (!f.Read(q + 8, p.format.data(), n)) return false;
-                    p.haveStream = true;
-                    chosen = true;
-                    p.streamNumber = strl_index;
-                    p.scale = LoadLE32(strh + 20);
-                    p.rate = LoadLE32(strh + 24);
-                    p.start = LoadLE32(strh + 28);
-                    p.length = LoadLE32(strh + 32);
-                } else if (cid == Fourcc("indx")) {
-                    indx_at = q + 8;
-                    indx_size = csize;
-                }
-                q += 8 + uint64_t{csize} + (csize & 1);
-            }
-            if (chosen && indx_size > 0) {
-                p.haveIndx = true;
-                p.indxAt = indx_at;
-                p.indxSize = indx_size;
-            }
+            if (!ParseStreamList(f, body + 4, std::min(body + size, end), strl_index, p)) return false;
             ++strl_index;
         }
         at = next;
+    }
+    return true;
+}
+
+// The chunks of one RIFF, from `q` to `end`: the header list (of the first
+// RIFF only), the movi lists and the idx1 index.
+bool ParseRiffChunks(File& f, uint64_t q, uint64_t end, bool first, Parsed& p) {
+    while (q + 8 <= end) {
+        uint8_t c[12];
+        if (!f.Read(q, c, 8)) break;
+        const uint32_t id = LoadLE32(c), size = LoadLE32(c + 4);
+        const uint64_t body = q + 8;
+        const uint64_t cend = std::min<uint64_t>(body + size, end);
+        const bool list = id == Fourcc("LIST") && size >= 4 && f.Read(body, c + 8, 4);
+        const uint32_t type = list ? LoadLE32(c + 8) : 0;
+        if (list && type == Fourcc("hdrl") && first) {
+            if (!ParseHeaderList(f, body + 4, cend, p)) return false;
+        } else if (list && type == Fourcc("movi")) {
+            p.movis.push_back({body, cend});
+        } else if (!list && id == Fourcc("idx1") && first) {
+            p.haveIdx1 = true;
+            p.idx1At = body;
+            p.idx1Size = static_cast<uint32_t>(cend - body);
+        }
+        q = body + uint64_t{size} + (size & 1);
     }
     return true;
 }
@@ -156,27 +187,7 @@ bool ParseFile(File& f, Parsed& p) {
         const uint32_t form = LoadLE32(h + 8);
         if (first ? form != Fourcc("AVI ") : form != Fourcc("AVIX")) break;
         const uint64_t riff_end = std::min<uint64_t>(at + 8 + LoadLE32(h + 4), f.size());
-        uint64_t q = at + 12;
-        while (q + 8 <= riff_end) {
-            uint8_t c[12];
-            if (!f.Read(q, c, 8)) break;
-            const uint32_t id = LoadLE32(c), size = LoadLE32(c + 4);
-            const uint64_t body = q + 8;
-            const uint64_t cend = std::min<uint64_t>(body + size, riff_end);
-            if (id == Fourcc("LIST") && size >= 4 && f.Read(body, c + 8, 4)) {
-                const uint32_t type = LoadLE32(c + 8);
-                if (type == Fourcc("hdrl") && first) {
-                    if (!ParseHeaderList(f, body + 4, cend, p)) return false;
-                } else if (type == Fourcc("movi")) {
-                    p.movis.push_back({body, cend});
-                }
-            } else if (id == Fourcc("idx1") && first) {
-                p.haveIdx1 = true;
-                p.idx1At = body;
-                p.idx1Size = static_cast<uint32_t>(cend - body);
-            }
-            q = body + uint64_t{size} + (size & 1);
-        }
+        if (!ParseRiffChunks(f, at + 12, riff_end, first, p)) return false;
         at = at + 8 + uint64_t{LoadLE32(h + 4)} + (LoadLE32(h + 4) & 1);
         first = false;
     }
