@@ -378,9 +378,14 @@ size_t LzwDecoder::DecodeFast(uint8_t* out, size_t pos, size_t count, int* statu
             }
             continue;
         }
-        if (c < 0 || c == s.clear + 1) {
+        if (c < 0) {
             s.Save();
-            *status = c < 0 ? c : EndCode();
+            *status = c;
+            return pos;
+        }
+        if (c == s.clear + 1) {
+            s.Save();
+            *status = EndCode();
             return pos;
         }
         if (c > s.next) {
