@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <thread>
 
+#include "bench/screen_recording.h"
 #include "cinemill/app/engine.h"
 #include "cinemill/base/preferences.h"
 #include "cinemill/base/ui_host.h"
@@ -18,44 +19,8 @@
 namespace cinemill {
 namespace {
 
-std::unique_ptr<Animation> Synthetic(int w, int h, int frames) {
-    auto a = NewAnimation();
-    a->width = static_cast<uint32_t>(w);
-    a->height = static_cast<uint32_t>(h);
-    Palette p;
-    for (int i = 0; i < 64; ++i) p.entries.push_back(Rgb{uint8_t(i * 4), uint8_t(255 - i * 4), uint8_t(i * 9)});
-    SetGlobalPalette(*a, p);
-    uint32_t seed = 7;
-    std::vector<uint8_t> desk(static_cast<size_t>(w) * h);
-    for (auto& v : desk) {
-        seed = seed * 1103515245u + 12345u;
-        v = static_cast<uint8_t>((seed >> 16) % 8 + ((&v - desk.data()) / w / 90) * 8);
-    }
-    for (int k = 0; k < frames; ++k) {
-        auto f = std::make_unique<Frame>();
-        auto b = FrameBitmap::Create(w, h);
-        for (int y = 0; y < h; ++y) {
-            std::copy_n(desk.data() + static_cast<size_t>(y) * w, w, b->Row(y));
-            if (y >= 100 && y < 140)
-                for (int x = 200 + 4 * k; x < 320 + 4 * k && x < w; ++x) b->Row(y)[x] = uint8_t(60 + k % 4);
-        }
-        SetBitmap(*f, std::move(*b));
-        f->delay = 7;
-        a->blocks.push_back(std::move(f));
-    }
-    return a;
-}
-
 const Animation& Recording() {
-    static std::unique_ptr<Animation> doc = [] {
-        if (const char* path = std::getenv("CM_SCREENREC")) {
-            SilentUiHost host;
-            SilentProgress progress;
-            auto r = OpenGifFile(path, host, progress, PreferenceBlock());
-            if (r.animation) return std::move(r.animation);
-        }
-        return Synthetic(1280, 720, 150);
-    }();
+    static const std::unique_ptr<Animation> doc = bench::ScreenRecording();
     return *doc;
 }
 

@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "bench/screen_recording.h"
 #include "cinemill/app/engine.h"
 #include "cinemill/base/preferences.h"
 #include "cinemill/base/ui_host.h"
@@ -22,43 +23,6 @@
 
 namespace cinemill {
 namespace {
-
-std::unique_ptr<Animation> Synthetic(int w, int h, int frames) {
-    auto a = NewAnimation();
-    a->width = static_cast<uint32_t>(w);
-    a->height = static_cast<uint32_t>(h);
-    Palette p;
-    for (int i = 0; i < 200; ++i) p.entries.push_back(Rgb{uint8_t(i), uint8_t(255 - i), uint8_t(i * 7)});
-    SetGlobalPalette(*a, p);
-    uint32_t seed = 7;
-    for (int k = 0; k < frames; ++k) {
-        auto f = std::make_unique<Frame>();
-        auto b = FrameBitmap::Create(w, h);
-        for (int y = 0; y < h; ++y)
-            for (int x = 0; x < w; ++x) {
-                seed = seed * 1103515245u + 12345u;
-                b->Row(y)[x] = static_cast<uint8_t>((y / 90) * 20 + (seed >> 16) % 8 + (x > 200 + 4 * k && x < 320 + 4 * k ? 100 : 0));
-            }
-        SetBitmap(*f, std::move(*b));
-        f->delay = 7;
-        a->blocks.push_back(std::move(f));
-    }
-    return a;
-}
-
-std::unique_ptr<Animation> Recording(const char** source) {
-    if (const char* path = std::getenv("CM_SCREENREC")) {
-        SilentUiHost host;
-        SilentProgress progress;
-        auto r = OpenGifFile(path, host, progress, PreferenceBlock());
-        if (r.animation) {
-            *source = path;
-            return std::move(r.animation);
-        }
-    }
-    *source = "synthetic 1280x720x150";
-    return Synthetic(1280, 720, 150);
-}
 
 // The longest gap between the ticks of a 1 ms timer, and the longest single
 // control change, while `work` runs and until `done` holds.
@@ -100,7 +64,7 @@ void Report(const char* what, const Stalls& s) {
 
 int Run() {
     const char* source = nullptr;
-    auto doc = Recording(&source);
+    auto doc = bench::ScreenRecording(&source);
     std::printf("document: %s (%d frames, %ux%u)\n", source, doc->FrameCount(), doc->width, doc->height);
     PreferenceBlock prefs;
     SilentUiHost host;

@@ -8,6 +8,7 @@
 #include "cinemill/base/preferences.h"
 #include "cinemill/base/ui_host.h"
 #include "cinemill/imaging/optimize.h"
+#include "cinemill/imaging/unoptimize.h"
 
 namespace {
 

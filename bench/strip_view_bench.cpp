@@ -14,6 +14,7 @@
 #include <cstdlib>
 #include <vector>
 
+#include "bench/screen_recording.h"
 #include "cinemill/app/engine.h"
 #include "cinemill/base/preferences.h"
 #include "cinemill/base/ui_host.h"
@@ -23,35 +24,8 @@
 namespace cinemill {
 namespace {
 
-std::unique_ptr<Animation> Synthetic(int w, int h, int frames) {
-    auto a = NewAnimation();
-    a->width = static_cast<uint32_t>(w);
-    a->height = static_cast<uint32_t>(h);
-    Palette p;
-    for (int i = 0; i < 64; ++i) p.entries.push_back(Rgb{uint8_t(i * 4), uint8_t(255 - i * 4), uint8_t(i * 9)});
-    SetGlobalPalette(*a, p);
-    for (int k = 0; k < frames; ++k) {
-        auto f = std::make_unique<Frame>();
-        auto b = FrameBitmap::Create(w, h);
-        for (int y = 0; y < h; ++y)
-            for (int x = 0; x < w; ++x) b->Row(y)[x] = static_cast<uint8_t>((x / 40 + y / 30 + k) % 64);
-        SetBitmap(*f, std::move(*b));
-        f->delay = 7;
-        a->blocks.push_back(std::move(f));
-    }
-    return a;
-}
-
 const Animation& Recording() {
-    static std::unique_ptr<Animation> doc = [] {
-        if (const char* path = std::getenv("CM_SCREENREC")) {
-            SilentUiHost host;
-            SilentProgress progress;
-            auto r = OpenGifFile(path, host, progress, PreferenceBlock());
-            if (r.animation) return std::move(r.animation);
-        }
-        return Synthetic(1280, 720, 150);
-    }();
+    static const std::unique_ptr<Animation> doc = bench::ScreenRecording();
     return *doc;
 }
 

@@ -11,7 +11,8 @@
 #include "cinemill/base/ui_host.h"
 #include "cinemill/gif/gif_reader.h"
 #include "cinemill/imaging/optimize.h"
-#include "cinemill/imaging/optimize_test_util.h"
+#include "cinemill/imaging/test_support.h"
+#include "cinemill/imaging/unoptimize.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     using namespace cinemill;
@@ -32,18 +33,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Animation& a = *r.animation;
     const uint64_t area = uint64_t(a.width) * a.height;
     if (area == 0 || area > 65536 || area * a.FrameCount() > (1u << 20)) return 0;
-    testutil::NumberFrames(a);
+    testing_support::NumberFrames(a);
     // The meta-palette is lossy by design when the colours do not fit.
-    const bool lossless = !(flags & of::kMetaPalette) || !testutil::HasLocalPalettes(a);
+    const bool lossless = !(flags & of::kMetaPalette) || !testing_support::HasLocalPalettes(a);
     auto out = CopyAnimation(a);
     if (Optimize(*out, flags, host, progress, prefs) != Result::Done) return 0;
     if (lossless) {
         const bool removal = (flags & of::kRemoveFrames) && (flags & of::kShrinkFrames);
-        if (!testutil::CompareTimelines(a, *out, removal).empty()) std::abort();
+        if (!testing_support::CompareTimelines(a, *out, removal).empty()) std::abort();
     }
-    if (!testutil::HasLocalPalettes(a)) {
+    if (!testing_support::HasLocalPalettes(a)) {
         auto u = CopyAnimation(a);
-        if (Unoptimize(*u, host, progress) == Result::Done && !testutil::CompareTimelines(a, *u, false).empty())
+        if (Unoptimize(*u, host, progress) == Result::Done &&
+            !testing_support::CompareTimelines(a, *u, false).empty())
             std::abort();
     }
     return 0;

@@ -1,3 +1,6 @@
+// Node images: small GIFs read through cinemill's reader and drawn once.
+#include "branchwork/model/node_image.h"
+
 #include <filesystem>
 
 #include "cinemill/base/preferences.h"
@@ -5,7 +8,6 @@
 #include "cinemill/base/ui_host.h"
 #include "cinemill/doc/render.h"
 #include "cinemill/gif/gif_reader.h"
-#include "branchwork/model/project.h"
 
 namespace branchwork {
 

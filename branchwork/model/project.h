@@ -10,6 +10,7 @@
 
 #include "branchwork/base/ui_host.h"
 #include "branchwork/model/color.h"
+#include "branchwork/model/node_image.h"
 
 namespace branchwork {
 
@@ -89,13 +90,6 @@ struct TAppletPage {
     NodeTree tree;
 };
 
-// A 16x16 node image with the full path of the GIF it came from.
-struct NodeImage {
-    std::string path;
-    int width = 0, height = 0;
-    std::vector<uint8_t> rgba;  // width * height * 4 bytes, straight alpha
-};
-
 // Ordered node images; paths are compared without letter case and never
 // repeat. Entries are only added; New and Load drop them all.
 class NodeImageList {
@@ -112,11 +106,6 @@ public:
 private:
     std::vector<NodeImage> entries_;
 };
-
-// Loads a GIF through cinemill's reader as a picture of the logical screen
-// size (the first frame drawn as a browser would). Nothing when the file
-// cannot be read as a GIF.
-std::optional<NodeImage> LoadNodeImage(const std::string& path);
 
 // The settings of the "Applet Style" page.
 struct StyleSettings {

@@ -36,7 +36,7 @@ TEST(RelativePathTest, WorkedExamples) {
     EXPECT_EQ(RelativePath("C:\\web\\site\\", "C:\\web\\site\\pics\\"), "pics\\");
 }
 
-TEST(RelativePathTest, EdgeCases) {
+TEST(RelativePathTest, EmptyPathsOtherDrivesLetterCaseFileBasesAndMixedSeparators) {
     EXPECT_EQ(RelativePath("", "/a/b"), "/a/b");
     EXPECT_EQ(RelativePath("/a/b/", ""), "");
     // Different drives, or a drive on one side only: target unchanged.
@@ -60,7 +60,7 @@ TEST(ColorToParamTest, RedFirstAndSystemColours) {
     EXPECT_EQ(ColorToParam(kButtonFace), "240,240,240");
 }
 
-TEST(MarkupHelpersTest, LineForms) {
+TEST(MarkupHelpersTest, ParamLinesFontParamsAndTheDefaultTabNumber) {
     EXPECT_EQ(ParamLine("A", "b c"), "\t<PARAM NAME=\"A\" VALUE=\"b c\">");
     EXPECT_EQ(FontParam("Arial", "12"), "Arial; PLAIN;12");
     EXPECT_EQ(DefaultTabParam(-1), "999");

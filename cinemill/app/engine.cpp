@@ -10,11 +10,13 @@
 #include "cinemill/base/preferences.h"
 #include "cinemill/base/strings.h"
 #include "cinemill/base/ui_host.h"
+#include "cinemill/doc/clipboard.h"
 #include "cinemill/gif/gif_writer.h"
 #include "cinemill/imaging/color_reduce.h"
 #include "cinemill/imaging/document_ops.h"
 #include "cinemill/imaging/geometry.h"
 #include "cinemill/imaging/optimize.h"
+#include "cinemill/imaging/unoptimize.h"
 
 namespace cinemill {
 

@@ -7,39 +7,19 @@
 #include "cinemill/base/preferences.h"
 #include "cinemill/base/ui_host.h"
 #include "cinemill/gif/gif_writer.h"
+#include "cinemill/imaging/test_support.h"
 
 namespace cinemill {
 namespace {
+
+using testing_support::GifBytes;
+using testing_support::MakeDocument;
 
 using namespace refresh;
 
 // A 20 x 10 screen with n 8 x 4 frames of distinct pixels, delays 10, 20, ...
 std::unique_ptr<Animation> MakeDoc(int n) {
-    auto a = NewAnimation();
-    a->width = 20;
-    a->height = 10;
-    Palette p;
-    for (int i = 0; i < 16; ++i) p.entries.push_back({uint8_t(i * 16), uint8_t(255 - i * 16), uint8_t(i)});
-    SetGlobalPalette(*a, p);
-    for (int i = 0; i < n; ++i) {
-        auto f = std::make_unique<Frame>();
-        auto bmp = FrameBitmap::Create(8, 4);
-        for (int y = 0; y < 4; ++y)
-            for (int x = 0; x < 8; ++x) bmp->Row(y)[x] = static_cast<uint8_t>((x * (i + 1) + y) % 16);
-        SetBitmap(*f, std::move(*bmp));
-        f->delay = static_cast<uint32_t>(10 * (i + 1));
-        f->name = "f" + std::to_string(i);
-        a->blocks.push_back(std::move(f));
-    }
-    return a;
-}
-
-std::vector<uint8_t> GifBytes(const Animation& doc) {
-    auto copy = CopyAnimation(doc);
-    VectorSink sink;
-    SilentProgress p;
-    EXPECT_EQ(WriteGif(sink, *copy, p), Result::Done);
-    return sink.bytes;
+    return MakeDocument(n, {.width = 20, .height = 10, .frameWidth = 8, .frameHeight = 4, .delayStep = 10});
 }
 
 struct EnginePropertiesTest : ::testing::Test {

@@ -6,41 +6,19 @@
 
 #include "cinemill/base/preferences.h"
 #include "cinemill/base/ui_host.h"
+#include "cinemill/doc/clipboard.h"
 #include "cinemill/gif/gif_writer.h"
+#include "cinemill/imaging/test_support.h"
 
 namespace cinemill {
 namespace {
 
+using testing_support::GifBytes;
+using testing_support::MakeDocument;
+
 using namespace refresh;
 
-// A w x h document with n frames of distinct pixels, delays and names.
-std::unique_ptr<Animation> MakeDoc(int n, int w = 6, int h = 4) {
-    auto a = NewAnimation();
-    a->width = static_cast<uint32_t>(w);
-    a->height = static_cast<uint32_t>(h);
-    Palette p;
-    for (int i = 0; i < 16; ++i) p.entries.push_back({uint8_t(i * 16), uint8_t(255 - i * 16), uint8_t(i)});
-    SetGlobalPalette(*a, p);
-    for (int i = 0; i < n; ++i) {
-        auto f = std::make_unique<Frame>();
-        auto bmp = FrameBitmap::Create(w, h);
-        for (int y = 0; y < h; ++y)
-            for (int x = 0; x < w; ++x) bmp->Row(y)[x] = static_cast<uint8_t>((x * (i + 1) + y) % 16);
-        SetBitmap(*f, std::move(*bmp));
-        f->delay = static_cast<uint32_t>(10 + i);
-        f->name = "f" + std::to_string(i);
-        a->blocks.push_back(std::move(f));
-    }
-    return a;
-}
-
-std::vector<uint8_t> GifBytes(const Animation& doc) {
-    auto copy = CopyAnimation(doc);
-    VectorSink sink;
-    SilentProgress p;
-    EXPECT_EQ(WriteGif(sink, *copy, p), Result::Done);
-    return sink.bytes;
-}
+std::unique_ptr<Animation> MakeDoc(int n, int w = 6, int h = 4) { return MakeDocument(n, {.width = w, .height = h}); }
 
 std::vector<std::string> FrameNames(const Animation& doc) {
     std::vector<std::string> out;

@@ -9,6 +9,7 @@
 #include "cinemill/app/settings_store.h"
 #include "cinemill/base/preferences.h"
 #include "cinemill/base/ui_host.h"
+#include "cinemill/doc/clipboard.h"
 #include "cinemill/gif/gif_reader.h"
 #include "cinemill/gif/gif_writer.h"
 

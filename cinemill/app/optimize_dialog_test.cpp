@@ -5,12 +5,12 @@
 #include <limits>
 
 #include "cinemill/app/number_text.h"
-#include "cinemill/imaging/optimize_test_util.h"
+#include "cinemill/imaging/test_support.h"
 
 namespace cinemill {
 namespace {
 
-using namespace testutil;
+using namespace testing_support;
 namespace of = optimize_flags;
 
 TEST(NumberText, GroupsOfThreeDigits) {

@@ -4,28 +4,19 @@
 
 #include <string>
 
+#include "cinemill/doc/render_test_support.h"
+
 namespace cinemill {
 namespace {
 
-// A 3 x 1 screen; colours: 0 red, 1 green, 2 blue; background white.
-std::unique_ptr<Animation> Screen() {
-    auto a = NewAnimation();
-    a->width = 3;
-    a->height = 1;
-    const uint8_t rgb[] = {255, 0, 0, 0, 255, 0, 0, 0, 255};
-    SetGlobalPalette(*a, Palette::FromTriples(rgb, 3));
-    return a;
-}
+// A 3 x 1 screen (colours: 0 red, 1 green, 2 blue); the player shows a
+// white background.
+using render_testing::Screen;
 
+// A one-row frame; the player's frames last 10 hundredths unless a test
+// says otherwise.
 void Add(Animation& a, int left, std::vector<uint8_t> px, int disposal = 0, uint32_t delay = 10) {
-    auto f = std::make_unique<Frame>();
-    auto bmp = FrameBitmap::Create(static_cast<int>(px.size()), 1);
-    std::copy(px.begin(), px.end(), bmp->Row(0));
-    SetBitmap(*f, std::move(*bmp));
-    f->left = left;
-    SetDisposal(*f, disposal);
-    SetDelay(*f, delay);
-    a.blocks.push_back(std::move(f));
+    SetDelay(render_testing::Add(a, left, std::move(px), disposal), delay);
 }
 
 // One letter per pixel: r, g, b, or w for the white background.

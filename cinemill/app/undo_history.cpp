@@ -31,6 +31,26 @@ uint32_t ExchangeScreen(UndoRecord& r, Animation& doc, uint32_t flags) {
     return (flags & ~kOneFrame) | kDocument | kFrames;
 }
 
+// A record of the kind and value; the caller adds what it keeps.
+std::unique_ptr<UndoRecord> NewRecord(UndoKind kind, int32_t value) {
+    auto r = std::make_unique<UndoRecord>();
+    r->kind = kind;
+    r->value = value;
+    return r;
+}
+
+// What `make` copies; none when memory runs out or when `fail` (the tests'
+// hook for a failing copy) is set.
+template <typename Make>
+auto TryCopy(bool fail, Make make) -> decltype(make()) {
+    if (fail) return nullptr;
+    try {
+        return make();
+    } catch (const std::bad_alloc&) {
+        return nullptr;
+    }
+}
+
 }  // namespace
 
 std::string UndoKindName(UndoKind kind) {
@@ -93,26 +113,17 @@ bool UndoHistory::Enter(std::unique_ptr<UndoRecord> r) {
     return true;
 }
 
-bool UndoHistory::Record(UndoKind kind, int32_t value) {
-    auto r = std::make_unique<UndoRecord>();
-    r->kind = kind;
-    r->value = value;
-    return Enter(std::move(r));
-}
+bool UndoHistory::Record(UndoKind kind, int32_t value) { return Enter(NewRecord(kind, value)); }
 
 bool UndoHistory::RecordFrame(UndoKind kind, std::unique_ptr<Frame> f, int32_t value) {
-    auto r = std::make_unique<UndoRecord>();
-    r->kind = kind;
+    auto r = NewRecord(kind, value);
     r->frame = std::move(f);
-    r->value = value;
     return Enter(std::move(r));
 }
 
 bool UndoHistory::RecordSnapshot(UndoKind kind, std::unique_ptr<Animation> before, int32_t value) {
-    auto r = std::make_unique<UndoRecord>();
-    r->kind = kind;
+    auto r = NewRecord(kind, value);
     r->snapshot = std::move(before);
-    r->value = value;
     return Enter(std::move(r));
 }
 
@@ -133,15 +144,7 @@ void UndoHistory::WarnLowMemory() {
 
 std::unique_ptr<Animation> UndoHistory::CopyDocument(const Animation& a) {
     for (;;) {
-        std::unique_ptr<Animation> copy;
-        if (!CopyFails()) {
-            try {
-                copy = CopyAnimation(a);
-            } catch (const std::bad_alloc&) {
-                copy.reset();
-            }
-        }
-        if (copy) return copy;
+        if (auto copy = TryCopy(CopyFails(), [&] { return CopyAnimation(a); })) return copy;
         WarnLowMemory();
         if (records_.empty()) return nullptr;
         DropOldest();
@@ -150,15 +153,7 @@ std::unique_ptr<Animation> UndoHistory::CopyDocument(const Animation& a) {
 
 std::unique_ptr<Frame> UndoHistory::CopyFrame(const Frame& f) {
     for (;;) {
-        std::unique_ptr<Frame> copy;
-        if (!CopyFails()) {
-            try {
-                copy = std::make_unique<Frame>(f);
-            } catch (const std::bad_alloc&) {
-                copy.reset();
-            }
-        }
-        if (copy) return copy;
+        if (auto copy = TryCopy(CopyFails(), [&] { return std::make_unique<Frame>(f); })) return copy;
         WarnLowMemory();
         if (records_.empty()) return nullptr;
         DropOldest();
@@ -182,26 +177,20 @@ bool UndoHistory::RecordFrameCopy(UndoKind kind, const Frame& f, int32_t value) 
 }
 
 bool UndoHistory::RecordRotation(UndoKind kind, const Animation& doc, int32_t value) {
-    auto r = std::make_unique<UndoRecord>();
-    r->kind = kind;
-    r->value = value;
+    auto r = NewRecord(kind, value);
     r->screen = PackScreen(doc);
     return Enter(std::move(r));
 }
 
 bool UndoHistory::RecordTransparency(const Frame& f, int frame_index, int count) {
-    auto r = std::make_unique<UndoRecord>();
-    r->kind = UndoKind::EditTransparency;
-    r->value = (frame_index << 16) | (count & 0xFFFF);
+    auto r = NewRecord(UndoKind::EditTransparency, (frame_index << 16) | (count & 0xFFFF));
     r->keptTransparent = f.Transparent();
     r->keptIndex = f.transparentIndex;
     return Enter(std::move(r));
 }
 
 bool UndoHistory::RecordPalette(const Palette& before, int32_t frame_index) {
-    auto r = std::make_unique<UndoRecord>();
-    r->kind = UndoKind::EditPalette;
-    r->value = frame_index;
+    auto r = NewRecord(UndoKind::EditPalette, frame_index);
     r->palette = before;
     return Enter(std::move(r));
 }
@@ -210,9 +199,7 @@ bool UndoHistory::RecordPalette(const Palette& before, int32_t frame_index) {
 
 std::unique_ptr<UndoRecord> UndoHistory::Begin(UndoKind kind, const Animation* doc, int position) {
     if (Levels() <= 0 || !doc) return nullptr;
-    auto r = std::make_unique<UndoRecord>();
-    r->kind = kind;
-    r->value = position;
+    auto r = NewRecord(kind, position);
     try {
         r->snapshot = CopyAnimation(*doc);
     } catch (const std::bad_alloc&) {

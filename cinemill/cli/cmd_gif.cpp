@@ -89,6 +89,97 @@ const char* ExtensionKind(BlockKind k) {
     }
 }
 
+// What info reports of a file that was read.
+struct InfoReport {
+    const std::string& path;
+    const Animation& a;
+    int result;                             // the reader's 0, 1 or 2
+    uint8_t screenFlags;                    // as read, before the size count
+    bool sizeCounted;                       // false with --no-size
+    int64_t encodedSize;                    // -1 when not counted or not writable
+    const std::vector<std::string>& messages;
+};
+
+void PrintJsonMessages(std::ostream& o, const std::vector<std::string>& messages) {
+    o << "\"messages\":[";
+    for (size_t i = 0; i < messages.size(); ++i) o << (i ? "," : "") << JsonString(messages[i]);
+    o << "]";
+}
+
+void PrintJsonFailure(std::ostream& o, const std::string& path, const std::vector<std::string>& messages) {
+    o << "{\"file\":" << JsonString(path) << ",\"result\":0,";
+    PrintJsonMessages(o, messages);
+    o << "}\n";
+}
+
+void PrintJsonBlock(std::ostream& o, const Block& b, int& index) {
+    if (const Frame* f = AsFrame(&b)) {
+        o << "{\"kind\":\"frame\",\"index\":" << index++ << ",\"name\":" << JsonString(f->name)
+          << ",\"left\":" << f->left << ",\"top\":" << f->top << ",\"width\":" << f->width
+          << ",\"height\":" << f->height << ",\"delay\":" << f->delay << ",\"disposal\":" << f->Disposal()
+          << ",\"wait_for_input\":" << (f->WaitForInput() ? "true" : "false")
+          << ",\"transparent\":" << (f->Transparent() ? "true" : "false")
+          << ",\"transparent_index\":" << int(f->transparentIndex)
+          << ",\"interlaced\":" << (f->Interlaced() ? "true" : "false")
+          << ",\"local_palette\":" << (f->localPalette ? f->localPalette->size() : 0) << "}";
+        return;
+    }
+    const ExtensionBlock* e = AsExtension(&b);
+    o << "{\"kind\":\"" << ExtensionKind(e->kind) << "\",\"bytes\":" << e->data.size();
+    if (e->kind == BlockKind::Comment) o << ",\"text\":" << JsonString(CommentText(*e));
+    o << "}";
+}
+
+void PrintJson(std::ostream& o, const InfoReport& r) {
+    const Animation& a = r.a;
+    const int gp = a.globalPalette ? a.globalPalette->size() : 0;
+    o << "{\"file\":" << JsonString(r.path) << ",\"result\":" << r.result << ",\"width\":" << a.width
+      << ",\"height\":" << a.height << ",\"color_resolution\":" << ((r.screenFlags >> 4) & 7)
+      << ",\"background\":" << int(a.backgroundIndex) << ",\"aspect\":" << int(a.aspect)
+      << ",\"play_count\":" << a.playCount << ",\"global_palette\":" << gp
+      << ",\"frame_count\":" << a.FrameCount() << ",\"blocks\":[";
+    int index = 0;
+    for (size_t i = 0; i < a.blocks.size(); ++i) {
+        if (i) o << ",";
+        PrintJsonBlock(o, *a.blocks[i], index);
+    }
+    o << "],\"encoded_size\":" << r.encodedSize << ",";
+    PrintJsonMessages(o, r.messages);
+    o << "}\n";
+}
+
+void PrintTextBlock(std::ostream& o, const Block& b, int& index) {
+    if (const Frame* f = AsFrame(&b)) {
+        o << "frame " << index++ << " \"" << f->name << "\": at " << f->left << "," << f->top << " size "
+          << f->width << " x " << f->height << " delay " << f->delay << " disposal " << f->Disposal()
+          << " wait " << f->WaitForInput() << " transparency " << (f->Transparent() ? "on" : "off")
+          << " index " << int(f->transparentIndex) << " interlaced " << f->Interlaced() << " local palette "
+          << (f->localPalette ? f->localPalette->size() : 0) << "\n";
+        return;
+    }
+    const ExtensionBlock* e = AsExtension(&b);
+    o << ExtensionKind(e->kind) << " extension: " << e->data.size() << " bytes";
+    if (e->kind == BlockKind::Comment) o << " \"" << CommentText(*e) << "\"";
+    o << "\n";
+}
+
+void PrintText(std::ostream& o, const InfoReport& r) {
+    const Animation& a = r.a;
+    o << "file: " << r.path << "\n"
+      << "result: " << r.result << "\n"
+      << "screen: " << a.width << " x " << a.height << "\n"
+      << "color resolution: " << ((r.screenFlags >> 4) & 7) << "\n"
+      << "background index: " << int(a.backgroundIndex) << "\n"
+      << "aspect: " << int(a.aspect) << "\n"
+      << "play count: " << a.playCount << "\n"
+      << "global palette: " << (a.globalPalette ? a.globalPalette->size() : 0) << "\n"
+      << "frames: " << a.FrameCount() << "\n";
+    int index = 0;
+    for (const auto& b : a.blocks) PrintTextBlock(o, *b, index);
+    if (r.sizeCounted) o << "encoded size: " << r.encodedSize << "\n";
+    for (const auto& m : r.messages) o << "message: " << m << "\n";
+}
+
 int Info(const Args& args) {
     bool json = false, no_size = false;
     std::string path;
@@ -105,17 +196,11 @@ int Info(const Args& args) {
     GifReadOutcome r = OpenGifFile(path, host, progress, Prefs(), /*count_usage=*/false);
     std::ostringstream o;
     if (!r.animation) {
-        if (json) {
-            o << "{\"file\":" << JsonString(path) << ",\"result\":0,\"messages\":[";
-            for (size_t i = 0; i < host.messages.size(); ++i)
-                o << (i ? "," : "") << JsonString(host.messages[i]);
-            o << "]}\n";
-            std::cout << o.str();
-        }
+        if (json) PrintJsonFailure(o, path, host.messages);
+        std::cout << o.str();
         return kExitFailed;
     }
     Animation& a = *r.animation;
-    const int result = static_cast<int>(r.result);
     // Header values are printed before counting, which may raise the colour resolution.
     const uint8_t flags = a.screenFlags;
     int64_t size = -1;
@@ -124,69 +209,9 @@ int Info(const Args& args) {
         SilentProgress silent;
         if (WriteGif(sink, a, silent) == Result::Done) size = sink.Total();
     }
-    const int gp = a.globalPalette ? a.globalPalette->size() : 0;
-    if (json) {
-        o << "{\"file\":" << JsonString(path) << ",\"result\":" << result
-          << ",\"width\":" << a.width << ",\"height\":" << a.height
-          << ",\"color_resolution\":" << ((flags >> 4) & 7) << ",\"background\":"
-          << int(a.backgroundIndex) << ",\"aspect\":" << int(a.aspect)
-          << ",\"play_count\":" << a.playCount << ",\"global_palette\":" << gp
-          << ",\"frame_count\":" << a.FrameCount() << ",\"blocks\":[";
-        int index = 0;
-        bool first = true;
-        for (const auto& b : a.blocks) {
-            o << (first ? "" : ",");
-            first = false;
-            if (const Frame* f = AsFrame(b.get())) {
-                o << "{\"kind\":\"frame\",\"index\":" << index++ << ",\"name\":" << JsonString(f->name)
-                  << ",\"left\":" << f->left << ",\"top\":" << f->top << ",\"width\":" << f->width
-                  << ",\"height\":" << f->height << ",\"delay\":" << f->delay
-                  << ",\"disposal\":" << f->Disposal() << ",\"wait_for_input\":"
-                  << (f->WaitForInput() ? "true" : "false")
-                  << ",\"transparent\":" << (f->Transparent() ? "true" : "false")
-                  << ",\"transparent_index\":" << int(f->transparentIndex)
-                  << ",\"interlaced\":" << (f->Interlaced() ? "true" : "false")
-                  << ",\"local_palette\":" << (f->localPalette ? f->localPalette->size() : 0) << "}";
-            } else {
-                const ExtensionBlock* e = AsExtension(b.get());
-                o << "{\"kind\":\"" << ExtensionKind(e->kind) << "\",\"bytes\":" << e->data.size();
-                if (e->kind == BlockKind::Comment) o << ",\"text\":" << JsonString(CommentText(*e));
-                o << "}";
-            }
-        }
-        o << "],\"encoded_size\":" << size << ",\"messages\":[";
-        for (size_t i = 0; i < host.messages.size(); ++i)
-            o << (i ? "," : "") << JsonString(host.messages[i]);
-        o << "]}\n";
-    } else {
-        o << "file: " << path << "\n"
-          << "result: " << result << "\n"
-          << "screen: " << a.width << " x " << a.height << "\n"
-          << "color resolution: " << ((flags >> 4) & 7) << "\n"
-          << "background index: " << int(a.backgroundIndex) << "\n"
-          << "aspect: " << int(a.aspect) << "\n"
-          << "play count: " << a.playCount << "\n"
-          << "global palette: " << gp << "\n"
-          << "frames: " << a.FrameCount() << "\n";
-        int index = 0;
-        for (const auto& b : a.blocks) {
-            if (const Frame* f = AsFrame(b.get())) {
-                o << "frame " << index++ << " \"" << f->name << "\": at " << f->left << "," << f->top
-                  << " size " << f->width << " x " << f->height << " delay " << f->delay
-                  << " disposal " << f->Disposal() << " wait " << f->WaitForInput()
-                  << " transparency " << (f->Transparent() ? "on" : "off") << " index "
-                  << int(f->transparentIndex) << " interlaced " << f->Interlaced()
-                  << " local palette " << (f->localPalette ? f->localPalette->size() : 0) << "\n";
-            } else {
-                const ExtensionBlock* e = AsExtension(b.get());
-                o << ExtensionKind(e->kind) << " extension: " << e->data.size() << " bytes";
-                if (e->kind == BlockKind::Comment) o << " \"" << CommentText(*e) << "\"";
-                o << "\n";
-            }
-        }
-        if (!no_size) o << "encoded size: " << size << "\n";
-        for (const auto& m : host.messages) o << "message: " << m << "\n";
-    }
+    const InfoReport report{path, a, static_cast<int>(r.result), flags, !no_size, size, host.messages};
+    if (json) PrintJson(o, report);
+    else PrintText(o, report);
     std::cout << o.str();
     return r.result == Result::Done ? kExitOk : kExitPartial;
 }

@@ -1,6 +1,4 @@
-// cinemill-cli commands of the optimizer, frame geometry and palette editing:
-// optimize, unoptimize, rotate, reverse, drop-every, crop, crop-frame,
-// resize, set-color.
+// cinemill-cli commands of the optimizer: optimize, unoptimize.
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -10,38 +8,19 @@
 #include <string>
 #include <vector>
 
-#include "cinemill/app/geometry_dialogs.h"
 #include "cinemill/app/number_text.h"
 #include "cinemill/app/optimize_dialog.h"
-#include "cinemill/app/resize_dialog.h"
 #include "cinemill/base/preferences.h"
 #include "cinemill/base/strings.h"
 #include "cinemill/cli/cli_common.h"
+#include "cinemill/cli/edit_file.h"
 #include "cinemill/gif/gif_reader.h"
 #include "cinemill/gif/gif_writer.h"
-#include "cinemill/imaging/geometry.h"
 #include "cinemill/imaging/optimize.h"
-#include "cinemill/imaging/palette_edit.h"
-#include "cinemill/imaging/resize.h"
+#include "cinemill/imaging/unoptimize.h"
 
 namespace cinemill::cli {
 namespace {
-
-// A whole decimal (or 0x hexadecimal with `hex`) number; none otherwise.
-std::optional<long long> ParseInt(const std::string& s, bool hex = false) {
-    if (s.empty()) return std::nullopt;
-    errno = 0;
-    char* end = nullptr;
-    const long long v = std::strtoll(s.c_str(), &end, hex ? 16 : 10);
-    if (errno != 0 || end == s.c_str() || *end != '\0') return std::nullopt;
-    return v;
-}
-
-std::optional<int> ParseIntIn(const std::string& s, long long lo, long long hi) {
-    const auto v = ParseInt(s);
-    if (!v || *v < lo || *v > hi) return std::nullopt;
-    return static_cast<int>(*v);
-}
 
 // Writes bytes to a temporary file and puts it in place of `path`.
 bool WriteBytesReplacing(const std::string& path, const std::vector<uint8_t>& bytes, UiHost& host) {
@@ -138,11 +117,11 @@ int Optimize(const Args& args) {
         if (a == "-o" && i + 1 < args.rest.size()) {
             out = args.rest[++i];
         } else if (a == "--flags" && i + 1 < args.rest.size()) {
-            const auto v = ParseInt(args.rest[++i], true);
+            const auto v = ParseWhole(args.rest[++i], true);
             if (!v || *v < 0 || *v > 0xFFFFFFFFLL) return UsageError("optimize: bad --flags value");
             flags = static_cast<uint32_t>(*v);
         } else if (a == "--lossy" && i + 1 < args.rest.size()) {
-            const auto v = ParseInt(args.rest[++i], false);
+            const auto v = ParseWhole(args.rest[++i], false);
             if (!v || *v < 0 || *v > 200) return UsageError("optimize: --lossy takes a level from 0 to 200");
             lossy = static_cast<int>(*v);
         } else if (a == "--target-size" && i + 1 < args.rest.size()) {
@@ -203,49 +182,10 @@ int Optimize(const Args& args) {
     return r.result == Result::Done ? kExitOk : kExitPartial;
 }
 
-// Reads IN, applies `edit`, writes OUT. `edit` answers an exit status.
-template <typename Edit>
-int EditFile(const std::string& in, const std::string& out, Edit edit) {
-    RecordingHost host(true);
-    auto r = LoadAnimation(in, host);
-    if (!r.animation) return kExitFailed;
-    const int rc = edit(*r.animation, host);
-    if (rc != kExitOk) return rc;
-    return SaveOutput(out, *r.animation, host, r.result);
-}
-
-// Splits "IN ... -o OUT": positional words and the output path.
-bool SplitInOut(const Args& args, std::vector<std::string>& words, std::string& out,
-                std::vector<std::pair<std::string, std::vector<std::string>>>& options,
-                const std::vector<std::pair<std::string, int>>& known) {
-    for (size_t i = 0; i < args.rest.size(); ++i) {
-        const std::string& a = args.rest[i];
-        if (a == "-o") {
-            if (i + 1 >= args.rest.size()) return false;
-            out = args.rest[++i];
-            continue;
-        }
-        bool matched = false;
-        for (const auto& [name, count] : known) {
-            if (a != name) continue;
-            if (i + static_cast<size_t>(count) >= args.rest.size()) return false;
-            std::vector<std::string> vals(args.rest.begin() + static_cast<ptrdiff_t>(i) + 1,
-                                          args.rest.begin() + static_cast<ptrdiff_t>(i) + 1 + count);
-            options.emplace_back(name, vals);
-            i += static_cast<size_t>(count);
-            matched = true;
-        }
-        if (matched) continue;
-        if (a.size() > 1 && a[0] == '-' && !ParseInt(a)) return false;
-        words.push_back(a);
-    }
-    return !out.empty() && !words.empty();
-}
-
 int Unoptimize(const Args& args) {
     std::vector<std::string> w;
     std::string out;
-    std::vector<std::pair<std::string, std::vector<std::string>>> opts;
+    OptionValues opts;
     if (!SplitInOut(args, w, out, opts, {}) || w.size() != 1) return UsageError("unoptimize IN -o OUT");
     return EditFile(w[0], out, [](Animation& a, UiHost& host) {
         SilentProgress p;
@@ -261,216 +201,9 @@ int Unoptimize(const Args& args) {
     });
 }
 
-int Rotate(const Args& args) {
-    std::vector<std::string> w;
-    std::string out;
-    std::vector<std::pair<std::string, std::vector<std::string>>> opts;
-    const char* usage = "rotate IN {90cw|180|90ccw|fliph|flipv} -o OUT [--frame N]";
-    if (!SplitInOut(args, w, out, opts, {{"--frame", 1}}) || w.size() != 2) return UsageError(usage);
-    std::optional<RotateOp> op;
-    if (w[1] == "90cw") op = RotateOp::Cw90;
-    else if (w[1] == "180") op = RotateOp::Turn180;
-    else if (w[1] == "90ccw") op = RotateOp::Ccw90;
-    else if (w[1] == "fliph") op = RotateOp::FlipH;
-    else if (w[1] == "flipv") op = RotateOp::FlipV;
-    if (!op) return UsageError(usage);
-    std::optional<int> frame;
-    for (const auto& [name, vals] : opts) {
-        frame = ParseIntIn(vals[0], 0, 1 << 30);
-        if (!frame) return UsageError("rotate: bad frame number");
-    }
-    return EditFile(w[0], out, [&](Animation& a, UiHost& host) {
-        if (frame) {
-            Frame* f = a.FrameAt(*frame);
-            if (!f) {
-                host.Error("There is no frame " + std::to_string(*frame) + ".");
-                return kExitFailed;
-            }
-            return RotateFrame(a, *f, *op) == RotateResult::Failed ? kExitFailed : kExitOk;
-        }
-        return RotateAllFrames(a, *op) == RotateResult::Failed ? kExitFailed : kExitOk;
-    });
-}
-
-int Reverse(const Args& args) {
-    std::vector<std::string> w;
-    std::string out;
-    std::vector<std::pair<std::string, std::vector<std::string>>> opts;
-    if (!SplitInOut(args, w, out, opts, {}) || w.size() != 1) return UsageError("reverse IN -o OUT");
-    return EditFile(w[0], out, [](Animation& a, UiHost&) {
-        ReverseOrder(a);
-        return kExitOk;
-    });
-}
-
-int DropEvery(const Args& args) {
-    std::vector<std::string> w;
-    std::string out;
-    std::vector<std::pair<std::string, std::vector<std::string>>> opts;
-    if (!SplitInOut(args, w, out, opts, {}) || w.size() != 2) return UsageError("drop-every IN N -o OUT");
-    const auto n = ParseIntIn(w[1], INT32_MIN, INT32_MAX);
-    if (!n) return UsageError("drop-every: N must be a number");
-    return EditFile(w[0], out, [&](Animation& a, UiHost& host) {
-        if (!DeletionIntervalValid(*n, a.FrameCount())) {
-            host.Error(std::string(LoadString(StringId::DeletionIntervalInvalid)));
-            return kExitFailed;
-        }
-        DeleteEveryNth(a, *n);
-        return kExitOk;
-    });
-}
-
-int Crop(const Args& args) {
-    std::vector<std::string> w;
-    std::string out;
-    std::vector<std::pair<std::string, std::vector<std::string>>> opts;
-    const char* usage = "crop IN (LEFT TOP RIGHT BOTTOM | --auto) -o OUT";
-    if (!SplitInOut(args, w, out, opts, {{"--auto", 0}})) return UsageError(usage);
-    const bool automatic = !opts.empty();
-    if ((automatic && w.size() != 1) || (!automatic && w.size() != 5)) return UsageError(usage);
-    Rect r;
-    if (!automatic) {
-        const auto l = ParseIntIn(w[1], -65535, 65535), t = ParseIntIn(w[2], -65535, 65535),
-                   rr = ParseIntIn(w[3], -65535, 65535), b = ParseIntIn(w[4], -65535, 65535);
-        if (!l || !t || !rr || !b) return UsageError(usage);
-        r = Rect{*l, *t, *rr, *b};
-    }
-    return EditFile(w[0], out, [&](Animation& a, UiHost& host) {
-        Rect c = automatic ? AutoCropRect(a) : r;
-        if (!CropRectValid(a, c)) {
-            host.Error("The crop rectangle must lie on the screen and hold at least one pixel.");
-            return kExitFailed;
-        }
-        return CropAnimation(a, c) ? kExitOk : kExitFailed;
-    });
-}
-
-int CropFrame(const Args& args) {
-    std::vector<std::string> w;
-    std::string out;
-    std::vector<std::pair<std::string, std::vector<std::string>>> opts;
-    const char* usage = "crop-frame IN N LEFT TOP RIGHT BOTTOM -o OUT [--move X Y]";
-    if (!SplitInOut(args, w, out, opts, {{"--move", 2}}) || w.size() != 6) return UsageError(usage);
-    const auto n = ParseIntIn(w[1], 0, 1 << 30);
-    const auto l = ParseIntIn(w[2], -65535, 65535), t = ParseIntIn(w[3], -65535, 65535),
-               rr = ParseIntIn(w[4], -65535, 65535), b = ParseIntIn(w[5], -65535, 65535);
-    if (!n || !l || !t || !rr || !b) return UsageError(usage);
-    std::optional<std::pair<int, int>> move;
-    for (const auto& [name, vals] : opts) {
-        const auto x = ParseIntIn(vals[0], -65535, 65535), y = ParseIntIn(vals[1], -65535, 65535);
-        if (!x || !y) return UsageError(usage);
-        move = std::make_pair(*x, *y);
-    }
-    return EditFile(w[0], out, [&](Animation& a, UiHost& host) {
-        Frame* f = a.FrameAt(*n);
-        if (!f) {
-            host.Error("There is no frame " + std::to_string(*n) + ".");
-            return kExitFailed;
-        }
-        MoveCropState s = MoveCropStart(a, *f);
-        s.crop = Rect{*l, *t, *rr, *b};
-        if (move) {
-            s.x = move->first;
-            s.y = move->second;
-        }
-        const MoveCropState limited = ApplyMoveCropLimits(s);
-        if (!(limited.crop == s.crop) || limited.x != s.x || limited.y != s.y) {
-            host.Error("The crop rectangle or position is outside the allowed range.");
-            return kExitFailed;
-        }
-        return ApplyMoveCrop(a, *f, limited) == MoveCropResult::Failed ? kExitFailed : kExitOk;
-    });
-}
-
-int Resize(const Args& args) {
-    std::vector<std::string> w;
-    std::string out;
-    std::vector<std::pair<std::string, std::vector<std::string>>> opts;
-    const char* usage = "resize IN W H -o OUT [--bicubic] [--keep-aspect]";
-    if (!SplitInOut(args, w, out, opts, {{"--bicubic", 0}, {"--keep-aspect", 0}}) || w.size() != 3)
-        return UsageError(usage);
-    bool bicubic = false, keep = false;
-    for (const auto& [name, vals] : opts) {
-        if (name == "--bicubic") bicubic = true;
-        if (name == "--keep-aspect") keep = true;
-    }
-    const auto nw = ParseIntIn(w[1], 1, 10000), nh = ParseIntIn(w[2], 1, 10000);
-    if (!nw || !nh) return UsageError("resize: W and H must be from 1 to 10000");
-    return EditFile(w[0], out, [&](Animation& a, UiHost& host) {
-        int tw = *nw, th = *nh;
-        if (keep) {
-            ResizeFields f = ResizeFieldsStart(static_cast<int>(a.width), static_cast<int>(a.height));
-            f.keepAspect = true;
-            f = TypeWidth(f, tw);
-            th = f.height;
-        }
-        SilentProgress p;
-        PreferenceBlock prefs = Prefs();
-        const Result res = ResizeAnimation(a, tw, th, bicubic ? ResizeMethod::Bicubic : ResizeMethod::Nearest,
-                                           host, p, prefs);
-        return res == Result::Done ? kExitOk : kExitFailed;
-    });
-}
-
-int SetColor(const Args& args) {
-    std::vector<std::string> w;
-    std::string out;
-    std::vector<std::pair<std::string, std::vector<std::string>>> opts;
-    const char* usage = "set-color IN INDEX R G B -o OUT [--frame N]";
-    if (!SplitInOut(args, w, out, opts, {{"--frame", 1}}) || w.size() != 5) return UsageError(usage);
-    const auto idx = ParseIntIn(w[1], 0, 255);
-    const auto r = ParseIntIn(w[2], 0, 255), g = ParseIntIn(w[3], 0, 255), b = ParseIntIn(w[4], 0, 255);
-    if (!idx || !r || !g || !b) return UsageError(usage);
-    std::optional<int> frame;
-    for (const auto& [name, vals] : opts) {
-        frame = ParseIntIn(vals[0], 0, 1 << 30);
-        if (!frame) return UsageError(usage);
-    }
-    return EditFile(w[0], out, [&](Animation& a, UiHost& host) {
-        Palette* p = nullptr;
-        Frame* f = nullptr;
-        if (frame) {
-            f = a.FrameAt(*frame);
-            if (!f) {
-                host.Error("There is no frame " + std::to_string(*frame) + ".");
-                return kExitFailed;
-            }
-            if (!f->localPalette) {
-                host.Error("Frame " + std::to_string(*frame) + " has no local palette.");
-                return kExitFailed;
-            }
-            p = &*f->localPalette;
-        } else {
-            if (!a.globalPalette) {
-                host.Error("The animation has no global palette.");
-                return kExitFailed;
-            }
-            p = &*a.globalPalette;
-        }
-        if (*idx >= p->size()) {
-            host.Error("The palette has only " + std::to_string(p->size()) + " entries.");
-            return kExitFailed;
-        }
-        std::vector<Rgb> entries = p->entries;
-        entries[static_cast<size_t>(*idx)] = Rgb{static_cast<uint8_t>(*r), static_cast<uint8_t>(*g),
-                                                 static_cast<uint8_t>(*b)};
-        if (f) ApplyLocalPaletteEdit(*f, entries);
-        else ApplyGlobalPaletteEdit(a, entries);
-        return kExitOk;
-    });
-}
-
 const CommandRegistrar kOptimize("optimize", "optimize IN -o OUT [--flags HEX] [--lossy N | --target-size SIZE]",
                                  Optimize);
 const CommandRegistrar kUnoptimize("unoptimize", "unoptimize IN -o OUT", Unoptimize);
-const CommandRegistrar kRotate("rotate", "rotate IN {90cw|180|90ccw|fliph|flipv} -o OUT [--frame N]", Rotate);
-const CommandRegistrar kReverse("reverse", "reverse IN -o OUT", Reverse);
-const CommandRegistrar kDropEvery("drop-every", "drop-every IN N -o OUT", DropEvery);
-const CommandRegistrar kCrop("crop", "crop IN (LEFT TOP RIGHT BOTTOM | --auto) -o OUT", Crop);
-const CommandRegistrar kCropFrame("crop-frame", "crop-frame IN N LEFT TOP RIGHT BOTTOM -o OUT [--move X Y]",
-                                  CropFrame);
-const CommandRegistrar kResize("resize", "resize IN W H -o OUT [--bicubic] [--keep-aspect]", Resize);
-const CommandRegistrar kSetColor("set-color", "set-color IN INDEX R G B -o OUT [--frame N]", SetColor);
 
 }  // namespace
 }  // namespace cinemill::cli

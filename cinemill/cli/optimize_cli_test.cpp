@@ -11,12 +11,12 @@
 
 #include "cinemill/app/number_text.h"
 #include "cinemill/imaging/optimize.h"
-#include "cinemill/imaging/optimize_test_util.h"
+#include "cinemill/imaging/test_support.h"
 
 namespace cinemill {
 namespace {
 
-using namespace testutil;
+using namespace testing_support;
 namespace fs = std::filesystem;
 
 class CliTest : public ::testing::Test {

@@ -119,7 +119,7 @@ TEST(Animation, ClipFrameToScreen) {
     EXPECT_EQ(f.width, 1);
 }
 
-TEST(Animation, PalettesAndFlags) {
+TEST(Animation, LocalPaletteSetsAndClearsItsDescriptorFlagsKeepingTheOthers) {
     Frame f;
     f.descriptorFlags = kDescInterlaced | 0x20;
     const uint8_t rgb[9] = {};
@@ -129,7 +129,10 @@ TEST(Animation, PalettesAndFlags) {
     ASSERT_TRUE(old);
     EXPECT_EQ(old->size(), 3);
     EXPECT_EQ(f.descriptorFlags, kDescInterlaced | 0x20);
+}
 
+TEST(Animation, GlobalPaletteSetsTheScreenFlagsTableSizeAndColourResolution) {
+    const uint8_t rgb[9] = {};
     Animation a;
     SetGlobalPalette(a, Palette::FromTriples(rgb, 3));
     EXPECT_EQ(a.screenFlags, 0x80 | 0x10 | 0x01);
@@ -138,6 +141,9 @@ TEST(Animation, PalettesAndFlags) {
     EXPECT_EQ(a.screenFlags, 0xF7);
     SetGlobalPalette(a, std::nullopt);
     EXPECT_EQ(a.screenFlags, 0);
+}
+
+TEST(Animation, ColorTableBitsIsTheSmallestTableThatHoldsTheColours) {
     for (const auto& [n, bits] : std::vector<std::pair<int, int>>{
              {0, 1}, {2, 1}, {3, 2}, {4, 2}, {5, 3}, {8, 3}, {9, 4}, {16, 4}, {17, 5}, {129, 8}})
         EXPECT_EQ(ColorTableBits(n), bits) << n;

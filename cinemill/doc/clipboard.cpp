@@ -1,10 +1,12 @@
 // The private frame record, packed DIBs of frames, and animations made from them.
+#include "cinemill/doc/clipboard.h"
+
 #include <algorithm>
 
 #include "cinemill/base/bytes.h"
 #include "cinemill/base/preferences.h"
 #include "cinemill/base/ui_host.h"
-#include "cinemill/doc/animation.h"
+#include "cinemill/doc/clipboard.h"
 
 namespace cinemill {
 namespace {

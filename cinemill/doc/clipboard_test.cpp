@@ -3,7 +3,7 @@
 #include "cinemill/base/bytes.h"
 #include "cinemill/base/preferences.h"
 #include "cinemill/base/ui_host.h"
-#include "cinemill/doc/animation.h"
+#include "cinemill/doc/clipboard.h"
 
 namespace cinemill {
 namespace {

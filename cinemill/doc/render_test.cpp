@@ -3,34 +3,13 @@
 #include <gtest/gtest.h>
 
 #include "cinemill/base/preferences.h"
+#include "cinemill/doc/render_test_support.h"
 
 namespace cinemill {
 namespace {
 
-// A 3 x 1 screen; colours: 0 red, 1 green, 2 blue.
-std::unique_ptr<Animation> Screen() {
-    auto a = NewAnimation();
-    a->width = 3;
-    a->height = 1;
-    const uint8_t rgb[] = {255, 0, 0, 0, 255, 0, 0, 0, 255};
-    SetGlobalPalette(*a, Palette::FromTriples(rgb, 3));
-    return a;
-}
-
-Frame& Add(Animation& a, int left, std::vector<uint8_t> px, int disposal = 0, int transparent = -1) {
-    auto f = std::make_unique<Frame>();
-    auto bmp = FrameBitmap::Create(static_cast<int>(px.size()), 1);
-    std::copy(px.begin(), px.end(), bmp->Row(0));
-    SetBitmap(*f, std::move(*bmp));
-    f->left = left;
-    SetDisposal(*f, disposal);
-    if (transparent >= 0) {
-        SetTransparentIndex(*f, static_cast<uint8_t>(transparent));
-        SetTransparent(*f, true);
-    }
-    a.blocks.push_back(std::move(f));
-    return *AsFrame(a.blocks.back().get());
-}
+using render_testing::Add;
+using render_testing::Screen;
 
 // The pictures as one letter per pixel: r, g, b, or . for transparent.
 std::vector<std::string> Letters(const Animation& a) {

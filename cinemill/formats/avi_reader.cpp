@@ -94,6 +94,47 @@ constexpr uint64_t kMaxSamples = 1 << 24;
 // Frames beyond this many bytes of pixels in all are refused as out of memory.
 constexpr uint64_t kMemoryBudget = uint64_t{1} << 30;
 
+// One stream's header list ("strl", its chunks from `q` to `end`): the
+// first video stream with a format becomes the stream read, with its
+// OpenDML index when it has one. False when the format cannot be read.
+bool ParseStreamList(File& f, uint64_t q, uint64_t end, int strl_index, Parsed& p) {
+    bool video = false, chosen = false;
+    uint64_t indx_at = 0;
+    uint32_t indx_size = 0;
+    uint8_t strh[56] = {};
+    while (q + 8 <= end) {
+        uint8_t c[8];
+        if (!f.Read(q, c, 8)) break;
+        const uint32_t cid = LoadLE32(c), csize = LoadLE32(c + 4);
+        if (csize > end - q - 8) break;
+        if (cid == Fourcc("strh") && csize >= 48) {
+            f.Read(q + 8, strh, std::min<size_t>(csize, 56));
+            video = LoadLE32(strh) == Fourcc("vids");
+        } else if (cid == Fourcc("strf") && video && !p.haveStream) {
+            const size_t n = std::min<size_t>(csize, kMaxFormat);
+            p.format.resize(n);
+            if (!f.Read(q + 8, p.format.data(), n)) return false;
+            p.haveStream = true;
+            chosen = true;
+            p.streamNumber = strl_index;
+            p.scale = LoadLE32(strh + 20);
+            p.rate = LoadLE32(strh + 24);
+            p.start = LoadLE32(strh + 28);
+            p.length = LoadLE32(strh + 32);
+        } else if (cid == Fourcc("indx")) {
+            indx_at = q + 8;
+            indx_size = csize;
+        }
+        q += 8 + uint64_t{csize} + (csize & 1);
+    }
+    if (chosen && indx_size > 0) {
+        p.haveIndx = true;
+        p.indxAt = indx_at;
+        p.indxSize = indx_size;
+    }
+    return true;
+}
+
 bool ParseHeaderList(File& f, uint64_t at, uint64_t end, Parsed& p) {
     int strl_index = 0;
     uint8_t h[12];
@@ -103,45 +144,35 @@ bool ParseHeaderList(File& f, uint64_t at, uint64_t end, Parsed& p) {
         const uint64_t body = at + 8, next = body + size + (size & 1);
         if (id == Fourcc("LIST") && size >= 4 && f.Read(body, h + 8, 4) &&
             LoadLE32(h + 8) == Fourcc("strl")) {
-            const uint64_t lend = std::min(body + size, end);
-            uint64_t q = body + 4;
-            bool video = false, chosen = false;
-            uint64_t indx_at = 0;
-            uint32_t indx_size = 0;
-            uint8_t strh[56] = {};
-            while (q + 8 <= lend) {
-                uint8_t c[8];
-                if (!f.Read(q, c, 8)) break;
-                const uint32_t cid = LoadLE32(c), csize = LoadLE32(c + 4);
-                if (csize > lend - q - 8) break;
-                if (cid == Fourcc("strh") && csize >= 48) {
-                    f.Read(q + 8, strh, std::min<size_t>(csize, 56));
-                    video = LoadLE32(strh) == Fourcc("vids");
-                } else if (cid == Fourcc("strf") && video && !p.haveStream) {
-                    const size_t n = std::min<size_t>(csize, kMaxFormat);
-                    p.format.resize(n);
-                    if (!f.Read(q + 8, p.format.data(), n)) return false;
-                    p.haveStream = true;
-                    chosen = true;
-                    p.streamNumber = strl_index;
-                    p.scale = LoadLE32(strh + 20);
-                    p.rate = LoadLE32(strh + 24);
-                    p.start = LoadLE32(strh + 28);
-                    p.length = LoadLE32(strh + 32);
-                } else if (cid == Fourcc("indx")) {
-                    indx_at = q + 8;
-                    indx_size = csize;
-                }
-                q += 8 + uint64_t{csize} + (csize & 1);
-            }
-            if (chosen && indx_size > 0) {
-                p.haveIndx = true;
-                p.indxAt = indx_at;
-                p.indxSize = indx_size;
-            }
+            if (!ParseStreamList(f, body + 4, std::min(body + size, end), strl_index, p)) return false;
             ++strl_index;
         }
         at = next;
+    }
+    return true;
+}
+
+// The chunks of one RIFF, from `q` to `end`: the header list (of the first
+// RIFF only), the movi lists and the idx1 index.
+bool ParseRiffChunks(File& f, uint64_t q, uint64_t end, bool first, Parsed& p) {
+    while (q + 8 <= end) {
+        uint8_t c[12];
+        if (!f.Read(q, c, 8)) break;
+        const uint32_t id = LoadLE32(c), size = LoadLE32(c + 4);
+        const uint64_t body = q + 8;
+        const uint64_t cend = std::min<uint64_t>(body + size, end);
+        const bool list = id == Fourcc("LIST") && size >= 4 && f.Read(body, c + 8, 4);
+        const uint32_t type = list ? LoadLE32(c + 8) : 0;
+        if (list && type == Fourcc("hdrl") && first) {
+            if (!ParseHeaderList(f, body + 4, cend, p)) return false;
+        } else if (list && type == Fourcc("movi")) {
+            p.movis.push_back({body, cend});
+        } else if (!list && id == Fourcc("idx1") && first) {
+            p.haveIdx1 = true;
+            p.idx1At = body;
+            p.idx1Size = static_cast<uint32_t>(cend - body);
+        }
+        q = body + uint64_t{size} + (size & 1);
     }
     return true;
 }
@@ -156,27 +187,7 @@ bool ParseFile(File& f, Parsed& p) {
         const uint32_t form = LoadLE32(h + 8);
         if (first ? form != Fourcc("AVI ") : form != Fourcc("AVIX")) break;
         const uint64_t riff_end = std::min<uint64_t>(at + 8 + LoadLE32(h + 4), f.size());
-        uint64_t q = at + 12;
-        while (q + 8 <= riff_end) {
-            uint8_t c[12];
-            if (!f.Read(q, c, 8)) break;
-            const uint32_t id = LoadLE32(c), size = LoadLE32(c + 4);
-            const uint64_t body = q + 8;
-            const uint64_t cend = std::min<uint64_t>(body + size, riff_end);
-            if (id == Fourcc("LIST") && size >= 4 && f.Read(body, c + 8, 4)) {
-                const uint32_t type = LoadLE32(c + 8);
-                if (type == Fourcc("hdrl") && first) {
-                    if (!ParseHeaderList(f, body + 4, cend, p)) return false;
-                } else if (type == Fourcc("movi")) {
-                    p.movis.push_back({body, cend});
-                }
-            } else if (id == Fourcc("idx1") && first) {
-                p.haveIdx1 = true;
-                p.idx1At = body;
-                p.idx1Size = static_cast<uint32_t>(cend - body);
-            }
-            q = body + uint64_t{size} + (size & 1);
-        }
+        if (!ParseRiffChunks(f, at + 12, riff_end, first, p)) return false;
         at = at + 8 + uint64_t{LoadLE32(h + 4)} + (LoadLE32(h + 4) & 1);
         first = false;
     }
@@ -440,6 +451,321 @@ bool DecodeRle(std::span<const uint8_t> d, int bits, int width, int height,
     return true;
 }
 
+namespace {
+
+// Compressions of the stream's bitmap header that our own decoders take.
+constexpr uint32_t kBiRgb = 0;
+constexpr uint32_t kBiRle8 = 1;
+constexpr uint32_t kBiRle4 = 2;
+constexpr uint32_t kBiBitfields = 3;
+constexpr uint32_t kBiDib = 0x20424944;  // "DIB "
+
+// The pictures of the video stream as its format chunk describes them.
+struct VideoFormat {
+    int32_t width = 0;
+    int height = 0;
+    int bits = 0;
+    uint32_t compression = 0;
+    bool bottomUp = false;
+    size_t header = 0;                          // bytes of the bitmap header
+    uint32_t used = 0;                          // colours used, as the header says
+    std::vector<uint8_t> baseTable;             // blue-green-red-0 entries, 1 to 8 bits
+    uint32_t rmask = 0, gmask = 0, bmask = 0;   // 16 and 32 bits
+
+    bool Indexed() const { return bits <= 8; }
+    bool RunLength() const { return compression == kBiRle8 || compression == kBiRle4; }
+    size_t SourceStride() const { return (static_cast<size_t>(width) * bits + 31) / 32 * 4; }
+    size_t PlaneStride() const { return (static_cast<size_t>(width) * 3 + 3) / 4 * 4; }
+};
+
+enum class FormatCheck { Ours, OtherCodec, Refused };
+
+// Size, depth and compression of the pictures; Refused after a message.
+FormatCheck ReadVideoFormat(const Parsed& p, VideoFormat& fmt, UiHost& host) {
+    if (p.format.size() < 40 || p.scale == 0 || p.rate == 0) {
+        Tell(host, StringId::AviBadFormat);
+        return FormatCheck::Refused;
+    }
+    const uint8_t* bi = p.format.data();
+    fmt.width = static_cast<int32_t>(LoadLE32(bi + 4));
+    const int32_t sh = static_cast<int32_t>(LoadLE32(bi + 8));
+    const int bits = fmt.bits = LoadLE16(bi + 14);
+    const uint32_t c = fmt.compression = LoadLE32(bi + 16);
+    fmt.used = LoadLE32(bi + 32);
+    const bool ours = c == kBiRgb || c == kBiBitfields || c == kBiDib || (c == kBiRle8 && bits == 8) ||
+                      (c == kBiRle4 && bits == 4);
+    if (!ours) return FormatCheck::OtherCodec;
+    if (fmt.width <= 0 || fmt.width > 32768 || sh == 0 || sh == INT32_MIN || std::abs(sh) > 32768 ||
+        (bits != 1 && bits != 4 && bits != 8 && bits != 16 && bits != 24 && bits != 32) ||
+        (c == kBiBitfields && bits != 16 && bits != 32)) {
+        Tell(host, StringId::AviBadFormat);
+        return FormatCheck::Refused;
+    }
+    fmt.height = std::abs(sh);
+    fmt.bottomUp = sh > 0 || fmt.RunLength();
+    if (uint64_t(fmt.width) * uint64_t(fmt.height) > (uint64_t{1} << 26)) {
+        Tell(host, StringId::AviNoMemoryData);
+        return FormatCheck::Refused;
+    }
+    fmt.header = LoadLE32(bi) >= 40 ? std::min<size_t>(LoadLE32(bi), p.format.size()) : 40;
+    return FormatCheck::Ours;
+}
+
+// The colour table (1 to 8 bits) or the bit-field masks (16 and 32 bits)
+// behind the header; false after a message.
+bool ReadColorLayout(const Parsed& p, VideoFormat& fmt, UiHost& host) {
+    const uint8_t* bi = p.format.data();
+    const size_t header = fmt.header;
+    if (fmt.Indexed()) {
+        uint32_t used = fmt.used;
+        if (used == 0 || used > (1u << fmt.bits)) used = 1u << fmt.bits;
+        const size_t n = std::min<size_t>(used, (p.format.size() - header) / 4);
+        if (n == 0) {
+            Tell(host, StringId::AviPaletteFailed);
+            return false;
+        }
+        fmt.baseTable.assign(p.format.begin() + static_cast<std::ptrdiff_t>(header),
+                             p.format.begin() + static_cast<std::ptrdiff_t>(header + 4 * n));
+    } else if (fmt.compression == kBiBitfields) {
+        if (p.format.size() < header + 12) {
+            Tell(host, StringId::AviBadFormat);
+            return false;
+        }
+        fmt.rmask = LoadLE32(bi + header);
+        fmt.gmask = LoadLE32(bi + header + 4);
+        fmt.bmask = LoadLE32(bi + header + 8);
+    } else if (fmt.bits == 16) {
+        fmt.rmask = 0x7C00, fmt.gmask = 0x03E0, fmt.bmask = 0x001F;
+    } else if (fmt.bits == 32) {
+        fmt.rmask = 0xFF0000, fmt.gmask = 0xFF00, fmt.bmask = 0xFF;
+    }
+    return true;
+}
+
+// The video samples: from the OpenDML index first (it covers every RIFF of
+// large files), then idx1, then the movi lists themselves.
+bool CollectSamples(File& f, const Parsed& p, std::vector<Sample>& samples) {
+    bool indexed = false;
+    try {
+        indexed = ReadOpenDmlIndex(f, p, samples);
+    } catch (const std::bad_alloc&) {
+    }
+    if (indexed) return true;
+    samples.clear();
+    if (ReadIdx1(f, p, samples)) return true;
+    samples.clear();
+    return ScanMovi(f, p, samples);
+}
+
+Palette TablePalette(const std::vector<uint8_t>& t) {
+    std::vector<uint8_t> rgb;
+    for (size_t i = 0; i + 4 <= t.size(); i += 4) rgb.insert(rgb.end(), {t[i + 2], t[i + 1], t[i]});
+    return Palette::FromTriples(rgb.data(), static_cast<int>(rgb.size() / 3));
+}
+
+// A palette change ("##pc": first entry, count (0 = 256), flags, then
+// red-green-blue-flags entries) written into a blue-green-red-0 table.
+void ApplyPaletteChange(const std::vector<uint8_t>& pc, std::vector<uint8_t>& table) {
+    if (pc.size() < 4) return;
+    const size_t first = pc[0];
+    size_t count = pc[1] ? pc[1] : 256;
+    count = std::min({count, (pc.size() - 4) / 4, 256 - first});
+    if (table.size() < (first + count) * 4) table.resize((first + count) * 4, 0);
+    for (size_t e = 0; e < count; ++e) {
+        const uint8_t* q = pc.data() + 4 + 4 * e;
+        uint8_t* t = table.data() + 4 * (first + e);
+        t[0] = q[2], t[1] = q[1], t[2] = q[0], t[3] = 0;
+    }
+}
+
+// One row of 1, 4 or 8-bit indexes, one byte per pixel.
+void UnpackIndexes(const uint8_t* r, uint8_t* d, int width, int bits) {
+    for (int x = 0; x < width; ++x) {
+        if (bits == 8) d[x] = r[x];
+        else if (bits == 4) d[x] = (r[x >> 1] >> ((x & 1) ? 0 : 4)) & 0x0F;
+        else d[x] = (r[x >> 3] >> (7 - (x & 7))) & 1;
+    }
+}
+
+int MaxIndex(const FrameBitmap& bmp) {
+    int max_index = 0;
+    for (int y = 0; y < bmp.height; ++y)
+        for (int x = 0; x < bmp.width; ++x) max_index = std::max<int>(max_index, bmp.At(x, y));
+    return max_index;
+}
+
+// One colour channel of a 16 or 32-bit pixel, widened to 8 bits.
+struct MaskChannel {
+    uint32_t mask;
+    int shift, bits;
+    bool narrow;  // 16-bit pixels: fewer than 8 bits are shifted up
+
+    MaskChannel(uint32_t m, int pixel_bits)
+        : mask(m), shift(MaskShift(m)), bits(MaskBits(m)), narrow(pixel_bits == 16 && bits < 8) {}
+    uint8_t Of(uint32_t v) const {
+        uint32_t c = (v & mask) >> shift;
+        if (narrow) c <<= (8 - bits);
+        return static_cast<uint8_t>(c);
+    }
+};
+
+// Turns the samples into frames: each sample that has data gives a frame
+// lasting until the next one that has data.
+class FrameDecoder {
+public:
+    FrameDecoder(File& f, const Parsed& p, const VideoFormat& fmt, const std::vector<Sample>& samples,
+                 UiHost& host, const PreferenceBlock& prefs)
+        : f_(f), p_(p), fmt_(fmt), samples_(samples), host_(host), prefs_(prefs) {}
+
+    AviReadOutcome Run(ProgressReporter& progress) {
+        auto a = NewAnimation();
+        a->width = static_cast<uint32_t>(fmt_.width);
+        a->height = static_cast<uint32_t>(fmt_.height);
+        a->playCount = prefs_.DefaultLoop();
+        if (fmt_.Indexed()) SetGlobalPalette(*a, TablePalette(fmt_.baseTable));
+        progress.SetText(StringId::AviReading);
+        progress.SetRange(static_cast<int64_t>(samples_.size()));
+        size_t n = NextWithData(0);
+        if (n == samples_.size()) {
+            Tell(host_, StringId::AviReadError);
+            return {};
+        }
+        try {
+            table_ = fmt_.baseTable;
+            if (fmt_.RunLength()) canvas_.assign(size_t(fmt_.width) * fmt_.height, 0);
+            while (n < samples_.size()) {
+                ApplyPaletteChanges(n);
+                auto frame = DecodeSample(samples_[n]);
+                if (!frame) return {};
+                const size_t m = NextWithData(n + 1);
+                SetDelay(*frame, Delay(m - n));
+                a->blocks.push_back(std::move(frame));
+                if (!progress.SetPosition(static_cast<int64_t>(m))) return {Result::Stopped, std::move(a)};
+                n = m;
+            }
+        } catch (const std::bad_alloc&) {
+            Tell(host_, StringId::AviNoMemoryData);
+            return {};
+        }
+        return {Result::Done, std::move(a)};
+    }
+
+private:
+    size_t NextWithData(size_t n) const {
+        while (n < samples_.size() && samples_[n].size == 0) ++n;
+        return n;
+    }
+
+    // `count` samples' time in hundredths of a second.
+    uint32_t Delay(size_t count) const {
+        const uint64_t delay = uint64_t(count) * 100 * p_.scale / p_.rate;
+        return static_cast<uint32_t>(std::min<uint64_t>(delay, 0xFFFF));
+    }
+
+    // Palette changes met up to sample n apply to its picture.
+    void ApplyPaletteChanges(size_t n) {
+        for (; applied_ <= n; ++applied_)
+            for (const auto& pc : samples_[applied_].paletteChanges) ApplyPaletteChange(pc, table_);
+    }
+
+    // The frame of one sample; none after a message.
+    std::unique_ptr<Frame> DecodeSample(const Sample& s) {
+        data_.resize(s.size);
+        if (!f_.Read(s.offset, data_.data(), s.size)) {
+            Tell(host_, StringId::AviReadError);
+            return nullptr;
+        }
+        const size_t row = fmt_.Indexed() ? (size_t(fmt_.width) + 3) / 4 * 4 : fmt_.PlaneStride();
+        budget_ += uint64_t(fmt_.height) * row;
+        if (budget_ > kMemoryBudget) {
+            Tell(host_, StringId::AviNoMemoryData);
+            return nullptr;
+        }
+        auto frame = NewFrame(fmt_.width, fmt_.height, prefs_);
+        const bool ok = fmt_.Indexed() ? DecodeIndexed(*frame) : DecodeTrueColor(*frame);
+        if (!ok) return nullptr;
+        return frame;
+    }
+
+    const uint8_t* SourceRow(int y) const {
+        const int stored = fmt_.bottomUp ? fmt_.height - 1 - y : y;
+        return data_.data() + fmt_.SourceStride() * size_t(stored);
+    }
+
+    bool HoldsEveryRow() const { return data_.size() / fmt_.SourceStride() >= size_t(fmt_.height); }
+
+    // 1 to 8 bits: the indexes, and a local palette where the table in force
+    // differs from the stream's own (widened to cover every index used:
+    // indices beyond the table show black).
+    bool DecodeIndexed(Frame& frame) {
+        const int w = fmt_.width, h = fmt_.height;
+        auto bmp = FrameBitmap::Create(w, h);
+        if (!bmp) {
+            Tell(host_, StringId::AviNoMemoryData);
+            return false;
+        }
+        if (fmt_.RunLength()) {
+            // The canvas keeps what earlier samples drew, bottom-up.
+            DecodeRle(data_, fmt_.bits, w, h, canvas_);
+            for (int y = 0; y < h; ++y) std::copy_n(canvas_.data() + size_t(h - 1 - y) * w, w, bmp->Row(y));
+        } else {
+            if (!HoldsEveryRow()) {
+                Tell(host_, StringId::AviReadError);
+                return false;
+            }
+            for (int y = 0; y < h; ++y) UnpackIndexes(SourceRow(y), bmp->Row(y), w, fmt_.bits);
+        }
+        const int max_index = MaxIndex(*bmp);
+        SetBitmap(frame, std::move(*bmp));
+        std::vector<uint8_t> t = table_;
+        if (t.size() / 4 <= size_t(max_index)) t.resize(size_t(max_index + 1) * 4, 0);
+        if (t != fmt_.baseTable) SetLocalPalette(frame, TablePalette(t));
+        return true;
+    }
+
+    // 16, 24 and 32 bits: TrueColorPlanes.
+    bool DecodeTrueColor(Frame& frame) {
+        const int w = fmt_.width, h = fmt_.height;
+        if (!HoldsEveryRow()) {
+            Tell(host_, StringId::AviReadError);
+            return false;
+        }
+        const size_t plane_stride = fmt_.PlaneStride();
+        ReserveForWriting(frame.trueColor, plane_stride * h);
+        frame.trueColor.assign(plane_stride * h, 0);
+        const MaskChannel red(fmt_.rmask, fmt_.bits), green(fmt_.gmask, fmt_.bits), blue(fmt_.bmask, fmt_.bits);
+        for (int y = 0; y < h; ++y) {
+            const uint8_t* r = SourceRow(y);
+            uint8_t* d = frame.trueColor.data() + plane_stride * size_t(y);
+            if (fmt_.bits == 24) {
+                std::copy_n(r, 3 * size_t(w), d);
+                continue;
+            }
+            for (int x = 0; x < w; ++x) {
+                const uint32_t v = fmt_.bits == 16 ? LoadLE16(r + 2 * x) : LoadLE32(r + 4 * x);
+                d[3 * x] = blue.Of(v);
+                d[3 * x + 1] = green.Of(v);
+                d[3 * x + 2] = red.Of(v);
+            }
+        }
+        return true;
+    }
+
+    File& f_;
+    const Parsed& p_;
+    const VideoFormat& fmt_;
+    const std::vector<Sample>& samples_;
+    UiHost& host_;
+    const PreferenceBlock& prefs_;
+    std::vector<uint8_t> table_;   // the colour table in force
+    std::vector<uint8_t> canvas_;  // run-length streams change only part of the picture
+    std::vector<uint8_t> data_;    // the sample being decoded
+    uint64_t budget_ = 0;          // bytes of pixels of the frames so far
+    size_t applied_ = 0;           // samples whose palette changes are in the table
+};
+
+}  // namespace
+
 AviReadOutcome ImportAvi(const std::string& path, UiHost& host, ProgressReporter& progress,
                          const PreferenceBlock& prefs) {
     return ImportAviWith(path, host, progress, prefs, true);
@@ -457,210 +783,23 @@ AviReadOutcome ImportAviWith(const std::string& path, UiHost& host, ProgressRepo
         host.Error(FormatString(StringId::AviNoVideoStream, path));
         return {};
     }
-    if (p.format.size() < 40 || p.scale == 0 || p.rate == 0) {
-        Tell(host, StringId::AviBadFormat);
-        return {};
-    }
-    const uint8_t* bi = p.format.data();
-    const int32_t width = static_cast<int32_t>(LoadLE32(bi + 4));
-    const int32_t sh = static_cast<int32_t>(LoadLE32(bi + 8));
-    const int bits = LoadLE16(bi + 14);
-    const uint32_t compression = LoadLE32(bi + 16);
-    uint32_t used = LoadLE32(bi + 32);
-    const bool ours = compression == 0 || compression == 3 || compression == 0x20424944 /*DIB */ ||
-                      (compression == 1 && bits == 8) || (compression == 2 && bits == 4);
-    if (!ours) {
-        if (allow_ffmpeg) return ImportAviWithFfmpeg(path, host, progress, prefs);
-        Tell(host, StringId::AviNoDecompressor);
-        return {};
-    }
-    if (width <= 0 || width > 32768 || sh == 0 || sh == INT32_MIN || std::abs(sh) > 32768 ||
-        (bits != 1 && bits != 4 && bits != 8 && bits != 16 && bits != 24 && bits != 32) ||
-        (compression == 3 && bits != 16 && bits != 32)) {
-        Tell(host, StringId::AviBadFormat);
-        return {};
-    }
-    const int height = std::abs(sh);
-    const bool bottom_up = sh > 0 || compression == 1 || compression == 2;
-    if (uint64_t(width) * uint64_t(height) > (uint64_t{1} << 26)) {
-        Tell(host, StringId::AviNoMemoryData);
-        return {};
-    }
-    const size_t header = LoadLE32(bi) >= 40 ? std::min<size_t>(LoadLE32(bi), p.format.size()) : 40;
-    // Colour table or bit-field masks behind the header.
-    std::vector<uint8_t> base_table;
-    uint32_t rmask = 0, gmask = 0, bmask = 0;
-    if (bits <= 8) {
-        if (used == 0 || used > (1u << bits)) used = 1u << bits;
-        const size_t n = std::min<size_t>(used, (p.format.size() - header) / 4);
-        if (n == 0) {
-            Tell(host, StringId::AviPaletteFailed);
+    VideoFormat fmt;
+    switch (ReadVideoFormat(p, fmt, host)) {
+        case FormatCheck::Refused: return {};
+        case FormatCheck::OtherCodec:
+            if (allow_ffmpeg) return ImportAviWithFfmpeg(path, host, progress, prefs);
+            Tell(host, StringId::AviNoDecompressor);
             return {};
-        }
-        base_table.assign(p.format.begin() + static_cast<std::ptrdiff_t>(header),
-                          p.format.begin() + static_cast<std::ptrdiff_t>(header + 4 * n));
-    } else if (compression == 3) {
-        if (p.format.size() < header + 12) {
-            Tell(host, StringId::AviBadFormat);
-            return {};
-        }
-        rmask = LoadLE32(bi + header), gmask = LoadLE32(bi + header + 4),
-        bmask = LoadLE32(bi + header + 8);
-    } else if (bits == 16) {
-        rmask = 0x7C00, gmask = 0x03E0, bmask = 0x001F;
-    } else if (bits == 32) {
-        rmask = 0xFF0000, gmask = 0xFF00, bmask = 0xFF;
+        case FormatCheck::Ours: break;
     }
-
-    // The OpenDML index first (it covers every RIFF of large files), then
-    // idx1, then the movi lists themselves.
+    if (!ReadColorLayout(p, fmt, host)) return {};
     std::vector<Sample> samples;
-    bool indexed = false;
-    try {
-        indexed = ReadOpenDmlIndex(f, p, samples);
-    } catch (const std::bad_alloc&) {
-    }
-    if (!indexed) samples.clear();
-    if (!indexed && !ReadIdx1(f, p, samples)) {
-        samples.clear();
-        if (!ScanMovi(f, p, samples)) {
-            Tell(host, StringId::AviReadError);
-            return {};
-        }
-    }
-    auto a = NewAnimation();
-    a->width = static_cast<uint32_t>(width);
-    a->height = static_cast<uint32_t>(height);
-    a->playCount = prefs.DefaultLoop();
-    auto table_palette = [](const std::vector<uint8_t>& t) {
-        std::vector<uint8_t> rgb;
-        for (size_t i = 0; i + 4 <= t.size(); i += 4) rgb.insert(rgb.end(), {t[i + 2], t[i + 1], t[i]});
-        return Palette::FromTriples(rgb.data(), static_cast<int>(rgb.size() / 3));
-    };
-    if (bits <= 8) SetGlobalPalette(*a, table_palette(base_table));
-
-    const uint64_t total = samples.size();
-    progress.SetText(StringId::AviReading);
-    progress.SetRange(static_cast<int64_t>(total));
-    const size_t src_stride = (static_cast<size_t>(width) * bits + 31) / 32 * 4;
-    const size_t plane_stride = (static_cast<size_t>(width) * 3 + 3) / 4 * 4;
-    std::vector<uint8_t> table = base_table;
-    // Index canvas (bottom-up rows of `width` bytes) for run-length streams,
-    // whose samples may only change part of the picture.
-    std::vector<uint8_t> canvas;
-    std::vector<uint8_t> data;
-    uint64_t budget = 0;
-    size_t n = 0, applied = 0;
-    while (n < total && samples[n].size == 0) ++n;
-    if (n == total) {
+    if (!CollectSamples(f, p, samples)) {
         Tell(host, StringId::AviReadError);
         return {};
     }
-    try {
-        if (compression == 1 || compression == 2) canvas.assign(size_t(width) * height, 0);
-        while (n < total) {
-            const Sample& s = samples[n];
-            // Palette changes met up to this sample apply to its picture.
-            for (; applied <= n; ++applied)
-                for (const auto& pc : samples[applied].paletteChanges) {
-                    if (pc.size() < 4) continue;
-                    const size_t first = pc[0];
-                    size_t count = pc[1] ? pc[1] : 256;
-                    count = std::min({count, (pc.size() - 4) / 4, 256 - first});
-                    if (table.size() < (first + count) * 4) table.resize((first + count) * 4, 0);
-                    for (size_t e = 0; e < count; ++e) {
-                        const uint8_t* q = pc.data() + 4 + 4 * e;
-                        uint8_t* t = table.data() + 4 * (first + e);
-                        t[0] = q[2], t[1] = q[1], t[2] = q[0], t[3] = 0;
-                    }
-                }
-            data.resize(s.size);
-            if (!f.Read(s.offset, data.data(), s.size)) {
-                Tell(host, StringId::AviReadError);
-                return {};
-            }
-            budget += uint64_t(height) * (bits <= 8 ? (size_t(width) + 3) / 4 * 4 : plane_stride);
-            if (budget > kMemoryBudget) {
-                Tell(host, StringId::AviNoMemoryData);
-                return {};
-            }
-            auto frame = NewFrame(width, height, prefs);
-            if (bits <= 8) {
-                auto bmp = FrameBitmap::Create(width, height);
-                if (!bmp) {
-                    Tell(host, StringId::AviNoMemoryData);
-                    return {};
-                }
-                if (compression == 1 || compression == 2) {
-                    DecodeRle(data, bits, width, height, canvas);
-                    for (int y = 0; y < height; ++y)
-                        std::copy_n(canvas.data() + size_t(height - 1 - y) * width, width, bmp->Row(y));
-                } else {
-                    if (data.size() / src_stride < size_t(height)) {
-                        Tell(host, StringId::AviReadError);
-                        return {};
-                    }
-                    for (int y = 0; y < height; ++y) {
-                        const uint8_t* r = data.data() + src_stride * size_t(bottom_up ? height - 1 - y : y);
-                        uint8_t* d = bmp->Row(y);
-                        for (int x = 0; x < width; ++x) {
-                            if (bits == 8) d[x] = r[x];
-                            else if (bits == 4) d[x] = (r[x >> 1] >> ((x & 1) ? 0 : 4)) & 0x0F;
-                            else d[x] = (r[x >> 3] >> (7 - (x & 7))) & 1;
-                        }
-                    }
-                }
-                // Indices beyond the table show black: widen the table.
-                int max_index = 0;
-                for (int y = 0; y < height; ++y)
-                    for (int x = 0; x < width; ++x) max_index = std::max<int>(max_index, bmp->At(x, y));
-                SetBitmap(*frame, std::move(*bmp));
-                std::vector<uint8_t> t = table;
-                if (t.size() / 4 <= size_t(max_index)) t.resize(size_t(max_index + 1) * 4, 0);
-                if (t != base_table) SetLocalPalette(*frame, table_palette(t));
-            } else {
-                if (data.size() / src_stride < size_t(height)) {
-                    Tell(host, StringId::AviReadError);
-                    return {};
-                }
-                ReserveForWriting(frame->trueColor, plane_stride * height);
-                frame->trueColor.assign(plane_stride * height, 0);
-                const int rs = MaskShift(rmask), gs = MaskShift(gmask), bs = MaskShift(bmask);
-                const int rb = MaskBits(rmask), gb = MaskBits(gmask), bb = MaskBits(bmask);
-                auto widen = [&](uint32_t v, uint32_t mask, int shift, int nbits) -> uint8_t {
-                    uint32_t c = (v & mask) >> shift;
-                    if (bits == 16 && nbits < 8) c <<= (8 - nbits);
-                    return static_cast<uint8_t>(c);
-                };
-                for (int y = 0; y < height; ++y) {
-                    const uint8_t* r = data.data() + src_stride * size_t(bottom_up ? height - 1 - y : y);
-                    uint8_t* d = frame->trueColor.data() + plane_stride * size_t(y);
-                    if (bits == 24) {
-                        std::copy_n(r, 3 * size_t(width), d);
-                        continue;
-                    }
-                    for (int x = 0; x < width; ++x) {
-                        const uint32_t v = bits == 16 ? LoadLE16(r + 2 * x) : LoadLE32(r + 4 * x);
-                        d[3 * x] = widen(v, bmask, bs, bb);
-                        d[3 * x + 1] = widen(v, gmask, gs, gb);
-                        d[3 * x + 2] = widen(v, rmask, rs, rb);
-                    }
-                }
-            }
-            // The frame lasts until the next sample that has data.
-            size_t m = n + 1;
-            while (m < total && samples[m].size == 0) ++m;
-            const uint64_t delay = uint64_t(m - n) * 100 * p.scale / p.rate;
-            SetDelay(*frame, static_cast<uint32_t>(std::min<uint64_t>(delay, 0xFFFF)));
-            a->blocks.push_back(std::move(frame));
-            if (!progress.SetPosition(static_cast<int64_t>(m))) return {Result::Stopped, std::move(a)};
-            n = m;
-        }
-    } catch (const std::bad_alloc&) {
-        Tell(host, StringId::AviNoMemoryData);
-        return {};
-    }
-    return {Result::Done, std::move(a)};
+    FrameDecoder decoder(f, p, fmt, samples, host, prefs);
+    return decoder.Run(progress);
 }
 
 }  // namespace cinemill

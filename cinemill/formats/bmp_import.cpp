@@ -7,6 +7,7 @@
 #include "cinemill/base/bytes.h"
 #include "cinemill/base/strings.h"
 #include "cinemill/base/ui_host.h"
+#include "cinemill/doc/clipboard.h"
 #include "cinemill/gif/gif_reader.h"
 
 namespace cinemill {

@@ -101,6 +101,15 @@ void LzwDecoder::ResetTables() {
     sp_ = 0;
 }
 
+int LzwDecoder::CodeAfterClears() {
+    // Encoders may send several clear codes in a row; all but the last are no-ops.
+    int c;
+    do {
+        c = GetCode(code_size_);
+    } while (c == clear_);
+    return c;
+}
+
 int LzwDecoder::EndCode() {
     if (terminator_seen_) return kBadEnd;
     for (;;) {
@@ -123,10 +132,7 @@ int LzwDecoder::SlowNext() {
     if (c < 0) return c;
     if (c == clear_) {
         ResetTables();
-        int k;
-        do {
-            k = GetCode(code_size_);
-        } while (k == clear_);
+        const int k = CodeAfterClears();
         first_ = old_ = k;
         return k;
     }
@@ -173,70 +179,101 @@ size_t LzwDecoder::DecodeSlow(uint8_t* out, size_t count, int* status) {
 size_t LzwDecoder::Decode(uint8_t* out, size_t count, int* status) {
     *status = 0;
     if (count == 0) return 0;
-    size_t pos = 0;
     if (slow_) return DecodeSlow(out, count, status);
-    if (fresh_) {
-        fresh_ = false;
-        int c;
-        do {
-            c = GetCode(code_size_);
-        } while (c == clear_);
-        if (c < 0) {
-            *status = c;
-            return 0;
-        }
-        first_ = old_ = c;
-        out[pos++] = static_cast<uint8_t>(c);
-        if (c >= clear_) {
-            slow_ = true;
-            return pos + DecodeSlow(out + pos, count - pos, status);
-        }
+    if (!fresh_) return DecodeFast(out, 0, count, status);
+    fresh_ = false;
+    const int c = CodeAfterClears();
+    if (c < 0) {
+        *status = c;
+        return 0;
     }
-    // Every string in the table has already appeared in the output: a code's
-    // string is the previous code's string followed by one more value, and
-    // the two stand next to each other. So a table entry is just where its
-    // string starts and how long it is, and decoding a code copies bytes
-    // from earlier output. The prefix and suffix tables are kept as well, so
-    // that the exact one-value path can take over at any code.
-    //
-    // State lives in locals: stores to the output may alias members, which
-    // would force reloads for every byte.
-    uint32_t* start = start_.data();
-    uint16_t* length = length_.data();
-    uint16_t* prefix = prefix_.data();
-    uint8_t* suffix = suffix_.data();
-    const uint8_t* buf = buf_.data();
-    const int clear = clear_;
-    int next = next_, old = old_, limit = limit_, size = code_size_;
-    uint32_t mask = (1u << size) - 1;
-    // The next free code at which the codes widen (never, once 12 bits wide).
-    int grow_at = limit < 4096 ? limit : INT_MAX;
-    int curbit = curbit_, lastbit = lastbit_;
-    size_t old_pos = pos - 1, old_len = 1;
-    auto save = [&] {
-        next_ = next;
-        old_ = old;
-        first_ = out[old_pos];
-        limit_ = limit;
-        code_size_ = size;
-        curbit_ = curbit;
-        lastbit_ = lastbit;
-    };
-    auto get = [&]() -> int {
+    first_ = old_ = c;
+    out[0] = static_cast<uint8_t>(c);
+    if (c >= clear_) {
+        slow_ = true;
+        return 1 + DecodeSlow(out + 1, count - 1, status);
+    }
+    return DecodeFast(out, 1, count, status);
+}
+
+// Every string in the table has already appeared in the output: a code's
+// string is the previous code's string followed by one more value, and the
+// two stand next to each other. So a table entry is just where its string
+// starts and how long it is, and decoding a code copies bytes from earlier
+// output. The prefix and suffix tables are kept as well, so that the exact
+// one-value path can take over at any code.
+//
+// The state lives in this object's fields, which the compiler keeps in
+// registers because every step is inlined into DecodeFast and the object
+// never escapes; in the decoder's members, stores to the output (which may
+// alias them) would force reloads for every byte.
+struct LzwDecoder::FastPath {
+    LzwDecoder& d;
+    uint8_t* const out;
+    const size_t count;
+    uint32_t* const start;
+    uint16_t* const length;
+    uint16_t* const prefix;
+    uint8_t* const suffix;
+    const uint8_t* const buf;
+    const int clear;
+    int next, old, limit, size;
+    uint32_t mask;
+    int grow_at;  // the next free code at which the codes widen (never, once 12 bits wide)
+    int curbit, lastbit;
+    size_t old_pos, old_len;  // the previous code's string in the output
+
+    [[gnu::always_inline]] FastPath(LzwDecoder& decoder, uint8_t* output, size_t n, size_t pos)
+        : d(decoder),
+          out(output),
+          count(n),
+          start(decoder.start_.data()),
+          length(decoder.length_.data()),
+          prefix(decoder.prefix_.data()),
+          suffix(decoder.suffix_.data()),
+          buf(decoder.buf_.data()),
+          clear(decoder.clear_),
+          next(decoder.next_),
+          old(decoder.old_),
+          limit(decoder.limit_),
+          size(decoder.code_size_),
+          mask((1u << size) - 1),
+          grow_at(GrowAt(limit)),
+          curbit(decoder.curbit_),
+          lastbit(decoder.lastbit_),
+          old_pos(pos - 1),
+          old_len(1) {}
+
+    static int GrowAt(int at) { return at < 4096 ? at : INT_MAX; }
+
+    // Hands the state back to the decoder's members.
+    [[gnu::always_inline]] void Save() {
+        d.next_ = next;
+        d.old_ = old;
+        d.first_ = out[old_pos];
+        d.limit_ = limit;
+        d.code_size_ = size;
+        d.curbit_ = curbit;
+        d.lastbit_ = lastbit;
+    }
+
+    [[gnu::always_inline]] int NextCode() {
         if (curbit + size > lastbit) {
             // A new sub-block is needed: the member-based reader handles it.
-            curbit_ = curbit;
-            lastbit_ = lastbit;
-            const int c = GetCode(size);
-            curbit = curbit_;
-            lastbit = lastbit_;
+            d.curbit_ = curbit;
+            d.lastbit_ = lastbit;
+            const int c = d.GetCode(size);
+            curbit = d.curbit_;
+            lastbit = d.lastbit_;
             return c;
         }
         const int code = static_cast<int>((Load24(buf + (curbit >> 3)) >> (curbit & 7)) & mask);
         curbit += size;
         return code;
-    };
-    auto add_entry = [&](uint8_t first_value) {
+    }
+
+    // The previous string and one more value, at the next free code.
+    [[gnu::always_inline]] void AddEntry(uint8_t first_value) {
         if (next >= 4096) return;
         prefix[next] = static_cast<uint16_t>(old);
         suffix[next] = first_value;
@@ -246,106 +283,127 @@ size_t LzwDecoder::Decode(uint8_t* out, size_t count, int* status) {
             limit *= 2;
             ++size;
             mask = (1u << size) - 1;
-            grow_at = limit < 4096 ? limit : INT_MAX;
+            grow_at = GrowAt(limit);
         }
-    };
+    }
+
+    // The code's string now stands at `pos`, `len` values long.
+    [[gnu::always_inline]] void Emitted(int c, size_t pos, size_t len) {
+        old = c;
+        old_pos = pos;
+        old_len = len;
+    }
+
+    // A code below the clear code: its own value.
+    [[gnu::always_inline]] void Literal(int c, size_t& pos) {
+        out[pos] = static_cast<uint8_t>(c);
+        AddEntry(static_cast<uint8_t>(c));
+        Emitted(c, pos++, 1);
+    }
+
+    // The clear code: the code width and the next free code start over, and
+    // the first code after the clears is answered. The tables need no
+    // clearing: entries are rewritten as the next free code advances again,
+    // and the exact path clears what lies beyond it when it takes over.
+    [[gnu::always_inline]] int Restart() {
+        next = clear + 2;
+        limit = 2 * clear;
+        size = d.initial_size_ + 1;
+        mask = (1u << size) - 1;
+        grow_at = GrowAt(limit);
+        int k;
+        do {
+            k = NextCode();
+        } while (k == clear);
+        return k;
+    }
+
+    // Copies the string of code c (at most the next free code) to `pos`, as
+    // far as the output reaches; answers its whole length.
+    [[gnu::always_inline]] size_t CopyString(int c, size_t pos) {
+        if (c == next) {
+            // Not yet in the table: the previous string and its own first
+            // value. The copy overlaps itself, so it goes byte by byte.
+            const size_t len = old_len + 1;
+            const size_t n = std::min(len, count - pos);
+            for (size_t i = 0; i < n; ++i) out[pos + i] = out[old_pos + i];
+            return len;
+        }
+        const size_t src = start[c];
+        const size_t len = length[c];
+        if (len <= 16 && pos + 16 <= count) {
+            // The source ends before the destination starts; both 8-byte
+            // halves are loaded before anything is stored.
+            uint64_t a, b;
+            std::memcpy(&a, out + src, 8);
+            std::memcpy(&b, out + src + 8, 8);
+            std::memcpy(out + pos, &a, 8);
+            std::memcpy(out + pos + 8, &b, 8);
+        } else {
+            std::memcpy(out + pos, out + src, std::min(len, count - pos));
+        }
+        return len;
+    }
+
     // Entries at and beyond the next free code read as zero on the exact
     // path; the fast path leaves stale ones there, so clear them first.
-    auto enter_slow = [&] {
-        save();
-        std::fill(prefix_.begin() + next, prefix_.end(), uint16_t{0});
-        std::fill(suffix_.begin() + next, suffix_.end(), uint8_t{0});
-        slow_ = true;
-    };
+    [[gnu::always_inline]] void EnterSlow() {
+        Save();
+        std::fill(d.prefix_.begin() + next, d.prefix_.end(), uint16_t{0});
+        std::fill(d.suffix_.begin() + next, d.suffix_.end(), uint8_t{0});
+        d.slow_ = true;
+    }
+};
+
+size_t LzwDecoder::DecodeFast(uint8_t* out, size_t pos, size_t count, int* status) {
+    FastPath s(*this, out, count, pos);
     while (pos < count) {
-        const int c = get();
-        if (static_cast<unsigned>(c) < static_cast<unsigned>(clear)) {
-            out[pos] = static_cast<uint8_t>(c);
-            add_entry(static_cast<uint8_t>(c));
-            old = c;
-            old_pos = pos++;
-            old_len = 1;
+        const int c = s.NextCode();
+        if (static_cast<unsigned>(c) < static_cast<unsigned>(s.clear)) {
+            s.Literal(c, pos);
             continue;
         }
-        if (c == clear) {
-            // Encoders may send several clear codes in a row; all but the
-            // last are no-ops, as at the start of the data.
-            // The tables need no clearing: entries are rewritten as the
-            // next free code advances again, and the exact path clears what
-            // lies beyond it when it takes over.
-            next = clear + 2;
-            limit = 2 * clear;
-            size = initial_size_ + 1;
-            mask = (1u << size) - 1;
-            grow_at = limit < 4096 ? limit : INT_MAX;
-            int k;
-            do {
-                k = get();
-            } while (k == clear);
+        if (c == s.clear) {
+            const int k = s.Restart();
             if (k < 0) {
-                save();
+                s.Save();
                 *status = k;
                 return pos;
             }
-            old = k;
             out[pos] = static_cast<uint8_t>(k);
-            old_pos = pos++;
-            old_len = 1;
-            if (k >= clear) {
-                enter_slow();
+            s.Emitted(k, pos++, 1);
+            if (k >= s.clear) {
+                s.EnterSlow();
                 return pos + DecodeSlow(out + pos, count - pos, status);
             }
             continue;
         }
         if (c < 0) {
-            save();
+            s.Save();
             *status = c;
             return pos;
         }
-        if (c == clear + 1) {
-            save();
+        if (c == s.clear + 1) {
+            s.Save();
             *status = EndCode();
             return pos;
         }
-        if (c > next) {
+        if (c > s.next) {
             // Only a damaged stream gets here: let the exact path take it.
-            enter_slow();
+            s.EnterSlow();
             pending_code_ = c;
             return pos + DecodeSlow(out + pos, count - pos, status);
         }
-        size_t len;
-        if (c == next) {
-            // Not yet in the table: the previous string and its own first
-            // value. The copy overlaps itself, so it goes byte by byte.
-            len = old_len + 1;
-            const size_t n = std::min(len, count - pos);
-            for (size_t i = 0; i < n; ++i) out[pos + i] = out[old_pos + i];
-        } else {
-            const size_t src = start[c];
-            len = length[c];
-            if (len <= 16 && pos + 16 <= count) {
-                // The source ends before the destination starts; both
-                // 8-byte halves are loaded before anything is stored.
-                uint64_t a, b;
-                std::memcpy(&a, out + src, 8);
-                std::memcpy(&b, out + src + 8, 8);
-                std::memcpy(out + pos, &a, 8);
-                std::memcpy(out + pos + 8, &b, 8);
-            } else {
-                std::memcpy(out + pos, out + src, std::min(len, count - pos));
-            }
-        }
+        const size_t len = s.CopyString(c, pos);
         if (len > count - pos) {
-            save();
+            s.Save();
             return count;
         }
-        add_entry(out[pos]);
-        old = c;
-        old_pos = pos;
-        old_len = len;
+        s.AddEntry(out[pos]);
+        s.Emitted(c, pos, len);
         pos += len;
     }
-    save();
+    s.Save();
     return pos;
 }
 

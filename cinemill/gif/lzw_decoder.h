@@ -47,10 +47,17 @@ private:
     int ReadSubBlock();
     void ResetTables();
     int EndCode();
+    // The first code after any run of clear codes.
+    int CodeAfterClears();
     // The exact one-value-per-call path used once the stream has done
     // something a clean stream never does (a code beyond the next free one).
     int SlowNext();
     size_t DecodeSlow(uint8_t* out, size_t count, int* status);
+    // The copying path of a clean stream from output position `pos` on (the
+    // previous code's one value just before it), handing over to the exact
+    // path when the stream goes wrong.
+    struct FastPath;
+    size_t DecodeFast(uint8_t* out, size_t pos, size_t count, int* status);
 
     ByteCursor* src_ = nullptr;
     // Code reader.

@@ -7,6 +7,7 @@
 #include "cinemill/base/preferences.h"
 #include "cinemill/base/strings.h"
 #include "cinemill/base/ui_host.h"
+#include "cinemill/doc/clipboard.h"
 #include "cinemill/imaging/palette_merge.h"
 
 namespace cinemill {

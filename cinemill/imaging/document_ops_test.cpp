@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "cinemill/base/ui_host.h"
+#include "cinemill/doc/clipboard.h"
 #include "cinemill/imaging/palette_merge.h"
 #include "cinemill/imaging/test_support.h"
 

@@ -2,27 +2,12 @@
 
 #include <gtest/gtest.h>
 
-#include "cinemill/imaging/optimize_test_util.h"
+#include "cinemill/imaging/test_support.h"
 
 namespace cinemill {
 namespace {
 
-using namespace testutil;
-
-// A w x h frame whose pixel (x, y) is (x + 7 y) mod 16.
-std::unique_ptr<Frame> Numbered(int x0, int y0, int w, int h) {
-    std::vector<uint8_t> px(static_cast<size_t>(w * h));
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x) px[static_cast<size_t>(y * w + x)] = static_cast<uint8_t>((x + 7 * y) % 16);
-    return MakeFrame(x0, y0, w, h, px);
-}
-
-// Pixels of a frame as rows without padding.
-std::vector<std::vector<uint8_t>> Rows(const Frame& f) {
-    std::vector<std::vector<uint8_t>> r;
-    for (int y = 0; y < f.bitmap->height; ++y) r.emplace_back(f.bitmap->Row(y), f.bitmap->Row(y) + f.bitmap->width);
-    return r;
-}
+using namespace testing_support;
 
 TEST(Rotate, PixelsMoveAsTheTableSays) {
     auto a = MakeAnimation(10, 10);

@@ -2,12 +2,12 @@
 
 #include <gtest/gtest.h>
 
-#include "cinemill/imaging/optimize_test_util.h"
+#include "cinemill/imaging/test_support.h"
 
 namespace cinemill {
 namespace {
 
-using namespace testutil;
+using namespace testing_support;
 
 // The counter must agree with the writer byte for byte: the optimizer keeps
 // a variant only when the writer really makes it smaller.

@@ -4,12 +4,13 @@
 
 #include "cinemill/base/strings.h"
 #include "cinemill/imaging/optimize_palette.h"
-#include "cinemill/imaging/optimize_test_util.h"
+#include "cinemill/imaging/test_support.h"
+#include "cinemill/imaging/unoptimize.h"
 
 namespace cinemill {
 namespace {
 
-using namespace testutil;
+using namespace testing_support;
 namespace of = optimize_flags;
 
 Result RunOpt(Animation& a, uint32_t flags, bool* changed = nullptr) {

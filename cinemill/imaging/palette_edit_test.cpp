@@ -2,12 +2,12 @@
 
 #include <gtest/gtest.h>
 
-#include "cinemill/imaging/optimize_test_util.h"
+#include "cinemill/imaging/test_support.h"
 
 namespace cinemill {
 namespace {
 
-using namespace testutil;
+using namespace testing_support;
 
 TEST(PaletteEdit, GlobalEditChangesColoursOnlyOfFramesWithoutLocalPalettes) {
     auto a = MakeAnimation(2, 1, 4);

@@ -2,6 +2,7 @@
 #include "cinemill/imaging/resize.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <memory>
 #include <new>
@@ -107,9 +108,102 @@ uint8_t Finish(int64_t sum) {
     return static_cast<uint8_t>(std::min<int64_t>((sum + 2048) >> 12, 255));
 }
 
+// The colours of a frame's indexes (black beyond its palette).
+std::array<Rgb, 256> IndexColours(const Animation& a, const Frame& f) {
+    std::array<Rgb, 256> colours{};
+    if (const Palette* pal = PaletteInEffect(a, f))
+        for (int i = 0; i < pal->size() && i < 256; ++i) colours[static_cast<size_t>(i)] = (*pal)[i];
+    return colours;
+}
+
+// The picture between the two passes: nw columns of the source rows, and
+// which of them are transparent.
+struct HalfScaled {
+    int nw = 0;
+    std::vector<Rgb> colour;
+    std::vector<uint8_t> clear;
+};
+
+// The horizontal pass over one row at tap `t`. A transparent centre stays
+// transparent; transparent neighbours count as the centre. `transparent` is
+// the transparent index, -1 for none.
+void FilterRowAt(const uint8_t* row, const BicubicTap& t, const std::array<Rgb, 256>& colours, int transparent,
+                 Rgb& out, uint8_t& clear) {
+    const uint8_t centre = row[t.source];
+    if (centre == transparent) {
+        out = colours[centre];
+        clear = 1;
+        return;
+    }
+    int64_t r = 0, g = 0, b = 0;
+    for (int j = 0; j < 5; ++j) {
+        if (!(t.mask & (1 << j))) continue;
+        uint8_t p = row[t.source + j - 2];
+        if (p == transparent) p = centre;
+        const Rgb c = colours[p];
+        const int32_t wgt = t.weight[static_cast<size_t>(j)];
+        r += int64_t{c.r} * wgt;
+        g += int64_t{c.g} * wgt;
+        b += int64_t{c.b} * wgt;
+    }
+    out = Rgb{Finish(r), Finish(g), Finish(b)};
+}
+
+void FilterRows(const FrameBitmap& src, const std::vector<BicubicTap>& hx, const std::array<Rgb, 256>& colours,
+                int transparent, HalfScaled& mid) {
+    const size_t nw = static_cast<size_t>(mid.nw);
+    for (int y = 0; y < src.height; ++y) {
+        const uint8_t* row = src.Row(y);
+        for (size_t x = 0; x < nw; ++x) {
+            const size_t o = static_cast<size_t>(y) * nw + x;
+            FilterRowAt(row, hx[x], colours, transparent, mid.colour[o], mid.clear[o]);
+        }
+    }
+}
+
+// The vertical pass at column x, tap `t`; transparent neighbours count as the centre.
+Rgb FilterColumnAt(const HalfScaled& mid, int x, const BicubicTap& t) {
+    const size_t nw = static_cast<size_t>(mid.nw);
+    const size_t centre = static_cast<size_t>(t.source) * nw + static_cast<size_t>(x);
+    int64_t r = 0, g = 0, b = 0;
+    for (int j = 0; j < 5; ++j) {
+        if (!(t.mask & (1 << j))) continue;
+        size_t o = static_cast<size_t>(t.source + j - 2) * nw + static_cast<size_t>(x);
+        if (mid.clear[o]) o = centre;
+        const int32_t wgt = t.weight[static_cast<size_t>(j)];
+        r += int64_t{mid.colour[o].r} * wgt;
+        g += int64_t{mid.colour[o].g} * wgt;
+        b += int64_t{mid.colour[o].b} * wgt;
+    }
+    return Rgb{Finish(r), Finish(g), Finish(b)};
+}
+
+void FilterColumns(const HalfScaled& mid, const std::vector<BicubicTap>& vy, int nh, std::vector<uint8_t>& rgb,
+                   std::vector<uint8_t>& alpha) {
+    const int nw = mid.nw;
+    const size_t stride3 = (static_cast<size_t>(nw) * 3 + 3) / 4 * 4;
+    const size_t stride1 = static_cast<size_t>(FrameBitmap::StrideFor(nw));
+    rgb.assign(stride3 * nh, 0);
+    alpha.assign(stride1 * nh, 0);
+    for (int y = 0; y < nh; ++y) {
+        const BicubicTap& t = vy[static_cast<size_t>(y)];
+        for (int x = 0; x < nw; ++x) {
+            const size_t centre = static_cast<size_t>(t.source) * nw + x;
+            const bool clear = mid.clear[centre] != 0;
+            const Rgb c = clear ? mid.colour[centre] : FilterColumnAt(mid, x, t);
+            uint8_t* px = rgb.data() + stride3 * y + 3 * static_cast<size_t>(x);
+            px[0] = c.b;
+            px[1] = c.g;
+            px[2] = c.r;
+            alpha[stride1 * y + x] = clear ? 0 : 255;
+        }
+    }
+}
+
 // The bicubic filter of one frame into 24-bit blue-green-red rows (padded to
 // 4 bytes) and a transparency plane (0 transparent, 255 opaque; rows padded
-// to 4 bytes). False when memory runs out.
+// to 4 bytes): across the rows first, then down the columns. False when
+// memory runs out.
 bool BicubicFrame(const Animation& a, const Frame& f, int nw, int nh, std::vector<uint8_t>& rgb,
                   std::vector<uint8_t>& alpha) {
     const FrameBitmap& src = *f.bitmap;
@@ -117,75 +211,14 @@ bool BicubicFrame(const Animation& a, const Frame& f, int nw, int nh, std::vecto
     if (w <= 0 || h <= 0) return false;
     const uint64_t inter = uint64_t(nw) * h, out = uint64_t(nw) * nh;
     if (inter > (uint64_t{1} << 28) || out > (uint64_t{1} << 28)) return false;
-    const Palette* pal = PaletteInEffect(a, f);
-    std::array<Rgb, 256> colours{};
-    if (pal)
-        for (int i = 0; i < pal->size() && i < 256; ++i) colours[static_cast<size_t>(i)] = (*pal)[i];
-    const bool transparent = f.Transparent();
-    const uint8_t ti = f.transparentIndex;
+    const std::array<Rgb, 256> colours = IndexColours(a, f);
+    const int transparent = f.Transparent() ? f.transparentIndex : -1;
     const auto hx = BicubicWeights(w, nw);
     const auto vy = BicubicWeights(h, nh);
     try {
-        std::vector<Rgb> mid(inter);
-        std::vector<uint8_t> mid_clear(inter, 0);
-        for (int y = 0; y < h; ++y) {
-            const uint8_t* row = src.Row(y);
-            for (int x = 0; x < nw; ++x) {
-                const BicubicTap& t = hx[static_cast<size_t>(x)];
-                const size_t o = static_cast<size_t>(y) * nw + x;
-                const uint8_t centre = row[t.source];
-                if (transparent && centre == ti) {
-                    mid[o] = colours[centre];
-                    mid_clear[o] = 1;
-                    continue;
-                }
-                int64_t r = 0, g = 0, b = 0;
-                for (int j = 0; j < 5; ++j) {
-                    if (!(t.mask & (1 << j))) continue;
-                    uint8_t p = row[t.source + j - 2];
-                    if (transparent && p == ti) p = centre;
-                    const Rgb c = colours[p];
-                    const int32_t wgt = t.weight[static_cast<size_t>(j)];
-                    r += int64_t{c.r} * wgt;
-                    g += int64_t{c.g} * wgt;
-                    b += int64_t{c.b} * wgt;
-                }
-                mid[o] = Rgb{Finish(r), Finish(g), Finish(b)};
-            }
-        }
-        const size_t stride3 = (static_cast<size_t>(nw) * 3 + 3) / 4 * 4;
-        const size_t stride1 = static_cast<size_t>(FrameBitmap::StrideFor(nw));
-        rgb.assign(stride3 * nh, 0);
-        alpha.assign(stride1 * nh, 0);
-        for (int y = 0; y < nh; ++y) {
-            const BicubicTap& t = vy[static_cast<size_t>(y)];
-            for (int x = 0; x < nw; ++x) {
-                const size_t centre = static_cast<size_t>(t.source) * nw + x;
-                Rgb c;
-                uint8_t opaque = 255;
-                if (mid_clear[centre]) {
-                    c = mid[centre];
-                    opaque = 0;
-                } else {
-                    int64_t r = 0, g = 0, b = 0;
-                    for (int j = 0; j < 5; ++j) {
-                        if (!(t.mask & (1 << j))) continue;
-                        size_t o = static_cast<size_t>(t.source + j - 2) * nw + x;
-                        if (mid_clear[o]) o = centre;
-                        const int32_t wgt = t.weight[static_cast<size_t>(j)];
-                        r += int64_t{mid[o].r} * wgt;
-                        g += int64_t{mid[o].g} * wgt;
-                        b += int64_t{mid[o].b} * wgt;
-                    }
-                    c = Rgb{Finish(r), Finish(g), Finish(b)};
-                }
-                uint8_t* px = rgb.data() + stride3 * y + 3 * static_cast<size_t>(x);
-                px[0] = c.b;
-                px[1] = c.g;
-                px[2] = c.r;
-                alpha[stride1 * y + x] = opaque;
-            }
-        }
+        HalfScaled mid{nw, std::vector<Rgb>(inter), std::vector<uint8_t>(inter, 0)};
+        FilterRows(src, hx, colours, transparent, mid);
+        FilterColumns(mid, vy, nh, rgb, alpha);
     } catch (const std::bad_alloc&) {
         return false;
     }

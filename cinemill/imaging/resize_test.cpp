@@ -2,12 +2,12 @@
 
 #include <gtest/gtest.h>
 
-#include "cinemill/imaging/optimize_test_util.h"
+#include "cinemill/imaging/test_support.h"
 
 namespace cinemill {
 namespace {
 
-using namespace testutil;
+using namespace testing_support;
 
 TEST(ResizeGeometry, BicubicWeightsFoldInwardAtTheEdges) {
     EXPECT_DOUBLE_EQ(BicubicKernel(0), 1);

@@ -1,11 +1,12 @@
 // Unoptimize: every frame becomes the full picture shown at that frame.
+#include "cinemill/imaging/unoptimize.h"
+
 #include <algorithm>
 #include <new>
 #include <vector>
 
 #include "cinemill/base/strings.h"
 #include "cinemill/base/ui_host.h"
-#include "cinemill/imaging/optimize.h"
 
 namespace cinemill {
 
