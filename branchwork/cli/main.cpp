@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "branchwork/base/text_util.h"
+#include "branchwork/base/texts.h"
 #include "branchwork/host/page_file_host.h"
 #include "branchwork/host/send.h"
 #include "branchwork/output/html_menu.h"
@@ -114,12 +115,12 @@ std::string ProgramDir(const Args& args) {
 // Loads a project file; answers the exit status of the load.
 int Load(NavigationProject& p, const std::string& path, CliHost& host) {
     if (!FileExists(path)) {
-        host.Message("Cannot open file \"" + path + "\".", MessageIcon::Error);
+        host.Message(texts::kCannotOpenPrefix + path + texts::kCannotOpenSuffix, MessageIcon::Error);
         return kExitFailed;
     }
     const LoadOutcome out = LoadProjectFile(p, path, host);
     if (!out.appletFound) {
-        host.Message("No applet of the three navigation applets in " + path, MessageIcon::Error);
+        host.Message(texts::kNoAppletIn + path, MessageIcon::Error);
         return kExitFailed;
     }
     return out.complete ? kExitOk : kExitPartial;
@@ -175,13 +176,13 @@ int Import(const std::vector<std::string>& rest) {
     if (!args.values.count("-o")) return Usage("import: -o PROJECT.bwk is missing");
     CliHost host;
     if (!FileExists(args.positional)) {
-        host.Message("Cannot open file \"" + args.positional + "\".", MessageIcon::Error);
+        host.Message(texts::kCannotOpenPrefix + args.positional + texts::kCannotOpenSuffix, MessageIcon::Error);
         return kExitFailed;
     }
     NavigationProject p;
     const StartupImport r = ImportFromHost(p, host, PageFileHostFactory(args.positional));
     if (!r.imported) {
-        host.Message("No branchwork menu (applet or HTML menu) in " + args.positional, MessageIcon::Error);
+        host.Message(texts::kNoMenuIn + args.positional, MessageIcon::Error);
         return kExitFailed;
     }
     if (!SaveProjectFile(p, args.values["-o"], host)) return kExitFailed;

@@ -114,7 +114,7 @@ int OptimizeToTarget(Animation& a, int64_t target, const std::vector<uint8_t>& o
     if (*level > 0) {
         SilentUiHost quiet;
         SilentProgress progress;
-        const GifReadOutcome back = ReadGif(bytes, quiet, progress, Prefs());
+        const ReadOutcome back = ReadGif(bytes, quiet, progress, Prefs());
         if (back.animation && back.animation->FrameCount() == a.FrameCount()) psnr = MeanPsnr(a, *back.animation);
     }
     std::cout << "Target Size: " << FormatString(StringId::BytesFormat, GroupedNumber(target)) << "\n"
@@ -163,7 +163,7 @@ int Optimize(const Args& args) {
         return kExitFailed;
     }
     SilentProgress progress;
-    GifReadOutcome r = ReadGif(original, host, progress, Prefs());
+    ReadOutcome r = ReadGif(original, host, progress, Prefs());
     if (!r.animation) return kExitFailed;
     if (!IsGifSignature(original)) {
         host.Error(FormatString(StringId::NotValidGif, in));

@@ -13,6 +13,7 @@
 #include "cinemill/base/memory.h"
 #include "cinemill/base/preferences.h"
 #include "cinemill/base/progress.h"
+#include "cinemill/base/tell.h"
 #include "cinemill/formats/avi.h"
 #include "cinemill/formats/avi_internal.h"
 
@@ -394,8 +395,6 @@ int MaskBits(uint32_t m) {
     return n;
 }
 
-void Tell(UiHost& host, StringId id) { host.Error(std::string(LoadString(id))); }
-
 }  // namespace
 
 bool DecodeRle(std::span<const uint8_t> d, int bits, int width, int height,
@@ -440,13 +439,13 @@ bool DecodeRle(std::span<const uint8_t> d, int bits, int width, int height,
     return true;
 }
 
-AviReadOutcome ImportAvi(const std::string& path, UiHost& host, ProgressReporter& progress,
-                         const PreferenceBlock& prefs) {
+ReadOutcome ImportAvi(const std::string& path, UiHost& host, ProgressReporter& progress,
+                      const PreferenceBlock& prefs) {
     return ImportAviWith(path, host, progress, prefs, true);
 }
 
-AviReadOutcome ImportAviWith(const std::string& path, UiHost& host, ProgressReporter& progress,
-                             const PreferenceBlock& prefs, bool allow_ffmpeg) {
+ReadOutcome ImportAviWith(const std::string& path, UiHost& host, ProgressReporter& progress,
+                          const PreferenceBlock& prefs, bool allow_ffmpeg) {
     File f(path);
     if (!f.ok()) {
         host.Error(FormatString(StringId::OpenFileFailed, path));
