@@ -120,7 +120,8 @@ int Load(NavigationProject& p, const std::string& path, CliHost& host) {
     }
     const LoadOutcome out = LoadProjectFile(p, path, host);
     if (!out.appletFound) {
-        host.Message(texts::kNoAppletIn + path, MessageIcon::Error);
+        // A file that could not be read has been named with its cause.
+        if (out.error.empty()) host.Message(texts::kNoAppletIn + path, MessageIcon::Error);
         return kExitFailed;
     }
     return out.complete ? kExitOk : kExitPartial;
@@ -182,7 +183,9 @@ int Import(const std::vector<std::string>& rest) {
     NavigationProject p;
     const StartupImport r = ImportFromHost(p, host, PageFileHostFactory(args.positional));
     if (!r.imported) {
-        host.Message(texts::kNoMenuIn + args.positional, MessageIcon::Error);
+        // A page that could not be read, or a menu that is not ours, has
+        // been named with its cause.
+        if (r.load.error.empty()) host.Message(texts::kNoMenuIn + args.positional, MessageIcon::Error);
         return kExitFailed;
     }
     if (!SaveProjectFile(p, args.values["-o"], host)) return kExitFailed;
