@@ -13,6 +13,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::vector<uint8_t> ani = BuildAni(*a, host);
     if (ani.empty()) return 0;
     PreferenceBlock prefs;
-    if (!ImportAni(ani, host, prefs)) std::abort();
+    if (!ImportAni(ani, host, prefs).animation) std::abort();
     return 0;
 }

@@ -1,5 +1,7 @@
 #include "branchwork/base/text_util.h"
 
+#include "branchwork/base/texts.h"
+
 #include "cinemill/base/file_io.h"
 
 #include <cctype>
@@ -83,10 +85,10 @@ std::string NotANumberMessage(std::string_view value) {
     // A damaged file can put millions of characters where a number belongs:
     // the message quotes the start of them only (cut between characters).
     constexpr size_t kQuoted = 40;
-    if (value.size() <= kQuoted) return "'" + std::string(value) + "' is not a valid integer value";
+    if (value.size() <= kQuoted) return "'" + std::string(value) + texts::kNotAnInteger;
     size_t cut = kQuoted;
     while (cut > 0 && (static_cast<unsigned char>(value[cut]) & 0xC0) == 0x80) --cut;
-    return "'" + std::string(value.substr(0, cut)) + "...' is not a valid integer value";
+    return "'" + std::string(value.substr(0, cut)) + "..." + texts::kNotAnInteger;
 }
 
 std::string FileNamePart(std::string_view path) {

@@ -70,6 +70,38 @@ inline constexpr const char* kNodeInfoGroup = "Applet node information";
 inline constexpr const char* kHtmlMenuFilesGroup = "HTML menu script and style";
 inline constexpr const char* kHtmlMenuInline = "Inside the page";
 inline constexpr const char* kHtmlMenuExternal = "In branchwork-menu.js and branchwork-menu.css next to the page";
+// Files that cannot be read or written; the path goes between prefix and
+// suffix.
+inline constexpr const char* kCannotOpenPrefix = "Cannot open file \"";
+inline constexpr const char* kCannotOpenSuffix = "\".";
+inline constexpr const char* kCannotCreatePrefix = "Cannot create file \"";
+inline constexpr const char* kCannotCreateSuffix = "\".";
+// A class file that could not be written: prefix, file name, kExtractTo,
+// path, kExtractReasonSeparator, the reason (kWriteFailed when the system
+// gave none).
+inline constexpr const char* kExtractFailed = "An error occurred while trying to extract ";
+inline constexpr const char* kExtractTo = " to ";
+inline constexpr const char* kExtractReasonSeparator = ".\n\n";
+inline constexpr const char* kWriteFailed = "The file could not be written.";
+// Loading: a node line with too few fields (the count follows), a value
+// that is not a whole number (quoted, between the quote and kNotAnInteger).
+inline constexpr const char* kListIndexPrefix = "List index out of bounds (";
+inline constexpr const char* kListIndexSuffix = ")";
+inline constexpr const char* kNotAnInteger = "' is not a valid integer value";
+
+// The command line: a file without any of the applets, a page without a
+// menu; the path follows.
+inline constexpr const char* kNoAppletIn = "No applet of the three navigation applets in ";
+inline constexpr const char* kNoMenuIn = "No branchwork menu (applet or HTML menu) in ";
+
+// Palette files of the colour picker.
+inline constexpr const char* kReadBeyondEnd = "Read beyond end of file";
+inline constexpr const char* kNotJascPalette = "Not a JASC-PAL palette file";
+inline constexpr const char* kNotRiffPalette = "Not a RIFF palette file";
+inline constexpr const char* kUnknownPaletteType = "Unknown palette file type: ";
+inline constexpr const char* kPaletteMissingPrefix = "The file \"";
+inline constexpr const char* kPaletteMissingSuffix =
+    "\" does not exist.  The default websafe palette will be displayed instead.";
 
 inline constexpr const char* kEnterFileName = "Please enter the HTML file's full name and path.";
 inline constexpr const char* kUnableToFind = "Unable to find ";

@@ -5,6 +5,7 @@
 #include <iostream>
 
 #include "branchwork/base/text_util.h"
+#include "branchwork/base/texts.h"
 #include "branchwork/project/loader.h"
 
 namespace branchwork::cli {
@@ -77,12 +78,13 @@ std::string ProgramDir(const Options& options) {
 
 int LoadProject(NavigationProject& p, const std::string& path, CliHost& host) {
     if (!FileExists(path)) {
-        host.Message("Cannot open file \"" + path + "\".", MessageIcon::Error);
+        host.Message(texts::kCannotOpenPrefix + path + texts::kCannotOpenSuffix, MessageIcon::Error);
         return kExitFailed;
     }
     const LoadOutcome out = LoadProjectFile(p, path, host);
     if (!out.appletFound) {
-        host.Message("No applet of the three navigation applets in " + path, MessageIcon::Error);
+        // A file that could not be read has been named with its cause.
+        if (out.error.empty()) host.Message(texts::kNoAppletIn + path, MessageIcon::Error);
         return kExitFailed;
     }
     return out.complete ? kExitOk : kExitPartial;

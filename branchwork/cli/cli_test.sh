@@ -151,4 +151,22 @@ check "failed send leaves the page" '! grep -q APPLET "$work/nobak/index.html"'
 "$cli" import "$work/site/index.html" -o "$work/fifo/index.html" 2>"$work/err"; rc=$?
 check "import into a FIFO fails" '[ $rc -eq 1 ] && [ -p "$work/fifo/index.html" ]'
 check "import into a FIFO names the cause" 'grep -q "is not a regular file" "$work/err"'
+
+# Files over the 64 MiB text cap are named as too large, once: no second
+# message blames the file's content.
+truncate -s 65M "$work/big.bwk"
+"$cli" show "$work/big.bwk" 2>"$work/err"; rc=$?
+check "show of a 65 MiB project fails" '[ $rc -eq 1 ]'
+check "show of a 65 MiB project says only that it is too large" 'grep -q "is too large to open" "$work/err" && [ "$(wc -l < "$work/err")" -eq 1 ]'
+"$cli" import "$work/big/index.html" -o "$work/big.out.bwk" 2>"$work/err"; rc=$?
+check "import of a 65 MiB page fails" '[ $rc -eq 1 ] && [ ! -e "$work/big.out.bwk" ]'
+check "import of a 65 MiB page says only that it is too large" 'grep -q "is too large to open" "$work/err" && [ "$(wc -l < "$work/err")" -eq 1 ]'
+
+# A new page in a folder that does not exist: the save's failure is named,
+# not taken for a broken link to the editor.
+"$cli" send "$work/menu.bwk" --page "$work/missing/dir/index.html" 2>"$work/err"; rc=$?
+check "send into a missing folder fails" '[ $rc -eq 1 ] && [ ! -e "$work/missing" ]'
+check "send into a missing folder names the page it could not write" 'grep -q "Unable to write to .*missing/dir/index.html" "$work/err"'
+check "send into a missing folder blames no link" '! grep -q "communicating with Harborline" "$work/err"'
+
 exit $fail

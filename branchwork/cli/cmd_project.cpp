@@ -4,6 +4,7 @@
 #include <iostream>
 
 #include "branchwork/base/text_util.h"
+#include "branchwork/base/texts.h"
 #include "branchwork/cli/cli_common.h"
 #include "branchwork/host/page_file_host.h"
 #include "branchwork/host/send.h"
@@ -20,13 +21,15 @@ int Import(const Args& args) {
     if (!o.Has("-o")) return UsageError("import: -o PROJECT.bwk is missing");
     CliHost host;
     if (!FileExists(o.file)) {
-        host.Message("Cannot open file \"" + o.file + "\".", MessageIcon::Error);
+        host.Message(texts::kCannotOpenPrefix + o.file + texts::kCannotOpenSuffix, MessageIcon::Error);
         return kExitFailed;
     }
     NavigationProject p;
     const StartupImport r = ImportFromHost(p, host, PageFileHostFactory(o.file));
     if (!r.imported) {
-        host.Message("No branchwork menu (applet or HTML menu) in " + o.file, MessageIcon::Error);
+        // A page that could not be read, or a menu that is not ours, has
+        // been named with its cause.
+        if (r.load.error.empty()) host.Message(texts::kNoMenuIn + o.file, MessageIcon::Error);
         return kExitFailed;
     }
     if (!SaveProjectFile(p, o.Value("-o"), host)) return kExitFailed;

@@ -91,10 +91,17 @@ SendResult SendToHost(NavigationProject& project, BwUiHost& ui, const HostFactor
             }
             ui.Message(texts::kNotSaved, MessageIcon::Error);
             ui.MinimizeWindow();
-            const bool saved = host->Invoke(kForceSave, {}).ok;
+            const HostReply saved = host->Invoke(kForceSave, {});
             ui.RestoreWindow();
             ++saves;
-            if (!saved) throw CommunicationFailure{};
+            if (!saved.ok && !saved.text.empty()) {
+                // The host named why it could not save its page (a page file
+                // that cannot be written): that is the cause, not the link.
+                ui.Message(saved.text, MessageIcon::Error);
+                result.status = SendStatus::PageRefused;
+                return result;
+            }
+            if (!saved.ok) throw CommunicationFailure{};
         }
     } catch (const CommunicationFailure&) {
         ui.Message(texts::kCommunicationError, MessageIcon::Error);
@@ -141,7 +148,10 @@ StartupImport ImportFromHost(NavigationProject& project, BwUiHost& ui, const Hos
     const HostReply sel = host->Invoke(kGetSelection, {});
     if (!sel.ok) {
         // A host that names the cause (the page cannot be read) is believed.
-        ui.Message(sel.text.empty() ? std::string(texts::kCommunicationError) : sel.text, MessageIcon::Error);
+        // The message is kept with the outcome, so that no caller adds
+        // another for the same failure.
+        out.load.error = sel.text.empty() ? std::string(texts::kCommunicationError) : sel.text;
+        ui.Message(out.load.error, MessageIcon::Error);
         return out;
     }
     if (sel.text.empty()) return out;

@@ -5,6 +5,7 @@
 #include <filesystem>
 
 #include "branchwork/base/text_util.h"
+#include "branchwork/base/texts.h"
 #include "branchwork/output/markup.h"
 
 namespace branchwork {
@@ -36,8 +37,8 @@ std::vector<std::string> ExtractMainClasses(const std::string& program_dir, BwUi
             written.push_back(path);
             continue;
         }
-        const std::string reason = ec ? ec.message() : errno ? std::strerror(errno) : "The file could not be written.";
-        host.Message("An error occurred while trying to extract " + name + " to " + path + ".\n\n" + reason,
+        const std::string reason = ec ? ec.message() : errno ? std::strerror(errno) : texts::kWriteFailed;
+        host.Message(texts::kExtractFailed + name + texts::kExtractTo + path + texts::kExtractReasonSeparator + reason,
                      MessageIcon::Error);
     }
     return written;

@@ -429,7 +429,7 @@ bool WriteOutputFile(BwUiHost& host, MarkupResult& r, const std::string& path, c
         if (!existed) r.createdFiles.push_back(path);
         return true;
     }
-    std::string message = "Cannot create file \"" + path + "\".";
+    std::string message = texts::kCannotCreatePrefix + path + texts::kCannotCreateSuffix;
     if (p != cinemill::WriteProblem::Failed) message += " " + cinemill::WriteProblemText(p, path);
     host.Message(message, MessageIcon::Error);
     r.ok = false;

@@ -102,7 +102,9 @@ std::vector<std::string> SplitTextFields(std::string_view text) {
     return pieces;
 }
 
-std::string ListIndexMessage(size_t index) { return "List index out of bounds (" + std::to_string(index) + ")"; }
+std::string ListIndexMessage(size_t index) {
+    return texts::kListIndexPrefix + std::to_string(index) + texts::kListIndexSuffix;
+}
 
 }  // namespace
 
@@ -167,24 +169,6 @@ std::string ResolveRelativePath(const std::string& base, const std::string& refe
 
 namespace {
 
-// Ends a load; the message is shown once by the caller.
-struct LoadStop {
-    std::string message;
-};
-
-int32_t WholeNumber(std::string_view value) {
-    const auto v = ParseWholeNumber(value);
-    if (!v) throw LoadStop{NotANumberMessage(value)};
-    return *v;
-}
-
-Color ColorValue(std::string_view value) {
-    std::string error;
-    const auto c = ParamToColor(value, &error);
-    if (!c) throw LoadStop{error};
-    return *c;
-}
-
 // True when the tag holds `"` + word + number + `"` (letter case ignored);
 // the number is returned in *n.
 bool QuotedNumbered(std::string_view tag, std::string_view word, size_t limit, size_t* n) {
@@ -228,14 +212,24 @@ public:
     Loader(NavigationProject& p, BwUiHost& host, std::string image_base)
         : p_(p), host_(host), base_(std::move(image_base)) {}
 
+    // The stages of a load. The ones that answer false stopped at a value
+    // they could not read; Stopped() then tells why.
     void ReadAppletTag(const std::string& tag);
-    void ReadStyleParams(const std::vector<std::string>& tags);
-    void ReadTabs(const std::vector<std::string>& tags);
+    bool ReadStyleParams(const std::vector<std::string>& tags);
+    bool ReadTabs(const std::vector<std::string>& tags);
+    const std::string& Stopped() const { return stop_; }
 
 private:
+    bool Stop(std::string message) {
+        stop_ = std::move(message);
+        return false;
+    }
+    // A value that must be a whole number, or a colour "r,g,b".
+    bool WholeNumber(std::string_view value, int32_t& out);
+    bool ColorValue(std::string_view value, Color& out);
     void IndexTags(const std::vector<std::string>& tags);
     void ReadDefaultImages(const std::vector<std::string>& tags);
-    void ReadNodes(const std::vector<std::string>& tags, int t);
+    bool ReadNodes(const std::vector<std::string>& tags, int t);
     int ResolveImage(const std::string& reference);
     // The background image as a full path: a reference in imported markup is
     // resolved against the page directory like the node images.
@@ -255,7 +249,23 @@ private:
     // document order and the last content-file tag.
     std::unordered_map<size_t, std::vector<size_t>> items_;
     std::unordered_map<size_t, size_t> content_;
+    std::string stop_;  // why the load stopped
 };
+
+bool Loader::WholeNumber(std::string_view value, int32_t& out) {
+    const auto v = ParseWholeNumber(value);
+    if (!v) return Stop(NotANumberMessage(value));
+    out = *v;
+    return true;
+}
+
+bool Loader::ColorValue(std::string_view value, Color& out) {
+    std::string error;
+    const auto c = ParamToColor(value, &error);
+    if (!c) return Stop(error);
+    out = *c;
+    return true;
+}
 
 void Loader::ReadAppletTag(const std::string& tag) {
     // The class names are matched without regard to letter case, as the tag
@@ -284,7 +294,7 @@ void Loader::SetFont(std::vector<std::string>& names, std::vector<std::string>& 
     if (pieces.size() > 2) select(sizes, size, Trim(pieces[2]));
 }
 
-void Loader::ReadStyleParams(const std::vector<std::string>& tags) {
+bool Loader::ReadStyleParams(const std::vector<std::string>& tags) {
     const bool tree = p_.kind == AppletKind::Tree;
     const AppletKind kind = p_.kind;
     for (const auto& tag : tags) {
@@ -302,22 +312,23 @@ void Loader::ReadStyleParams(const std::vector<std::string>& tags) {
         if (!tree && is("TAB_FONT", false)) SetFont(p_.fonts.tabFonts, p_.fonts.tabSizes, s.tabFont, s.tabFontSize, value);
         if (kind != AppletKind::Tab && is(tree ? "FONT" : "TREE_FONT", tree))
             SetFont(p_.fonts.treeFonts, p_.fonts.treeSizes, s.treeFont, s.treeFontSize, value);
-        if (is("TAB_DEFAULT", true)) p_.defaultTab = WholeNumber(value);
+        if (is("TAB_DEFAULT", true) && !WholeNumber(value, p_.defaultTab)) return false;
         if (is("TAB_BG_IMAGE", true)) p_.backgroundImage = BackgroundPath(value);
         if (is(tree ? "BACKGROUNDIMAGE" : "TREE_BG_IMAGE", true)) p_.backgroundImage = BackgroundPath(value);
-        if (is("TAB_BG", true)) s.tabCaptionBG = ColorValue(value);
-        if (is("TAB_FG", false)) s.tabCaptionFG = ColorValue(value);
-        if (is("TAB_MOUSEOVER", false)) s.tabMouseOver = ColorValue(value);
-        if (is(tree ? "BACKGROUND" : "TREE_BG", true)) s.treeBranchBG = ColorValue(value);
-        if (is(tree ? "FOREGROUND" : "TREE_FG", tree)) s.treeBranchFG = ColorValue(value);
-        if (is(tree ? "SELBACKGROUND" : "TREE_SEL_BG", tree)) s.treeSelectedBG = ColorValue(value);
-        if (is(tree ? "SELFOREGROUND" : "TREE_SEL_FG", tree)) s.treeSelectedFG = ColorValue(value);
-        if (is(tree ? "MOUSEOVER" : "TREE_MOUSEOVER", tree)) s.treeMouseOver = ColorValue(value);
+        if (is("TAB_BG", true) && !ColorValue(value, s.tabCaptionBG)) return false;
+        if (is("TAB_FG", false) && !ColorValue(value, s.tabCaptionFG)) return false;
+        if (is("TAB_MOUSEOVER", false) && !ColorValue(value, s.tabMouseOver)) return false;
+        if (is(tree ? "BACKGROUND" : "TREE_BG", true) && !ColorValue(value, s.treeBranchBG)) return false;
+        if (is(tree ? "FOREGROUND" : "TREE_FG", tree) && !ColorValue(value, s.treeBranchFG)) return false;
+        if (is(tree ? "SELBACKGROUND" : "TREE_SEL_BG", tree) && !ColorValue(value, s.treeSelectedBG)) return false;
+        if (is(tree ? "SELFOREGROUND" : "TREE_SEL_FG", tree) && !ColorValue(value, s.treeSelectedFG)) return false;
+        if (is(tree ? "MOUSEOVER" : "TREE_MOUSEOVER", tree) && !ColorValue(value, s.treeMouseOver)) return false;
         if (is("TABONBOTTOM", false)) s.tabsOnBottom = IsYes(value);
         if (is(tree ? "BORDER" : "TREE_BORDER", tree)) s.showBorder = IsYes(value);
         if (is(tree ? "DOUBLECLICK" : "TREE_DOUBLECLICK", tree)) s.doubleClick = IsYes(value);
         if (is(tree ? "AUTOEXPAND" : "TREE_AUTOEXPAND", tree)) s.autoExpand = IsYes(value);
     }
+    return true;
 }
 
 int Loader::ResolveImage(const std::string& reference) {
@@ -412,7 +423,7 @@ void Loader::ReadDefaultImages(const std::vector<std::string>& tags) {
     }
 }
 
-void Loader::ReadTabs(const std::vector<std::string>& tags) {
+bool Loader::ReadTabs(const std::vector<std::string>& tags) {
     p_.holdDefaultTab = true;
     if (p_.kind != AppletKind::Tab) {
         IndexTags(tags);
@@ -420,33 +431,33 @@ void Loader::ReadTabs(const std::vector<std::string>& tags) {
     }
     if (p_.kind == AppletKind::Tree) {
         p_.AddTab(texts::kBlankTab);
-        ReadNodes(tags, 0);
-    } else {
-        std::vector<const std::string*> collected;
-        size_t n = 0;
-        for (const auto& tag : tags)
-            if (QuotedNumbered(tag, "TAB", tags.size(), &n)) collected.push_back(&tag);
-        for (size_t k = 0; k < collected.size(); ++k) {
-            const std::string& tag = *collected[k];
-            const std::string quoted = "\"TAB" + std::to_string(k) + "\"";
-            if (!ContainsText(tag, quoted)) continue;  // numbered out of place: skipped
-            const auto pieces = SplitTextFields(GetAttributeValue(tag, "VALUE"));
-            auto piece = [&](size_t i) { return i < pieces.size() ? DecodeFieldText(Trim(pieces[i])) : std::string(); };
-            TAppletPage& page = p_.AddTab(piece(0));
-            page.tab.url1 = piece(1);
-            page.tab.target1 = piece(2);
-            page.tab.statusText = piece(3);
-            page.tab.url2 = piece(4);
-            page.tab.target2 = piece(5);
-            if (p_.kind == AppletKind::TabAndTree) ReadNodes(tags, static_cast<int>(k));
-        }
+        return ReadNodes(tags, 0);
     }
+    std::vector<const std::string*> collected;
+    size_t n = 0;
+    for (const auto& tag : tags)
+        if (QuotedNumbered(tag, "TAB", tags.size(), &n)) collected.push_back(&tag);
+    for (size_t k = 0; k < collected.size(); ++k) {
+        const std::string& tag = *collected[k];
+        const std::string quoted = "\"TAB" + std::to_string(k) + "\"";
+        if (!ContainsText(tag, quoted)) continue;  // numbered out of place: skipped
+        const auto pieces = SplitTextFields(GetAttributeValue(tag, "VALUE"));
+        auto piece = [&](size_t i) { return i < pieces.size() ? DecodeFieldText(Trim(pieces[i])) : std::string(); };
+        TAppletPage& page = p_.AddTab(piece(0));
+        page.tab.url1 = piece(1);
+        page.tab.target1 = piece(2);
+        page.tab.statusText = piece(3);
+        page.tab.url2 = piece(4);
+        page.tab.target2 = piece(5);
+        if (p_.kind == AppletKind::TabAndTree && !ReadNodes(tags, static_cast<int>(k))) return false;
+    }
+    return true;
 }
 
-void Loader::ReadNodes(const std::vector<std::string>& tags, int t) {
+bool Loader::ReadNodes(const std::vector<std::string>& tags, int t) {
     p_.ShowTab(p_.TabCount() - 1);
     TAppletPage* page = p_.Current();
-    if (!page) return;
+    if (!page) return true;
     page->tree.Clear();
     std::vector<std::string> items;
     if (const auto it = items_.find(static_cast<size_t>(t)); it != items_.end())
@@ -457,7 +468,8 @@ void Loader::ReadNodes(const std::vector<std::string>& tags, int t) {
     if (!content_file.empty()) {
         const std::string path = base_ == kFullImageBase ? content_file : ResolveRelativePath(base_, content_file);
         std::string text;
-        if (!ReadTextFile(FindFileIgnoringCase(path), text)) throw LoadStop{"Cannot open file \"" + path + "\"."};
+        if (!ReadTextFile(FindFileIgnoringCase(path), text))
+            return Stop(texts::kCannotOpenPrefix + path + texts::kCannotOpenSuffix);
         items = SplitLines(text);
     }
     NodeTree& tree = page->tree;
@@ -466,10 +478,11 @@ void Loader::ReadNodes(const std::vector<std::string>& tags, int t) {
     for (const auto& item : items) {
         if (item == "***") continue;
         const auto raw = SplitTextFields(item);
-        if (raw.size() < 7) throw LoadStop{ListIndexMessage(raw.size())};
+        if (raw.size() < 7) return Stop(ListIndexMessage(raw.size()));
         std::vector<std::string> f;
         for (const auto& r : raw) f.push_back(Trim(r));
-        const int32_t level = WholeNumber(f[3]);
+        int32_t level = 0;
+        if (!WholeNumber(f[3], level)) return false;
         TAppletNode d;
         d.statusText = DecodeFieldText(f[6]);
         d.url1 = f[1] == "None" ? std::string() : DecodeFieldText(f[1]);
@@ -504,6 +517,7 @@ void Loader::ReadNodes(const std::vector<std::string>& tags, int t) {
         previous = level;
     }
     tree.selected = tree.First();
+    return true;
 }
 
 // The tags of the applet: after the APPLET tag up to its closing tag.
@@ -538,28 +552,29 @@ LoadOutcome RunLoad(NavigationProject& p, const std::vector<std::string>& tags, 
     LoadOutcome out;
     out.appletFound = true;
     Loader loader(p, host, base);
-    try {
-        loader.ReadAppletTag(tags[applet]);
-        bool closed = false;
-        const auto inner = AppletTags(tags, applet, &closed);
-        loader.ReadStyleParams(inner);
-        if (import) {
-            // The default tab just read must survive the emptied tab list.
-            p.holdDefaultTab = true;
-            p.DeleteAllTabs();
-            p.images.Clear();
-            p.browser = ImageBrowser{};
-            p.defaultCollapsed = p.defaultExpanded = p.defaultLeaf = -1;
-        }
-        loader.ReadTabs(inner);
+    loader.ReadAppletTag(tags[applet]);
+    bool closed = false;
+    const auto inner = AppletTags(tags, applet, &closed);
+    bool read = loader.ReadStyleParams(inner);
+    if (read && import) {
+        // The default tab just read must survive the emptied tab list.
+        p.holdDefaultTab = true;
+        p.DeleteAllTabs();
+        p.images.Clear();
+        p.browser = ImageBrowser{};
+        p.defaultCollapsed = p.defaultExpanded = p.defaultLeaf = -1;
+    }
+    read = read && loader.ReadTabs(inner);
+    if (!read) {
+        out.error = loader.Stopped();
+    } else if (!closed) {
         // Text that ends before </APPLET> was cut off: what it held is read,
         // but the user is told that the rest is missing.
-        if (!closed) throw LoadStop{texts::kPartlyRead};
+        out.error = texts::kPartlyRead;
+    } else {
         out.complete = true;
-    } catch (const LoadStop& stop) {
-        out.error = stop.message;
-        host.Message(stop.message, MessageIcon::Error);
     }
+    if (!out.error.empty()) host.Message(out.error, MessageIcon::Error);
     FinishLoad(p);
     return out;
 }
@@ -586,7 +601,7 @@ LoadOutcome LoadProjectFile(NavigationProject& project, const std::string& path,
     if (!ReadTextFile(path, text)) {
         LoadOutcome out;
         out.error = TooLargeForText(path) ? std::string(texts::kFileTooLargePrefix) + path + texts::kFileTooLargeSuffix
-                                          : "Cannot open file \"" + path + "\".";
+                                          : texts::kCannotOpenPrefix + path + texts::kCannotOpenSuffix;
         host.Message(out.error, MessageIcon::Error);
         return out;
     }
@@ -625,7 +640,7 @@ std::string ProjectFileText(NavigationProject& project) {
 bool SaveProjectFile(NavigationProject& project, const std::string& path, BwUiHost& host) {
     const std::string text = ProjectFileText(project);
     if (std::string why; !WriteFileReplacing(path, text, &why)) {
-        host.Message("Cannot create file \"" + path + "\". " + why, MessageIcon::Error);
+        host.Message(texts::kCannotCreatePrefix + path + texts::kCannotCreateSuffix + " " + why, MessageIcon::Error);
         return false;
     }
     return true;

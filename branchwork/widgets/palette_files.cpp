@@ -15,7 +15,7 @@ namespace branchwork {
 
 namespace {
 
-const char* kReadError = "Read beyond end of file";
+const char* kReadError = texts::kReadBeyondEnd;
 
 }  // namespace
 
@@ -43,7 +43,7 @@ PaletteParse ParseJascPalette(std::span<const uint8_t> b) {
     const auto lines = SplitLines(text);
     PaletteData p;
     if (lines.size() < 3 || Trim(lines[0]) != "JASC-PAL") {
-        out.error = "Not a JASC-PAL palette file";
+        out.error = texts::kNotJascPalette;
         return out;
     }
     const auto count = ParseWholeNumber(lines[2]);
@@ -87,7 +87,7 @@ PaletteParse ParseRiffPalette(std::span<const uint8_t> b) {
     PaletteParse out;
     if (b.size() < 12 || std::string_view(reinterpret_cast<const char*>(b.data()), 4) != "RIFF" ||
         std::string_view(reinterpret_cast<const char*>(b.data()) + 8, 4) != "PAL ") {
-        out.error = "Not a RIFF palette file";
+        out.error = texts::kNotRiffPalette;
         return out;
     }
     PaletteData p;
@@ -138,7 +138,7 @@ PaletteParse ParsePaletteBytes(const std::string& file_name, std::span<const uin
         return ParseRiffPalette(bytes);
     }
     PaletteParse out;
-    out.error = "Unknown palette file type: " + file_name;
+    out.error = texts::kUnknownPaletteType + file_name;
     return out;
 }
 
@@ -176,8 +176,7 @@ std::optional<PaletteData> LoadPickerPalette(const std::string& name, const std:
     } else {
         path = WithTrailingSeparator(palette_dir) + name;
         if (!FileExists(path)) {
-            host.Message("The file \"" + path + "\" does not exist.  The default websafe palette will be displayed instead.",
-                         MessageIcon::Error);
+            host.Message(texts::kPaletteMissingPrefix + path + texts::kPaletteMissingSuffix, MessageIcon::Error);
             PaletteData p;
             p.colors = WebSafePalette();
             p.sortCount = 256;
@@ -186,7 +185,7 @@ std::optional<PaletteData> LoadPickerPalette(const std::string& name, const std:
     }
     std::string text;
     if (!ReadTextFile(path, text)) {
-        host.Message("Cannot open file \"" + path + "\".", MessageIcon::Error);
+        host.Message(texts::kCannotOpenPrefix + path + texts::kCannotOpenSuffix, MessageIcon::Error);
         return std::nullopt;
     }
     const std::span<const uint8_t> bytes(reinterpret_cast<const uint8_t*>(text.data()), text.size());

@@ -9,8 +9,10 @@
 #include "cinemill/app/strip_geometry.h"
 #include "cinemill/base/preferences.h"
 #include "cinemill/base/strings.h"
+#include "cinemill/base/tell.h"
 #include "cinemill/base/ui_host.h"
 #include "cinemill/doc/clipboard.h"
+#include "cinemill/doc/disposal.h"
 #include "cinemill/gif/gif_writer.h"
 #include "cinemill/imaging/color_reduce.h"
 #include "cinemill/imaging/document_ops.h"
@@ -264,7 +266,7 @@ CommandResult Engine::Copy(bool cut) {
     }
     if (sizing && !cut) RestartSizeTask(false);
     if (record.empty() || dib.empty() || !clipboard_.Put(std::move(record), std::move(dib))) {
-        host_.Error(std::string(LoadString(StringId::CopyNoMemory)));
+        Tell(host_, StringId::CopyNoMemory);
         return {Result::Failed, 0};
     }
     state_.pasteAvailable = true;
@@ -372,7 +374,7 @@ CommandResult Engine::SetDelay(long long typed) {
 
 CommandResult Engine::SetDisposal(int method) {
     Frame* f = state_.SelectedFrame();
-    if (!f || method < 1 || method > 3) return {Result::Failed, 0};
+    if (!f || method < kDisposeKeep || method > kDisposePrevious) return {Result::Failed, 0};
     StopTasks();
     cinemill::SetDisposal(*f, method);
     return Changed((static_cast<uint32_t>(state_.selected) << 16) | kOneFrame | kFrameToolbar, false, false);
@@ -422,7 +424,7 @@ CommandResult Engine::OnCopy(UndoKind kind, uint32_t flags, const std::function<
     try {
         work = CopyAnimation(*state_.doc);
     } catch (const std::bad_alloc&) {
-        host_.Error(std::string(LoadString(StringId::CopyNoMemory)));
+        Tell(host_, StringId::CopyNoMemory);
         RestartSizeTask(false);
         return {Result::Failed, 0};
     }

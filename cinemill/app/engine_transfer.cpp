@@ -93,7 +93,7 @@ CommandResult Engine::ImportFilmstrip(std::optional<std::string> path) {
         path = chosen.front();
     }
     auto progress = MakeProgress(ProgressMode::DialogNoPump);
-    GifReadOutcome in = cinemill::ImportFilmstrip(*path, host_, *progress, prefs_);
+    ReadOutcome in = cinemill::ImportFilmstrip(*path, host_, *progress, prefs_);
     progress->End();
     // Refused or cancelled: no document stays open.
     if (!in.animation) return {Result::Failed, flags};

@@ -249,7 +249,7 @@ TEST_F(TransferTest, AviExportWritesAFileThatReadsBackWithTheFramesAndDelays) {
         EXPECT_EQ(host.saveStarts.back(), Out("anim.avi"));
         ScriptedUiHost h2;
         SilentProgress progress;
-        const AviReadOutcome back = ImportAvi(path, h2, progress, prefs);
+        const ReadOutcome back = ImportAvi(path, h2, progress, prefs);
         ASSERT_NE(back.animation, nullptr);
         // Delays 10, 20, 30: samples of 1/10 s at 0, 1 and 3, and the last
         // frame once more at 5 so that the stream lasts the whole 60.
@@ -292,7 +292,8 @@ TEST_F(TransferTest, CursorExportAsksTheHotSpotAndTheFileReadsBack) {
     EXPECT_EQ(Bytes(), docBytes);
     EXPECT_FALSE(engine.State().modified);
     ScriptedUiHost h2;
-    auto back = ImportAniFile(Out("c.ani"), h2, prefs);
+    SilentProgress progress;
+    auto back = ImportFile(Out("c.ani"), ImportFormat::Ani, h2, progress, prefs).animation;
     ASSERT_NE(back, nullptr);
     ASSERT_EQ(back->FrameCount(), 2);
     EXPECT_EQ(back->hotspot.x, 3);

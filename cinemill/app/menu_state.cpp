@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "cinemill/app/strip_geometry.h"
+#include "cinemill/doc/disposal.h"
 
 namespace cinemill {
 namespace {
@@ -133,8 +134,8 @@ std::vector<ButtonState> MainToolbarState(const MainToolbarInput& in) {
 }
 
 CommandId DisposalButtonFor(int method) {
-    if (method == 2) return CommandId::DisposalBackground;
-    if (method == 3) return CommandId::DisposalPrevious;
+    if (method == kDisposeBackground) return CommandId::DisposalBackground;
+    if (method == kDisposePrevious) return CommandId::DisposalPrevious;
     return CommandId::DisposalLeave;
 }
 

@@ -5,6 +5,7 @@
 #include <limits>
 
 #include "cinemill/app/file_association.h"
+#include "cinemill/base/tell.h"
 #include "cinemill/base/ui_host.h"
 
 namespace cinemill {
@@ -128,7 +129,7 @@ ProgramApplied ApplyProgramPage(const ProgramPage& page, PreferenceBlock& prefs,
     if (page.associate && !page.associatedAtLoad) {
         if (!association || !association->Set()) {
             r.associationFailed = true;
-            host.Error(std::string(LoadString(StringId::AssociationFailed)));
+            Tell(host, StringId::AssociationFailed);
         }
     } else if (!page.associate && page.associatedAtLoad && association) {
         association->Remove();

@@ -6,6 +6,7 @@
 #include "cinemill/app/undo_history.h"
 #include "cinemill/base/strings.h"
 #include "cinemill/base/ui_host.h"
+#include "cinemill/doc/disposal.h"
 #include "cinemill/imaging/document_ops.h"
 
 namespace cinemill {
@@ -64,7 +65,7 @@ bool WritePlacement(Frame& f, std::string_view x, std::string_view y, int dispos
         f.top = static_cast<int32_t>(*v);
         changed = true;
     }
-    if (disposal >= 0 && disposal <= 3 && f.Disposal() != disposal) {
+    if (disposal >= kDisposeNone && disposal <= kDisposePrevious && f.Disposal() != disposal) {
         SetDisposal(f, disposal);
         changed = true;
     }
@@ -75,7 +76,9 @@ bool WritePlacement(Frame& f, std::string_view x, std::string_view y, int dispos
     return changed;
 }
 
-int ListSelectionFor(int disposal) { return disposal >= 0 && disposal <= 3 ? disposal : -1; }
+int ListSelectionFor(int disposal) {
+    return disposal >= kDisposeNone && disposal <= kDisposePrevious ? disposal : -1;
+}
 
 template <class Get>
 TriState Compare(const std::vector<const Frame*>& frames, Get get) {

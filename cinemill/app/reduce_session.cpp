@@ -7,6 +7,7 @@
 #include "cinemill/app/number_text.h"
 #include "cinemill/base/preferences.h"
 #include "cinemill/base/strings.h"
+#include "cinemill/base/tell.h"
 #include "cinemill/base/ui_host.h"
 
 namespace cinemill {
@@ -65,7 +66,7 @@ Result ReduceSession::Apply(int colors, bool dither, ProgressReporter& progress,
     auto fresh = CopyAnimation(document_);
     if (!fresh) {
         copy_.reset();
-        host.Error(std::string(LoadString(StringId::ReduceCopyNoMemory)));
+        Tell(host, StringId::ReduceCopyNoMemory);
         return Result::Failed;
     }
     colors_ = std::clamp(colors, 2, 256);

@@ -1,5 +1,6 @@
 // The Resize dialog's field rules.
 #include "cinemill/app/resize_dialog.h"
+#include "cinemill/doc/disposal.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -70,7 +71,7 @@ ResizeFields SetKeepAspect(ResizeFields f, bool on) {
 
 bool BicubicNeedsWarning(const Animation& a) {
     for (const Frame* f : a.Frames())
-        if ((f->Transparent() || f->left != 0 || f->top != 0) && f->Disposal() != 2) return true;
+        if ((f->Transparent() || f->left != 0 || f->top != 0) && f->Disposal() != kDisposeBackground) return true;
     return false;
 }
 

@@ -1,6 +1,5 @@
 #include "cinemill/base/strings.h"
 
-#include <array>
 #include <utility>
 
 namespace cinemill {
@@ -11,7 +10,9 @@ struct Entry {
     std::string_view text;
 };
 
-constexpr std::array kTable = {
+// A plain array: deducing a std::array of this many entries exceeds clang's
+// template nesting limit.
+constexpr Entry kTable[] = {
     Entry{StringId::LocalPaletteFailed, "Unable to create a local palette."},
     Entry{StringId::FrameImageNoMemory, "Not enough memory to build frame image."},
     Entry{StringId::GifCorrupt,

@@ -8,6 +8,7 @@
 #include "cinemill/base/file_io.h"
 #include "cinemill/base/memory.h"
 #include "cinemill/base/strings.h"
+#include "cinemill/base/tell.h"
 #include "cinemill/doc/render.h"
 #include "cinemill/gif/gif_writer.h"
 #include "cinemill/imaging/palette_merge.h"
@@ -19,7 +20,7 @@ const PreferenceBlock& Prefs() {
     return prefs;
 }
 
-GifReadOutcome LoadAnimation(const std::string& path, UiHost& host, bool count_usage) {
+ReadOutcome LoadAnimation(const std::string& path, UiHost& host, bool count_usage) {
     SilentProgress progress;
     return OpenGifFile(path, host, progress, Prefs(), count_usage);
 }
@@ -27,7 +28,7 @@ GifReadOutcome LoadAnimation(const std::string& path, UiHost& host, bool count_u
 bool CanvasesFit(const Animation& a, int canvases, UiHost& host) {
     const uint64_t one = Compositor::CanvasBytes(a);
     if (one <= MemoryBudget() / static_cast<uint64_t>(canvases)) return true;
-    host.Error(std::string(LoadString(StringId::FrameImageNoMemory)));
+    Tell(host, StringId::FrameImageNoMemory);
     return false;
 }
 

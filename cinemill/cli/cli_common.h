@@ -55,7 +55,7 @@ int UsageError(const std::string& what);
 
 // Reads an input file (a GIF) as the open command does; commands that have
 // no use for the colour usage counts skip them.
-GifReadOutcome LoadAnimation(const std::string& path, UiHost& host, bool count_usage = true);
+ReadOutcome LoadAnimation(const std::string& path, UiHost& host, bool count_usage = true);
 
 // True when `canvases` pictures of the animation's screen fit the memory
 // budget; otherwise says "Not enough memory to build frame image.".

@@ -8,6 +8,7 @@
 
 #include "cinemill/base/preferences.h"
 #include "cinemill/base/progress.h"
+#include "cinemill/formats/open_file.h"
 #include "cinemill/base/ui_host.h"
 #include "cinemill/cli/cli_test_support.h"
 #include "cinemill/formats/ani.h"
@@ -65,7 +66,7 @@ TEST_F(CliFormats, ConvertBetweenAviGifAndCursor) {
         ScriptedUiHost host;
         SilentProgress progress;
         PreferenceBlock prefs;
-        AviReadOutcome r = ImportAvi(out, host, progress, prefs);
+        ReadOutcome r = ImportAvi(out, host, progress, prefs);
         ASSERT_EQ(r.result, Result::Done) << c;
         ASSERT_EQ(r.animation->FrameCount(), 15);
         for (int i = 0; i < 15; ++i)
@@ -75,7 +76,8 @@ TEST_F(CliFormats, ConvertBetweenAviGifAndCursor) {
     ASSERT_EQ(Cli("convert " + P("m.gif") + " -o " + P("m.ani") + " --hotspot 3 4").status, 0);
     ScriptedUiHost host;
     PreferenceBlock prefs;
-    auto cur = ImportAniFile(P("m.ani"), host, prefs);
+    SilentProgress progress;
+    auto cur = ImportFile(P("m.ani"), ImportFormat::Ani, host, progress, prefs).animation;
     ASSERT_NE(cur, nullptr);
     EXPECT_EQ(cur->FrameCount(), 15);
     EXPECT_EQ(cur->hotspot, (Hotspot{3, 4}));

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "cinemill/base/preferences.h"
+#include "cinemill/base/tell.h"
 #include "cinemill/cli/cli_common.h"
 #include "cinemill/formats/ani.h"
 #include "cinemill/formats/avi.h"
@@ -160,7 +161,7 @@ int Filmstrip(const Args& args) {
     FilmstripExportOptions o = DefaultFilmstripExportOptions(*doc);
     if (per_strip) {
         if (*per_strip < 1) {
-            host.Error(std::string(LoadString(StringId::FilmstripZero)));
+            Tell(host, StringId::FilmstripZero);
             return kExitFailed;
         }
         o.framesPerStrip = std::min(*per_strip, doc->FrameCount());
@@ -193,7 +194,7 @@ int Unfilmstrip(const Args& args) {
     host.importOptions = o;
     SilentProgress progress;
     PreferenceBlock prefs;
-    GifReadOutcome r = ImportFilmstrip(in, host, progress, prefs);
+    ReadOutcome r = ImportFilmstrip(in, host, progress, prefs);
     if (!r.animation) return kExitFailed;
     return SaveOutput(out, *r.animation, host, r.result);
 }

@@ -10,6 +10,7 @@
 #include "cinemill/app/resize_dialog.h"
 #include "cinemill/base/preferences.h"
 #include "cinemill/base/strings.h"
+#include "cinemill/base/tell.h"
 #include "cinemill/cli/cli_common.h"
 #include "cinemill/cli/edit_file.h"
 #include "cinemill/imaging/geometry.h"
@@ -69,7 +70,7 @@ int DropEvery(const Args& args) {
     if (!n) return UsageError("drop-every: N must be a number");
     return EditFile(w[0], out, [&](Animation& a, UiHost& host) {
         if (!DeletionIntervalValid(*n, a.FrameCount())) {
-            host.Error(std::string(LoadString(StringId::DeletionIntervalInvalid)));
+            Tell(host, StringId::DeletionIntervalInvalid);
             return kExitFailed;
         }
         DeleteEveryNth(a, *n);

@@ -193,7 +193,7 @@ int Info(const Args& args) {
     RecordingHost host(/*echo=*/!json);
     SilentProgress progress;
     // The structure report has no use for the colour usage counts.
-    GifReadOutcome r = OpenGifFile(path, host, progress, Prefs(), /*count_usage=*/false);
+    ReadOutcome r = OpenGifFile(path, host, progress, Prefs(), /*count_usage=*/false);
     std::ostringstream o;
     if (!r.animation) {
         if (json) PrintJsonFailure(o, path, host.messages);

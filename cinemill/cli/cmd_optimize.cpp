@@ -12,6 +12,7 @@
 #include "cinemill/app/optimize_dialog.h"
 #include "cinemill/base/preferences.h"
 #include "cinemill/base/strings.h"
+#include "cinemill/base/tell.h"
 #include "cinemill/cli/cli_common.h"
 #include "cinemill/cli/edit_file.h"
 #include "cinemill/gif/gif_reader.h"
@@ -93,7 +94,7 @@ int OptimizeToTarget(Animation& a, int64_t target, const std::vector<uint8_t>& o
     if (*level > 0) {
         SilentUiHost quiet;
         SilentProgress progress;
-        const GifReadOutcome back = ReadGif(bytes, quiet, progress, Prefs());
+        const ReadOutcome back = ReadGif(bytes, quiet, progress, Prefs());
         if (back.animation && back.animation->FrameCount() == a.FrameCount()) psnr = MeanPsnr(a, *back.animation);
     }
     std::cout << "Target Size: " << FormatString(StringId::BytesFormat, GroupedNumber(target)) << "\n"
@@ -138,11 +139,11 @@ int Optimize(const Args& args) {
     RecordingHost host(true);
     std::vector<uint8_t> original;
     if (!ReadWholeFile(in, original)) {
-        host.Error(std::string(LoadString(StringId::ReadFailed)));
+        Tell(host, StringId::ReadFailed);
         return kExitFailed;
     }
     SilentProgress progress;
-    GifReadOutcome r = ReadGif(original, host, progress, Prefs());
+    ReadOutcome r = ReadGif(original, host, progress, Prefs());
     if (!r.animation) return kExitFailed;
     if (!IsGifSignature(original)) {
         host.Error(FormatString(StringId::NotValidGif, in));

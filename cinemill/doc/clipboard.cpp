@@ -5,6 +5,7 @@
 
 #include "cinemill/base/bytes.h"
 #include "cinemill/base/preferences.h"
+#include "cinemill/base/tell.h"
 #include "cinemill/base/ui_host.h"
 #include "cinemill/doc/clipboard.h"
 
@@ -103,7 +104,7 @@ std::unique_ptr<Animation> AnimationFromPackedDib(std::span<const uint8_t> dib, 
                                                   const PreferenceBlock& prefs,
                                                   bool local_palette, StringId short_data) {
     auto refuse = [&](StringId id) {
-        host.Error(std::string(LoadString(id)));
+        Tell(host, id);
         return nullptr;
     };
     if (dib.size() < 40 || LoadLE32(dib.data()) != 40) return refuse(StringId::DibUnsupported);
@@ -192,7 +193,7 @@ std::unique_ptr<Animation> AnimationFromClipboard(std::optional<std::span<const 
                                                   std::optional<std::span<const uint8_t>> dib,
                                                   UiHost& host, const PreferenceBlock& prefs) {
     if (!dib) {
-        host.Error(std::string(LoadString(StringId::PasteNoFormat)));
+        Tell(host, StringId::PasteNoFormat);
         return nullptr;
     }
     std::optional<FrameClipData> clip;

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "cinemill/doc/disposal.h"
+
 namespace cinemill {
 
 RgbaImage FramePixelsRgba(const Animation& a, const Frame& f) {
@@ -60,9 +62,9 @@ void Compositor::Clear() {
 void Compositor::Dispose() {
     if (!last_) return;
     const int disposal = last_->Disposal();
-    if (disposal == 3) {
+    if (disposal == kDisposePrevious) {
         canvas_ = saved_;
-    } else if (disposal == 2) {
+    } else if (disposal == kDisposeBackground) {
         const int x0 = std::max(0, last_->left), y0 = std::max(0, last_->top);
         const int x1 = static_cast<int>(std::min<int64_t>(int64_t{last_->left} + last_->width, canvas_.width));
         const int y1 = static_cast<int>(std::min<int64_t>(int64_t{last_->top} + last_->height, canvas_.height));
@@ -73,7 +75,7 @@ void Compositor::Dispose() {
 
 const RgbaImage& Compositor::Draw(const Frame& f) {
     Dispose();
-    if (f.Disposal() == 3) saved_ = canvas_;
+    if (f.Disposal() == kDisposePrevious) saved_ = canvas_;
     last_ = &f;
     if (!f.bitmap) return canvas_;
     const FrameBitmap& b = *f.bitmap;

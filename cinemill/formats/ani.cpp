@@ -3,11 +3,14 @@
 #include <algorithm>
 #include <cstring>
 #include <new>
+#include <optional>
 
 #include "cinemill/base/bytes.h"
 #include "cinemill/base/preferences.h"
 #include "cinemill/base/strings.h"
+#include "cinemill/base/tell.h"
 #include "cinemill/base/ui_host.h"
+#include "cinemill/doc/disposal.h"
 #include "cinemill/formats/format_common.h"
 #include "cinemill/gif/gif_reader.h"
 
@@ -32,59 +35,102 @@ struct Step {
     std::span<const uint8_t> data;
 };
 
-struct Fail {
-    StringId id;
+// The first image of an icon entry: the frame, and what the directory
+// entry says of the cursor.
+struct IconImage {
+    std::unique_ptr<Frame> frame;
+    int entryW = 0, entryH = 0;
+    int hotX = 0, hotY = 0;
 };
 
-// One image of an icon or cursor file as a frame.
-std::unique_ptr<Frame> ReadIconImage(std::span<const uint8_t> icon, const PreferenceBlock& prefs,
-                                     int& entry_w, int& entry_h, int& hot_x, int& hot_y) {
-    if (icon.size() < 6 + 16 || LoadLE16(icon.data() + 4) < 1) throw Fail{StringId::AniInvalid};
+// Where an icon's image lies and how it is laid out: the directory entry
+// and the bitmap header, checked against the data.
+struct IconLayout {
+    std::span<const uint8_t> img;
+    int w = 0, h = 0, bits = 0;
+    bool withMask = false;
+    uint32_t used = 0;  // colour table entries
+    size_t tableAt = 0, bitsAt = 0, maskAt = 0, stride = 0, maskStride = 0;
+};
+
+std::optional<StringId> ReadIconLayout(std::span<const uint8_t> icon, IconImage& out, IconLayout& l) {
+    if (icon.size() < 6 + 16 || LoadLE16(icon.data() + 4) < 1) return StringId::AniInvalid;
     const uint8_t* e = icon.data() + 6;
-    entry_w = e[0] ? e[0] : 256;
-    entry_h = e[1] ? e[1] : 256;
-    hot_x = LoadLE16(e + 4);
-    hot_y = LoadLE16(e + 6);
+    out.entryW = e[0] ? e[0] : 256;
+    out.entryH = e[1] ? e[1] : 256;
+    out.hotX = LoadLE16(e + 4);
+    out.hotY = LoadLE16(e + 6);
     const uint32_t size = LoadLE32(e + 8), offset = LoadLE32(e + 12);
-    if (offset > icon.size() || size > icon.size() - offset) throw Fail{StringId::AniInvalid};
-    std::span<const uint8_t> img = icon.subspan(offset, size);
-    if (img.size() >= 8 && img[0] == 0x89 && img[1] == 'P') throw Fail{StringId::AniHiColor};
-    if (img.size() < 40 || LoadLE32(img.data()) < 40) throw Fail{StringId::AniInvalid};
+    if (offset > icon.size() || size > icon.size() - offset) return StringId::AniInvalid;
+    l.img = icon.subspan(offset, size);
+    const std::span<const uint8_t> img = l.img;
+    if (img.size() >= 8 && img[0] == 0x89 && img[1] == 'P') return StringId::AniHiColor;
+    if (img.size() < 40 || LoadLE32(img.data()) < 40) return StringId::AniInvalid;
     const uint32_t header_size = LoadLE32(img.data());
     const int32_t w = static_cast<int32_t>(LoadLE32(img.data() + 4));
     const int32_t hh = static_cast<int32_t>(LoadLE32(img.data() + 8));
-    const int bits = LoadLE16(img.data() + 14);
-    uint32_t used = LoadLE32(img.data() + 32);
-    if (bits != 1 && bits != 4 && bits != 8) throw Fail{StringId::AniHiColor};
-    if (w <= 0 || hh <= 0 || w > 4096 || hh > 8192 || header_size > img.size())
-        throw Fail{StringId::AniInvalid};
-    const bool with_mask = hh == 2 * entry_h;
-    const int h = with_mask ? entry_h : hh;
-    if (used == 0 || used > (1u << bits)) used = 1u << bits;
-    const size_t table_at = header_size;
-    const size_t stride = (static_cast<size_t>(w) * bits + 31) / 32 * 4;
-    const size_t mask_stride = (static_cast<size_t>(w) + 31) / 32 * 4;
-    const size_t bits_at = table_at + 4 * size_t{used};
-    const size_t mask_at = bits_at + stride * static_cast<size_t>(h);
-    if (mask_at > img.size() || (with_mask && img.size() - mask_at < mask_stride * size_t(h)))
-        throw Fail{StringId::AniInvalid};
+    l.bits = LoadLE16(img.data() + 14);
+    l.used = LoadLE32(img.data() + 32);
+    if (l.bits != 1 && l.bits != 4 && l.bits != 8) return StringId::AniHiColor;
+    if (w <= 0 || hh <= 0 || w > 4096 || hh > 8192 || header_size > img.size()) return StringId::AniInvalid;
+    // A bitmap twice the entry's height holds the colour image and the mask.
+    l.withMask = hh == 2 * out.entryH;
+    l.w = w;
+    l.h = l.withMask ? out.entryH : hh;
+    if (l.used == 0 || l.used > (1u << l.bits)) l.used = 1u << l.bits;
+    l.tableAt = header_size;
+    l.stride = (static_cast<size_t>(w) * l.bits + 31) / 32 * 4;
+    l.maskStride = (static_cast<size_t>(w) + 31) / 32 * 4;
+    l.bitsAt = l.tableAt + 4 * size_t{l.used};
+    l.maskAt = l.bitsAt + l.stride * static_cast<size_t>(l.h);
+    if (l.maskAt > img.size() || (l.withMask && img.size() - l.maskAt < l.maskStride * size_t(l.h)))
+        return StringId::AniInvalid;
+    return std::nullopt;
+}
 
+// Makes the first colour no pixel uses (or a new one) transparent where
+// the mask is set. No colour is free in a full table: the mask is dropped.
+void ApplyMask(const IconLayout& l, FrameBitmap& bmp, const std::array<bool, 256>& seen,
+               std::vector<uint8_t>& rgb, Frame& f) {
+    int entries = static_cast<int>(rgb.size() / 3);
+    int transparent = -1;
+    for (int i = 0; i < entries && transparent < 0; ++i)
+        if (!seen[static_cast<size_t>(i)]) transparent = i;
+    if (transparent < 0 && entries < 256) {
+        rgb.insert(rgb.end(), {0, 0, 0});
+        transparent = entries++;
+    }
+    if (transparent < 0) return;
+    for (int y = 0; y < l.h; ++y) {
+        const uint8_t* m = l.img.data() + l.maskAt + l.maskStride * static_cast<size_t>(l.h - 1 - y);
+        uint8_t* d = bmp.Row(y);
+        for (int x = 0; x < l.w; ++x)
+            if ((m[x >> 3] >> (7 - (x & 7))) & 1) d[x] = static_cast<uint8_t>(transparent);
+    }
+    SetTransparentIndex(f, static_cast<uint8_t>(transparent));
+    SetTransparent(f, true);
+}
+
+// One image of an icon or cursor file as a frame.
+std::optional<StringId> ReadIconImage(std::span<const uint8_t> icon, const PreferenceBlock& prefs, IconImage& out) {
+    IconLayout l;
+    if (const auto problem = ReadIconLayout(icon, out, l)) return problem;
     std::vector<uint8_t> rgb;
-    for (uint32_t i = 0; i < used; ++i) {
-        const uint8_t* q = img.data() + table_at + 4 * i;
+    for (uint32_t i = 0; i < l.used; ++i) {
+        const uint8_t* q = l.img.data() + l.tableAt + 4 * i;
         rgb.insert(rgb.end(), {q[2], q[1], q[0]});
     }
-    auto bmp = FrameBitmap::Create(w, h);
-    if (!bmp) throw Fail{StringId::OutOfMemory};
+    auto bmp = FrameBitmap::Create(l.w, l.h);
+    if (!bmp) return StringId::OutOfMemory;
     std::array<bool, 256> seen{};
     int max_index = 0;
-    for (int y = 0; y < h; ++y) {
-        const uint8_t* s = img.data() + bits_at + stride * static_cast<size_t>(h - 1 - y);
+    for (int y = 0; y < l.h; ++y) {
+        const uint8_t* s = l.img.data() + l.bitsAt + l.stride * static_cast<size_t>(l.h - 1 - y);
         uint8_t* d = bmp->Row(y);
-        for (int x = 0; x < w; ++x) {
+        for (int x = 0; x < l.w; ++x) {
             uint8_t v;
-            if (bits == 8) v = s[x];
-            else if (bits == 4) v = (s[x >> 1] >> ((x & 1) ? 0 : 4)) & 0x0F;
+            if (l.bits == 8) v = s[x];
+            else if (l.bits == 4) v = (s[x >> 1] >> ((x & 1) ? 0 : 4)) & 0x0F;
             else v = (s[x >> 3] >> (7 - (x & 7))) & 1;
             d[x] = v;
             seen[v] = true;
@@ -93,151 +139,138 @@ std::unique_ptr<Frame> ReadIconImage(std::span<const uint8_t> icon, const Prefer
     }
     // Indices beyond a short colour table show black.
     while (static_cast<int>(rgb.size() / 3) <= max_index) rgb.insert(rgb.end(), {0, 0, 0});
-    auto f = NewFrame(w, h, prefs);
-    SetDisposal(*f, 2);
-    if (with_mask) {
-        int entries = static_cast<int>(rgb.size() / 3);
-        int transparent = -1;
-        for (int i = 0; i < entries; ++i)
-            if (!seen[static_cast<size_t>(i)]) {
-                transparent = i;
-                break;
-            }
-        if (transparent < 0 && entries < 256) {
-            rgb.insert(rgb.end(), {0, 0, 0});
-            transparent = entries++;
-        }
-        if (transparent >= 0) {
-            for (int y = 0; y < h; ++y) {
-                const uint8_t* m = img.data() + mask_at + mask_stride * static_cast<size_t>(h - 1 - y);
-                uint8_t* d = bmp->Row(y);
-                for (int x = 0; x < w; ++x)
-                    if ((m[x >> 3] >> (7 - (x & 7))) & 1) d[x] = static_cast<uint8_t>(transparent);
-            }
-            SetTransparentIndex(*f, static_cast<uint8_t>(transparent));
-            SetTransparent(*f, true);
-        }
-    }
+    auto f = NewFrame(l.w, l.h, prefs);
+    SetDisposal(*f, kDisposeBackground);
+    if (l.withMask) ApplyMask(l, *bmp, seen, rgb, *f);
     SetBitmap(*f, std::move(*bmp));
     SetLocalPalette(*f, Palette::FromTriples(rgb.data(), static_cast<int>(rgb.size() / 3)));
-    return f;
+    out.frame = std::move(f);
+    return std::nullopt;
+}
+
+// What the chunks of a cursor say: the steps (rate, icon, data) and the
+// names of the "INFO" list.
+struct AniChunks {
+    std::vector<Step> steps;
+    bool haveHeader = false;
+    AniInfo names;
+};
+
+std::optional<StringId> ReadHeaderChunk(const uint8_t* c, uint32_t size, AniChunks& out) {
+    if (out.haveHeader || size < 36) return StringId::AniInvalid;
+    const uint32_t icons = LoadLE32(c + 12);
+    uint32_t nsteps = LoadLE32(c + 16);
+    const uint32_t rate = LoadLE32(c + 36);
+    const uint32_t flags = LoadLE32(c + 40);
+    if (!(flags & 1) || icons == 0) return StringId::AniInvalid;
+    if (nsteps == 0) nsteps = icons;
+    if (nsteps > kMaxSteps) return StringId::AniInvalid;
+    out.steps.resize(nsteps);
+    for (uint32_t i = 0; i < nsteps; ++i) out.steps[i] = Step{rate, i, {}};
+    out.haveHeader = true;
+    return std::nullopt;
+}
+
+// The sub-chunks of a "fram" or "INFO" list from `p` to `chunk_end`;
+// answers where reading them stopped.
+size_t ReadListChunk(std::span<const uint8_t> d, size_t p, size_t chunk_end, bool fram, bool info, AniChunks& out) {
+    uint32_t icon_number = 0;
+    while (p + 8 <= chunk_end) {
+        const uint8_t* s = d.data() + p;
+        const uint32_t ssize = LoadLE32(s + 4);
+        if (ssize > chunk_end - (p + 8)) break;
+        std::span<const uint8_t> sdata = d.subspan(p + 8, ssize);
+        if (fram && Is(s, "icon")) {
+            for (auto& st : out.steps)
+                if (st.icon == icon_number) st.data = sdata;
+            ++icon_number;
+        } else if (info && (Is(s, "INAM") || Is(s, "IART"))) {
+            std::string text(reinterpret_cast<const char*>(sdata.data()), std::min<size_t>(sdata.size(), 80));
+            text = text.substr(0, text.find('\0'));
+            (Is(s, "INAM") ? out.names.title : out.names.author) = text;
+        }
+        p += 8 + ssize + (ssize & 1);
+    }
+    return p;
+}
+
+std::optional<StringId> ReadChunks(std::span<const uint8_t> d, AniChunks& out) {
+    size_t pos = 12;
+    const size_t end = d.size();
+    while (pos + 8 <= end) {
+        const uint8_t* c = d.data() + pos;
+        const uint32_t size = LoadLE32(c + 4);
+        const size_t body = pos + 8;
+        const bool is_list = Is(c, "LIST");
+        size_t next = body + size + (size & 1);
+        if (size > end - body) {
+            // A list may overstate its size; any other chunk must fit.
+            if (!is_list) return StringId::AniInvalid;
+            next = end;
+        }
+        const size_t chunk_end = std::min<size_t>(body + size, end);
+        if (Is(c, "anih")) {
+            if (const auto problem = ReadHeaderChunk(c, size, out)) return problem;
+        } else if (Is(c, "rate") || Is(c, "seq ")) {
+            const bool rate = Is(c, "rate");
+            const size_t n = std::min<size_t>(size / 4, out.steps.size());
+            for (size_t i = 0; i < n; ++i) (rate ? out.steps[i].rate : out.steps[i].icon) = LoadLE32(c + 8 + 4 * i);
+        } else if (is_list && chunk_end - body >= 4) {
+            size_t p = ReadListChunk(d, body + 4, chunk_end, Is(c + 8, "fram"), Is(c + 8, "INFO"), out);
+            // A list whose size overstates its content: when the declared
+            // end does not start a chunk but the end of the content does,
+            // go on from there.
+            p = std::min(p, end);
+            if (!PlausibleId(d, next) && next != p && PlausibleId(d, p)) next = p;
+        }
+        pos = next;
+    }
+    if (!out.haveHeader || out.steps.empty()) return StringId::AniInvalid;
+    return std::nullopt;
+}
+
+// One frame per step; the first icon's entry gives the cursor's size and
+// hot spot.
+std::optional<StringId> BuildFrames(const AniChunks& chunks, const PreferenceBlock& prefs, Animation& a) {
+    for (size_t i = 0; i < chunks.steps.size(); ++i) {
+        const Step& step = chunks.steps[i];
+        if (step.data.empty()) return StringId::AniInvalid;
+        IconImage icon;
+        if (const auto problem = ReadIconImage(step.data, prefs, icon)) return problem;
+        if (i == 0) {
+            a.width = static_cast<uint32_t>(icon.entryW);
+            a.height = static_cast<uint32_t>(icon.entryH);
+            a.hotspot = Hotspot{icon.hotX, icon.hotY};
+        }
+        SetDelay(*icon.frame, static_cast<uint32_t>(uint64_t{step.rate} * 100 / 60) & 0xFFFF);
+        a.blocks.push_back(std::move(icon.frame));
+    }
+    return std::nullopt;
 }
 
 }  // namespace
 
-std::unique_ptr<Animation> ImportAni(std::span<const uint8_t> d, UiHost& host,
-                                     const PreferenceBlock& prefs, AniInfo* info) {
-    try {
-        if (d.size() < 12 || !Is(d.data(), "RIFF") || !Is(d.data() + 8, "ACON"))
-            throw Fail{StringId::AniInvalid};
-        std::vector<Step> steps;
-        bool have_header = false;
-        AniInfo names;
-        size_t pos = 12;
-        const size_t end = d.size();
-        while (pos + 8 <= end) {
-            const uint8_t* c = d.data() + pos;
-            const uint32_t size = LoadLE32(c + 4);
-            const size_t body = pos + 8;
-            const bool is_list = Is(c, "LIST");
-            size_t next;
-            if (size > end - body) {
-                // A list may overstate its size; any other chunk must fit.
-                if (!is_list) throw Fail{StringId::AniInvalid};
-                next = end;
-            } else {
-                next = body + size + (size & 1);
-            }
-            const size_t chunk_end = std::min<size_t>(body + size, end);
-            if (Is(c, "anih")) {
-                if (have_header || size < 36) throw Fail{StringId::AniInvalid};
-                const uint32_t icons = LoadLE32(c + 12);
-                uint32_t nsteps = LoadLE32(c + 16);
-                const uint32_t rate = LoadLE32(c + 36);
-                const uint32_t flags = LoadLE32(c + 40);
-                if (!(flags & 1) || icons == 0) throw Fail{StringId::AniInvalid};
-                if (nsteps == 0) nsteps = icons;
-                if (nsteps > kMaxSteps) throw Fail{StringId::AniInvalid};
-                steps.resize(nsteps);
-                for (uint32_t i = 0; i < nsteps; ++i) steps[i] = Step{rate, i, {}};
-                have_header = true;
-            } else if (Is(c, "rate") || Is(c, "seq ")) {
-                const bool rate = Is(c, "rate");
-                const size_t n = std::min<size_t>(size / 4, steps.size());
-                for (size_t i = 0; i < n; ++i) {
-                    const uint32_t v = LoadLE32(c + 8 + 4 * i);
-                    (rate ? steps[i].rate : steps[i].icon) = v;
-                }
-            } else if (is_list && chunk_end - body >= 4) {
-                const bool fram = Is(c + 8, "fram"), inam = Is(c + 8, "INFO");
-                size_t p = body + 4;
-                uint32_t icon_number = 0;
-                while (p + 8 <= chunk_end) {
-                    const uint8_t* s = d.data() + p;
-                    const uint32_t ssize = LoadLE32(s + 4);
-                    if (ssize > chunk_end - (p + 8)) break;
-                    std::span<const uint8_t> sdata = d.subspan(p + 8, ssize);
-                    if (fram && Is(s, "icon")) {
-                        for (auto& st : steps)
-                            if (st.icon == icon_number) st.data = sdata;
-                        ++icon_number;
-                    } else if (inam && (Is(s, "INAM") || Is(s, "IART"))) {
-                        std::string text(reinterpret_cast<const char*>(sdata.data()),
-                                         std::min<size_t>(sdata.size(), 80));
-                        text = text.substr(0, text.find('\0'));
-                        (Is(s, "INAM") ? names.title : names.author) = text;
-                    }
-                    p += 8 + ssize + (ssize & 1);
-                }
-                // A list whose size overstates its content: when the declared
-                // end does not start a chunk but the end of the content does,
-                // go on from there.
-                p = std::min(p, end);
-                if (!PlausibleId(d, next) && next != p && PlausibleId(d, p)) next = p;
-            }
-            pos = next;
-        }
-        if (!have_header || steps.empty()) throw Fail{StringId::AniInvalid};
-
-        int ew = 0, eh = 0, hx = 0, hy = 0;
-        auto a = NewAnimation();
-        a->playCount = prefs.DefaultLoop();
-        for (size_t i = 0; i < steps.size(); ++i) {
-            if (steps[i].data.empty()) throw Fail{StringId::AniInvalid};
-            int w, h, x, y;
-            auto f = ReadIconImage(steps[i].data, prefs, w, h, x, y);
-            if (i == 0) {
-                ew = w, eh = h, hx = x, hy = y;
-            }
-            SetDelay(*f, static_cast<uint32_t>(uint64_t{steps[i].rate} * 100 / 60) & 0xFFFF);
-            a->blocks.push_back(std::move(f));
-        }
-        a->width = static_cast<uint32_t>(ew);
-        a->height = static_cast<uint32_t>(eh);
-        a->hotspot = Hotspot{hx, hy};
-        if (info) *info = names;
-        return a;
-    } catch (const Fail& f) {
-        host.Error(std::string(LoadString(f.id)));
-    } catch (const std::bad_alloc&) {
-        host.Error(std::string(LoadString(StringId::OutOfMemory)));
-    }
-    return nullptr;
+bool IsAniHeader(std::span<const uint8_t> b) {
+    return b.size() >= 12 && std::memcmp(b.data(), "RIFF", 4) == 0 && std::memcmp(b.data() + 8, "ACON", 4) == 0;
 }
 
-std::unique_ptr<Animation> ImportAniFile(const std::string& path, UiHost& host,
-                                         const PreferenceBlock& prefs) {
-    std::vector<uint8_t> bytes;
-    // The signature is looked at before the rest of the file is read.
-    const HeaderCheck check = [](std::span<const uint8_t> b) {
-        return b.size() >= 12 && std::memcmp(b.data(), "RIFF", 4) == 0 &&
-               std::memcmp(b.data() + 8, "ACON", 4) == 0;
-    };
-    if (const FileRead r = ReadFileChecked(path, bytes, 12, check); r != FileRead::Ok) {
-        TellFileReadFailure(host, r, path);
-        return nullptr;
+ReadOutcome ImportAni(std::span<const uint8_t> d, UiHost& host, const PreferenceBlock& prefs, AniInfo* info) {
+    std::optional<StringId> problem;
+    auto a = NewAnimation();
+    a->playCount = prefs.DefaultLoop();
+    try {
+        AniChunks chunks;
+        problem = IsAniHeader(d) ? ReadChunks(d, chunks) : StringId::AniInvalid;
+        if (!problem) problem = BuildFrames(chunks, prefs, *a);
+        if (!problem && info) *info = chunks.names;
+    } catch (const std::bad_alloc&) {
+        problem = StringId::OutOfMemory;
     }
-    return ImportAni(bytes, host, prefs);
+    if (problem) {
+        Tell(host, *problem);
+        return {};
+    }
+    return ReadDone(std::move(a));
 }
 
 uint64_t AniIconDataSize(int width, int height) {
@@ -254,21 +287,21 @@ std::vector<uint8_t> BuildAni(const Animation& a, UiHost& host) {
         // A frame with no colour table in effect is written with the colours
         // it is shown with (every index black), as saving a GIF keeps it.
         if (!f->bitmap) {
-            host.Error(std::string(LoadString(StringId::FrameImageNoMemory)));
+            Tell(host, StringId::FrameImageNoMemory);
             return {};
         }
         icons_total += AniIconDataSize(f->bitmap->width, f->bitmap->height) + 8;
     }
     const uint64_t riff = (4 * uint64_t{n} + 1) / 2 * 2 + icons_total + 68;
     if (n == 0 || riff > 0xFFFFFFF0u) {
-        host.Error(std::string(LoadString(StringId::OutOfMemory)));
+        Tell(host, StringId::OutOfMemory);
         return {};
     }
     std::vector<uint8_t> out;
     try {
         out.reserve(static_cast<size_t>(riff) + 8);
     } catch (const std::bad_alloc&) {
-        host.Error(std::string(LoadString(StringId::OutOfMemory)));
+        Tell(host, StringId::OutOfMemory);
         return {};
     }
     auto id = [&](const char* s) { out.insert(out.end(), s, s + 4); };

@@ -7,6 +7,7 @@
 
 #include "cinemill/base/result.h"
 #include "cinemill/doc/animation.h"
+#include "cinemill/doc/read_outcome.h"
 
 namespace cinemill {
 
@@ -22,11 +23,12 @@ struct AniInfo {
 // A Windows animated cursor (RIFF "ACON") as an animation with one frame per
 // step, each with a local palette, disposal 2 and the mask as transparency.
 // LIST chunks whose size overstates their content by a few bytes are
-// tolerated, as is a missing sequence flag. None after a message on failure.
-std::unique_ptr<Animation> ImportAni(std::span<const uint8_t> file, UiHost& host,
-                                     const PreferenceBlock& prefs, AniInfo* info = nullptr);
-std::unique_ptr<Animation> ImportAniFile(const std::string& path, UiHost& host,
-                                         const PreferenceBlock& prefs);
+// tolerated, as is a missing sequence flag. Failed after a message.
+ReadOutcome ImportAni(std::span<const uint8_t> file, UiHost& host, const PreferenceBlock& prefs,
+                      AniInfo* info = nullptr);
+
+// True when the first bytes start an animated cursor ("RIFF" ... "ACON").
+bool IsAniHeader(std::span<const uint8_t> first);
 
 // Bytes of one frame's "icon" chunk data.
 uint64_t AniIconDataSize(int width, int height);

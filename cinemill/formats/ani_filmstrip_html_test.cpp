@@ -5,6 +5,7 @@
 #include "cinemill/base/bytes.h"
 #include "cinemill/base/preferences.h"
 #include "cinemill/base/progress.h"
+#include "cinemill/formats/open_file.h"
 #include "cinemill/base/strings.h"
 #include "cinemill/base/ui_host.h"
 #include "cinemill/formats/ani.h"
@@ -175,7 +176,7 @@ TEST(Filmstrip, ExportThenImportThroughFilesGivesTheFramesBack) {
     ASSERT_EQ(ExportFilmstrip(*a, path, host, prefs), Result::Done);
     host.filmstripImportAnswers.push_back(FilmstripImportOptions{3, 2, false});
     SilentProgress progress;
-    GifReadOutcome r = ImportFilmstrip(path, host, progress, prefs);
+    ReadOutcome r = ImportFilmstrip(path, host, progress, prefs);
     ASSERT_NE(r.animation, nullptr);
     ASSERT_EQ(r.animation->FrameCount(), 6);
     for (int i = 0; i < 6; ++i) EXPECT_EQ(r.animation->FrameAt(i)->bitmap->pixels, a->FrameAt(i)->bitmap->pixels);
@@ -207,7 +208,7 @@ TEST(AniExport, LayoutSizesRatesAndRoundTrip) {
     EXPECT_EQ(LoadLE32(bytes.data() + 12 + 8 + 36 + 8), 9u);  // rate of a 16/100 s delay
     PreferenceBlock prefs;
     AniInfo info;
-    auto b = ImportAni(bytes, host, prefs, &info);
+    auto b = ImportAni(bytes, host, prefs, &info).animation;
     ASSERT_NE(b, nullptr) << (host.errors.empty() ? "" : host.errors[0]);
     ASSERT_EQ(b->FrameCount(), 3);
     EXPECT_EQ(b->hotspot, (Hotspot{3, 4}));
@@ -238,7 +239,7 @@ TEST(AniExport, FramesWithNoColourTableAtAllExportWithTheColoursTheyShowWith) {
     EXPECT_TRUE(host.errors.empty());
     PreferenceBlock prefs;
     AniInfo info;
-    auto b = ImportAni(bytes, host, prefs, &info);
+    auto b = ImportAni(bytes, host, prefs, &info).animation;
     ASSERT_NE(b, nullptr);
     ASSERT_EQ(b->FrameCount(), 2);
     EXPECT_EQ(b->FrameAt(1)->bitmap->At(0, 0), 3);
@@ -278,7 +279,7 @@ TEST(AniImport, SequenceRatesAndTolerances) {
     PreferenceBlock prefs;
     ScriptedUiHost host;
     AniInfo info;
-    auto a = ImportAni(MakeAni(3, {0, 1, 2, 1, 0}, {10, 20, 10, 10, 60}, true), host, prefs, &info);
+    auto a = ImportAni(MakeAni(3, {0, 1, 2, 1, 0}, {10, 20, 10, 10, 60}, true), host, prefs, &info).animation;
     ASSERT_NE(a, nullptr) << (host.errors.empty() ? "" : host.errors[0]);
     ASSERT_EQ(a->FrameCount(), 5);
     const int expect_color[] = {1, 2, 3, 2, 1};
@@ -297,8 +298,9 @@ TEST(AniImport, TwoHundredFiftySixColourIconsImportOpaqueAndBadFilesFail) {
     SetTransparent(*a->FrameAt(0), true);
     ScriptedUiHost host;
     PreferenceBlock prefs;
+    SilentProgress progress;
     auto bytes = BuildAni(*a, host);
-    auto r = ImportAni(bytes, host, prefs);
+    auto r = ImportAni(bytes, host, prefs).animation;
     ASSERT_NE(r, nullptr);
     EXPECT_FALSE(r->FrameAt(0)->Transparent());
     // Corpus cursors: 32-bit images and malformed files fail with a message.
@@ -306,7 +308,7 @@ TEST(AniImport, TwoHundredFiftySixColourIconsImportOpaqueAndBadFilesFail) {
                           "gdk-pixbuf/tests/test-images/fail/CVE-2022-48622.ani"}) {
         if (!Exists(Corpus(p))) continue;
         ScriptedUiHost h;
-        EXPECT_EQ(ImportAniFile(Corpus(p), h, prefs), nullptr) << p;
+        EXPECT_EQ(ImportFile(Corpus(p), ImportFormat::Ani, h, progress, prefs).animation, nullptr) << p;
         ASSERT_EQ(h.errors.size(), 1u) << p;
         if (std::string(p).find("fail") == std::string::npos) {
             EXPECT_EQ(h.errors[0], Text(StringId::AniHiColor)) << p;
@@ -315,7 +317,7 @@ TEST(AniImport, TwoHundredFiftySixColourIconsImportOpaqueAndBadFilesFail) {
     // Every cut of a good file fails with one message or reads.
     for (size_t n = 0; n < bytes.size(); n += 97) {
         ScriptedUiHost h;
-        auto c = ImportAni(std::span(bytes).first(n), h, prefs);
+        auto c = ImportAni(std::span(bytes).first(n), h, prefs).animation;
         EXPECT_TRUE(c ? h.errors.empty() : h.errors.size() == 1u) << n;
     }
 }

@@ -11,24 +11,20 @@
 #include "cinemill/base/strings.h"
 #include "cinemill/base/ui_host.h"
 #include "cinemill/doc/animation.h"
+#include "cinemill/doc/read_outcome.h"
 
 namespace cinemill {
 
 class PreferenceBlock;
 class ProgressReporter;
 
-struct AviReadOutcome {
-    Result result = Result::Failed;  // Stopped keeps the frames read so far
-    std::unique_ptr<Animation> animation;
-};
-
 // Reads the first video stream of an AVI file: uncompressed 1 to 32 bits,
 // RLE8 and RLE4 by our own code, every other codec through FFmpeg. Palette
 // streams give 8-bit frames with a global palette (and local palettes where
 // a frame's table differs); the others give TrueColorPlanes. A frame lasts
 // until the next sample that has data.
-AviReadOutcome ImportAvi(const std::string& path, UiHost& host, ProgressReporter& progress,
-                         const PreferenceBlock& prefs);
+ReadOutcome ImportAvi(const std::string& path, UiHost& host, ProgressReporter& progress,
+                      const PreferenceBlock& prefs);
 
 // ---- export ------------------------------------------------------------------
 

@@ -153,6 +153,7 @@ bool FfmpegLoaded() {
 
 #include "cinemill/base/preferences.h"
 #include "cinemill/base/progress.h"
+#include "cinemill/base/tell.h"
 #include "cinemill/formats/avi_internal.h"
 
 namespace cinemill {
@@ -185,14 +186,12 @@ struct Scaler {
 
 void Quiet() { av_log_set_level(AV_LOG_QUIET); }
 
-void Tell(UiHost& host, StringId id) { host.Error(std::string(LoadString(id))); }
-
 constexpr uint64_t kMemoryBudget = uint64_t{1} << 30;
 
 }  // namespace
 
-AviReadOutcome ImportAviWithFfmpeg(const std::string& path, UiHost& host,
-                                   ProgressReporter& progress, const PreferenceBlock& prefs) {
+ReadOutcome ImportAviWithFfmpeg(const std::string& path, UiHost& host,
+                                ProgressReporter& progress, const PreferenceBlock& prefs) {
     if (!FfmpegLoaded()) {
         // Without FFmpeg only the codecs of our own reader can be read.
         host.Error(FormatString(StringId::AviNoVideoStream, path));

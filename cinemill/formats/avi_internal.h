@@ -8,13 +8,13 @@ namespace cinemill {
 
 // ImportAvi, with the FFmpeg path for other codecs switched on or off (the
 // fuzz target exercises our own parser and decoders only).
-AviReadOutcome ImportAviWith(const std::string& path, UiHost& host, ProgressReporter& progress,
-                             const PreferenceBlock& prefs, bool allow_ffmpeg);
+ReadOutcome ImportAviWith(const std::string& path, UiHost& host, ProgressReporter& progress,
+                          const PreferenceBlock& prefs, bool allow_ffmpeg);
 
 // Decodes the first video stream with FFmpeg into TrueColorPlanes; the
 // delay rule is that of our own reader, on the stream's sample numbers.
-AviReadOutcome ImportAviWithFfmpeg(const std::string& path, UiHost& host,
-                                   ProgressReporter& progress, const PreferenceBlock& prefs);
+ReadOutcome ImportAviWithFfmpeg(const std::string& path, UiHost& host,
+                                ProgressReporter& progress, const PreferenceBlock& prefs);
 
 // Encodes the frames with the named FFmpeg encoder into an AVI at `path`.
 // `error` receives the FFmpeg error code (negative) or 0; -ENOMEM stands

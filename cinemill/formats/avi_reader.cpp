@@ -13,6 +13,7 @@
 #include "cinemill/base/memory.h"
 #include "cinemill/base/preferences.h"
 #include "cinemill/base/progress.h"
+#include "cinemill/base/tell.h"
 #include "cinemill/formats/avi.h"
 #include "cinemill/formats/avi_internal.h"
 
@@ -405,8 +406,6 @@ int MaskBits(uint32_t m) {
     return n;
 }
 
-void Tell(UiHost& host, StringId id) { host.Error(std::string(LoadString(id))); }
-
 }  // namespace
 
 bool DecodeRle(std::span<const uint8_t> d, int bits, int width, int height,
@@ -617,7 +616,7 @@ public:
                  UiHost& host, const PreferenceBlock& prefs)
         : f_(f), p_(p), fmt_(fmt), samples_(samples), host_(host), prefs_(prefs) {}
 
-    AviReadOutcome Run(ProgressReporter& progress) {
+    ReadOutcome Run(ProgressReporter& progress) {
         auto a = NewAnimation();
         a->width = static_cast<uint32_t>(fmt_.width);
         a->height = static_cast<uint32_t>(fmt_.height);
@@ -766,13 +765,13 @@ private:
 
 }  // namespace
 
-AviReadOutcome ImportAvi(const std::string& path, UiHost& host, ProgressReporter& progress,
-                         const PreferenceBlock& prefs) {
+ReadOutcome ImportAvi(const std::string& path, UiHost& host, ProgressReporter& progress,
+                      const PreferenceBlock& prefs) {
     return ImportAviWith(path, host, progress, prefs, true);
 }
 
-AviReadOutcome ImportAviWith(const std::string& path, UiHost& host, ProgressReporter& progress,
-                             const PreferenceBlock& prefs, bool allow_ffmpeg) {
+ReadOutcome ImportAviWith(const std::string& path, UiHost& host, ProgressReporter& progress,
+                          const PreferenceBlock& prefs, bool allow_ffmpeg) {
     File f(path);
     if (!f.ok()) {
         host.Error(FormatString(StringId::OpenFileFailed, path));

@@ -102,7 +102,7 @@ TEST(AviImport, FfmpegWrittenFilesGiveTheExpectedPixelsAndDelays) {
         ScriptedUiHost host;
         SilentProgress progress;
         PreferenceBlock prefs;
-        AviReadOutcome r = ImportAvi(dir + name, host, progress, prefs);
+        ReadOutcome r = ImportAvi(dir + name, host, progress, prefs);
         ASSERT_EQ(r.result, Result::Done) << name << (host.errors.empty() ? "" : host.errors[0]);
         const Animation& a = *r.animation;
         ASSERT_EQ(a.FrameCount(), 15) << name;
@@ -145,7 +145,7 @@ TEST(AviImport, BrokenFilesFailWithAMessage) {
         ScriptedUiHost host;
         SilentProgress progress;
         PreferenceBlock prefs;
-        AviReadOutcome r = ImportAvi(path, host, progress, prefs);
+        ReadOutcome r = ImportAvi(path, host, progress, prefs);
         if (r.result == Result::Failed) EXPECT_EQ(host.errors.size(), 1u) << n;
         else EXPECT_GE(r.animation->FrameCount(), 1) << n;
     }
@@ -216,7 +216,7 @@ TEST(AviExport, UncompressedAndRle8OpenInFfmpegWithTheRightFramesAndTimes) {
         // Our own reader gives the delays back.
         ScriptedUiHost h2;
         PreferenceBlock prefs;
-        AviReadOutcome r = ImportAvi(path, h2, progress, prefs);
+        ReadOutcome r = ImportAvi(path, h2, progress, prefs);
         ASSERT_EQ(r.result, Result::Done);
         ASSERT_EQ(r.animation->FrameCount(), 4);
         EXPECT_EQ(r.animation->FrameAt(0)->delay, 10u);
@@ -239,7 +239,7 @@ TEST(AviExport, CodecsThroughFfmpegAndTheFallbackQuestion) {
         ScriptedUiHost host;
         ASSERT_EQ(WriteAvi(path, *a, {AviCompressionChoice::Kind::Codec, "mjpeg"}, host, progress), Result::Done);
         PreferenceBlock prefs;
-        AviReadOutcome r = ImportAvi(path, host, progress, prefs);
+        ReadOutcome r = ImportAvi(path, host, progress, prefs);
         ASSERT_EQ(r.result, Result::Done) << (host.errors.empty() ? "" : host.errors[0]);
         EXPECT_EQ(r.animation->FrameCount(), 3);
         EXPECT_FALSE(r.animation->FrameAt(0)->trueColor.empty());
@@ -325,12 +325,12 @@ std::vector<uint8_t> InfoHeader(int w, int h, int bits, uint32_t compression, ui
     return b;
 }
 
-AviReadOutcome ReadBytes(const std::vector<uint8_t>& bytes, ScriptedUiHost& host) {
+ReadOutcome ReadBytes(const std::vector<uint8_t>& bytes, ScriptedUiHost& host) {
     const std::string path = TempPath("built.avi");
     std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
     SilentProgress progress;
     PreferenceBlock prefs;
-    AviReadOutcome r = ImportAvi(path, host, progress, prefs);
+    ReadOutcome r = ImportAvi(path, host, progress, prefs);
     std::remove(path.c_str());
     return r;
 }
@@ -344,7 +344,7 @@ TEST(AviImport, SixteenBitFieldsSpeedAndDroppedSamples) {
     AppendLE16(px, (1u << 5) | (3u << 11));  // green 1, red 3
     for (bool index : {true, false}) {
         ScriptedUiHost host;
-        AviReadOutcome r = ReadBytes(
+        ReadOutcome r = ReadBytes(
             BuildTestAvi(strf, 1, 25, {{"00dc", px}, {"00dc", {}}, {"00dc", px}, {"00dc", px}}, index), host);
         ASSERT_EQ(r.result, Result::Done) << (host.errors.empty() ? "" : host.errors[0]);
         const Animation& a = *r.animation;
@@ -365,7 +365,7 @@ TEST(AviImport, PaletteChangesGiveLocalPalettes) {
     // From the third frame on, entry 1 is red.
     const std::vector<uint8_t> change = {1, 1, 0, 0, 255, 0, 0, 0};
     ScriptedUiHost host;
-    AviReadOutcome r = ReadBytes(
+    ReadOutcome r = ReadBytes(
         BuildTestAvi(strf, 1, 10, {{"00db", px}, {"00db", px}, {"00pc", change}, {"00db", px}, {"00db", px}}, false),
         host);
     ASSERT_EQ(r.result, Result::Done) << (host.errors.empty() ? "" : host.errors[0]);
@@ -395,7 +395,7 @@ TEST(AviImport, OpenDmlExtensionRiffsAreRead) {
     StoreLE32(avix.data() + 4, static_cast<uint32_t>(avix.size() - 8));
     bytes.insert(bytes.end(), avix.begin(), avix.end());
     ScriptedUiHost host;
-    AviReadOutcome r = ReadBytes(bytes, host);
+    ReadOutcome r = ReadBytes(bytes, host);
     ASSERT_EQ(r.result, Result::Done) << (host.errors.empty() ? "" : host.errors[0]);
     ASSERT_EQ(r.animation->FrameCount(), 4);
     for (int i = 0; i < 4; ++i) EXPECT_EQ(r.animation->FrameAt(i)->bitmap->At(0, 0), i);
@@ -409,7 +409,7 @@ TEST(AviImport, RunLengthStreamsDrawOnThePreviousPicture) {
     const std::vector<uint8_t> key = {4, 1, 0, 0, 4, 2, 0, 1};
     const std::vector<uint8_t> delta = {0, 2, 1, 1, 1, 3, 0, 1};
     ScriptedUiHost host;
-    AviReadOutcome r = ReadBytes(BuildTestAvi(strf, 1, 10, {{"00dc", key}, {"00dc", delta}}, true), host);
+    ReadOutcome r = ReadBytes(BuildTestAvi(strf, 1, 10, {{"00dc", key}, {"00dc", delta}}, true), host);
     ASSERT_EQ(r.result, Result::Done) << (host.errors.empty() ? "" : host.errors[0]);
     const FrameBitmap& b0 = *r.animation->FrameAt(0)->bitmap;
     const FrameBitmap& b1 = *r.animation->FrameAt(1)->bitmap;
@@ -544,7 +544,7 @@ OdmlFile BuildOpenDmlAvi(bool field_index) {
 }
 
 // The four pictures of BuildOpenDmlAvi with their delays and colours.
-void ExpectOdmlFrames(const AviReadOutcome& r, const ScriptedUiHost& host, const std::string& what) {
+void ExpectOdmlFrames(const ReadOutcome& r, const ScriptedUiHost& host, const std::string& what) {
     ASSERT_EQ(r.result, Result::Done) << what << ": " << (host.errors.empty() ? "" : host.errors[0]);
     EXPECT_TRUE(host.errors.empty()) << what;
     const Animation& a = *r.animation;
@@ -578,7 +578,7 @@ TEST(AviImport, OpenDmlIndexesReachEveryRiff) {
         // Without a usable index the walk finds the first RIFF's samples only.
         StoreLE32(hidden.bytes.data() + hidden.superBody + 24 + 16, static_cast<uint32_t>(hidden.bytes.size()));
         ScriptedUiHost host;
-        AviReadOutcome r = ReadBytes(hidden.bytes, host);
+        ReadOutcome r = ReadBytes(hidden.bytes, host);
         ASSERT_EQ(r.result, Result::Done);
         EXPECT_EQ(r.animation->FrameCount(), 2);
     }
@@ -619,7 +619,7 @@ TEST(AviImport, HostileOpenDmlIndexesFallBackToTheMoviLists) {
         // come back: the faulty index is left out as a whole.
         StoreLE32(bad.bytes.data() + bad.movi[1] + 4, 4);
         ScriptedUiHost host;
-        AviReadOutcome r = ReadBytes(bad.bytes, host);
+        ReadOutcome r = ReadBytes(bad.bytes, host);
         ASSERT_EQ(r.result, Result::Done) << fault.what;
         ASSERT_EQ(r.animation->FrameCount(), 2) << fault.what;
         EXPECT_EQ(r.animation->FrameAt(1)->bitmap->At(0, 0), 1) << fault.what;
@@ -628,7 +628,7 @@ TEST(AviImport, HostileOpenDmlIndexesFallBackToTheMoviLists) {
     for (size_t n = 0; n < good.bytes.size(); n += 7) {
         const std::vector<uint8_t> cut(good.bytes.begin(), good.bytes.begin() + static_cast<std::ptrdiff_t>(n));
         ScriptedUiHost host;
-        AviReadOutcome r = ReadBytes(cut, host);
+        ReadOutcome r = ReadBytes(cut, host);
         if (r.result == Result::Failed) EXPECT_EQ(host.errors.size(), 1u) << n;
         else EXPECT_GE(r.animation->FrameCount(), 1) << n;
     }
@@ -666,7 +666,7 @@ TEST(AviImport, FfmpegFileOverOneGigabyteThroughItsOpenDmlIndex) {
         ScriptedUiHost host;
         SilentProgress progress;
         PreferenceBlock prefs;
-        AviReadOutcome r = ImportAvi(path, host, progress, prefs);
+        ReadOutcome r = ImportAvi(path, host, progress, prefs);
         ASSERT_EQ(r.result, Result::Done) << what << (host.errors.empty() ? "" : host.errors[0]);
         const Animation& a = *r.animation;
         ASSERT_EQ(a.FrameCount(), 180) << what;

@@ -9,6 +9,7 @@
 
 #include "cinemill/base/bytes.h"
 #include "cinemill/base/progress.h"
+#include "cinemill/base/tell.h"
 #include "cinemill/formats/avi.h"
 #include "cinemill/formats/avi_internal.h"
 #include "cinemill/formats/format_common.h"
@@ -16,8 +17,6 @@
 
 namespace cinemill {
 namespace {
-
-void Tell(UiHost& host, StringId id) { host.Error(std::string(LoadString(id))); }
 
 void Id(std::vector<uint8_t>& out, const char* s) { out.insert(out.end(), s, s + 4); }
 

@@ -4,12 +4,11 @@
 
 #include "cinemill/base/memory.h"
 #include "cinemill/base/preferences.h"
+#include "cinemill/base/tell.h"
 #include "cinemill/gif/gif_writer.h"
 
 namespace cinemill {
 namespace {
-
-void Tell(UiHost& host, StringId id) { host.Error(std::string(LoadString(id))); }
 
 constexpr int64_t kMaxGifSide = 65535;
 
@@ -207,9 +206,9 @@ bool CutFilmstrip(Animation& a, const FilmstripImportOptions& o, UiHost& host,
     return true;
 }
 
-GifReadOutcome ImportFilmstrip(const std::string& path, UiHost& host, ProgressReporter& progress,
-                               const PreferenceBlock& prefs) {
-    GifReadOutcome r = OpenGifFile(path, host, progress, prefs);
+ReadOutcome ImportFilmstrip(const std::string& path, UiHost& host, ProgressReporter& progress,
+                            const PreferenceBlock& prefs) {
+    ReadOutcome r = OpenGifFile(path, host, progress, prefs);
     if (!r.animation) return r;
     if (r.animation->FrameCount() != 1) {
         Tell(host, StringId::FilmstripNotStrip);

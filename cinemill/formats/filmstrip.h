@@ -47,7 +47,7 @@ bool CutFilmstrip(Animation& a, const FilmstripImportOptions& o, UiHost& host,
 
 // Opens a GIF, checks that it holds one image, asks the grid through the
 // host and cuts it. No animation when refused or cancelled.
-GifReadOutcome ImportFilmstrip(const std::string& path, UiHost& host, ProgressReporter& progress,
-                               const PreferenceBlock& prefs);
+ReadOutcome ImportFilmstrip(const std::string& path, UiHost& host, ProgressReporter& progress,
+                            const PreferenceBlock& prefs);
 
 }  // namespace cinemill

@@ -10,6 +10,7 @@
 #include <jpeglib.h>
 
 #include "cinemill/base/strings.h"
+#include "cinemill/base/tell.h"
 #include "cinemill/base/ui_host.h"
 #include "cinemill/gif/gif_reader.h"
 
@@ -84,8 +85,9 @@ bool Decode(jpeg_decompress_struct& cinfo, ErrorManager& err, std::span<const ui
 
 }  // namespace
 
-std::unique_ptr<Animation> ImportJpeg(std::span<const uint8_t> file, UiHost& host,
-                                      const PreferenceBlock& prefs) {
+bool IsJpegHeader(std::span<const uint8_t> b) { return b.size() >= 2 && b[0] == 0xFF && b[1] == 0xD8; }
+
+ReadOutcome ImportJpeg(std::span<const uint8_t> file, UiHost& host, const PreferenceBlock& prefs) {
     jpeg_decompress_struct cinfo{};
     ErrorManager err{};
     cinfo.err = jpeg_std_error(&err.pub);
@@ -99,26 +101,14 @@ std::unique_ptr<Animation> ImportJpeg(std::span<const uint8_t> file, UiHost& hos
     jpeg_destroy_decompress(&cinfo);
     if (!ok) {
         if (no_memory)
-            host.Error(std::string(LoadString(StringId::JpegNoMemory)));
+            Tell(host, StringId::JpegNoMemory);
         else
             host.Error(FormatString(StringId::JpegReadFailed, err.message));
-        return nullptr;
+        return {};
     }
     auto a = NewAnimation(static_cast<uint32_t>(width), static_cast<uint32_t>(height), prefs);
     a->FrameAt(0)->trueColor = std::move(plane);
-    return a;
-}
-
-std::unique_ptr<Animation> ImportJpegFile(const std::string& path, UiHost& host,
-                                          const PreferenceBlock& prefs) {
-    std::vector<uint8_t> bytes;
-    // The signature is looked at before the rest of the file is read.
-    const HeaderCheck check = [](std::span<const uint8_t> b) { return b.size() >= 2 && b[0] == 0xFF && b[1] == 0xD8; };
-    if (const FileRead r = ReadFileChecked(path, bytes, 2, check); r != FileRead::Ok) {
-        TellFileReadFailure(host, r, path);
-        return nullptr;
-    }
-    return ImportJpeg(bytes, host, prefs);
+    return ReadDone(std::move(a));
 }
 
 }  // namespace cinemill

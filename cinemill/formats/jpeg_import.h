@@ -1,10 +1,8 @@
 #pragma once
 
-#include <memory>
 #include <span>
-#include <string>
 
-#include "cinemill/doc/animation.h"
+#include "cinemill/doc/read_outcome.h"
 
 namespace cinemill {
 
@@ -13,11 +11,11 @@ class UiHost;
 
 // A JPEG as a one-frame animation holding a TrueColorPlane (grey samples
 // replicated to all three bytes). Library errors are shown with the
-// library's own message; a file that ends early is refused too. None after
-// a message on failure.
-std::unique_ptr<Animation> ImportJpeg(std::span<const uint8_t> file, UiHost& host,
-                                      const PreferenceBlock& prefs);
-std::unique_ptr<Animation> ImportJpegFile(const std::string& path, UiHost& host,
-                                          const PreferenceBlock& prefs);
+// library's own message; a file that ends early is refused too. Failed
+// after a message.
+ReadOutcome ImportJpeg(std::span<const uint8_t> file, UiHost& host, const PreferenceBlock& prefs);
+
+// True when the first bytes start a JPEG stream (the SOI marker).
+bool IsJpegHeader(std::span<const uint8_t> first);
 
 }  // namespace cinemill

@@ -6,6 +6,7 @@
 
 #include "cinemill/base/preferences.h"
 #include "cinemill/base/strings.h"
+#include "cinemill/base/tell.h"
 #include "cinemill/base/ui_host.h"
 #include "cinemill/formats/ani.h"
 #include "cinemill/formats/avi.h"
@@ -16,6 +17,29 @@
 #include "cinemill/gif/gif_reader.h"
 
 namespace cinemill {
+
+ReadOutcome ImportFile(const std::string& path, ImportFormat format, UiHost& host,
+                       ProgressReporter& progress, PreferenceBlock& prefs) {
+    // Signature tests, with the bytes each needs.
+    struct Header {
+        size_t size;
+        HeaderCheck check;
+    };
+    static constexpr Header kHeaders[] = {{4, IsBmpHeader}, {2, IsJpegHeader}, {4, IsPsdHeader}, {12, IsAniHeader}};
+    const Header& header = kHeaders[static_cast<int>(format)];
+    std::vector<uint8_t> bytes;
+    if (const FileRead r = ReadFileChecked(path, bytes, header.size, header.check); r != FileRead::Ok) {
+        TellFileReadFailure(host, r, path);
+        return {};
+    }
+    switch (format) {
+        case ImportFormat::Bmp: return ImportBmp(bytes, host, prefs);
+        case ImportFormat::Jpeg: return ImportJpeg(bytes, host, prefs);
+        case ImportFormat::Psd: return ImportPsd(bytes, host, progress, prefs);
+        case ImportFormat::Ani: return ImportAni(bytes, host, prefs);
+    }
+    return {};
+}
 
 ImportOutcome ReadImageFile(const std::string& path, UiHost& host, ProgressReporter& progress,
                             PreferenceBlock& prefs) {
@@ -32,30 +56,30 @@ ImportOutcome ReadImageFile(const std::string& path, UiHost& host, ProgressRepor
     const std::string ext = LowerExtension(path);
     ImportOutcome out;
     if (ext == "gif") {
-        GifReadOutcome r = OpenGifFile(path, host, progress, prefs);
+        ReadOutcome r = OpenGifFile(path, host, progress, prefs);
         out.result = r.result;
         out.animation = std::move(r.animation);
         out.native = true;
         return out;
     }
+    ReadOutcome r;
     if (ext == "avi") {
-        AviReadOutcome r = ImportAvi(path, host, progress, prefs);
-        out.result = r.result;
-        out.animation = std::move(r.animation);
+        r = ImportAvi(path, host, progress, prefs);
     } else if (ext == "bmp" || ext == "dib") {
-        out.animation = ImportBmpFile(path, host, prefs);
+        r = ImportFile(path, ImportFormat::Bmp, host, progress, prefs);
     } else if (ext == "jpg" || ext == "jpeg") {
-        out.animation = ImportJpegFile(path, host, prefs);
+        r = ImportFile(path, ImportFormat::Jpeg, host, progress, prefs);
     } else if (ext == "psd") {
-        out.animation = ImportPsdFile(path, host, progress, prefs);
+        r = ImportFile(path, ImportFormat::Psd, host, progress, prefs);
     } else if (ext == "ani") {
-        out.animation = ImportAniFile(path, host, prefs);
+        r = ImportFile(path, ImportFormat::Ani, host, progress, prefs);
     } else {
-        host.Error(std::string(LoadString(StringId::UnknownFileType)));
+        Tell(host, StringId::UnknownFileType);
         return {};
     }
+    out.result = r.result;
+    out.animation = std::move(r.animation);
     if (!out.animation) return {};
-    if (out.result == Result::Failed) out.result = Result::Done;
     NameFrames(*out.animation, path);
     RecountColorUsage(*out.animation, true);
     return out;

@@ -1,10 +1,8 @@
 #pragma once
 
-#include <memory>
 #include <span>
-#include <string>
 
-#include "cinemill/doc/animation.h"
+#include "cinemill/doc/read_outcome.h"
 
 namespace cinemill {
 
@@ -25,10 +23,12 @@ bool UnpackBitsRow(std::span<const uint8_t> in, std::span<uint8_t> out);
 // A Photoshop file (8 bits per channel; grey, indexed or RGB) as one
 // composite frame or, when it has several layers and the user asks for it
 // (through the host; the choice is kept in preference slot 6), one frame
-// per layer. None after a message on failure or cancel.
-std::unique_ptr<Animation> ImportPsd(std::span<const uint8_t> file, UiHost& host,
-                                     ProgressReporter& progress, PreferenceBlock& prefs);
-std::unique_ptr<Animation> ImportPsdFile(const std::string& path, UiHost& host,
-                                         ProgressReporter& progress, PreferenceBlock& prefs);
+// per layer. Failed after a message, or when the user cancels the layer
+// question or the progress.
+ReadOutcome ImportPsd(std::span<const uint8_t> file, UiHost& host, ProgressReporter& progress,
+                      PreferenceBlock& prefs);
+
+// True when the first bytes start a Photoshop file ("8BPS").
+bool IsPsdHeader(std::span<const uint8_t> first);
 
 }  // namespace cinemill

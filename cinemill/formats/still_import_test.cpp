@@ -37,7 +37,8 @@ TEST(BmpImport, GoodSuiteMatchesReferenceRenderingsOrIsRefusedByName) {
         const std::string stem = e.path().stem().string();
         ScriptedUiHost host;
         PreferenceBlock prefs;
-        auto a = ImportBmpFile(e.path().string(), host, prefs);
+        SilentProgress progress;
+        auto a = ImportFile(e.path().string(), ImportFormat::Bmp, host, progress, prefs).animation;
         const bool rle = stem.find("rle") != std::string::npos;
         const bool deep = stem.starts_with("rgb16") || stem.starts_with("rgb32");
         if (rle || deep) {
@@ -69,7 +70,8 @@ TEST(BmpImport, BadSuiteFailsWithAMessageOrReadsSafely) {
         if (must_fail.count(e.path().stem().string()) == 0) continue;
         ScriptedUiHost host;
         PreferenceBlock prefs;
-        auto a = ImportBmpFile(e.path().string(), host, prefs);
+        SilentProgress progress;
+        auto a = ImportFile(e.path().string(), ImportFormat::Bmp, host, progress, prefs).animation;
         if (!a) {
             EXPECT_EQ(host.errors.size(), 1u) << e.path();
             ++failed;
@@ -109,9 +111,9 @@ std::vector<uint8_t> MakeBmp8(bool top_down, int bits = 8) {
 TEST(BmpImport, BottomUpAndTopDownGiveTheSameFrameAnd4BitExpands) {
     ScriptedUiHost host;
     PreferenceBlock prefs;
-    auto up = ImportBmp(MakeBmp8(false), host, prefs);
-    auto down = ImportBmp(MakeBmp8(true), host, prefs);
-    auto four = ImportBmp(MakeBmp8(false, 4), host, prefs);
+    auto up = ImportBmp(MakeBmp8(false), host, prefs).animation;
+    auto down = ImportBmp(MakeBmp8(true), host, prefs).animation;
+    auto four = ImportBmp(MakeBmp8(false, 4), host, prefs).animation;
     ASSERT_TRUE(up && down && four);
     EXPECT_EQ(up->FrameAt(0)->bitmap->pixels, down->FrameAt(0)->bitmap->pixels);
     EXPECT_EQ(up->FrameAt(0)->bitmap->At(0, 0), 1);
@@ -121,7 +123,7 @@ TEST(BmpImport, BottomUpAndTopDownGiveTheSameFrameAnd4BitExpands) {
     // A bare packed DIB (no file header) reads the same.
     auto dib = MakeBmp8(false);
     dib.erase(dib.begin(), dib.begin() + 14);
-    auto bare = ImportBmp(dib, host, prefs);
+    auto bare = ImportBmp(dib, host, prefs).animation;
     ASSERT_TRUE(bare);
     EXPECT_EQ(bare->FrameAt(0)->bitmap->pixels, up->FrameAt(0)->bitmap->pixels);
     EXPECT_TRUE(host.errors.empty());
@@ -132,7 +134,7 @@ TEST(BmpImport, TruncatedFilesFailWithAMessage) {
     for (size_t n : {0, 1, 10, 20, 60, 70}) {
         ScriptedUiHost host;
         PreferenceBlock prefs;
-        EXPECT_EQ(ImportBmp(std::span(b).first(n), host, prefs), nullptr) << n;
+        EXPECT_EQ(ImportBmp(std::span(b).first(n), host, prefs).animation, nullptr) << n;
         EXPECT_EQ(host.errors.size(), 1u) << n;
     }
     // Whole headers and colour table, rows missing: the file is damaged,
@@ -140,7 +142,7 @@ TEST(BmpImport, TruncatedFilesFailWithAMessage) {
     for (size_t cut : {size_t{1}, size_t{5}}) {
         ScriptedUiHost host;
         PreferenceBlock prefs;
-        EXPECT_EQ(ImportBmp(std::span(b).first(b.size() - cut), host, prefs), nullptr);
+        EXPECT_EQ(ImportBmp(std::span(b).first(b.size() - cut), host, prefs).animation, nullptr);
         ASSERT_EQ(host.errors.size(), 1u);
         EXPECT_EQ(host.errors[0], LoadString(StringId::BmpReadFailed));
     }
@@ -162,7 +164,8 @@ TEST(JpegImport, DecodesToTheSamePixelsAsDjpeg) {
         ASSERT_TRUE(ref.ok()) << name;
         ScriptedUiHost host;
         PreferenceBlock prefs;
-        auto a = ImportJpegFile(path, host, prefs);
+        SilentProgress progress;
+        auto a = ImportFile(path, ImportFormat::Jpeg, host, progress, prefs).animation;
         ASSERT_NE(a, nullptr) << name;
         const Frame& f = *a->FrameAt(0);
         EXPECT_FALSE(f.bitmap);
@@ -182,14 +185,15 @@ TEST(JpegImport, CmykTruncatedAndGarbageAreRefusedWithTheLibraryMessage) {
         if (!Exists(path)) GTEST_SKIP();
         ScriptedUiHost host;
         PreferenceBlock prefs;
-        EXPECT_EQ(ImportJpegFile(path, host, prefs), nullptr) << name;
+        SilentProgress progress;
+        EXPECT_EQ(ImportFile(path, ImportFormat::Jpeg, host, progress, prefs).animation, nullptr) << name;
         ASSERT_EQ(host.errors.size(), 1u);
         EXPECT_TRUE(host.errors[0].starts_with("Unable to read this JPEG file: ")) << host.errors[0];
     }
     const std::vector<uint8_t> junk = {0xFF, 0xD8, 0xFF, 0x00, 1, 2, 3};
     ScriptedUiHost host;
     PreferenceBlock prefs;
-    EXPECT_EQ(ImportJpeg(junk, host, prefs), nullptr);
+    EXPECT_EQ(ImportJpeg(junk, host, prefs).animation, nullptr);
     EXPECT_EQ(host.errors.size(), 1u);
 }
 
@@ -203,7 +207,7 @@ TEST(PsdImport, CompositesMatchTheExpectedImages) {
         ScriptedUiHost host;
         SilentProgress progress;
         PreferenceBlock prefs;
-        auto a = ImportPsdFile(path, host, progress, prefs);
+        auto a = ImportFile(path, ImportFormat::Psd, host, progress, prefs).animation;
         ASSERT_NE(a, nullptr) << name << (host.errors.empty() ? "" : host.errors[0]);
         RgbImage ref = DecodeWithPillow(Corpus(std::string("kimageformats/autotests/read/psd/") + name + ".png"));
         ASSERT_TRUE(ref.ok());
@@ -231,7 +235,7 @@ TEST(PsdImport, OpaqueCompositesOfTheAgPsdCasesMatchTheirCanvas) {
         SilentProgress progress;
         PreferenceBlock prefs;
         host.psdLayerAnswers.push_back(PsdLayerChoice{});  // one composite frame
-        auto a = ImportPsdFile(dir + "src.psd", host, progress, prefs);
+        auto a = ImportFile(dir + "src.psd", ImportFormat::Psd, host, progress, prefs).animation;
         ASSERT_NE(a, nullptr) << name << (host.errors.empty() ? "" : host.errors[0]);
         RgbImage ref = DecodeWithPillow(dir + "canvas.png");
         ASSERT_EQ(int(a->width), ref.width) << name;
@@ -256,7 +260,7 @@ TEST(PsdImport, UnsupportedModesDepthsAndCorruptFilesAreRefused) {
         ScriptedUiHost host;
         SilentProgress progress;
         PreferenceBlock prefs;
-        EXPECT_EQ(ImportPsdFile(Corpus(c.path), host, progress, prefs), nullptr) << c.path;
+        EXPECT_EQ(ImportFile(Corpus(c.path), ImportFormat::Psd, host, progress, prefs).animation, nullptr) << c.path;
         ASSERT_EQ(host.errors.size(), 1u) << c.path;
         EXPECT_EQ(host.errors[0], Text(c.id)) << c.path;
     }
@@ -274,7 +278,7 @@ TEST(PsdImport, UnsupportedModesDepthsAndCorruptFilesAreRefused) {
             SilentProgress progress;
             PreferenceBlock prefs;
             prefs.SetBits(PreferenceBlock::kProgramFlags, kPsdFlagLayersAsFrames, true);
-            auto a = ImportPsd(std::span(bytes).first(std::min(n, bytes.size())), host, progress, prefs);
+            auto a = ImportPsd(std::span(bytes).first(std::min(n, bytes.size())), host, progress, prefs).animation;
             EXPECT_TRUE(a ? host.errors.empty() : host.errors.size() == 1u) << p << " " << n;
         }
     }
@@ -288,7 +292,7 @@ TEST(PsdImport, HugeDeclaredSizesSayNotEnoughMemory) {
     ScriptedUiHost host;
     SilentProgress progress;
     PreferenceBlock prefs;
-    EXPECT_EQ(ImportPsd(b, host, progress, prefs), nullptr);
+    EXPECT_EQ(ImportPsd(b, host, progress, prefs).animation, nullptr);
     ASSERT_EQ(host.errors.size(), 1u);
     EXPECT_EQ(host.errors[0], Text(StringId::PsdNoMemoryImage));
 }
@@ -301,14 +305,14 @@ TEST(PsdImport, LayerChoicesAreAskedRememberedAndCancellable) {
     {
         ScriptedUiHost host;
         host.psdLayerAnswers.push_back(std::nullopt);  // Cancel
-        EXPECT_EQ(ImportPsdFile(path, host, progress, prefs), nullptr);
+        EXPECT_EQ(ImportFile(path, ImportFormat::Psd, host, progress, prefs).animation, nullptr);
         EXPECT_EQ(host.psdLayerQuestions, 1);
         EXPECT_TRUE(host.errors.empty());
     }
     {
         ScriptedUiHost host;
         host.psdLayerAnswers.push_back(PsdLayerChoice{PsdLayerChoice::Mode::BlendWithBackground, true});
-        auto a = ImportPsdFile(path, host, progress, prefs);
+        auto a = ImportFile(path, ImportFormat::Psd, host, progress, prefs).animation;
         ASSERT_NE(a, nullptr);
         EXPECT_EQ(a->FrameCount(), 2);  // the background kept, and the second layer
         EXPECT_TRUE(prefs.Get(PreferenceBlock::kProgramFlags) & kPsdFlagLayersAsFrames);
@@ -320,14 +324,14 @@ TEST(PsdImport, LayerChoicesAreAskedRememberedAndCancellable) {
     }
     {
         ScriptedUiHost host;  // no answer: the remembered choice is the preset
-        auto a = ImportPsdFile(path, host, progress, prefs);
+        auto a = ImportFile(path, ImportFormat::Psd, host, progress, prefs).animation;
         ASSERT_NE(a, nullptr);
         EXPECT_EQ(a->FrameCount(), 2);
     }
     {
         ScriptedUiHost host;
         host.psdLayerAnswers.push_back(PsdLayerChoice{PsdLayerChoice::Mode::Composite, false});
-        auto a = ImportPsdFile(path, host, progress, prefs);
+        auto a = ImportFile(path, ImportFormat::Psd, host, progress, prefs).animation;
         ASSERT_NE(a, nullptr);
         EXPECT_EQ(a->FrameCount(), 1);
         EXPECT_FALSE(prefs.Get(PreferenceBlock::kProgramFlags) & kPsdFlagLayersAsFrames);
@@ -341,7 +345,7 @@ TEST(PsdImport, OneLayerIsTheCompositeWithoutAsking) {
     SilentProgress progress;
     PreferenceBlock prefs;
     prefs.SetBits(PreferenceBlock::kProgramFlags, kPsdFlagLayersAsFrames, true);
-    auto a = ImportPsdFile(path, host, progress, prefs);
+    auto a = ImportFile(path, ImportFormat::Psd, host, progress, prefs).animation;
     ASSERT_NE(a, nullptr) << (host.errors.empty() ? "" : host.errors[0]);
     EXPECT_EQ(host.psdLayerQuestions, 0);
     EXPECT_EQ(a->FrameCount(), 1);
@@ -395,7 +399,7 @@ TEST(PsdImport, BlendFormulasForBothLayerModes) {
         ScriptedUiHost host;
         PreferenceBlock prefs;
         host.psdLayerAnswers.push_back(PsdLayerChoice{PsdLayerChoice::Mode::BlendWithBackground, false});
-        auto a = ImportPsd(psd, host, progress, prefs);
+        auto a = ImportPsd(psd, host, progress, prefs).animation;
         ASSERT_NE(a, nullptr) << (host.errors.empty() ? "" : host.errors[0]);
         ASSERT_EQ(a->FrameCount(), 1);  // the background frame is dropped
         const Frame& f = *a->FrameAt(0);
@@ -405,7 +409,7 @@ TEST(PsdImport, BlendFormulasForBothLayerModes) {
         EXPECT_TRUE(f.transparencyPlane.empty());
         // Without a transparency channel the layer covers the background.
         host.psdLayerAnswers.push_back(PsdLayerChoice{PsdLayerChoice::Mode::BlendWithBackground, false});
-        auto opaque = ImportPsd(TwoLayerPsd(false), host, progress, prefs);
+        auto opaque = ImportPsd(TwoLayerPsd(false), host, progress, prefs).animation;
         ASSERT_NE(opaque, nullptr);
         EXPECT_EQ(PixelOf(*opaque, *opaque->FrameAt(0), 2, 1), (Rgb{200, 50, 0}));
     }
@@ -413,7 +417,7 @@ TEST(PsdImport, BlendFormulasForBothLayerModes) {
         ScriptedUiHost host;
         PreferenceBlock prefs;
         host.psdLayerAnswers.push_back(PsdLayerChoice{PsdLayerChoice::Mode::BlendWithComposite, false});
-        auto a = ImportPsd(psd, host, progress, prefs);
+        auto a = ImportPsd(psd, host, progress, prefs).animation;
         ASSERT_NE(a, nullptr) << (host.errors.empty() ? "" : host.errors[0]);
         ASSERT_EQ(a->FrameCount(), 2);
         const Frame& top = *a->FrameAt(1);
@@ -426,7 +430,7 @@ TEST(PsdImport, BlendFormulasForBothLayerModes) {
     {
         ScriptedUiHost host;
         PreferenceBlock prefs;
-        auto a = ImportPsd(psd, host, progress, prefs);  // composite by default
+        auto a = ImportPsd(psd, host, progress, prefs).animation;  // composite by default
         ASSERT_NE(a, nullptr);
         EXPECT_EQ(host.psdLayerQuestions, 1);
         EXPECT_EQ(PixelOf(*a, *a->FrameAt(0), 3, 2), (Rgb{9, 9, 9}));

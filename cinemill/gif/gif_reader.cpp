@@ -14,7 +14,9 @@
 #include "cinemill/base/memory.h"
 #include "cinemill/base/preferences.h"
 #include "cinemill/base/strings.h"
+#include "cinemill/base/tell.h"
 #include "cinemill/base/ui_host.h"
+#include "cinemill/gif/gif_labels.h"
 #include "cinemill/gif/lzw_decoder.h"
 
 namespace cinemill {
@@ -39,10 +41,9 @@ public:
         in_.pos = std::min<size_t>(6, file.size());
     }
 
-    GifReadOutcome Run();
+    ReadOutcome Run();
 
 private:
-    void Say(StringId id) { host_.Error(std::string(LoadString(id))); }
     bool ReadScreen();
     // Reads one extension after its label. Sets `block` when one is kept.
     Step ReadExtension(uint8_t label, std::unique_ptr<ExtensionBlock>& block);
@@ -94,7 +95,7 @@ Step GifReader::ReadExtension(uint8_t label, std::unique_ptr<ExtensionBlock>& bl
     data.push_back(static_cast<uint8_t>(got));
     data.insert(data.end(), first, first + got);
 
-    if (label == 0xFF && got == 11 && std::memcmp(first, "NETSCAPE2.0", 11) == 0) {
+    if (label == kGifApplication && got == 11 && std::memcmp(first, "NETSCAPE2.0", 11) == 0) {
         const int m = in_.ReadByte();
         uint8_t sub[255];
         const size_t got2 = m > 0 ? in_.Read(sub, static_cast<size_t>(m)) : 0;
@@ -144,7 +145,7 @@ Step GifReader::ReadExtension(uint8_t label, std::unique_ptr<ExtensionBlock>& bl
 Step GifReader::ReadImage(Frame& f) {
     uint8_t d[9];
     if (in_.Read(d, 9) != 9) {
-        Say(StringId::GifCorrupt);
+        Tell(host_, StringId::GifCorrupt);
         return Step::Error;
     }
     f.left = LoadLE16(d);
@@ -156,7 +157,7 @@ Step GifReader::ReadImage(Frame& f) {
         const int n = 2 << (f.descriptorFlags & 7);
         uint8_t rgb[768];
         if (in_.Read(rgb, static_cast<size_t>(3 * n)) != static_cast<size_t>(3 * n)) {
-            Say(StringId::GifCorrupt);
+            Tell(host_, StringId::GifCorrupt);
             return Step::Error;
         }
         f.localPalette = Palette::FromTriples(rgb, n);
@@ -167,7 +168,7 @@ Step GifReader::ReadImage(Frame& f) {
     if (account_.Take(FrameBitmap::BytesFor(f.width, f.height)))
         bmp = FrameBitmap::Create(f.width, f.height);
     if (!bmp) {
-        Say(StringId::FrameImageNoMemory);
+        Tell(host_, StringId::FrameImageNoMemory);
         return Step::Error;
     }
     const size_t w = static_cast<size_t>(f.width), h = static_cast<size_t>(f.height);
@@ -176,7 +177,7 @@ Step GifReader::ReadImage(Frame& f) {
     // Codes are at most 12 bits wide, so a larger starting size is corrupt
     // when there are pixels to decode; an empty image's data is skipped.
     if (min_code_size < 0 || (min_code_size > 11 && count > 0)) {
-        Say(StringId::GifCorrupt);
+        Tell(host_, StringId::GifCorrupt);
         return Step::Error;
     }
     const size_t data_start = in_.pos;
@@ -192,7 +193,7 @@ Step GifReader::ReadImage(Frame& f) {
                 scratch_.resize(count);
             }
         } catch (const std::bad_alloc&) {
-            Say(StringId::FrameImageNoMemory);
+            Tell(host_, StringId::FrameImageNoMemory);
             return Step::Error;
         }
         out = scratch_.data();
@@ -200,7 +201,7 @@ Step GifReader::ReadImage(Frame& f) {
     int status = 0;
     const size_t got = lzw_.Decode(out, count, &status);
     if (status != 0 && status != LzwDecoder::kEndSkipped) {
-        Say(StringId::GifCorrupt);
+        Tell(host_, StringId::GifCorrupt);
         return Step::Error;
     }
     if (got == count) lzw_.SkipToTerminator();
@@ -247,12 +248,12 @@ void GifReader::KeepData(Frame& f, int min_code_size, size_t start) {
     }
 }
 
-GifReadOutcome GifReader::Run() {
+ReadOutcome GifReader::Run() {
     progress_.SetText(StringId::ReadingGif);
     anim_ = NewAnimation();
     anim_->playCount = 1;
     if (!ReadScreen()) {
-        Say(StringId::ReadFailed);
+        Tell(host_, StringId::ReadFailed);
         return {};
     }
     progress_.SetRange(static_cast<int64_t>(in_.size));
@@ -263,12 +264,12 @@ GifReadOutcome GifReader::Run() {
         const int byte = in_.ReadByte();
         bool linked = false;
         switch (byte) {
-            case 0x21: {
+            case kGifExtension: {
                 const int label = in_.ReadByte();
-                if (label == 0xF9) {
+                if (label == kGifGraphicControl) {
                     uint8_t g[6];
                     if (in_.Read(g, 6) != 6) {
-                        Say(StringId::GifCorrupt);
+                        Tell(host_, StringId::GifCorrupt);
                         error = true;
                         break;
                     }
@@ -276,10 +277,10 @@ GifReadOutcome GifReader::Run() {
                     pending->controlFlags = g[1];
                     pending->delay = LoadLE16(g + 2);
                     pending->transparentIndex = g[4];
-                } else if (label == 0x01 || label == 0xFE || label == 0xFF) {
+                } else if (label == kGifPlainText || label == kGifComment || label == kGifApplication) {
                     std::unique_ptr<ExtensionBlock> block;
                     if (ReadExtension(static_cast<uint8_t>(label), block) != Step::Ok) {
-                        Say(StringId::GifCorrupt);
+                        Tell(host_, StringId::GifCorrupt);
                         error = true;
                     } else if (block) {
                         anim_->blocks.push_back(std::move(block));
@@ -290,16 +291,16 @@ GifReadOutcome GifReader::Run() {
                     // decoders do; they have no place in the document.
                     std::unique_ptr<ExtensionBlock> ignored;
                     if (ReadExtension(static_cast<uint8_t>(label), ignored) != Step::Ok) {
-                        Say(StringId::GifCorrupt);
+                        Tell(host_, StringId::GifCorrupt);
                         error = true;
                     }
                 } else {
-                    Say(StringId::GifCorrupt);
+                    Tell(host_, StringId::GifCorrupt);
                     error = true;
                 }
                 break;
             }
-            case 0x2C: {
+            case kGifImage: {
                 std::unique_ptr<Frame> f = std::move(pending);
                 if (!f) {
                     f = NewFrame(0, 0, prefs_);
@@ -314,13 +315,13 @@ GifReadOutcome GifReader::Run() {
                 linked = true;
                 break;
             }
-            case 0x3B:
+            case kGifTrailer:
                 trailer = true;
                 break;
-            case 0x00:
+            case 0x00:  // a stray block terminator
                 break;
             default:  // unknown block, or the end of the file
-                Say(StringId::GifCorrupt);
+                Tell(host_, StringId::GifCorrupt);
                 error = true;
                 break;
         }
@@ -332,17 +333,17 @@ GifReadOutcome GifReader::Run() {
     }
     if (stopped) return {Result::Stopped, std::move(anim_)};
     if (frames > 0) {
-        Say(StringId::PartlyRead);
+        Tell(host_, StringId::PartlyRead);
         return {Result::Stopped, std::move(anim_)};
     }
-    Say(StringId::ReadFailed);
+    Tell(host_, StringId::ReadFailed);
     return {};
 }
 
 }  // namespace
 
-GifReadOutcome ReadGif(std::span<const uint8_t> file, UiHost& host, ProgressReporter& progress,
-                       const PreferenceBlock& prefs, const GifReadOptions& options) {
+ReadOutcome ReadGif(std::span<const uint8_t> file, UiHost& host, ProgressReporter& progress,
+                    const PreferenceBlock& prefs, const GifReadOptions& options) {
     GifReader reader(file, host, progress, prefs, options);
     return reader.Run();
 }
@@ -399,9 +400,9 @@ void TellFileReadFailure(UiHost& host, FileRead r, const std::string& path) {
     host.Error(FormatString(id, path));
 }
 
-GifReadOutcome OpenGifFile(const std::string& path, UiHost& host, ProgressReporter& progress,
-                           const PreferenceBlock& prefs, bool count_usage,
-                           const GifReadOptions& options) {
+ReadOutcome OpenGifFile(const std::string& path, UiHost& host, ProgressReporter& progress,
+                        const PreferenceBlock& prefs, bool count_usage,
+                        const GifReadOptions& options) {
     std::vector<uint8_t> bytes;
     const FileRead fr = ReadFileChecked(path, bytes, 6, IsGifSignature);
     if (fr == FileRead::NotRegular || fr == FileRead::TooLarge) {
@@ -412,7 +413,7 @@ GifReadOutcome OpenGifFile(const std::string& path, UiHost& host, ProgressReport
         host.Error(FormatString(StringId::NotValidGif, path));
         return {};
     }
-    GifReadOutcome r = ReadGif(bytes, host, progress, prefs, options);
+    ReadOutcome r = ReadGif(bytes, host, progress, prefs, options);
     if (r.animation) {
         NameFrames(*r.animation, path);
         if (count_usage) RecountColorUsage(*r.animation, true);

@@ -8,6 +8,7 @@
 #include "cinemill/base/progress.h"
 #include "cinemill/base/result.h"
 #include "cinemill/doc/animation.h"
+#include "cinemill/doc/read_outcome.h"
 
 namespace cinemill {
 
@@ -17,14 +18,6 @@ class UiHost;
 // True when the bytes start with "GIF87a" or "GIF89a".
 bool IsGifSignature(std::span<const uint8_t> bytes);
 
-struct GifReadOutcome {
-    // Failed: nothing read (no animation). Done: read up to the trailer.
-    // Stopped: only part was read (an error after at least one frame, or a
-    // stop request); the animation holds what was read.
-    Result result = Result::Failed;
-    std::unique_ptr<Animation> animation;
-};
-
 struct GifReadOptions {
     // Most bytes the frames of the document may take; 0 means MemoryBudget().
     // Past it reading stops with "Not enough memory to build frame image."
@@ -33,9 +26,10 @@ struct GifReadOptions {
 };
 
 // Reads a GIF stream; `file` is the whole file, signature included (the
-// signature itself is not checked here). Messages go to the host.
-GifReadOutcome ReadGif(std::span<const uint8_t> file, UiHost& host, ProgressReporter& progress,
-                       const PreferenceBlock& prefs, const GifReadOptions& options = {});
+// signature itself is not checked here). Done when read up to the
+// trailer. Messages go to the host.
+ReadOutcome ReadGif(std::span<const uint8_t> file, UiHost& host, ProgressReporter& progress,
+                    const PreferenceBlock& prefs, const GifReadOptions& options = {});
 
 // Header test of a reader: true when the first bytes may start its format.
 using HeaderCheck = bool (*)(std::span<const uint8_t> first);
@@ -57,8 +51,8 @@ void TellFileReadFailure(UiHost& host, FileRead r, const std::string& path);
 // What the open command does for a GIF: checks the signature ("... is not a
 // valid GIF File."), reads, then names the frames and (unless asked not to)
 // recounts the colour usage.
-GifReadOutcome OpenGifFile(const std::string& path, UiHost& host, ProgressReporter& progress,
-                           const PreferenceBlock& prefs, bool count_usage = true,
-                           const GifReadOptions& options = {});
+ReadOutcome OpenGifFile(const std::string& path, UiHost& host, ProgressReporter& progress,
+                        const PreferenceBlock& prefs, bool count_usage = true,
+                        const GifReadOptions& options = {});
 
 }  // namespace cinemill

@@ -15,6 +15,7 @@
 #include "cinemill/base/strings.h"
 #include "cinemill/base/ui_host.h"
 #include "cinemill/gif/lzw_decoder.h"
+#include "cinemill/gif/gif_labels.h"
 
 namespace cinemill {
 
@@ -411,10 +412,10 @@ bool WriteLossyFrame(GifSink& sink, const Animation& a, const Frame& f, int loss
 }
 
 bool WriteFrame(GifSink& sink, const Animation& a, const Frame& f, LzwEncoder& enc, int lossy) {
-    const uint8_t gce[8] = {0x21, 0xF9, 0x04, f.controlFlags, static_cast<uint8_t>(f.delay),
+    const uint8_t gce[8] = {kGifExtension, kGifGraphicControl, 0x04, f.controlFlags, static_cast<uint8_t>(f.delay),
                             static_cast<uint8_t>(f.delay >> 8), f.transparentIndex, 0};
     if (WritesControlBlock(f) && !sink.Write(gce, 8)) return false;
-    uint8_t desc[10] = {0x2C};
+    uint8_t desc[10] = {kGifImage};
     Put16(desc + 1, f.left);
     Put16(desc + 3, f.top);
     Put16(desc + 5, f.width);
@@ -531,8 +532,8 @@ Result WriteGif(GifSink& sink, Animation& a, ProgressReporter& progress, int los
     if (a.globalPalette && !WriteColorTable(sink, *a.globalPalette)) return Result::Failed;
     if (a.playCount != 1) {
         const uint32_t loop = a.playCount == 0 ? 0 : a.playCount - 1;
-        uint8_t ext[19] = {0x21, 0xFF, 0x0B, 'N', 'E', 'T', 'S', 'C', 'A', 'P', 'E', '2', '.',
-                           '0',  0x03, 0x01, static_cast<uint8_t>(loop), static_cast<uint8_t>(loop >> 8), 0};
+        uint8_t ext[19] = {kGifExtension, kGifApplication, 0x0B, 'N', 'E', 'T', 'S', 'C', 'A', 'P', 'E', '2',
+                           '.', '0', 0x03, 0x01, static_cast<uint8_t>(loop), static_cast<uint8_t>(loop >> 8), 0};
         if (!sink.Write(ext, 19)) return Result::Failed;
     }
     progress.SetRange(a.FrameCount());
@@ -545,7 +546,7 @@ Result WriteGif(GifSink& sink, Animation& a, ProgressReporter& progress, int los
             continue;
         }
         const ExtensionBlock& e = *AsExtension(b.get());
-        const uint8_t head[2] = {0x21, static_cast<uint8_t>(e.kind)};
+        const uint8_t head[2] = {kGifExtension, static_cast<uint8_t>(e.kind)};
         if (!sink.Write(head, 2)) return Result::Failed;
         // The stored sub-blocks up to the first zero length, then a terminator.
         size_t pos = 0;
@@ -558,7 +559,7 @@ Result WriteGif(GifSink& sink, Animation& a, ProgressReporter& progress, int los
         const uint8_t zero = 0;
         if (!sink.Write(&zero, 1)) return Result::Failed;
     }
-    const uint8_t trailer = 0x3B;
+    const uint8_t trailer = kGifTrailer;
     return sink.Write(&trailer, 1) ? Result::Done : Result::Failed;
 }
 

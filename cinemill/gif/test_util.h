@@ -21,7 +21,7 @@ inline std::vector<uint8_t> FileBytes(const std::filesystem::path& p) {
 }
 
 struct Read {
-    GifReadOutcome outcome;
+    ReadOutcome outcome;
     ScriptedUiHost host;
 };
 

@@ -1,5 +1,6 @@
 // Colour reduction: median cut, inverse colour map, error-diffusion dither,
 // index maps and the Reduce animation operation.
+#include "cinemill/base/tell.h"
 #include "cinemill/imaging/color_reduce.h"
 
 #include <algorithm>
@@ -229,11 +230,11 @@ bool ColorMapper::EnsureRows(int width) {
 
 bool ColorMapper::Prepare(const Palette& p, int width, UiHost& host) {
     if (!inverse_.For(p)) {
-        host.Error(std::string(LoadString(StringId::DitherNoMemory)));
+        Tell(host, StringId::DitherNoMemory);
         return false;
     }
     if (!EnsureRows(width)) {
-        host.Error(std::string(LoadString(StringId::DitherNoResources)));
+        Tell(host, StringId::DitherNoResources);
         return false;
     }
     return true;

@@ -1,5 +1,6 @@
 // Document operations that go through palette merging: insert, remove a
 // local palette, paste.
+#include "cinemill/base/tell.h"
 #include "cinemill/imaging/document_ops.h"
 
 #include <algorithm>
@@ -74,7 +75,7 @@ Result RemoveLocalPalette(Animation& document, int frame_index, UiHost& host,
         temp.reset();
     }
     if (!temp || !backup) {
-        host.Error(std::string(LoadString(StringId::RemoveLocalPaletteNoMemory)));
+        Tell(host, StringId::RemoveLocalPaletteNoMemory);
         return Result::Failed;
     }
     std::unique_ptr<Block> taken = std::move(document.blocks[pos]);

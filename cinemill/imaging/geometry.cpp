@@ -1,4 +1,5 @@
 // Frame geometry and order operations: rotate, flip, reverse, reduce, crop.
+#include "cinemill/doc/disposal.h"
 #include "cinemill/imaging/geometry.h"
 
 #include <algorithm>
@@ -162,7 +163,7 @@ bool CropAnimation(Animation& a, const Rect& r) {
             // Draws nothing and leaves nothing to dispose of.
             p.f->transparentIndex = 0;
             SetTransparent(*p.f, true);
-            SetDisposal(*p.f, 1);
+            SetDisposal(*p.f, kDisposeKeep);
         }
     }
     a.width = static_cast<uint32_t>(r.right - r.left);

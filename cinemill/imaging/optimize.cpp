@@ -18,6 +18,7 @@
 
 #include "cinemill/base/preferences.h"
 #include "cinemill/base/strings.h"
+#include "cinemill/base/tell.h"
 #include "cinemill/base/ui_host.h"
 #include "cinemill/gif/gif_writer.h"
 #include "cinemill/imaging/color_reduce.h"
@@ -911,7 +912,7 @@ Result Optimize(Animation& a, uint32_t flags, UiHost& host, ProgressReporter& pr
     bool ch = false;
     Result r = Result::Done;
     if (!ClipAndStripForOptimize(a, &ch)) {
-        host.Error(std::string(LoadString(StringId::OptimizeRanOut)));
+        Tell(host, StringId::OptimizeRanOut);
         r = Result::Failed;
     }
     if (r == Result::Done && progress.StopRequested()) r = Result::Stopped;

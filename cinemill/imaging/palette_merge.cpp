@@ -1,5 +1,6 @@
 // Palette merging: fitting incoming frames (indexed or true-colour) to the
 // GIF limits and to the palette of the document they join.
+#include "cinemill/base/tell.h"
 #include "cinemill/imaging/palette_merge.h"
 
 #include <algorithm>
@@ -85,7 +86,7 @@ bool FinishTrueColor(Frame& f, const Palette& p, const OctreeQuantizer* octree, 
                      Ctx& ctx) {
     auto bmp = FrameBitmap::Create(f.width, f.height);
     if (!bmp) {
-        ctx.host.Error(std::string(LoadString(StringId::FrameImageNoMemory)));
+        Tell(ctx.host, StringId::FrameImageNoMemory);
         return false;
     }
     const uint8_t* mask = f.transparencyPlane.empty() ? nullptr : f.transparencyPlane.data();
@@ -359,7 +360,7 @@ Result MergePalettes(Animation* target, Animation& incoming, uint32_t method, Ui
     const bool true_color = AnyTrueColor(incoming);
     for (const Frame* f : std::as_const(incoming).Frames())
         if (IsTrueColor(*f) && !TrueColorValid(*f)) {
-            host.Error(std::string(LoadString(StringId::TrueColorInvalid)));
+            Tell(host, StringId::TrueColorInvalid);
             return Result::Failed;
         }
     // 1. Same global palette: the incoming frames simply use the target's.
@@ -416,7 +417,7 @@ Result MergePalettes(Animation* target, Animation& incoming, uint32_t method, Ui
                 return SelfAdapting(target, incoming, method, PreferenceBlock::MergeColorBits(method), ctx);
         }
     } catch (const std::bad_alloc&) {
-        host.Error(std::string(LoadString(StringId::MergeNoMemory)));
+        Tell(host, StringId::MergeNoMemory);
         return Result::Failed;
     }
 }

@@ -1,4 +1,5 @@
 // Resizing the animation: nearest-neighbour and bicubic scaling.
+#include "cinemill/base/tell.h"
 #include "cinemill/imaging/resize.h"
 
 #include <algorithm>
@@ -256,7 +257,7 @@ Result ResizeBicubic(Animation& a, int nW, int nH, UiHost& host, ProgressReporte
     const int W = static_cast<int>(a.width), H = static_cast<int>(a.height);
     auto fresh = HeaderCopy(a);
     if (!fresh) {
-        host.Error(std::string(LoadString(StringId::BicubicNoMemory)));
+        Tell(host, StringId::BicubicNoMemory);
         return Result::Failed;
     }
     fresh->width = static_cast<uint32_t>(nW);
@@ -279,7 +280,7 @@ Result ResizeBicubic(Animation& a, int nW, int nH, UiHost& host, ProgressReporte
         nf->transparentIndex = f->transparentIndex;
         nf->descriptorFlags = static_cast<uint8_t>(f->descriptorFlags & kDescInterlaced);
         if (f->bitmap && !BicubicFrame(a, *f, s.w, s.h, nf->trueColor, nf->transparencyPlane)) {
-            host.Error(std::string(LoadString(StringId::BicubicNoMemory)));
+            Tell(host, StringId::BicubicNoMemory);
             return Result::Failed;
         }
         if (!f->Transparent()) nf->transparencyPlane.clear();
@@ -290,7 +291,7 @@ Result ResizeBicubic(Animation& a, int nW, int nH, UiHost& host, ProgressReporte
     if (r != Result::Done) return r;
     for (const Frame* f : std::as_const(*fresh).Frames())
         if (!f->bitmap) {
-            host.Error(std::string(LoadString(StringId::BicubicNoMemory)));
+            Tell(host, StringId::BicubicNoMemory);
             return Result::Failed;
         }
     a.blocks = std::move(fresh->blocks);
@@ -311,7 +312,7 @@ Result ResizeAnimation(Animation& a, int new_w, int new_h, ResizeMethod method, 
     const Result r = method == ResizeMethod::Nearest ? ResizeNearest(a, new_w, new_h, progress)
                                                      : ResizeBicubic(a, new_w, new_h, host, progress, prefs);
     if (r == Result::Failed && method == ResizeMethod::Nearest)
-        host.Error(std::string(LoadString(StringId::FrameImageNoMemory)));
+        Tell(host, StringId::FrameImageNoMemory);
     if (r != Result::Done) return r;
     a.width = static_cast<uint32_t>(new_w);
     a.height = static_cast<uint32_t>(new_h);

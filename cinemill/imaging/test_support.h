@@ -194,7 +194,7 @@ inline std::unique_ptr<Animation> LoadForTest(const std::filesystem::path& p) {
     SilentUiHost host;
     SilentProgress progress;
     PreferenceBlock prefs;
-    GifReadOutcome r = ReadGif(bytes, host, progress, prefs);
+    ReadOutcome r = ReadGif(bytes, host, progress, prefs);
     if (!r.animation || r.animation->FrameCount() == 0) return nullptr;
     const Animation& a = *r.animation;
     const uint64_t area = uint64_t(a.width) * a.height;
@@ -215,7 +215,7 @@ inline std::unique_ptr<Animation> RoundTrip(Animation& a) {
     if (WriteGif(sink, a, progress) != Result::Done) return nullptr;
     SilentUiHost host;
     PreferenceBlock prefs;
-    GifReadOutcome r = ReadGif(sink.bytes, host, progress, prefs);
+    ReadOutcome r = ReadGif(sink.bytes, host, progress, prefs);
     return r.result == Result::Done ? std::move(r.animation) : nullptr;
 }
 

@@ -6,7 +6,10 @@
 #include <vector>
 
 #include "cinemill/base/strings.h"
+#include "cinemill/base/tell.h"
 #include "cinemill/base/ui_host.h"
+#include "cinemill/doc/disposal.h"
+#include "cinemill/imaging/optimize.h"
 
 namespace cinemill {
 
@@ -68,8 +71,8 @@ bool KeepDisposalHidesPicture(const Converted& cv, const std::vector<uint8_t>& u
 // Updates `under` to what the screen shows after a full-screen frame is drawn
 // over it and disposed of with `disposal`.
 void LeaveBehind(const Converted& cv, int disposal, std::vector<uint8_t>& under) {
-    if (disposal == 3) return;  // the screen goes back to what it was
-    if (disposal == 2) {
+    if (disposal == kDisposePrevious) return;  // the screen goes back to what it was
+    if (disposal == kDisposeBackground) {
         std::fill(under.begin(), under.end(), uint8_t{0});
         return;
     }
@@ -89,7 +92,7 @@ Result Unoptimize(Animation& a, UiHost& host, ProgressReporter& progress, int* d
     const auto frames = a.Frames();
     for (const Frame* f : frames)
         if (f->localPalette) {
-            host.Error(std::string(LoadString(StringId::UnoptimizeLocalPalettes)));
+            Tell(host, StringId::UnoptimizeLocalPalettes);
             return Result::Failed;
         }
     Canvas c;
@@ -98,14 +101,14 @@ Result Unoptimize(Animation& a, UiHost& host, ProgressReporter& progress, int* d
     const uint64_t area = uint64_t(a.width) * a.height;
     // Every frame becomes a full screen: refuse sizes that cannot sensibly be held.
     if (area == 0 || area > (uint64_t{1} << 27) || area * frames.size() > (uint64_t{1} << 31) || frames.empty()) {
-        host.Error(std::string(LoadString(StringId::UnoptimizeNoMemory)));
+        Tell(host, StringId::UnoptimizeNoMemory);
         return Result::Failed;
     }
     try {
         c.index.assign(area, a.backgroundIndex);
         c.shown.assign(area, 0);
     } catch (const std::bad_alloc&) {
-        host.Error(std::string(LoadString(StringId::UnoptimizeNoMemory)));
+        Tell(host, StringId::UnoptimizeNoMemory);
         return Result::Failed;
     }
     progress.SetText(StringId::Unoptimizing);
@@ -117,7 +120,7 @@ Result Unoptimize(Animation& a, UiHost& host, ProgressReporter& progress, int* d
     for (const Frame* f : frames) {
         Canvas before;
         const int d = f->Disposal();
-        if (d == 3) before = c;
+        if (d == kDisposePrevious) before = c;
         c.Draw(*f);
         auto bmp = FrameBitmap::Create(c.w, c.h);
         if (!bmp) {
@@ -165,13 +168,12 @@ Result Unoptimize(Animation& a, UiHost& host, ProgressReporter& progress, int* d
         }
         cv.bitmap = std::move(*bmp);
         out.push_back(std::move(cv));
-        if (d == 3) c = std::move(before);
-        else if (d == 2) c.Clear(*f);
+        if (d == kDisposePrevious) c = std::move(before);
+        else if (d == kDisposeBackground) c.Clear(*f);
         if (!progress.Step()) return Result::Stopped;
     }
     if (out.empty()) {
-        host.Error(std::string(LoadString(out_of_memory ? StringId::UnoptimizeNoMemory
-                                                          : StringId::UnoptimizeIncomplete)));
+        Tell(host, out_of_memory ? StringId::UnoptimizeNoMemory : StringId::UnoptimizeIncomplete);
         return Result::Failed;
     }
     std::vector<uint8_t> under;  // where the new frames leave something showing,
@@ -179,7 +181,7 @@ Result Unoptimize(Animation& a, UiHost& host, ProgressReporter& progress, int* d
     try {
         under.assign(area, 0);
     } catch (const std::bad_alloc&) {
-        host.Error(std::string(LoadString(StringId::UnoptimizeNoMemory)));
+        Tell(host, StringId::UnoptimizeNoMemory);
         return Result::Failed;
     }
     if (need_slot_entry) {
@@ -197,7 +199,7 @@ Result Unoptimize(Animation& a, UiHost& host, ProgressReporter& progress, int* d
         if (i > 0 && KeepDisposalHidesPicture(out[i], under)) {
             // What the frame before leaves behind would show through where
             // this frame must show nothing: that frame clears the screen instead.
-            SetDisposal(*frames[i - 1], 2);
+            SetDisposal(*frames[i - 1], kDisposeBackground);
             std::fill(under.begin(), under.end(), uint8_t{0});
             ++changed;
         }
@@ -212,7 +214,7 @@ Result Unoptimize(Animation& a, UiHost& host, ProgressReporter& progress, int* d
     RecountColorUsage(a, true);
     a.cachedSize = -1;
     if (out_of_memory) {
-        host.Error(std::string(LoadString(StringId::UnoptimizeIncomplete)));
+        Tell(host, StringId::UnoptimizeIncomplete);
         return Result::Failed;
     }
     return Result::Done;
