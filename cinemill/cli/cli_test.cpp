@@ -105,6 +105,21 @@ TEST_F(CliTest, HugeScreensAreRefusedWithAMessage) {
     EXPECT_NE(cut.out.find("frames: 1"), std::string::npos);
     EXPECT_NE((cut.out + cut.err).find("Not enough memory to build frame image."), std::string::npos);
     EXPECT_EQ(Cli("info " + two).status, 0);
+    // A file larger than the budget is refused before it is read, by
+    // optimize (which keeps the file's bytes to compare) as by info.
+    const auto big = Write("big.gif", testing::GifBuilder(4, 4)
+                                          .Extension(0xFE, {std::string(3 << 20, 'x')})
+                                          .Image(0, 0, 1, 1, {1})
+                                          .Trailer()
+                                          .b);
+    auto info = Cli("--memory-budget 1 info " + big);
+    auto opt = Cli("--memory-budget 1 optimize " + big + " -o " + (dir_ / "big-out.gif").string());
+    EXPECT_EQ(info.status, 1);
+    EXPECT_EQ(opt.status, 1);
+    EXPECT_FALSE(info.err.empty());
+    EXPECT_EQ(opt.err, info.err);
+    EXPECT_FALSE(fs::exists((dir_ / "big-out.gif").string()));
+    EXPECT_EQ(Cli("optimize " + big + " -o " + (dir_ / "big-out.gif").string()).status, 0);
 }
 
 // Comments and file names are bytes: the JSON must still be valid UTF-8.

@@ -138,8 +138,11 @@ int Optimize(const Args& args) {
     if (target && lossy > 0) return UsageError("optimize: --lossy and --target-size exclude each other");
     RecordingHost host(true);
     std::vector<uint8_t> original;
-    if (!ReadWholeFile(in, original)) {
-        Tell(host, StringId::ReadFailed);
+    // The same checks as every other reader: a regular file within the
+    // memory budget, its header read first.
+    const FileRead fr = ReadFileChecked(in, original, 6, IsGifSignature);
+    if (fr != FileRead::Ok) {
+        TellFileReadFailure(host, fr, in);
         return kExitFailed;
     }
     SilentProgress progress;

@@ -20,6 +20,7 @@
 #include "cinemill/base/strings.h"
 #include "cinemill/base/tell.h"
 #include "cinemill/base/ui_host.h"
+#include "cinemill/doc/disposal.h"
 #include "cinemill/gif/gif_writer.h"
 #include "cinemill/imaging/color_reduce.h"
 #include "cinemill/imaging/optimize_lzw.h"
@@ -584,7 +585,7 @@ Result FrameStage::Run() {
 
 Result FrameStage::RunFrames() {
     if (!s_.Allocate(static_cast<int>(a_.width), static_cast<int>(a_.height))) {
-        host_.Error(std::string(LoadString(StringId::OptimizeNoResources)));
+        Tell(host_, StringId::OptimizeNoResources);
         return Result::Failed;
     }
     W_ = a_.width;
@@ -645,10 +646,10 @@ bool FrameStage::HasValidBitmap(const Frame& f) const {
 // Nothing to compare: whatever the frame shows becomes unknown.
 void FrameStage::ForgetFrame(const Frame& f) {
     const int D = f.Disposal();
-    if (!f.bitmap || D == 3 || !FrameFitsScreen(f, a_.width, a_.height)) return;
+    if (!f.bitmap || D == kDisposePrevious || !FrameFitsScreen(f, a_.width, a_.height)) return;
     for (int y = 0; y < std::min(f.height, f.bitmap->height); ++y)
         for (int x = 0; x < std::min(f.width, f.bitmap->width); ++x)
-            s_.Set((f.top + y) * W_ + f.left + x, D == 2 ? kClear : kUnknown);
+            s_.Set((f.top + y) * W_ + f.left + x, D == kDisposeBackground ? kClear : kUnknown);
 }
 
 // The first opaque frame on an empty screen stays as it is; the model
@@ -657,14 +658,14 @@ void FrameStage::ShowFirstFrame(const Frame& f) {
     const int D = f.Disposal();
     const bool local = f.localPalette.has_value();
     const FrameBitmap& bmp = *f.bitmap;
-    if (D != 2 && D != 3 && !local) {
+    if (D != kDisposeBackground && D != kDisposePrevious && !local) {
         for (int y = 0; y < f.height; ++y) {
             const size_t base = (f.top + y) * W_ + f.left;
             std::copy_n(bmp.Row(y), f.width, s_.colour.data() + base);
             std::fill_n(s_.state.data() + base, f.width, kKnown);
         }
         s_.shown += int64_t{f.width} * f.height;
-    } else if (local && D != 2 && D != 3) {
+    } else if (local && D != kDisposeBackground && D != kDisposePrevious) {
         for (int y = 0; y < f.height; ++y)
             std::fill_n(s_.state.data() + (f.top + y) * W_ + f.left, f.width, kUnknown);
         s_.shown += int64_t{f.width} * f.height;
@@ -677,7 +678,7 @@ ChangeBox FrameStage::MarkChanges(const Frame& f) {
     const int D = f.Disposal();
     // A frame's pixels stay for the next frame unless its disposal takes
     // them away; a local-palette frame cannot be compared by index.
-    const bool persists = D != 2 && D != 3 && !f.localPalette.has_value();
+    const bool persists = D != kDisposeBackground && D != kDisposePrevious && !f.localPalette.has_value();
     const FrameBitmap& bmp = *f.bitmap;
     const int fw = f.width;
     ChangeBox box{fw, f.height, -1, -1, static_cast<size_t>(fw)};
@@ -722,8 +723,8 @@ void FrameStage::MarkOpaqueRow(const uint8_t* row, size_t base, int width, uint8
 void FrameStage::MarkRow(const Frame& f, const uint8_t* row, size_t base, uint8_t* m) {
     const int D = f.Disposal();
     const bool local = f.localPalette.has_value();
-    const bool persists = D != 2 && D != 3 && !local;
-    const bool like_restore_bg = D == 2 || local;
+    const bool persists = D != kDisposeBackground && D != kDisposePrevious && !local;
+    const bool like_restore_bg = D == kDisposeBackground || local;
     const bool transparent = f.Transparent();
     for (int x = 0; x < f.width; ++x) {
         const size_t sp = base + x;
@@ -735,11 +736,11 @@ void FrameStage::MarkRow(const Frame& f, const uint8_t* row, size_t base, uint8_
             if (persists) {
                 s_.colour[sp] = p;
                 s_.Set(sp, kKnown);
-            } else if (local && D != 2 && D != 3) {
+            } else if (local && D != kDisposeBackground && D != kDisposePrevious) {
                 s_.Set(sp, kUnknown);
             }
         }
-        if (D == 2) s_.Set(sp, kClear);
+        if (D == kDisposeBackground) s_.Set(sp, kClear);
         m[x] = c;
     }
 }
@@ -748,8 +749,8 @@ void FrameStage::MarkRow(const Frame& f, const uint8_t* row, size_t base, uint8_
 // screen for its time (its disposal neither clears nor restores) and the
 // added delay still fits the file's 16 bits.
 bool FrameStage::CanDrop(const Frame& f) const {
-    return (flags_ & of::kRemoveFrames) && previous_ && previous_->Disposal() != 2 &&
-           previous_->Disposal() != 3 && !f.WaitForInput() && uint64_t{previous_->delay} + f.delay <= 0xFFFF;
+    return (flags_ & of::kRemoveFrames) && previous_ && previous_->Disposal() != kDisposeBackground &&
+           previous_->Disposal() != kDisposePrevious && !f.WaitForInput() && uint64_t{previous_->delay} + f.delay <= 0xFFFF;
 }
 
 void FrameStage::Drop(size_t block_index, Frame& f) {
@@ -769,7 +770,7 @@ bool FrameStage::CropTo(Frame& f, const ChangeBox& box, std::unique_ptr<Frame>& 
     }
     auto nb = FrameBitmap::Create(bw, bh);
     if (!nb) {
-        host_.Error(std::string(LoadString(StringId::OptimizeRanOut)));
+        Tell(host_, StringId::OptimizeRanOut);
         return false;
     }
     const FrameBitmap& bmp = *f.bitmap;
@@ -820,7 +821,7 @@ void FrameStage::QueueTrial(Frame& f, const ChangeBox& box, std::unique_ptr<Fram
 // known colour, which the pixel may repeat instead: the frame's pixels with
 // those colours in, or nothing when there are none.
 std::optional<FrameBitmap> FrameStage::ShownUnder(const Frame& f) const {
-    if (!f.Transparent() || f.Disposal() == 2 || f.localPalette.has_value()) return std::nullopt;
+    if (!f.Transparent() || f.Disposal() == kDisposeBackground || f.localPalette.has_value()) return std::nullopt;
     std::optional<FrameBitmap> shown = *f.bitmap;
     bool differs = false;
     for (int y = 0; y < f.height; ++y) {

@@ -14,6 +14,7 @@
 #include <algorithm>
 
 #include "cinemill/base/strings.h"
+#include "cinemill/base/tell.h"
 #include "cinemill/base/ui_host.h"
 #include "cinemill/formats/html_tag.h"
 #include "cinemill/ui/command_handlers.h"
@@ -127,7 +128,7 @@ void HtmlCodeDialog::StepBorder(int delta) {
 
 void HtmlCodeDialog::CopyCode() {
     if (fileName_->text().isEmpty()) {
-        host_.Error(std::string(LoadString(StringId::HtmlNeedName)));
+        Tell(host_, StringId::HtmlNeedName);
         fileName_->setFocus();
         return;
     }

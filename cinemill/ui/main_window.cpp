@@ -21,6 +21,7 @@
 #include "cinemill/app/settings_store.h"
 #include "cinemill/app/status_bar.h"
 #include "cinemill/app/frame_toolbar.h"
+#include "cinemill/base/tell.h"
 #include "cinemill/ui/about_box.h"
 #include "cinemill/ui/command_handlers.h"
 #include "cinemill/ui/frame_strip_view.h"
@@ -252,7 +253,7 @@ void MainWindow::ApplyFlatLook() {
 void MainWindow::ShowHelp() {
     const QString index = HelpIndexPath();
     if (index.isEmpty()) {
-        host_.Error(std::string(LoadString(StringId::HelpMissing)));
+        Tell(host_, StringId::HelpMissing);
         return;
     }
     if (!openUrl(QUrl::fromLocalFile(index)))

@@ -19,6 +19,7 @@
 #include "cinemill/app/operation_dialogs.h"
 #include "cinemill/app/optimize_dialog.h"
 #include "cinemill/base/preferences.h"
+#include "cinemill/base/tell.h"
 #include "cinemill/gif/gif_writer.h"
 #include "cinemill/imaging/optimize.h"
 
@@ -286,7 +287,7 @@ void OptimizeAnimationDialog::OnRun(int gen, std::shared_ptr<std::unique_ptr<Ani
     if (doc_size >= 0) docSize_ = doc_size;
     if (!*holder) {
         // No room for experiments: OK optimizes the document itself.
-        engine_.Host().Error(std::string(LoadString(StringId::OptimizeNoExperiment)));
+        Tell(engine_.Host(), StringId::OptimizeNoExperiment);
         ShowSizes(docSize_, -1);
         emit Settled();
         return;

@@ -17,6 +17,7 @@
 #include "cinemill/app/number_text.h"
 #include "cinemill/app/reduce_session.h"
 #include "cinemill/base/preferences.h"
+#include "cinemill/base/tell.h"
 #include "cinemill/gif/gif_writer.h"
 #include "cinemill/imaging/color_reduce.h"
 
@@ -305,7 +306,7 @@ void ReduceColorsDialog::OnReduced(int gen, std::shared_ptr<std::unique_ptr<Anim
     if (!*holder) {
         // The copy could not be made: the dialog closes as cancelled.
         pendingColors_ = 0;
-        engine_.Host().Error(std::string(LoadString(StringId::ReduceCopyNoMemory)));
+        Tell(engine_.Host(), StringId::ReduceCopyNoMemory);
         reject();
         return;
     }
