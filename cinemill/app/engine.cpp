@@ -67,9 +67,11 @@ void Engine::RestartSizeTask(bool invalidate) {
     if (!state_.doc) return;
     if (invalidate) state_.doc->cachedSize = -1;
     Animation* doc = state_.doc.get();
-    jobs_.Start(job::kSize, [this, doc] {
+    // The task counts with the preferences as they are now: a command that
+    // changes a preference (the strip's orientation, say) need not stop it.
+    jobs_.Start(job::kSize, [this, doc, prefs = prefs_] {
         JobProgress progress(jobs_, job::kSize);
-        const int32_t size = EncodedSize(*doc, false, progress, prefs_);
+        const int32_t size = EncodedSize(*doc, false, progress, prefs);
         if (jobs_.AbortRequested(job::kSize) || size < 0) return;
         fileSize_.store(size, std::memory_order_release);
         if (sizeListener_) sizeListener_(size);
