@@ -94,6 +94,9 @@ TEST_F(EngineTest, CutCopyDeleteWithoutSelectionOnlyBeep) {
 TEST_F(EngineTest, CopyPutsTheExactRecordAndDibAndPasteInsertsBeforeTheSelection) {
     Load(3);
     engine.Select(1);
+    // The size task stores the size it counts into the document, which the
+    // record holds: compared below, it must have ended.
+    engine.WaitTasks();
     const CommandResult c = engine.Execute(CommandId::Copy);
     ASSERT_TRUE(c.Ok());
     EXPECT_EQ(c.refresh, kClipboard);

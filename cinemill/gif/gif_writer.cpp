@@ -518,14 +518,17 @@ Result WriteGif(GifSink& sink, Animation& a, ProgressReporter& progress, int los
         if (res >= 7) break;
         if (f->localPalette) res = std::max(res, ColorTableBits(f->localPalette->size()) - 1);
     }
-    a.screenFlags = static_cast<uint8_t>((a.screenFlags & 0x8F) | (res << 4));
+    // The document keeps its flags: only the written header carries the
+    // resolution, so that counting a size on a worker thread never writes
+    // to a document the window is reading.
+    const uint8_t screen_flags = static_cast<uint8_t>((a.screenFlags & 0x8F) | (res << 4));
 
     static const uint8_t kSig[6] = {'G', 'I', 'F', '8', '9', 'a'};
     if (!sink.Write(kSig, 6)) return Result::Failed;
     uint8_t lsd[7];
     Put16(lsd, static_cast<int32_t>(a.width));
     Put16(lsd + 2, static_cast<int32_t>(a.height));
-    lsd[4] = a.screenFlags;
+    lsd[4] = screen_flags;
     lsd[5] = a.backgroundIndex;
     lsd[6] = a.aspect;
     if (!sink.Write(lsd, 7)) return Result::Failed;
