@@ -473,6 +473,9 @@ enum class StringId : int {
     FilmstripOfTotal = 43503,
     FilmstripResultLine = 43504,
     TargetSizeUnreachable = 43700,
+
+    // Cursor exports of frames of a size no cursor holds.
+    AniFrameSize = 42600,
 };
 
 // The text of a string-table entry; empty for an unknown number.

@@ -290,6 +290,13 @@ std::vector<uint8_t> BuildAni(const Animation& a, UiHost& host) {
             Tell(host, StringId::FrameImageNoMemory);
             return {};
         }
+        // What the cursor reader takes: 1 to 4096 pixels each way (the
+        // bitmap's height, twice the image's with the mask, up to 8192).
+        if (f->bitmap->width <= 0 || f->bitmap->height <= 0 || f->bitmap->width > 4096 ||
+            f->bitmap->height > 4096) {
+            Tell(host, StringId::AniFrameSize);
+            return {};
+        }
         icons_total += AniIconDataSize(f->bitmap->width, f->bitmap->height) + 8;
     }
     const uint64_t riff = (4 * uint64_t{n} + 1) / 2 * 2 + icons_total + 68;

@@ -228,6 +228,25 @@ TEST(AniExport, LayoutSizesRatesAndRoundTrip) {
     }
 }
 
+// Frames the cursor reader would refuse are refused when writing, so that
+// every cursor written reads back.
+TEST(AniExport, FramesOfNoPixelsOrTallerThanACursorAreRefused) {
+    for (auto [w, h] : {std::pair{0, 4}, std::pair{4, 0}, std::pair{4, 4097}, std::pair{4097, 1}}) {
+        auto a = MakeFrames(2, 4, 4);
+        SetBitmap(*a->FrameAt(1), *FrameBitmap::Create(w, h));
+        ScriptedUiHost host;
+        EXPECT_TRUE(BuildAni(*a, host).empty()) << w << "x" << h;
+        ASSERT_EQ(host.errors.size(), 1u);
+        EXPECT_EQ(host.errors[0], LoadString(StringId::AniFrameSize));
+    }
+    auto a = MakeFrames(1, 2, 4096);
+    ScriptedUiHost host;
+    const auto bytes = BuildAni(*a, host);
+    ASSERT_FALSE(bytes.empty());
+    PreferenceBlock prefs;
+    EXPECT_NE(ImportAni(bytes, host, prefs).animation, nullptr);
+}
+
 TEST(AniExport, FramesWithNoColourTableAtAllExportWithTheColoursTheyShowWith) {
     auto a = MakeFrames(2, 4, 4);
     a->globalPalette.reset();

@@ -9,6 +9,7 @@
 #include <jerror.h>
 #include <jpeglib.h>
 
+#include "cinemill/base/memory.h"
 #include "cinemill/base/strings.h"
 #include "cinemill/base/tell.h"
 #include "cinemill/base/ui_host.h"
@@ -53,14 +54,19 @@ bool Decode(jpeg_decompress_struct& cinfo, ErrorManager& err, std::span<const ui
     jpeg_read_header(&cinfo, TRUE);
     const bool grey = cinfo.jpeg_color_space == JCS_GRAYSCALE;
     cinfo.out_color_space = grey ? JCS_GRAYSCALE : JCS_EXT_BGR;
+    // The size is checked before the decoder starts: a progressive image
+    // makes it allocate coefficients for the whole picture (two bytes per
+    // sample) as it starts, beside the picture we build (three per pixel).
+    const uint64_t pixels = uint64_t{cinfo.image_width} * cinfo.image_height;
+    const uint64_t per_pixel = 3 + (cinfo.progressive_mode ? 2 * uint64_t(cinfo.num_components) : 0);
+    if (pixels > kMaxPixels || pixels * per_pixel > MemoryBudget()) {
+        no_memory = true;
+        return false;
+    }
     jpeg_start_decompress(&cinfo);
     width = static_cast<int>(cinfo.output_width);
     height = static_cast<int>(cinfo.output_height);
     const size_t stride = (static_cast<size_t>(width) * 3 + 3) / 4 * 4;
-    if (uint64_t(width) * uint64_t(height) > kMaxPixels) {
-        no_memory = true;
-        return false;
-    }
     try {
         plane.assign(stride * static_cast<size_t>(height), 0);
     } catch (const std::bad_alloc&) {
