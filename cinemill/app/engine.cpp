@@ -71,7 +71,10 @@ void Engine::RestartSizeTask(bool invalidate) {
     // changes a preference (the strip's orientation, say) need not stop it.
     jobs_.Start(job::kSize, [this, doc, prefs = prefs_] {
         JobProgress progress(jobs_, job::kSize);
-        const int32_t size = EncodedSize(*doc, false, progress, prefs);
+        // The task never writes the document (the window may be reading it);
+        // the cache is written on the window's thread while no task runs.
+        const int32_t cached = doc->cachedSize;
+        const int32_t size = cached != -1 ? cached : CountEncodedSize(*doc, progress, prefs);
         if (jobs_.AbortRequested(job::kSize) || size < 0) return;
         fileSize_.store(size, std::memory_order_release);
         if (sizeListener_) sizeListener_(size);

@@ -581,6 +581,11 @@ int32_t EncodedSize(Animation& a, bool recompute, ProgressReporter& progress,
                     const PreferenceBlock& prefs) {
     if (!recompute && a.cachedSize != -1) return a.cachedSize;
     a.cachedSize = -1;
+    a.cachedSize = CountEncodedSize(a, progress, prefs);
+    return a.cachedSize;
+}
+
+int32_t CountEncodedSize(Animation& a, ProgressReporter& progress, const PreferenceBlock& prefs) {
     CountingSink sink;
     if (WriteGif(sink, a, progress) != Result::Done) return -1;
     int64_t total = sink.Total();
@@ -592,8 +597,7 @@ int32_t EncodedSize(Animation& a, bool recompute, ProgressReporter& progress,
         if (IsSignatureText(text, sig)) total -= static_cast<int64_t>(text.size()) + 4;
     }
     if (!sig.empty()) total += static_cast<int64_t>(sig.size()) + 4;
-    a.cachedSize = static_cast<int32_t>(std::min<int64_t>(total, INT32_MAX));
-    return a.cachedSize;
+    return static_cast<int32_t>(std::min<int64_t>(total, INT32_MAX));
 }
 
 void RefreshSignature(Animation& a, const PreferenceBlock& prefs) {

@@ -96,6 +96,9 @@ int64_t FrameEncodedSize(const Animation& a, const Frame& f);
 // comment included; cached in the animation. -1 when unknown (stopped).
 int32_t EncodedSize(Animation& a, bool recompute, ProgressReporter& progress,
                     const PreferenceBlock& prefs);
+// The same count without the cache: leaves a.cachedSize as it is, so that a
+// worker thread can count a document the window reads. -1 when stopped.
+int32_t CountEncodedSize(Animation& a, ProgressReporter& progress, const PreferenceBlock& prefs);
 
 // True when a comment's text makes it a signature comment.
 bool IsSignatureText(const std::string& text, const std::string& current_signature);
