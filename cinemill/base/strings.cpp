@@ -486,7 +486,7 @@ constexpr Entry kTable[] = {
     Entry{StringId::TargetSizeUnreachable,
           "Even the smallest result, %s bytes at the greatest loss, is above the target size. Nothing was written."},
     Entry{StringId::AniFrameSize,
-          "An animated cursor holds frames of 1 to 4096 pixels each way; a frame outside that cannot be written into one."},
+          "An animated cursor holds frames of 1 to 256 pixels each way; a frame outside that cannot be written into one."},
 };
 
 // Replaces the first occurrence of `token` in `text` by `value`.

@@ -290,10 +290,10 @@ std::vector<uint8_t> BuildAni(const Animation& a, UiHost& host) {
             Tell(host, StringId::FrameImageNoMemory);
             return {};
         }
-        // What the cursor reader takes: 1 to 4096 pixels each way (the
-        // bitmap's height, twice the image's with the mask, up to 8192).
-        if (f->bitmap->width <= 0 || f->bitmap->height <= 0 || f->bitmap->width > 4096 ||
-            f->bitmap->height > 4096) {
+        // A cursor's directory entry holds 1 to 256 pixels each way; a
+        // larger image cannot be told from its mask when read back.
+        if (f->bitmap->width <= 0 || f->bitmap->height <= 0 || f->bitmap->width > 256 ||
+            f->bitmap->height > 256) {
             Tell(host, StringId::AniFrameSize);
             return {};
         }

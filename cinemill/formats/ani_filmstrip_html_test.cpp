@@ -230,8 +230,8 @@ TEST(AniExport, LayoutSizesRatesAndRoundTrip) {
 
 // Frames the cursor reader would refuse are refused when writing, so that
 // every cursor written reads back.
-TEST(AniExport, FramesOfNoPixelsOrTallerThanACursorAreRefused) {
-    for (auto [w, h] : {std::pair{0, 4}, std::pair{4, 0}, std::pair{4, 4097}, std::pair{4097, 1}}) {
+TEST(AniExport, FramesOfNoPixelsOrLargerThanACursorAreRefused) {
+    for (auto [w, h] : {std::pair{0, 4}, std::pair{4, 0}, std::pair{4, 257}, std::pair{257, 1}}) {
         auto a = MakeFrames(2, 4, 4);
         SetBitmap(*a->FrameAt(1), *FrameBitmap::Create(w, h));
         ScriptedUiHost host;
@@ -239,7 +239,7 @@ TEST(AniExport, FramesOfNoPixelsOrTallerThanACursorAreRefused) {
         ASSERT_EQ(host.errors.size(), 1u);
         EXPECT_EQ(host.errors[0], LoadString(StringId::AniFrameSize));
     }
-    auto a = MakeFrames(1, 2, 4096);
+    auto a = MakeFrames(1, 256, 256);
     ScriptedUiHost host;
     const auto bytes = BuildAni(*a, host);
     ASSERT_FALSE(bytes.empty());
