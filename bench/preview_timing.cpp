@@ -1,7 +1,8 @@
 // How closely the preview keeps the frames' delays: plays the 150-frame
-// 1280x720 screen recording (CM_SCREENREC, else a synthetic one of the same
-// size) through the real preview dialog and compares the time between two
-// frames being shown with the delay the first one asked for.
+// 1280x720 screen recording (bench/screen_recording.h: CM_SCREENREC, else a
+// synthetic one of the same shape) through the real preview dialog and
+// compares the time between two frames being shown with the delay the first
+// one asked for.
 //
 //   QT_QPA_PLATFORM=offscreen build/bench/preview_timing [frames]
 #include <QApplication>
@@ -17,53 +18,20 @@
 #include "cinemill/base/preferences.h"
 #include "cinemill/base/ui_host.h"
 #include "cinemill/gif/gif_reader.h"
+#include "screen_recording.h"
 #include "cinemill/ui/command_handlers.h"
 #include "cinemill/ui/preview_dialog.h"
 
 using namespace cinemill;
-
-namespace {
-
-std::unique_ptr<Animation> Synthetic() {
-    auto a = NewAnimation();
-    a->width = 1280;
-    a->height = 720;
-    Palette p;
-    for (int i = 0; i < 256; ++i) p.entries.push_back({uint8_t(i), uint8_t(255 - i), uint8_t(i * 3)});
-    SetGlobalPalette(*a, p);
-    for (int i = 0; i < 150; ++i) {
-        auto f = std::make_unique<Frame>();
-        auto bmp = FrameBitmap::Create(1280, 720);
-        for (int y = 0; y < 720; ++y)
-            for (int x = 0; x < 1280; ++x) bmp->Row(y)[x] = static_cast<uint8_t>((x / 16 + y / 16 + i) & 255);
-        SetBitmap(*f, std::move(*bmp));
-        f->delay = static_cast<uint32_t>(4 + i % 3 * 3);  // 40, 70 and 100 ms
-        a->blocks.push_back(std::move(f));
-    }
-    return a;
-}
-
-}  // namespace
 
 // exit(), not quit(): quit() first asks every window to close, and the
 // preview answers its close by stopping, not by closing the application.
 int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    const char* env = std::getenv("CM_SCREENREC");
-    std::string path = env ? env : "/tmp/cm-bench-corpus/c06_screenrec_1280x720x150.gif";
-    std::unique_ptr<Animation> doc;
-    std::vector<uint8_t> bytes;
-    if (ReadWholeFile(path, bytes)) {
-        SilentUiHost host;
-        SilentProgress progress;
-        PreferenceBlock prefs;
-        doc = ReadGif(bytes, host, progress, prefs).animation;
-    }
-    if (!doc) {
-        path = "synthetic 1280x720x150";
-        doc = Synthetic();
-    }
+    const char* source = nullptr;
+    std::unique_ptr<Animation> doc = bench::ScreenRecording(&source);
+    const std::string path = source;
     const int frames = doc->FrameCount();
     const int wanted = argc > 1 ? std::max(2, std::atoi(argv[1])) : frames;
 
