@@ -72,7 +72,9 @@ Result ReduceSession::Apply(int colors, bool dither, ProgressReporter& progress,
     colors_ = std::clamp(colors, 2, 256);
     dither_ = dither;
     const Result r = ReduceAnimation(*fresh, colors_, dither_, progress, host, mapper_);
-    copy_ = std::move(fresh);
+    // A stopped run leaves its copy half reduced: nothing is kept to accept.
+    if (r == Result::Done) copy_ = std::move(fresh);
+    else copy_.reset();
     return r;
 }
 

@@ -47,7 +47,8 @@ public:
 
     // Copies the document and reduces the copy. Failed (after "Not enough
     // memory to reduce palette(s).") when the copy cannot be made; the dialog
-    // then closes as cancelled.
+    // then closes as cancelled; Stopped, with no copy kept, when `progress`
+    // asks for a stop.
     Result Apply(int colors, bool dither, ProgressReporter& progress, UiHost& host);
     const Animation* Copy() const { return copy_.get(); }
 

@@ -90,6 +90,23 @@ TEST(ReduceSession, CancelLeavesTheDocumentByteForByte) {
     EXPECT_EQ(GifBytes(*doc), before);
 }
 
+// A stop during the run (Esc, or the dialog's next change) ends it at once;
+// the half-reduced copy is not kept, so OK cannot accept it.
+TEST(ReduceSession, AStoppedApplyKeepsNoCopy) {
+    auto doc = Colourful(200);
+    const auto before = GifBytes(*doc);
+    ReduceSession session(*doc);
+    ScriptedUiHost host;
+    for (bool dither : {false, true}) {
+        CountdownProgress stop_soon(3);
+        EXPECT_EQ(session.Apply(32, dither, stop_soon, host), Result::Stopped);
+        EXPECT_EQ(session.Copy(), nullptr);
+    }
+    PreferenceBlock prefs;
+    EXPECT_EQ(session.Accept(prefs), nullptr);
+    EXPECT_EQ(GifBytes(*doc), before);
+}
+
 TEST(ReduceSession, AcceptSwapsInTheReducedCopyAndKeepsTheOld) {
     auto doc = Colourful(200);
     const auto before = GifBytes(*doc);

@@ -33,12 +33,14 @@ private:
     const std::atomic<bool>& stop_;
 };
 
-// Stops after a given number of Step or SetPosition calls; for tests.
+// Stops after a given number of Step or SetPosition calls, and from then on
+// reports the stop as asked for; for tests.
 class CountdownProgress : public ProgressReporter {
 public:
     explicit CountdownProgress(int calls_before_stop) : left_(calls_before_stop) {}
     bool SetPosition(int64_t) override { return Tick(); }
     bool Step() override { return Tick(); }
+    bool StopRequested() const override { return left_ < 0; }
 
 private:
     bool Tick() { return left_-- > 0; }

@@ -358,8 +358,10 @@ void RemapFrame(Frame& f, const IndexMap& map) {
     }
 }
 
-void RemapGlobalFrames(Animation& a, IndexMap& map, int new_count, std::optional<int> transparent_slot) {
+bool RemapGlobalFrames(Animation& a, IndexMap& map, int new_count, std::optional<int> transparent_slot,
+                       const ProgressReporter* stop) {
     for (Frame* f : a.Frames()) {
+        if (stop && stop->StopRequested()) return false;
         if (f->localPalette) continue;
         if (!f->Transparent()) {
             RemapFrame(*f, map);
@@ -386,6 +388,7 @@ void RemapGlobalFrames(Animation& a, IndexMap& map, int new_count, std::optional
         RemapFrame(*f, map);
         map[ti] = saved;
     }
+    return true;
 }
 
 ColorUsage FrameUsage(const Frame& f, bool skip_transparent) {
@@ -458,18 +461,20 @@ Result ReduceAnimation(Animation& a, int colors, bool dither, ProgressReporter& 
                 progress.SetRange(frame_count);
                 for (Frame* f : a.Frames()) {
                     if (!f->localPalette) mapper.DitherFrame(*f, old, p, f_count, host);
-                    progress.Step();
+                    if (!progress.Step()) return Result::Stopped;
                 }
             }
             if (any_transparent) p.entries.push_back(Rgb{0, 0, 0});
             progress.SetText(StringId::RemappingFrames);
             progress.SetRange(frame_count);
-            if (!dithering)
-                RemapGlobalFrames(a, map, p.size(),
-                                  any_transparent ? std::optional<int>(f_count) : std::nullopt);
+            if (!dithering &&
+                !RemapGlobalFrames(a, map, p.size(), any_transparent ? std::optional<int>(f_count) : std::nullopt,
+                                   &progress))
+                return Result::Stopped;
             const Rgb bg = a.backgroundIndex < old.size() ? old[a.backgroundIndex] : Rgb{};
             a.backgroundIndex = static_cast<uint8_t>(NearestIndex(p, bg));
             SetGlobalPalette(a, std::move(p));
+            if (progress.StopRequested()) return Result::Stopped;
             RecountColorUsage(a, true);
         }
     }
@@ -496,7 +501,7 @@ Result ReduceAnimation(Animation& a, int colors, bool dither, ProgressReporter& 
                 SetLocalPalette(*f, std::move(l));
             }
         }
-        progress.Step();
+        if (!progress.Step()) return Result::Stopped;
     }
     a.cachedSize = -1;
     return Result::Done;

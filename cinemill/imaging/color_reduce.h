@@ -130,14 +130,17 @@ void RemapFrame(Frame& f, const IndexMap& map);
 // gets, for this frame only, the lowest new index below `new_count` that no
 // old index maps to (when there is one). With `transparent_slot`, each
 // transparent frame's transparent index maps to that slot instead.
-void RemapGlobalFrames(Animation& a, IndexMap& map, int new_count,
-                       std::optional<int> transparent_slot = std::nullopt);
+// With `stop`, it returns false as soon as a stop is asked for, the frames
+// before remapped and the rest not.
+bool RemapGlobalFrames(Animation& a, IndexMap& map, int new_count,
+                       std::optional<int> transparent_slot = std::nullopt, const ProgressReporter* stop = nullptr);
 
 // Usage of one frame's pixels, optionally leaving out transparent pixels.
 ColorUsage FrameUsage(const Frame& f, bool skip_transparent);
 
 // Reduces the global palette and every local palette with more than
-// `colors` entries (2..256). Done, or Failed after a message.
+// `colors` entries (2..256). Done, Failed after a message, or Stopped as
+// soon as `progress` asks for a stop (the animation then half reduced).
 Result ReduceAnimation(Animation& a, int colors, bool dither, ProgressReporter& progress,
                        UiHost& host, ColorMapper& mapper);
 Result ReduceAnimation(Animation& a, int colors, bool dither, ProgressReporter& progress,
