@@ -12,9 +12,11 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     using namespace cinemill;
     // A small budget: files declaring huge frames stop early, as they do
-    // for a user past the default budget, and runs stay quick.
-    FrameBitmap::SetByteLimit(uint64_t{1} << 24);
-    SetMemoryBudget(uint64_t{32} << 20);
+    // for a user past the default budget, and runs stay quick. Writing a
+    // frame back costs in proportion to its pixels however few bytes
+    // declared it, so the limit per frame is what keeps the rate up.
+    FrameBitmap::SetByteLimit(uint64_t{1} << 20);
+    SetMemoryBudget(uint64_t{8} << 20);
     SilentUiHost host;
     SilentProgress progress;
     PreferenceBlock prefs;
