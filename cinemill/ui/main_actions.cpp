@@ -243,8 +243,13 @@ void MainActions::Apply(const MenuState& state, const std::string& undo_text, co
         a->setEnabled(!state.Grayed(static_cast<CommandId>(id)));
         if (a->isCheckable()) a->setChecked(state.Checked(static_cast<CommandId>(id)));
     }
-    if (!undo_text.empty()) Action(CommandId::Undo)->setText(QString::fromStdString(undo_text));
-    if (!redo_text.empty()) Action(CommandId::Redo)->setText(QString::fromStdString(redo_text));
+    // The texts end in a tab and the key's name; the action's own shortcut
+    // shows the key in the desktop's form, so only the caption is taken.
+    auto caption = [](const std::string& text) {
+        return QString::fromStdString(text.substr(0, text.find('\t')));
+    };
+    if (!undo_text.empty()) Action(CommandId::Undo)->setText(caption(undo_text));
+    if (!redo_text.empty()) Action(CommandId::Redo)->setText(caption(redo_text));
     exportAsMenu->setEnabled(!state.PopupGrayed(MenuPopup::ExportAs));
     rotateMenu->setEnabled(!state.PopupGrayed(MenuPopup::Rotate));
     rotateAllMenu->setEnabled(!state.PopupGrayed(MenuPopup::RotateAll));

@@ -195,7 +195,8 @@ private slots:
         QVERIFY(h.act(CommandId::Save)->isEnabled());
         emit h.w->actions().Menus()[1]->aboutToShow();
         QVERIFY(h.act(CommandId::Undo)->isEnabled());
-        QVERIFY(h.act(CommandId::Undo)->text().contains("Delete"));
+        QCOMPARE(h.act(CommandId::Undo)->text(), QString("&Undo Delete Frame"));  // the shortcut shows the key
+        QCOMPARE(h.act(CommandId::Undo)->shortcut(), QKeySequence(QKeySequence::Undo));
 
         h.act(CommandId::Undo)->trigger();
         QCOMPARE(h.e().State().FrameCount(), 3);
