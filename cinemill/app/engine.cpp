@@ -56,10 +56,22 @@ std::unique_ptr<ProgressReporter> Engine::MakeProgress(ProgressMode mode) {
 
 void Engine::StopTasks() {
     jobs_.StopAndWait(job::kSize | job::kUsage);
+    KeepCountedSize();
     state_.previewOpen = false;
 }
 
-void Engine::WaitTasks() { jobs_.Wait(job::kSize | job::kUsage); }
+void Engine::WaitTasks() {
+    jobs_.Wait(job::kSize | job::kUsage);
+    KeepCountedSize();
+}
+
+// The size is -1 from each restart of the task until that task finishes, and
+// every change of the document restarts it, so a size found is the size of
+// the document as it is now.
+void Engine::KeepCountedSize() {
+    const int64_t size = fileSize_.load(std::memory_order_acquire);
+    if (state_.doc && state_.doc->cachedSize == -1 && size >= 0) state_.doc->cachedSize = static_cast<int32_t>(size);
+}
 
 void Engine::RestartSizeTask(bool invalidate) {
     jobs_.StopAndWait(job::kSize);

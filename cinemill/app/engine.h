@@ -229,8 +229,10 @@ public:
 
     // ---- background jobs ----------------------------------------------------------
     // Aborts the size and usage tasks, waits for them, closes the preview.
+    // A size the task finished is kept in the document's cache.
     void StopTasks();
-    // Waits for both tasks to end on their own (tests, the size pane).
+    // Waits for both tasks to end on their own (tests, the size pane), and
+    // keeps the size found as StopTasks does.
     void WaitTasks();
     // Stops a running size task, shows "Calculating...", forgets the cached
     // size when asked, and starts the task again (nothing without a document).
@@ -305,6 +307,9 @@ public:
     CommandResult ApplyTransparencyChoice(const TransparencyChoice& choice);
 
 private:
+    // Writes the size the last task finished into the document's cache; on
+    // the window's thread, with no task running.
+    void KeepCountedSize();
     CommandResult Changed(uint32_t refresh, bool usage = false, bool invalidate = true);
     CommandResult NoFrame();
     CommandResult Undo(bool redo);

@@ -360,6 +360,19 @@ TEST_F(EngineTest, SizeTaskReportsTheWrittenSizeAndRestartsAfterEveryChange) {
     const auto copy = CopyAnimation(*engine.Doc());
     SilentProgress p;
     EXPECT_EQ(engine.FileSize(), EncodedSize(*copy, true, p, prefs));
+    // The size found is kept in the document, so what reads the size on the
+    // window's thread (exports, the optimizer's OK) need not count again;
+    // a change that alters the bytes drops it and the next task's size is
+    // kept instead.
+    EXPECT_EQ(engine.Doc()->cachedSize, engine.FileSize());
+    const int32_t before = engine.Doc()->cachedSize;
+    engine.Select(0);
+    engine.Execute(CommandId::Delete);
+    EXPECT_EQ(engine.Doc()->cachedSize, -1);
+    engine.WaitTasks();
+    const auto after = CopyAnimation(*engine.Doc());
+    EXPECT_EQ(engine.Doc()->cachedSize, EncodedSize(*after, true, p, prefs));
+    EXPECT_NE(engine.Doc()->cachedSize, before);
 }
 
 TEST_F(EngineTest, ViewCommandsSetZoomOrientationAndTransparencyDisplay) {
