@@ -74,6 +74,14 @@ bool Fits(const std::vector<uint8_t>& bytes, int64_t target) {
     return !bytes.empty() && static_cast<int64_t>(bytes.size()) <= target;
 }
 
+// The palettes of `a` reduced to `colors`, from its colours' usage as the
+// frames now hold them (a copy carries no counts).
+bool ReduceColors(Animation& a, int colors) {
+    SilentUiHost quiet;
+    SilentProgress silent;
+    return RecountColorUsage(a, true) && ReduceAnimation(a, colors, false, silent, quiet) == Result::Done;
+}
+
 // One result of the --target-size search: the file, what was done to get
 // it and its PSNR against the input's pictures.
 struct Trial {
@@ -172,7 +180,7 @@ std::optional<Trial> TargetSearch::Fit(const std::function<bool(Animation&)>& pr
         if (i >= 0 && (!fewer_colors || colors >= most)) continue;
         std::unique_ptr<Animation> a = CopyAnimation(*base);
         if (!a) return std::nullopt;
-        if (i >= 0 && ReduceAnimation(*a, colors, false, silent, quiet) != Result::Done) return std::nullopt;
+        if (i >= 0 && !ReduceColors(*a, colors)) return std::nullopt;
         if (cinemill::Optimize(*a, flags_, quiet, silent, Prefs()) != Result::Done) return std::nullopt;
         std::string label = what;
         if (i >= 0) label += ", " + std::to_string(colors) + " colours";
@@ -245,7 +253,7 @@ std::optional<Trial> TargetSearch::Run(Animation& optimized) {
         SilentUiHost quiet;
         SilentProgress silent;
         std::unique_ptr<Animation> a = CopyAnimation(input_);
-        if (!a || ReduceAnimation(*a, colors, false, silent, quiet) != Result::Done ||
+        if (!a || !ReduceColors(*a, colors) ||
             cinemill::Optimize(*a, flags_, quiet, silent, Prefs()) != Result::Done)
             break;
         auto t = LeastLoss(*a, nullptr, std::to_string(colors) + " colours");
