@@ -239,6 +239,14 @@ TEST_F(CliTest, OptimizeTargetSizeTakesTheLeastLossThatFits) {
                   &text), 0);
     EXPECT_LT(fs::file_size(out), smallest);
     EXPECT_NE(text.find(" colours"), std::string::npos) << text;
+    // A grey ramp in fewer greys still looks like itself, and the PSNR
+    // printed is the psnr command's.
+    std::string psnr;
+    ASSERT_EQ(Run("psnr " + in.string() + " " + out.string(), &psnr), 0);
+    EXPECT_GT(std::stod(psnr), 20.0);
+    const auto db_at = text.find("PSNR ");
+    ASSERT_NE(db_at, std::string::npos) << text;
+    EXPECT_NEAR(std::stod(text.substr(db_at + 5)), std::stod(psnr), 0.01);
 
     // A target below every result fails without writing anything.
     const fs::path none = dir_ / "none.gif";
