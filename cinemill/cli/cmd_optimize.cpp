@@ -231,9 +231,9 @@ std::optional<Trial> TargetSearch::Best(std::vector<Trial>& trials) {
 }
 
 std::optional<Trial> TargetSearch::Run(Animation& optimized) {
-    bar_.SetRange(500);
     // 1 and 2: the optimized animation, lossless, then at the least loss that fits.
-    Show(0, StringId::OptimizingFrames, 0, 1);
+    bar_.SetText(StringId::OptimizingFrames);
+    bar_.SetRange(500);
     if (auto t = LeastLoss(optimized, &original_, "")) {
         t->psnr = Psnr(t->bytes);
         return t;
