@@ -1,9 +1,13 @@
 // cinemill-cli commands of the optimizer: optimize, unoptimize.
+#include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <iostream>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -15,9 +19,13 @@
 #include "cinemill/base/tell.h"
 #include "cinemill/cli/cli_common.h"
 #include "cinemill/cli/edit_file.h"
+#include "cinemill/cli/terminal_progress.h"
 #include "cinemill/gif/gif_reader.h"
 #include "cinemill/gif/gif_writer.h"
+#include "cinemill/imaging/color_reduce.h"
+#include "cinemill/imaging/geometry.h"
 #include "cinemill/imaging/optimize.h"
+#include "cinemill/imaging/resize.h"
 #include "cinemill/imaging/unoptimize.h"
 
 namespace cinemill::cli {
@@ -46,62 +54,276 @@ std::optional<int64_t> ParseByteCount(const std::string& s) {
 }
 
 // The optimized animation written at a lossy level, or the input's own
-// bytes where those are no larger. Empty when writing failed.
-std::vector<uint8_t> EncodeAt(Animation& a, int level, const std::vector<uint8_t>& original) {
+// bytes where those are no larger (when `original` is given). Empty when
+// writing failed.
+std::vector<uint8_t> EncodeAt(Animation& a, int level, const std::vector<uint8_t>* original) {
     VectorSink sink;
     SilentProgress progress;
     if (WriteGif(sink, a, progress, level) != Result::Done) return {};
-    return sink.bytes.size() < original.size() ? std::move(sink.bytes) : original;
+    if (original && original->size() <= sink.bytes.size()) return *original;
+    return std::move(sink.bytes);
 }
 
-// The least lossy level (0 = lossless) whose file fits in `target` bytes,
-// by bisection over the levels: the file shrinks as the level grows. None
-// when even level 200 does not fit; `smallest` then holds its size.
-std::optional<int> LeastLossFitting(Animation& a, int64_t target, const std::vector<uint8_t>& original,
-                                    std::vector<uint8_t>& bytes, int64_t& smallest) {
-    bytes = EncodeAt(a, 0, original);
-    if (!bytes.empty() && static_cast<int64_t>(bytes.size()) <= target) return 0;
-    std::vector<uint8_t> fit = EncodeAt(a, 200, original);
-    smallest = static_cast<int64_t>(fit.size());
-    if (fit.empty() || smallest > target) return std::nullopt;
+// 2nd, 3rd, 4th, ...
+std::string Ordinal(int n) {
+    const char* suffix = n % 100 / 10 == 1 ? "th" : n % 10 == 1 ? "st" : n % 10 == 2 ? "nd" : n % 10 == 3 ? "rd" : "th";
+    return std::to_string(n) + suffix;
+}
+
+bool Fits(const std::vector<uint8_t>& bytes, int64_t target) {
+    return !bytes.empty() && static_cast<int64_t>(bytes.size()) <= target;
+}
+
+// The palettes of `a` reduced to `colors`, from its colours' usage as the
+// frames now hold them (a copy carries no counts).
+bool ReduceColors(Animation& a, int colors) {
+    SilentUiHost quiet;
+    SilentProgress silent;
+    return RecountColorUsage(a, true) && ReduceAnimation(a, colors, false, silent, quiet) == Result::Done;
+}
+
+// One result of the --target-size search: the file, what was done to get
+// it and its PSNR against the input's pictures.
+struct Trial {
+    std::vector<uint8_t> bytes;
+    std::string what;
+    double psnr = 0;
+};
+
+// --target-size: tries, in this order, lossless optimizing, lossy levels,
+// fewer colours, dropping every n-th frame and scaling down, and takes the
+// first step that gives a file within the target; of that step's results
+// within the target the one with the best PSNR.
+class TargetSearch {
+public:
+    TargetSearch(const Animation& input, const std::vector<uint8_t>& original, uint32_t flags, int64_t target,
+                 ProgressReporter& bar)
+        : input_(input), original_(original), flags_(flags), target_(target), bar_(bar) {}
+
+    // The chosen result; none when even the smallest is above the target
+    // (Smallest then tells its size).
+    std::optional<Trial> Run(Animation& optimized);
+    int64_t Smallest() const { return smallest_; }
+
+private:
+    // Step `step` (0-4) of kSteps, `part` of `parts` done.
+    void Show(int step, StringId text, int part, int parts) {
+        bar_.SetText(text);
+        bar_.SetPosition(int64_t{step} * 100 + (parts > 0 ? int64_t{part} * 100 / parts : 0));
+    }
+    // The least lossy level (0 = lossless) at which `a` fits, by bisection
+    // over the levels (the file shrinks as the level grows), with the
+    // file's bytes; none when even level 200 does not fit.
+    std::optional<Trial> LeastLoss(Animation& a, const std::vector<uint8_t>* original, const std::string& what);
+    // The input's pictures after `prepare` (none when it could not be done),
+    // optimized, and written at the least loss that fits; with
+    // `fewer_colors` the least reduction of colours that then fits, too.
+    std::optional<Trial> Fit(const std::function<bool(Animation&)>& prepare, const std::string& what,
+                             bool fewer_colors);
+    // The input's pictures as full frames with every n-th dropped, its time
+    // given to the frame before.
+    static bool DropEvery(Animation& a, int n);
+    double Psnr(const std::vector<uint8_t>& bytes) const;
+    // The trial with the best PSNR, none when there is none.
+    static std::optional<Trial> Best(std::vector<Trial>& trials);
+
+    const Animation& input_;
+    const std::vector<uint8_t>& original_;
+    uint32_t flags_;
+    int64_t target_;
+    ProgressReporter& bar_;
+    int64_t smallest_ = INT64_MAX;
+};
+
+static constexpr int kColorCounts[] = {128, 64, 32, 16, 8, 4, 2};
+static constexpr int kDropIntervals[] = {5, 4, 3, 2};
+static constexpr int kScalePercents[] = {75, 50, 35, 25};
+
+std::optional<Trial> TargetSearch::LeastLoss(Animation& a, const std::vector<uint8_t>* original,
+                                             const std::string& what) {
+    auto label = [&](int level) {
+        std::string s = what;
+        if (level > 0) s += std::string(s.empty() ? "" : ", ") + "lossy level " + std::to_string(level);
+        return s.empty() ? std::string("lossless") : s;
+    };
+    std::vector<uint8_t> fit = EncodeAt(a, 0, original);
+    if (Fits(fit, target_)) return Trial{std::move(fit), label(0), 0};
+    fit = EncodeAt(a, 200, original);
+    if (!fit.empty()) smallest_ = std::min<int64_t>(smallest_, static_cast<int64_t>(fit.size()));
+    if (!Fits(fit, target_)) return std::nullopt;
     int lo = 1, hi = 200;
     while (lo < hi) {
         const int mid = (lo + hi) / 2;
         std::vector<uint8_t> b = EncodeAt(a, mid, original);
-        if (!b.empty() && static_cast<int64_t>(b.size()) <= target) {
+        if (Fits(b, target_)) {
             hi = mid;
             fit = std::move(b);
         } else {
             lo = mid + 1;
         }
     }
-    bytes = std::move(fit);
-    return hi;
+    return Trial{std::move(fit), label(hi), 0};
 }
 
-// --target-size: writes the least lossy result that fits and says which
-// level it took and its PSNR against the optimized (lossless) pictures.
-int OptimizeToTarget(Animation& a, int64_t target, const std::vector<uint8_t>& original, const std::string& out,
-                     UiHost& host) {
-    std::vector<uint8_t> bytes;
-    int64_t smallest = 0;
-    const std::optional<int> level = LeastLossFitting(a, target, original, bytes, smallest);
-    if (!level) {
-        host.Error(FormatString(StringId::TargetSizeUnreachable, GroupedNumber(smallest)));
+std::optional<Trial> TargetSearch::Fit(const std::function<bool(Animation&)>& prepare, const std::string& what,
+                                       bool fewer_colors) {
+    SilentUiHost quiet;
+    SilentProgress silent;
+    std::unique_ptr<Animation> base = CopyAnimation(input_);
+    if (!base || !prepare(*base)) return std::nullopt;
+    int most = 0;  // the largest palette
+    if (base->globalPalette) most = base->globalPalette->size();
+    for (const Frame* f : std::as_const(*base).Frames())
+        if (f->localPalette) most = std::max(most, f->localPalette->size());
+    for (int i = -1; i < static_cast<int>(std::size(kColorCounts)); ++i) {
+        const int colors = i < 0 ? 256 : kColorCounts[i];
+        if (i >= 0 && (!fewer_colors || colors >= most)) continue;
+        std::unique_ptr<Animation> a = CopyAnimation(*base);
+        if (!a) return std::nullopt;
+        if (i >= 0 && !ReduceColors(*a, colors)) return std::nullopt;
+        if (cinemill::Optimize(*a, flags_, quiet, silent, Prefs()) != Result::Done) return std::nullopt;
+        std::string label = what;
+        if (i >= 0) label += ", " + std::to_string(colors) + " colours";
+        if (auto t = LeastLoss(*a, nullptr, label)) return t;
+    }
+    return std::nullopt;
+}
+
+bool TargetSearch::DropEvery(Animation& a, int n) {
+    SilentUiHost quiet;
+    SilentProgress silent;
+    if (!DeletionIntervalValid(n, a.FrameCount())) return false;
+    if (cinemill::Unoptimize(a, quiet, silent) != Result::Done) return false;
+    const auto frames = a.Frames();
+    for (size_t i = static_cast<size_t>(n) - 1; i < frames.size(); i += static_cast<size_t>(n))
+        frames[i - 1]->delay = std::min<uint32_t>(65535, frames[i - 1]->delay + frames[i]->delay);
+    DeleteEveryNth(a, n);
+    // Every frame is now the whole picture: where the next one has
+    // transparent pixels, the one before must be cleared away first.
+    const auto kept = a.Frames();
+    for (size_t i = 0; i + 1 < kept.size(); ++i)
+        if (kept[i + 1]->Transparent()) SetDisposal(*kept[i], 2);
+    return true;
+}
+
+double TargetSearch::Psnr(const std::vector<uint8_t>& bytes) const {
+    SilentUiHost quiet;
+    SilentProgress progress;
+    ReadOutcome back = ReadGif(bytes, quiet, progress, Prefs());
+    if (!back.animation) return 0;
+    Animation& b = *back.animation;
+    if (b.width != input_.width || b.height != input_.height) {
+        // A scaled result is compared as a viewer enlarging it would show it.
+        PreferenceBlock prefs = Prefs();
+        if (ResizeAnimation(b, static_cast<int>(input_.width), static_cast<int>(input_.height),
+                            ResizeMethod::Nearest, quiet, progress, prefs) != Result::Done)
+            return 0;
+    }
+    return MeanPsnr(input_, b);
+}
+
+std::optional<Trial> TargetSearch::Best(std::vector<Trial>& trials) {
+    if (trials.empty()) return std::nullopt;
+    size_t best = 0;
+    for (size_t i = 1; i < trials.size(); ++i)
+        if (trials[i].psnr > trials[best].psnr) best = i;
+    return std::move(trials[best]);
+}
+
+std::optional<Trial> TargetSearch::Run(Animation& optimized) {
+    // 1 and 2: the optimized animation, lossless, then at the least loss that fits.
+    bar_.SetText(StringId::OptimizingFrames);
+    bar_.SetRange(500);
+    if (auto t = LeastLoss(optimized, &original_, "")) {
+        t->psnr = Psnr(t->bytes);
+        return t;
+    }
+    std::vector<Trial> trials;
+    // 3: fewer colours, from the most; more colours at a greater loss may
+    // still beat fewer at less, so every count down to the first that fits
+    // losslessly is tried.
+    int most = 0;
+    if (input_.globalPalette) most = input_.globalPalette->size();
+    for (const Frame* f : input_.Frames())
+        if (f->localPalette) most = std::max(most, f->localPalette->size());
+    for (size_t i = 0; i < std::size(kColorCounts); ++i) {
+        Show(2, StringId::ReducingPalettes, static_cast<int>(i), static_cast<int>(std::size(kColorCounts)));
+        const int colors = kColorCounts[i];
+        if (colors >= most) continue;
+        SilentUiHost quiet;
+        SilentProgress silent;
+        std::unique_ptr<Animation> a = CopyAnimation(input_);
+        if (!a || !ReduceColors(*a, colors) ||
+            cinemill::Optimize(*a, flags_, quiet, silent, Prefs()) != Result::Done)
+            break;
+        auto t = LeastLoss(*a, nullptr, std::to_string(colors) + " colours");
+        if (!t) continue;
+        t->psnr = Psnr(t->bytes);
+        const bool lossless = t->what.find("lossy") == std::string::npos;
+        trials.push_back(std::move(*t));
+        if (lossless) break;
+    }
+    if (auto t = Best(trials)) return t;
+    // 4: every n-th frame dropped, from the fewest dropped, each with the
+    // least reduction of colours and loss that fits.
+    for (size_t i = 0; i < std::size(kDropIntervals); ++i) {
+        Show(3, StringId::CheckingRemovable, static_cast<int>(i), static_cast<int>(std::size(kDropIntervals)));
+        const int n = kDropIntervals[i];
+        auto t = Fit([n](Animation& a) { return DropEvery(a, n); }, "every " + Ordinal(n) + " frame dropped",
+                     true);
+        if (!t) continue;
+        t->psnr = Psnr(t->bytes);
+        const bool clean = t->what.find(',') == std::string::npos;
+        trials.push_back(std::move(*t));
+        if (clean) break;
+    }
+    if (auto t = Best(trials)) return t;
+    // 5: scaled down, with all frames and then with every second dropped.
+    for (size_t i = 0; i < std::size(kScalePercents); ++i) {
+        Show(4, StringId::ResizingAnimation, static_cast<int>(i), static_cast<int>(std::size(kScalePercents)));
+        const int pc = kScalePercents[i];
+        const int w = std::max<int>(1, static_cast<int>((int64_t{input_.width} * pc + 50) / 100));
+        const int h = std::max<int>(1, static_cast<int>((int64_t{input_.height} * pc + 50) / 100));
+        auto scale = [w, h](Animation& a) {
+            SilentUiHost quiet;
+            SilentProgress silent;
+            PreferenceBlock prefs = Prefs();
+            return ResizeAnimation(a, w, h, ResizeMethod::Nearest, quiet, silent, prefs) == Result::Done;
+        };
+        const std::string what = "scaled to " + std::to_string(w) + " x " + std::to_string(h);
+        auto t = Fit(scale, what, true);
+        if (!t && input_.FrameCount() >= 2)
+            t = Fit([&](Animation& a) { return DropEvery(a, 2) && scale(a); }, what + ", every 2nd frame dropped",
+                    true);
+        if (!t) continue;
+        t->psnr = Psnr(t->bytes);
+        const bool clean = t->what.find(',') == std::string::npos;
+        trials.push_back(std::move(*t));
+        if (clean) break;
+    }
+    return Best(trials);
+}
+
+// --target-size: writes the search's result and says what it chose and its
+// PSNR against the input's pictures.
+int OptimizeToTarget(const Animation& input, Animation& a, uint32_t flags, int64_t target,
+                     const std::vector<uint8_t>& original, const std::string& out, UiHost& host) {
+    TerminalProgress bar(2);
+    TargetSearch search(input, original, flags, target, bar);
+    std::optional<Trial> t = search.Run(a);
+    bar.End();
+    if (!t) {
+        host.Error(FormatString(StringId::TargetSizeUnreachable,
+                                GroupedNumber(search.Smallest() == INT64_MAX ? 0 : search.Smallest())));
         return kExitFailed;
     }
-    double psnr = 100.0;
-    if (*level > 0) {
-        SilentUiHost quiet;
-        SilentProgress progress;
-        const ReadOutcome back = ReadGif(bytes, quiet, progress, Prefs());
-        if (back.animation && back.animation->FrameCount() == a.FrameCount()) psnr = MeanPsnr(a, *back.animation);
-    }
+    char db[32];
+    std::snprintf(db, sizeof db, "%.2f", t->psnr);
     std::cout << "Target Size: " << FormatString(StringId::BytesFormat, GroupedNumber(target)) << "\n"
-              << "Chosen: " << (*level == 0 ? std::string("lossless") : "lossy level " + std::to_string(*level))
-              << ", " << FormatString(StringId::BytesFormat, GroupedNumber(static_cast<int64_t>(bytes.size())))
-              << ", PSNR " << (psnr >= 100.0 ? std::string("100") : std::to_string(psnr).substr(0, 6)) << " dB\n";
-    return WriteBytesReplacing(out, bytes, host) ? kExitOk : kExitFailed;
+              << "Chosen: " << t->what << ", "
+              << FormatString(StringId::BytesFormat, GroupedNumber(static_cast<int64_t>(t->bytes.size())))
+              << ", PSNR " << (t->psnr >= 100.0 ? std::string("100") : std::string(db)) << " dB\n";
+    return WriteBytesReplacing(out, t->bytes, host) ? kExitOk : kExitFailed;
 }
 
 int Optimize(const Args& args) {
@@ -153,11 +375,17 @@ int Optimize(const Args& args) {
         return kExitFailed;
     }
     Animation& a = *r.animation;
+    // The search compares its results with the pictures as read.
+    std::unique_ptr<Animation> input = target ? CopyAnimation(a) : nullptr;
+    if (target && !input) {
+        Tell(host, StringId::FrameImageNoMemory);
+        return kExitFailed;
+    }
     const Result opt = cinemill::Optimize(a, flags, host, progress, Prefs());
     // A failed optimization (it has said why) writes nothing.
     if (opt != Result::Done) return kExitFailed;
     if (target) {
-        if (OptimizeToTarget(a, *target, original, out, host) != kExitOk) return kExitFailed;
+        if (OptimizeToTarget(*input, a, flags, *target, original, out, host) != kExitOk) return kExitFailed;
         return r.result == Result::Done ? kExitOk : kExitPartial;
     }
     VectorSink sink;

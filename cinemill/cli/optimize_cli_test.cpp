@@ -1,6 +1,7 @@
 // Runs cinemill-cli's optimizer and geometry commands as a user would.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -114,8 +115,8 @@ TEST_F(CliTest, OptimizeKeepsPicturesAndNeverGrowsTheFile) {
 
 // --lossy on a noisy grey ramp: the file shrinks below the lossless
 // result, and the pictures stay within what the level allows. At level 80
-// no pixel moves further than RGB distance 40, so the mean squared error
-// per channel is at most 1600 / 3 and the PSNR at least 20.87 dB.
+// no pixel moves further than RGB distance 32, so the mean squared error
+// per channel is at most 1024 / 3 and the PSNR at least 22.79 dB.
 TEST_F(CliTest, OptimizeLossyShrinksWithinItsBound) {
     auto a = MakeAnimation(64, 48, 0);
     Palette grey;
@@ -142,7 +143,7 @@ TEST_F(CliTest, OptimizeLossyShrinksWithinItsBound) {
     std::string text;
     ASSERT_EQ(Run("psnr " + in.string() + " " + l80.string(), &text), 0);
     const double db = std::stod(text);
-    EXPECT_GE(db, 20.87);
+    EXPECT_GE(db, 22.79);
     EXPECT_LT(db, 100.0);  // something did change
     ASSERT_EQ(Run("psnr " + in.string() + " " + exact.string(), &text), 0);
     EXPECT_EQ(std::stod(text), 100.0);
@@ -185,8 +186,9 @@ TEST_F(CliTest, PsnrPairsFramesByTimeWhenCountsDiffer) {
 }
 
 // --target-size picks the least lossy level whose file fits: the level
-// below it does not fit, lossless is taken when that fits, and a target
-// below the greatest loss fails without writing anything.
+// below it does not fit, lossless is taken when that fits, fewer colours
+// come next, and a target below every result fails without writing
+// anything.
 TEST_F(CliTest, OptimizeTargetSizeTakesTheLeastLossThatFits) {
     auto a = MakeAnimation(64, 48, 0);
     Palette grey;
@@ -232,16 +234,95 @@ TEST_F(CliTest, OptimizeTargetSizeTakesTheLeastLossThatFits) {
     ASSERT_EQ(Run("optimize " + in.string() + " -o " + probe.string() + " --lossy " + std::to_string(level - 1)), 0);
     EXPECT_GT(fs::file_size(probe), target);
 
+    // Below the greatest loss the search goes on to fewer colours.
+    ASSERT_EQ(Run("optimize " + in.string() + " -o " + out.string() + " --target-size " + std::to_string(smallest - 1),
+                  &text), 0);
+    EXPECT_LT(fs::file_size(out), smallest);
+    EXPECT_NE(text.find(" colours"), std::string::npos) << text;
+    // A grey ramp in fewer greys still looks like itself, and the PSNR
+    // printed is the psnr command's.
+    std::string psnr;
+    ASSERT_EQ(Run("psnr " + in.string() + " " + out.string(), &psnr), 0);
+    EXPECT_GT(std::stod(psnr), 20.0);
+    const auto db_at = text.find("PSNR ");
+    ASSERT_NE(db_at, std::string::npos) << text;
+    EXPECT_NEAR(std::stod(text.substr(db_at + 5)), std::stod(psnr), 0.01);
+
+    // A target below every result fails without writing anything.
     const fs::path none = dir_ / "none.gif";
-    EXPECT_EQ(Run("optimize " + in.string() + " -o " + none.string() + " --target-size " + std::to_string(smallest - 1)),
-              1);
+    EXPECT_EQ(Run("optimize " + in.string() + " -o " + none.string() + " --target-size 40"), 1);
     EXPECT_FALSE(fs::exists(none));
-    EXPECT_EQ(Run("optimize " + in.string() + " -o " + out.string() + " --target-size 1k"), 1);
     EXPECT_EQ(Run("optimize " + in.string() + " -o " + none.string() + " --target-size 0"), 2);
     EXPECT_EQ(Run("optimize " + in.string() + " -o " + none.string() + " --target-size 5q"), 2);
     EXPECT_EQ(Run("optimize " + in.string() + " -o " + none.string() + " --target-size k"), 2);
     EXPECT_EQ(Run("optimize " + in.string() + " -o " + none.string() + " --target-size 9k --lossy 5"), 2);
     EXPECT_FALSE(fs::exists(none));
+}
+
+// --target-size on black and white noise, which neither loss nor fewer
+// colours can shrink: a target a little above half the file drops frames
+// (their time going to the frames before, so the total stays), one below
+// half scales the screen down; the PSNR printed is the psnr command's.
+TEST_F(CliTest, OptimizeTargetSizeDropsFramesAndThenScales) {
+    auto a = MakeAnimation(32, 32, 0);
+    Palette bw;
+    bw.entries = {Rgb{0, 0, 0}, Rgb{255, 255, 255}};
+    SetGlobalPalette(*a, bw);
+    uint32_t seed = 5;
+    uint32_t total = 0;
+    for (int k = 0; k < 8; ++k) {
+        std::vector<uint8_t> px(32 * 32);
+        for (auto& v : px) {
+            seed = seed * 1103515245u + 12345u;
+            v = static_cast<uint8_t>(seed >> 31);
+        }
+        a->blocks.push_back(MakeFrame(0, 0, 32, 32, px, 1, static_cast<uint32_t>(10 + k)));
+        total += static_cast<uint32_t>(10 + k);
+    }
+    const fs::path in = dir_ / "noise.gif", probe = dir_ / "p.gif", out = dir_ / "t.gif";
+    SilentUiHost host;
+    SilentProgress progress;
+    ASSERT_EQ(SaveGif(in.string(), *a, host, progress), Result::Done);
+    ASSERT_EQ(Run("optimize " + in.string() + " -o " + probe.string() + " --lossy 200"), 0);
+    const auto smallest = fs::file_size(probe);
+    auto x = Load(in);
+    ASSERT_TRUE(x);
+    const auto pictures = RenderAll(*x);
+
+    auto printed_psnr = [](const std::string& text) {
+        const auto at = text.find("PSNR ");
+        return at == std::string::npos ? -1.0 : std::stod(text.substr(at + 5));
+    };
+    std::string text, psnr;
+    const auto fewer = smallest * 6 / 10;
+    ASSERT_EQ(Run("optimize " + in.string() + " -o " + out.string() + " --target-size " + std::to_string(fewer), &text),
+              0);
+    EXPECT_LE(fs::file_size(out), fewer);
+    EXPECT_NE(text.find("frame dropped"), std::string::npos) << text;
+    auto y = Load(out);
+    ASSERT_TRUE(y);
+    EXPECT_EQ(y->FrameCount(), 4);  // every second one dropped
+    uint32_t sum = 0;
+    for (const Frame* f : y->Frames()) sum += f->delay;
+    EXPECT_EQ(sum, total);
+    // The pictures left are the input's own.
+    for (const auto& pic : RenderAll(*y)) EXPECT_NE(std::find(pictures.begin(), pictures.end(), pic), pictures.end());
+    ASSERT_EQ(Run("psnr " + in.string() + " " + out.string(), &psnr), 0);
+    EXPECT_NEAR(printed_psnr(text), std::stod(psnr), 0.01);
+    EXPECT_LT(std::stod(psnr), 100.0);
+
+    const auto scaled = smallest * 4 / 10;
+    ASSERT_EQ(Run("optimize " + in.string() + " -o " + out.string() + " --target-size " + std::to_string(scaled), &text),
+              0);
+    EXPECT_LE(fs::file_size(out), scaled);
+    const auto at = text.find("scaled to ");
+    ASSERT_NE(at, std::string::npos) << text;
+    auto z = Load(out);
+    ASSERT_TRUE(z);
+    EXPECT_LT(z->width, 32u);
+    EXPECT_EQ(text.substr(at + 10, text.find(' ', at + 10) - at - 10), std::to_string(z->width));
+    EXPECT_GT(printed_psnr(text), 0.0);
+    EXPECT_LT(printed_psnr(text), 100.0);
 }
 
 TEST_F(CliTest, UnoptimizeSaysWhetherDisposalsWereKept) {

@@ -70,17 +70,20 @@ private:
 // (a write failed) or Stopped (the reporter asked; no trailer written).
 // The reporter's StopRequested is polled every few rows inside a frame, so a
 // stop does not wait for a large frame to be finished.
-// With `lossy` (1-200) every frame is compressed again allowing each pixel
-// to be coded as a palette colour within Euclidean RGB distance lossy / 2
-// of its own when that continues the compressor's current string; a frame
-// keeps whichever of that and its exact data is smaller. 0 is exact.
+// With `lossy` (1-200) a copy is compressed lossily first, as by
+// CompressFramesLossily, and written with that data.
 Result WriteGif(GifSink& sink, Animation& a, ProgressReporter& progress, int lossy = 0);
 
-// Compresses every frame lossily at level `lossy` (1-200, as WriteGif)
-// where that is smaller than its exact data, and keeps the result: the
-// frame's pixels become what the data decodes to and the data is kept as
-// the frame's own, so that saving writes it and the sizes count it.
-// Stopped when the reporter asks; `changed` tells whether a frame changed.
+// Compresses every frame lossily at level `lossy` (1-200) where that is
+// smaller than its exact data, and keeps the result: the frame's pixels
+// become what the data decodes to and the data is kept as the frame's own,
+// so that saving writes it and the sizes count it. Every picture stays
+// within Euclidean RGB distance 2/5 of the level of the input's: a pixel
+// may take a near palette colour, or turn transparent where the picture
+// beneath shows a near colour (in a frame with a transparent index).
+// Errors are weighed against bits, each counted once per picture it shows
+// in. Stopped when the reporter asks; `changed` tells whether a frame
+// changed.
 Result CompressFramesLossily(Animation& a, int lossy, ProgressReporter& progress, bool* changed = nullptr);
 
 // Whether the writer puts a graphic control extension before the frame: it
