@@ -430,24 +430,16 @@ void MoveCropDialog::done(int r) {
 
 CommandResult RunMoveCrop(CommandContext& ctx) {
     Engine& e = ctx.engine;
-    if (!e.State().SelectedFrame()) {
-        e.Host().Beep();
-        return {Result::Failed, 0};
-    }
+    if (!e.State().SelectedFrame()) return Refuse(e);
     MoveCropDialog d(e, MoveCropDialog::Mode::Frame, ctx.parent);
-    d.exec();
-    return d.Outcome();
+    return ShowModal(d);
 }
 
 CommandResult RunCropAnimation(CommandContext& ctx) {
     Engine& e = ctx.engine;
-    if (!e.Doc() || e.Doc()->FrameCount() < 1) {
-        e.Host().Beep();
-        return {Result::Failed, 0};
-    }
+    if (!e.Doc() || e.Doc()->FrameCount() < 1) return Refuse(e);
     MoveCropDialog d(e, MoveCropDialog::Mode::Animation, ctx.parent);
-    d.exec();
-    return d.Outcome();
+    return ShowModal(d);
 }
 
 namespace {

@@ -472,13 +472,9 @@ void PropertiesSheet::reject() {
 
 CommandResult RunPropertiesSheet(QWidget* parent, Engine& engine, CommandId command) {
     if (!engine.Doc() || !SheetFor(command)) return {Result::Failed, 0};
-    if (command == CommandId::FrameProperties && !engine.State().SelectedFrame()) {
-        engine.Host().Beep();
-        return {Result::Failed, 0};
-    }
+    if (command == CommandId::FrameProperties && !engine.State().SelectedFrame()) return Refuse(engine);
     PropertiesSheet sheet(engine, command, parent);
-    sheet.exec();
-    return sheet.Outcome();
+    return ShowModal(sheet);
 }
 
 namespace {

@@ -383,18 +383,14 @@ void ReduceColorsDialog::reject() {
 
 CommandResult RunReduceColors(CommandContext& ctx) {
     Engine& e = ctx.engine;
-    if (!e.Doc() || e.Doc()->FrameCount() < 1) {
-        e.Host().Beep();
-        return {Result::Failed, 0};
-    }
+    if (!e.Doc() || e.Doc()->FrameCount() < 1) return Refuse(e);
     if (!reduce_dialog::Reducible(reduce_dialog::LargestEntryCount(*e.Doc()))) {
         e.Host().Message(std::string(LoadString(StringId::NonReducible)),
                          std::string(LoadString(StringId::NonReducibleCaption)));
         return {Result::Stopped, 0};
     }
     ReduceColorsDialog d(e, ctx.parent);
-    d.exec();
-    return d.Outcome();
+    return ShowModal(d);
 }
 
 namespace {

@@ -107,13 +107,9 @@ void ReduceCountDialog::accept() {
 
 CommandResult RunReduceCount(CommandContext& ctx) {
     Engine& e = ctx.engine;
-    if (!e.Doc() || e.Doc()->FrameCount() < 1) {
-        e.Host().Beep();
-        return {Result::Failed, 0};
-    }
+    if (!e.Doc() || e.Doc()->FrameCount() < 1) return Refuse(e);
     ReduceCountDialog d(e, ctx.parent);
-    d.exec();
-    return d.Outcome();
+    return ShowModal(d);
 }
 
 namespace {

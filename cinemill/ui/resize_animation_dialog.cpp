@@ -128,13 +128,9 @@ void ResizeAnimationDialog::accept() {
 
 CommandResult RunResize(CommandContext& ctx) {
     Engine& e = ctx.engine;
-    if (!e.Doc()) {
-        e.Host().Beep();
-        return {Result::Failed, 0};
-    }
+    if (!e.Doc()) return Refuse(e);
     ResizeAnimationDialog d(e, ctx.parent);
-    d.exec();
-    return d.Outcome();
+    return ShowModal(d);
 }
 
 namespace {
