@@ -21,10 +21,10 @@ QDialogButtonBox* Connected(QDialogButtonBox* box, QDialog* dialog) {
 
 }  // namespace
 
-QDialogButtonBox* OkCancelButtons(QDialog* dialog) {
+QDialogButtonBox* OkCancelButtons(QDialog* dialog, const char* ok_name, const char* cancel_name) {
     auto* box = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, dialog);
-    box->button(QDialogButtonBox::Ok)->setObjectName("IDOK");
-    box->button(QDialogButtonBox::Cancel)->setObjectName("IDCANCEL");
+    box->button(QDialogButtonBox::Ok)->setObjectName(ok_name);
+    box->button(QDialogButtonBox::Cancel)->setObjectName(cancel_name);
     return Connected(box, dialog);
 }
 

@@ -321,11 +321,7 @@ MoveCropDialog::MoveCropDialog(Engine& engine, Mode mode, QWidget* parent)
     side->addLayout(buttonsRow);
     side->addStretch(1);
 
-    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
-    buttons->button(QDialogButtonBox::Ok)->setObjectName("ok");
-    buttons->button(QDialogButtonBox::Cancel)->setObjectName("cancel");
-    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
-    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    auto* buttons = OkCancelButtons(this, "ok", "cancel");
     side->addWidget(buttons);
 
     auto* viewColumn = new QVBoxLayout;

@@ -9,7 +9,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
-#include <QPushButton>
 #include <QSlider>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -148,11 +147,7 @@ ReduceColorsDialog::ReduceColorsDialog(Engine& engine, QWidget* parent)
     progressRow->addWidget(bar_, 1);
     progressRow->addWidget(status_, 1);
 
-    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
-    buttons->button(QDialogButtonBox::Ok)->setObjectName("ok");
-    buttons->button(QDialogButtonBox::Cancel)->setObjectName("cancel");
-    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
-    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    auto* buttons = OkCancelButtons(this, "ok", "cancel");
 
     auto* top = new QVBoxLayout(this);
     top->addLayout(panes, 1);

@@ -5,7 +5,6 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPushButton>
 #include <QSpinBox>
 #include <QVBoxLayout>
 
@@ -64,11 +63,7 @@ ReduceCountDialog::ReduceCountDialog(Engine& engine, QWidget* parent) : QDialog(
     figures->addWidget(after_, 1, 1);
     figures->setColumnStretch(2, 1);
 
-    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
-    buttons->button(QDialogButtonBox::Ok)->setObjectName("ok");
-    buttons->button(QDialogButtonBox::Cancel)->setObjectName("cancel");
-    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
-    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    auto* buttons = OkCancelButtons(this, "ok", "cancel");
 
     auto* top = new QVBoxLayout(this);
     top->addWidget(intro);
