@@ -146,29 +146,20 @@ bool FileExists(const std::string& path) {
 }
 
 std::string EncodeFieldText(std::string_view s) {
-    size_t lead = 0, trail = s.size();
-    while (lead < s.size() && static_cast<unsigned char>(s[lead]) <= ' ') ++lead;
-    while (trail > lead && static_cast<unsigned char>(s[trail - 1]) <= ' ') --trail;
-    std::string out;
-    out.reserve(s.size() + 8);
-    for (size_t i = 0; i < s.size(); ++i) {
-        const char c = s[i];
-        const auto u = static_cast<unsigned char>(c);
+    const auto named = [](char c) -> const char* {
         switch (c) {
-            case '&': out += "&amp;"; continue;
-            case '"': out += "&quot;"; continue;
-            case '<': out += "&lt;"; continue;
-            case '>': out += "&gt;"; continue;
-            case ';': out += "&#59;"; continue;
-            default: break;
+            case '&': return "&amp;";
+            case '"': return "&quot;";
+            case '<': return "&lt;";
+            case '>': return "&gt;";
+            case ';': return "&#59;";
+            default: return nullptr;
         }
-        if (c == '\r' || c == '\n' || ((i < lead || i >= trail) && u <= ' ')) {
-            out += "&#" + std::to_string(u) + ";";
-            continue;
-        }
-        out += c;
-    }
-    return out;
+    };
+    const auto numeric = [s](size_t i, bool edge) {
+        return s[i] == '\r' || s[i] == '\n' || (edge && static_cast<unsigned char>(s[i]) <= ' ');
+    };
+    return WithReferences(s, named, numeric);
 }
 
 void AppendUtf8(std::string& out, uint32_t cp) {

@@ -51,6 +51,27 @@ bool TooLargeForText(const std::string& path);
 bool WriteFileReplacing(const std::string& path, std::string_view bytes, std::string* why = nullptr);
 bool FileExists(const std::string& path);
 
+// `s` with character references: `named(c)` answers the entity written for
+// a character that has one (null for the others); `numeric(i, edge)` says
+// whether character i is written as "&#N;", `edge` telling that it stands in
+// the leading or trailing run of blanks and control characters. The markup
+// and the HTML menu escape their texts with it, each by its own rules.
+template <typename Named, typename Numeric>
+std::string WithReferences(std::string_view s, Named named, Numeric numeric) {
+    size_t lead = 0, trail = s.size();
+    while (lead < s.size() && static_cast<unsigned char>(s[lead]) <= ' ') ++lead;
+    while (trail > lead && static_cast<unsigned char>(s[trail - 1]) <= ' ') --trail;
+    std::string out;
+    out.reserve(s.size() + 8);
+    for (size_t i = 0; i < s.size(); ++i) {
+        if (const char* e = named(s[i])) out += e;
+        else if (numeric(i, i < lead || i >= trail))
+            out += "&#" + std::to_string(static_cast<unsigned char>(s[i])) + ";";
+        else out += s[i];
+    }
+    return out;
+}
+
 // Free text inside a PARAM value. The value is quoted, cut into fields at
 // ";" and trimmed by the loader, so a character that would end the quote or
 // the tag, split a field or vanish in the trim is written as a character

@@ -1,9 +1,10 @@
 #pragma once
 
-// What branchwork-cli's commands share: the exit statuses, the command
-// table, the answers a batch run gives to the core's questions, and the
-// loading of a project file. Commands live in cmd_*.cpp files and register
-// themselves with a static CommandRegistrar.
+// What branchwork-cli's commands share besides the command table and exit
+// statuses (cinemill/base/command_line.h): the option words, the answers a
+// batch run gives to the core's questions, and the loading of a project
+// file. Commands live in cmd_*.cpp files and register themselves with a
+// static CommandRegistrar.
 
 #include <map>
 #include <string>
@@ -11,29 +12,17 @@
 
 #include "branchwork/base/ui_host.h"
 #include "branchwork/model/project.h"
+#include "cinemill/base/command_line.h"
 
 namespace branchwork::cli {
 
-// Exit statuses.
-constexpr int kExitOk = 0;
-constexpr int kExitFailed = 1;
-constexpr int kExitUsage = 2;
-constexpr int kExitPartial = 3;  // the input was only partly read
-
-struct Args {
-    std::string command;
-    std::vector<std::string> rest;
-};
-
-using CommandFn = int (*)(const Args&);
-
-// A static CommandRegistrar in a cmd_*.cpp file adds a subcommand.
-struct CommandRegistrar {
-    CommandRegistrar(const char* name, const char* usage, CommandFn run);
-};
-
-// Prints `what` and the usage of every command to stderr; answers kExitUsage.
-int UsageError(const std::string& what);
+using cinemill::Args;
+using cinemill::CommandRegistrar;
+using cinemill::kExitFailed;
+using cinemill::kExitOk;
+using cinemill::kExitPartial;
+using cinemill::kExitUsage;
+using cinemill::UsageError;
 
 // The words after the command: one file name, options that take a value,
 // and switches.

@@ -32,7 +32,63 @@ std::optional<std::string> AskPageDirectory(BwUiHost& ui) {
     }
 }
 
-struct CommunicationFailure {};
+// How one exchange with the host ended: as asked; with a failed call, for
+// which the caller tells the user once that the link failed; or with the
+// Send ending here, the user already told and the result's status set.
+enum class HostStep { Done, LinkFailed, End };
+
+// Asks the host whether a document is open; a new one is made when not.
+HostStep OpenDocument(HostEditor& host, BwUiHost& ui, SendResult& result) {
+    const HostReply open = host.Invoke(kIsDocumentOpen, {});
+    if (!open.ok && !open.text.empty()) {
+        // The host named why its page cannot take the applet (it cannot
+        // be read or written): nothing is generated or copied.
+        ui.Message(open.text, MessageIcon::Error);
+        result.status = SendStatus::PageRefused;
+        return HostStep::End;
+    }
+    if (!open.ok) return HostStep::LinkFailed;
+    if (ToLower(open.text) == "false") {
+        ui.Message(texts::kNoOpenFile, MessageIcon::Error);
+        if (!host.Invoke(kCreateNewDoc, {}).ok) return HostStep::LinkFailed;
+    }
+    return HostStep::Done;
+}
+
+// Asks the host where its document is saved into `page_dir`, saving it
+// first when it never was (at most kMaxSaveAttempts times), or the user
+// when the host cannot tell.
+HostStep FindPageDirectory(HostEditor& host, BwUiHost& ui, SendResult& result, std::string& page_dir) {
+    for (int saves = 0;; ++saves) {
+        const HostReply dir = host.Invoke(kGetSaveDirectory, {});
+        if (dir.ok) {
+            page_dir = dir.text;
+        } else {
+            ui.Message(texts::kNoFileName, MessageIcon::Error);
+            const auto asked = AskPageDirectory(ui);
+            if (!asked) return HostStep::End;  // no page named: nothing is sent
+            page_dir = *asked;
+        }
+        if (!page_dir.empty()) return HostStep::Done;
+        if (saves == kMaxSaveAttempts) {
+            ui.Message(texts::kStillNotSaved, MessageIcon::Error);
+            result.status = SendStatus::NoPageDirectory;
+            return HostStep::End;
+        }
+        ui.Message(texts::kNotSaved, MessageIcon::Error);
+        ui.MinimizeWindow();
+        const HostReply saved = host.Invoke(kForceSave, {});
+        ui.RestoreWindow();
+        if (!saved.ok && !saved.text.empty()) {
+            // The host named why it could not save its page (a page file
+            // that cannot be written): that is the cause, not the link.
+            ui.Message(saved.text, MessageIcon::Error);
+            result.status = SendStatus::PageRefused;
+            return HostStep::End;
+        }
+        if (!saved.ok) return HostStep::LinkFailed;
+    }
+}
 
 }  // namespace
 
@@ -57,55 +113,10 @@ SendResult SendToHost(NavigationProject& project, BwUiHost& ui, const HostFactor
 
     std::unique_ptr<HostEditor> host = factory ? factory() : nullptr;
     std::string page_dir;
-    try {
-        if (!host) throw CommunicationFailure{};
-        const HostReply open = host->Invoke(kIsDocumentOpen, {});
-        if (!open.ok && !open.text.empty()) {
-            // The host named why its page cannot take the applet (it cannot
-            // be read or written): nothing is generated or copied.
-            ui.Message(open.text, MessageIcon::Error);
-            result.status = SendStatus::PageRefused;
-            return result;
-        }
-        if (!open.ok) throw CommunicationFailure{};
-        if (ToLower(open.text) == "false") {
-            ui.Message(texts::kNoOpenFile, MessageIcon::Error);
-            if (!host->Invoke(kCreateNewDoc, {}).ok) throw CommunicationFailure{};
-        }
-        int saves = 0;
-        while (page_dir.empty()) {
-            const HostReply dir = host->Invoke(kGetSaveDirectory, {});
-            if (dir.ok) {
-                page_dir = dir.text;
-            } else {
-                ui.Message(texts::kNoFileName, MessageIcon::Error);
-                const auto asked = AskPageDirectory(ui);
-                if (!asked) return result;  // no page named: nothing is sent
-                page_dir = *asked;
-            }
-            if (!page_dir.empty()) break;
-            if (saves == kMaxSaveAttempts) {
-                ui.Message(texts::kStillNotSaved, MessageIcon::Error);
-                result.status = SendStatus::NoPageDirectory;
-                return result;
-            }
-            ui.Message(texts::kNotSaved, MessageIcon::Error);
-            ui.MinimizeWindow();
-            const HostReply saved = host->Invoke(kForceSave, {});
-            ui.RestoreWindow();
-            ++saves;
-            if (!saved.ok && !saved.text.empty()) {
-                // The host named why it could not save its page (a page file
-                // that cannot be written): that is the cause, not the link.
-                ui.Message(saved.text, MessageIcon::Error);
-                result.status = SendStatus::PageRefused;
-                return result;
-            }
-            if (!saved.ok) throw CommunicationFailure{};
-        }
-    } catch (const CommunicationFailure&) {
-        ui.Message(texts::kCommunicationError, MessageIcon::Error);
-    }
+    HostStep step = host ? OpenDocument(*host, ui, result) : HostStep::LinkFailed;
+    if (step == HostStep::Done) step = FindPageDirectory(*host, ui, result, page_dir);
+    if (step == HostStep::End) return result;
+    if (step == HostStep::LinkFailed) ui.Message(texts::kCommunicationError, MessageIcon::Error);
     result.pageDir = page_dir;
     if (page_dir.empty()) {
         ui.Message(texts::kNoPageDirectory, MessageIcon::Error);

@@ -20,6 +20,14 @@ using testing::ScratchDir;
 using testing::WriteAll;
 using testing::WriteTestGif;
 
+// Sends a new Tab applet to the page file `page`; the applet classes come
+// from `program_dir`.
+SendResult SendNewTabApplet(const std::string& page, BwScriptedUiHost& ui, const std::string& program_dir) {
+    NavigationProject p;
+    p.ResetForNew(AppletKind::Tab);
+    return SendToHost(p, ui, PageFileHostFactory(page), program_dir);
+}
+
 TEST(AppletBlockTest, UnclosedAppletOfOursIsNotReplacedUpToAForeignClose) {
     const std::string page =
         "<body>\n<APPLET CODE=\"VoltarR.class\" WIDTH=1 HEIGHT=1>\n<p>keep me</p>\n"
@@ -33,10 +41,8 @@ TEST(AppletBlockTest, UnclosedAppletOfOursIsNotReplacedUpToAForeignClose) {
 
     ScratchDir dir("unclosed_applet");
     WriteAll(dir.File("index.html"), page);
-    NavigationProject p;
-    p.ResetForNew(AppletKind::Tab);
     BwScriptedUiHost ui;
-    const SendResult r = SendToHost(p, ui, PageFileHostFactory(dir.File("index.html")), dir.Dir());
+    const SendResult r = SendNewTabApplet(dir.File("index.html"), ui, dir.Dir());
     ASSERT_EQ(r.status, SendStatus::Inserted);
     const std::string after = ReadAll(dir.File("index.html"));
     EXPECT_NE(after.find("<p>keep me</p>\n<APPLET CODE=\"Other.class\"></APPLET>"), std::string::npos) << after;
@@ -118,10 +124,8 @@ TEST(FailedInsertTest, PageThatCannotBeWrittenIsNamedNotTheLink) {
     WriteAll(page, original);
     // A folder where the backup goes makes the page's save fail.
     dir.Sub("index.html.bak/x");
-    NavigationProject p;
-    p.ResetForNew(AppletKind::Tab);
     BwScriptedUiHost ui;
-    const SendResult r = SendToHost(p, ui, PageFileHostFactory(page), dir.Dir());
+    const SendResult r = SendNewTabApplet(page, ui, dir.Dir());
     EXPECT_EQ(r.status, SendStatus::InsertFailed);
     ASSERT_FALSE(ui.messages.empty());
     EXPECT_EQ(ui.messages.back().text, std::string(texts::kPageNotWritten) + page + "\". '" + page +
@@ -147,10 +151,8 @@ TEST(PageRefusalTest, APageOverTheTextCapIsRefusedAndItsBackupKept) {
     // Sparse: 65 MiB long without using the disk.
     ASSERT_EQ(truncate(page.c_str(), off_t(65) << 20), 0);
     WriteAll(page + ".bak", "the backup before");
-    NavigationProject p;
-    p.ResetForNew(AppletKind::Tab);
     BwScriptedUiHost ui;
-    const SendResult r = SendToHost(p, ui, PageFileHostFactory(page), dir.Dir());
+    const SendResult r = SendNewTabApplet(page, ui, dir.Dir());
     EXPECT_EQ(r.status, SendStatus::PageRefused);
     ASSERT_EQ(ui.messages.size(), 1u);
     EXPECT_EQ(ui.messages[0].text,
@@ -173,10 +175,8 @@ TEST(PageRefusalTest, AFolderOrFifoAsThePageIsRefused) {
     ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
     dir.Sub("folder.html");
     for (const std::string& page : {fifo, dir.File("folder.html")}) {
-        NavigationProject p;
-        p.ResetForNew(AppletKind::Tab);
         BwScriptedUiHost ui;
-        const SendResult r = SendToHost(p, ui, PageFileHostFactory(page), dir.Dir());
+        const SendResult r = SendNewTabApplet(page, ui, dir.Dir());
         EXPECT_EQ(r.status, SendStatus::PageRefused) << page;
         ASSERT_EQ(ui.messages.size(), 1u);
         EXPECT_EQ(ui.messages[0].text, "'" + page + "' is not a regular file, so it was not replaced.");
@@ -193,10 +193,8 @@ TEST(PageRefusalTest, AReadOnlyPageIsRefusedButCanStillBeImported) {
         "<PARAM NAME=\"I0\" VALUE=\"Home; None; None; 0;  ;  ; ; None; None\">\n</APPLET>\n</body>\n";
     WriteAll(page, original);
     ASSERT_EQ(chmod(page.c_str(), 0444), 0);
-    NavigationProject p;
-    p.ResetForNew(AppletKind::Tab);
     BwScriptedUiHost ui;
-    const SendResult r = SendToHost(p, ui, PageFileHostFactory(page), dir.Dir());
+    const SendResult r = SendNewTabApplet(page, ui, dir.Dir());
     EXPECT_EQ(r.status, SendStatus::PageRefused);
     ASSERT_EQ(ui.messages.size(), 1u);
     EXPECT_EQ(ui.messages[0].text, "'" + page + "' is read-only, so it was not replaced.");

@@ -9,29 +9,21 @@
 namespace branchwork {
 
 std::string EscapeHtml(std::string_view s) {
-    size_t lead = 0, trail = s.size();
-    while (lead < s.size() && static_cast<unsigned char>(s[lead]) <= ' ') ++lead;
-    while (trail > lead && static_cast<unsigned char>(s[trail - 1]) <= ' ') --trail;
-    std::string out;
-    out.reserve(s.size() + 8);
-    for (size_t i = 0; i < s.size(); ++i) {
-        const char c = s[i];
-        const auto u = static_cast<unsigned char>(c);
+    const auto named = [](char c) -> const char* {
         switch (c) {
-            case '&': out += "&amp;"; continue;
-            case '<': out += "&lt;"; continue;
-            case '>': out += "&gt;"; continue;
-            case '"': out += "&quot;"; continue;
-            case '\'': out += "&#39;"; continue;
-            default: break;
+            case '&': return "&amp;";
+            case '<': return "&lt;";
+            case '>': return "&gt;";
+            case '"': return "&quot;";
+            case '\'': return "&#39;";
+            default: return nullptr;
         }
-        if (u < ' ' || u == 0x7F || (u == ' ' && (i < lead || i >= trail || s[i - 1] == ' '))) {
-            out += "&#" + std::to_string(u) + ";";
-            continue;
-        }
-        out += c;
-    }
-    return out;
+    };
+    const auto numeric = [s](size_t i, bool edge) {
+        const auto u = static_cast<unsigned char>(s[i]);
+        return u < ' ' || u == 0x7F || (u == ' ' && (edge || s[i - 1] == ' '));
+    };
+    return WithReferences(s, named, numeric);
 }
 
 std::string CssString(std::string_view s) {
@@ -96,12 +88,7 @@ public:
         : p_(p), ctx_(ctx), host_(host) {
         page_dir_ = WithTrailingSeparator(ctx.pageDir);
         graphics_dir_ = ctx.graphicsDir.empty() ? page_dir_ : WithTrailingSeparator(ctx.graphicsDir);
-        if (!SameDir(page_dir_, graphics_dir_)) {
-            prefix_ = RelativePath(page_dir_, graphics_dir_);
-            if (!prefix_.empty() && prefix_.back() != '/' && prefix_.back() != '\\') prefix_ += '/';
-        }
-        for (auto& c : prefix_)
-            if (c == '\\') c = '/';
+        if (!SameDir(page_dir_, graphics_dir_)) prefix_ = GraphicsPrefix(page_dir_, graphics_dir_);
     }
 
     MarkupResult Run();

@@ -63,6 +63,14 @@ std::string RelativePath(const std::string& base_in, const std::string& target_i
     return result + t.file;
 }
 
+std::string GraphicsPrefix(const std::string& page_dir, const std::string& graphics_dir) {
+    std::string prefix = RelativePath(page_dir, graphics_dir);
+    if (!prefix.empty() && prefix.back() != '/' && prefix.back() != '\\') prefix += '/';
+    for (auto& c : prefix)
+        if (c == '\\') c = '/';
+    return prefix;
+}
+
 std::string ColorToParam(Color c) {
     const Color r = ResolveColor(c);
     return std::to_string(RedOf(r)) + "," + std::to_string(GreenOf(r)) + "," + std::to_string(BlueOf(r));
@@ -125,12 +133,7 @@ public:
         node_info_in_applet_ = !sent_ || p.kind == AppletKind::Tab || p.nodeInfoInApplet;
         page_dir_ = NormalDir(ctx.pageDir);
         graphics_dir_ = ctx.graphicsDir.empty() ? page_dir_ : NormalDir(ctx.graphicsDir);
-        if (graphics_dir_ != page_dir_) {
-            prefix_ = RelativePath(page_dir_, graphics_dir_);
-            if (!prefix_.empty() && prefix_.back() != '/' && prefix_.back() != '\\') prefix_ += '/';
-        }
-        for (auto& c : prefix_)
-            if (c == '\\') c = '/';
+        if (graphics_dir_ != page_dir_) prefix_ = GraphicsPrefix(page_dir_, graphics_dir_);
     }
 
     MarkupResult Run();

@@ -17,6 +17,10 @@ namespace branchwork {
 // ..\images\.
 std::string RelativePath(const std::string& base, const std::string& target);
 
+// The graphics directory as a page in `page_dir` refers to it: the relative
+// path with "/" separators and a trailing "/" (empty when there is none).
+std::string GraphicsPrefix(const std::string& page_dir, const std::string& graphics_dir);
+
 // The colour resolved to red, green and blue, as "r,g,b" (red first).
 std::string ColorToParam(Color c);
 

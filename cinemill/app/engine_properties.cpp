@@ -111,14 +111,9 @@ CommandResult Engine::ApplyGlobalFramePage(GlobalFramePageFields& page) {
         PageContext ctx{*state_.doc, state_.history, host_, *progress, prefs_};
         flags = cinemill::ApplyGlobalFramePage(ctx, page);
     } else {
+        // No step is recorded when the copy finds no memory.
         std::unique_ptr<Animation> before;
-        if (prefs_.Get(PreferenceBlock::kUndoLevels) > 0) {
-            try {
-                before = CopyAnimation(*state_.doc);
-            } catch (const std::bad_alloc&) {
-                before.reset();
-            }
-        }
+        if (prefs_.Get(PreferenceBlock::kUndoLevels) > 0) before = CopyAnimation(*state_.doc);
         QuietHistory quiet(host_);
         PageContext ctx{*state_.doc, quiet.history, host_, *progress, prefs_};
         flags = cinemill::ApplyGlobalFramePage(ctx, page);

@@ -12,6 +12,7 @@
 #include "cinemill/doc/clipboard.h"
 #include "cinemill/gif/gif_reader.h"
 #include "cinemill/gif/gif_writer.h"
+#include "cinemill/imaging/test_support.h"
 
 namespace cinemill {
 namespace {
@@ -64,21 +65,10 @@ TEST(FileOrder, SortedIgnoringCaseAndAtMost300) {
 
 // ---- the flows on real files ---------------------------------------------------------
 
-std::unique_ptr<Animation> MakeDoc(int n, uint8_t shade, int w = 4, int h = 4) {
-    auto a = NewAnimation();
-    a->width = static_cast<uint32_t>(w);
-    a->height = static_cast<uint32_t>(h);
-    Palette p;
-    for (int i = 0; i < 16; ++i) p.entries.push_back({uint8_t(i * 16), uint8_t(i * 8), uint8_t(i)});
-    SetGlobalPalette(*a, p);
-    for (int i = 0; i < n; ++i) {
-        auto f = std::make_unique<Frame>();
-        auto bmp = FrameBitmap::Create(w, h);
-        for (auto& px : bmp->pixels) px = static_cast<uint8_t>((shade + i) % 16);
-        SetBitmap(*f, std::move(*bmp));
-        f->delay = 10;
-        a->blocks.push_back(std::move(f));
-    }
+// n frames of 4 x 4 pixels, all `shade` + frame number (mod 16).
+std::unique_ptr<Animation> MakeDoc(int n, uint8_t shade) {
+    auto a = testing_support::MakeAnimation(4, 4);
+    for (int i = 0; i < n; ++i) a->blocks.push_back(testing_support::FillFrame(0, 0, 4, 4, uint8_t((shade + i) % 16)));
     return a;
 }
 

@@ -5,28 +5,15 @@
 #include "cinemill/app/undo_history.h"
 #include "cinemill/base/preferences.h"
 #include "cinemill/base/ui_host.h"
+#include "cinemill/imaging/test_support.h"
 
 namespace cinemill {
 namespace {
 
-// A w x h document with n frames whose pixels cycle through indexes 0..7.
+using testing_support::MakeDocument;
+
 std::unique_ptr<Animation> MakeDoc(int n, int w = 5, int h = 3) {
-    auto a = NewAnimation();
-    a->width = static_cast<uint32_t>(w);
-    a->height = static_cast<uint32_t>(h);
-    Palette p;
-    for (int i = 0; i < 16; ++i) p.entries.push_back({uint8_t(i * 16), uint8_t(i * 8), uint8_t(200 - i)});
-    SetGlobalPalette(*a, p);
-    for (int i = 0; i < n; ++i) {
-        auto f = std::make_unique<Frame>();
-        auto bmp = FrameBitmap::Create(w, h);
-        for (int y = 0; y < h; ++y)
-            for (int x = 0; x < w; ++x) bmp->Row(y)[x] = static_cast<uint8_t>((x + y * w + i) % 8);
-        SetBitmap(*f, std::move(*bmp));
-        f->name = "frame " + std::to_string(i);
-        a->blocks.push_back(std::move(f));
-    }
-    return a;
+    return MakeDocument(n, {.width = w, .height = h});
 }
 
 int CountPixels(const Frame& f, uint8_t index) {
@@ -54,7 +41,7 @@ TEST(FrameSelector, NoneThenNumberedNames) {
     auto doc = MakeDoc(2);
     doc->FrameAt(1)->name = "100% done";  // a name with format characters stays as it is
     EXPECT_EQ(FrameSelectorEntries(doc.get()),
-              (std::vector<std::string>{"[None]", "#1: frame 0", "#2: 100% done"}));
+              (std::vector<std::string>{"[None]", "#1: f0", "#2: 100% done"}));
     EXPECT_EQ(SelectorEntryForFrame(-1), 0);
     EXPECT_EQ(SelectorEntryForFrame(4), 5);
     EXPECT_EQ(FrameForSelectorEntry(0), -1);

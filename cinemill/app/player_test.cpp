@@ -19,6 +19,15 @@ void Add(Animation& a, int left, std::vector<uint8_t> px, int disposal = 0, uint
     SetDelay(render_testing::Add(a, left, std::move(px), disposal), delay);
 }
 
+// Three one-pixel frames side by side: red, green, blue.
+std::unique_ptr<Animation> RedGreenBlue() {
+    auto a = Screen();
+    Add(*a, 0, {0});
+    Add(*a, 1, {1});
+    Add(*a, 2, {2});
+    return a;
+}
+
 // One letter per pixel: r, g, b, or w for the white background.
 std::string Letters(const Player& p) {
     std::string s;
@@ -144,10 +153,7 @@ TEST(Playback, DelayZeroIsOneMillisecondAndBrowserDelaysOption) {
 }
 
 TEST(Playback, StepsFirstLastPreviousAndTrackbar) {
-    auto a = Screen();
-    Add(*a, 0, {0});
-    Add(*a, 1, {1});
-    Add(*a, 2, {2});
+    auto a = RedGreenBlue();
     Player p;
     Playback pb({&p});
     pb.SetAnimation(a.get());
@@ -187,10 +193,7 @@ TEST(Playback, TwoPlayersRunInStep) {
 }
 
 TEST(Playback, FrameListChangeKeepsTheSmallerNumber) {
-    auto a = Screen();
-    Add(*a, 0, {0});
-    Add(*a, 1, {1});
-    Add(*a, 2, {2});
+    auto a = RedGreenBlue();
     Player p;
     Playback pb({&p});
     pb.SetAnimation(a.get());

@@ -5,29 +5,17 @@
 #include "cinemill/app/undo_history.h"
 #include "cinemill/base/preferences.h"
 #include "cinemill/base/ui_host.h"
+#include "cinemill/imaging/test_support.h"
 
 namespace cinemill {
 namespace {
 
-// A 20 x 10 screen with n 8 x 4 frames whose pixels cycle through 0..7.
+using testing_support::MakeDocument;
+
+// A 20 x 10 screen with n 8 x 4 frames of delay 10, frame i at x = 2 i.
 std::unique_ptr<Animation> MakeDoc(int n) {
-    auto a = NewAnimation();
-    a->width = 20;
-    a->height = 10;
-    Palette p;
-    for (int i = 0; i < 16; ++i) p.entries.push_back({uint8_t(i * 16), uint8_t(i * 4), uint8_t(255 - i)});
-    SetGlobalPalette(*a, p);
-    for (int i = 0; i < n; ++i) {
-        auto f = std::make_unique<Frame>();
-        auto bmp = FrameBitmap::Create(8, 4);
-        for (int y = 0; y < 4; ++y)
-            for (int x = 0; x < 8; ++x) bmp->Row(y)[x] = static_cast<uint8_t>((x + y + i) % 8);
-        SetBitmap(*f, std::move(*bmp));
-        f->left = 2 * i;
-        f->delay = 10;
-        f->name = "f" + std::to_string(i);
-        a->blocks.push_back(std::move(f));
-    }
+    auto a = MakeDocument(n, {.width = 20, .height = 10, .frameWidth = 8, .frameHeight = 4, .delayStep = 0});
+    for (int i = 0; i < n; ++i) a->FrameAt(i)->left = 2 * i;
     return a;
 }
 

@@ -142,18 +142,13 @@ void UndoHistory::WarnLowMemory() {
                   std::string(LoadString(StringId::UndoWarningCaption)));
 }
 
-std::unique_ptr<Animation> UndoHistory::CopyDocument(const Animation& a) {
+template <typename Make>
+auto UndoHistory::CopyForRecord(Make make) -> decltype(make()) {
+    // The redo branch goes first, so that its memory serves the copy.
+    records_.erase(records_.begin() + (current_ + 1), records_.end());
+    if (Levels() <= 0) return nullptr;
     for (;;) {
-        if (auto copy = TryCopy(CopyFails(), [&] { return CopyAnimation(a); })) return copy;
-        WarnLowMemory();
-        if (records_.empty()) return nullptr;
-        DropOldest();
-    }
-}
-
-std::unique_ptr<Frame> UndoHistory::CopyFrame(const Frame& f) {
-    for (;;) {
-        if (auto copy = TryCopy(CopyFails(), [&] { return std::make_unique<Frame>(f); })) return copy;
+        if (auto copy = TryCopy(CopyFails(), make)) return copy;
         WarnLowMemory();
         if (records_.empty()) return nullptr;
         DropOldest();
@@ -161,19 +156,13 @@ std::unique_ptr<Frame> UndoHistory::CopyFrame(const Frame& f) {
 }
 
 bool UndoHistory::RecordDocumentCopy(UndoKind kind, const Animation& doc, int32_t value) {
-    records_.erase(records_.begin() + (current_ + 1), records_.end());
-    if (Levels() <= 0) return false;
-    auto copy = CopyDocument(doc);
-    if (!copy) return false;
-    return RecordSnapshot(kind, std::move(copy), value);
+    auto copy = CopyForRecord([&] { return CopyAnimation(doc); });
+    return copy && RecordSnapshot(kind, std::move(copy), value);
 }
 
 bool UndoHistory::RecordFrameCopy(UndoKind kind, const Frame& f, int32_t value) {
-    records_.erase(records_.begin() + (current_ + 1), records_.end());
-    if (Levels() <= 0) return false;
-    auto copy = CopyFrame(f);
-    if (!copy) return false;
-    return RecordFrame(kind, std::move(copy), value);
+    auto copy = CopyForRecord([&] { return std::make_unique<Frame>(f); });
+    return copy && RecordFrame(kind, std::move(copy), value);
 }
 
 bool UndoHistory::RecordRotation(UndoKind kind, const Animation& doc, int32_t value) {
@@ -200,12 +189,8 @@ bool UndoHistory::RecordPalette(const Palette& before, int32_t frame_index) {
 std::unique_ptr<UndoRecord> UndoHistory::Begin(UndoKind kind, const Animation* doc, int position) {
     if (Levels() <= 0 || !doc) return nullptr;
     auto r = NewRecord(kind, position);
-    try {
-        r->snapshot = CopyAnimation(*doc);
-    } catch (const std::bad_alloc&) {
-        return nullptr;
-    }
-    if (CopyFails()) return nullptr;
+    r->snapshot = CopyAnimation(*doc);
+    if (!r->snapshot || CopyFails()) return nullptr;
     return r;
 }
 

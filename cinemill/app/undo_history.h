@@ -157,10 +157,12 @@ public:
 private:
     int Levels() const;
     void DropOldest();
-    // Copies under the low-memory rule; null when even an empty history
-    // cannot make room.
-    std::unique_ptr<Animation> CopyDocument(const Animation& a);
-    std::unique_ptr<Frame> CopyFrame(const Frame& f);
+    // Drops the redo branch, then answers what `make` copies under the
+    // low-memory rule: while the copy fails, the warning is shown once and
+    // the oldest record dropped. Null when no levels are kept or even an
+    // empty history cannot make room.
+    template <typename Make>
+    auto CopyForRecord(Make make) -> decltype(make());
     bool CopyFails();
     void WarnLowMemory();
     uint32_t Apply(UndoRecord& r, Animation& doc, bool redo);

@@ -1,33 +1,20 @@
 #pragma once
 
+// What cinemill-cli's commands share besides the command table and exit
+// statuses (cinemill/base/command_line.h): the batch host, the defaults,
+// reading and saving GIFs, option words several commands take.
+
 #include <iostream>
 #include <string>
 #include <vector>
 
+#include "cinemill/base/command_line.h"
 #include "cinemill/base/preferences.h"
 #include "cinemill/base/ui_host.h"
 #include "cinemill/doc/render.h"
 #include "cinemill/gif/gif_reader.h"
 
 namespace cinemill::cli {
-
-// Exit statuses.
-constexpr int kExitOk = 0;
-constexpr int kExitFailed = 1;
-constexpr int kExitUsage = 2;
-constexpr int kExitPartial = 3;  // the input was only partly read
-
-struct Args {
-    std::string command;
-    std::vector<std::string> rest;
-};
-
-using CommandFn = int (*)(const Args&);
-
-// A static CommandRegistrar in a cmd_*.cpp file adds a subcommand.
-struct CommandRegistrar {
-    CommandRegistrar(const char* name, const char* usage, CommandFn run);
-};
 
 // Prints messages to stderr (when echoing) and keeps them; questions get
 // the fixed answer.
@@ -50,8 +37,6 @@ private:
 
 // Preferences for batch runs: the defaults.
 const PreferenceBlock& Prefs();
-
-int UsageError(const std::string& what);
 
 // Reads an input file (a GIF) as the open command does; commands that have
 // no use for the colour usage counts skip them.

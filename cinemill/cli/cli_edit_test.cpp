@@ -19,13 +19,10 @@ const std::string kSample = std::string(CM_TESTDATA_DIR) + "/sample.gif";
 const char* const kPrefNoSignature =
     "Pref=hex:0a,00,00,00,00,00,00,00,24,00,00,00,00,00,00,00,00,00,00,00,6a,04,00,00,08,00,00,00,00,00,00,00,07,00,00,00,01,00,00,00,01,02,88,00,00,00,00,00,64,00,00,00";
 
-class CliEditTest : public ::testing::Test {
+class CliEditTest : public testing_cli::DirTest {
 protected:
     void SetUp() override {
-        dir_ = fs::temp_directory_path() / ("cm_cli_edit_" + std::to_string(getpid()) + "_" +
-                                            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(dir_);
-        fs::create_directories(dir_);
+        DirTest::SetUp();
         in_ = (dir_ / "in.gif").string();
         fs::copy_file(kSample, in_);
         original_ = testing::FileBytes(in_);
@@ -37,7 +34,6 @@ protected:
                               << "[Software\\Pellworth\\Cinemill\\2.0]\n" << kPrefNoSignature << "\n"
                               << "NPref=dword:0000000d\n";
     }
-    void TearDown() override { fs::remove_all(dir_); }
     std::string Path(const std::string& name) const { return (dir_ / name).string(); }
     std::unique_ptr<Animation> Load(const std::string& path) {
         auto r = testing::ReadBytes(testing::FileBytes(path));
@@ -46,7 +42,6 @@ protected:
     }
     std::string Edit(const std::string& rest) { return "edit " + in_ + " --prefs " + prefs_ + " " + rest; }
 
-    fs::path dir_;
     std::string in_, prefs_;
     std::vector<uint8_t> original_;
 };

@@ -25,16 +25,8 @@ using testing_cli::Run;
 
 std::string Corpus(const std::string& rel) { return std::string(CM_CORPUS_DIR) + "/" + rel; }
 
-class CliFormats : public ::testing::Test {
+class CliFormats : public testing_cli::DirTest {
 protected:
-    void SetUp() override {
-        dir_ = fs::temp_directory_path() /
-               ("cm_clif_" + std::to_string(getpid()) + "_" +
-                ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(dir_);
-        fs::create_directories(dir_);
-    }
-    void TearDown() override { fs::remove_all(dir_); }
     std::string P(const std::string& name) { return (dir_ / name).string(); }
     std::unique_ptr<Animation> ReadGifFile(const std::string& path) {
         ScriptedUiHost host;
@@ -42,7 +34,6 @@ protected:
         PreferenceBlock prefs;
         return OpenGifFile(path, host, progress, prefs).animation;
     }
-    fs::path dir_;
 };
 
 const std::string kAvi = Corpus("ffmpeg-generated-avi/muybridge-pal8.avi");

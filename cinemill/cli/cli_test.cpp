@@ -19,23 +19,14 @@ namespace fs = std::filesystem;
 using testing_cli::Cli;
 using testing_cli::Run;
 
-class CliTest : public ::testing::Test {
+class CliTest : public testing_cli::DirTest {
 protected:
-    void SetUp() override {
-        dir_ = fs::temp_directory_path() /
-               ("cm_cli_" + std::to_string(getpid()) + "_" +
-                ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(dir_);
-        fs::create_directories(dir_);
-    }
-    void TearDown() override { fs::remove_all(dir_); }
     std::string Write(const std::string& name, const std::vector<uint8_t>& bytes) {
         const auto p = dir_ / name;
         std::ofstream(p, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
                                                  static_cast<std::streamsize>(bytes.size()));
         return p.string();
     }
-    fs::path dir_;
 };
 
 const std::string kSample = std::string(CM_TESTDATA_DIR) + "/sample.gif";

@@ -2,6 +2,7 @@
 // what it printed on each stream. CM_CLI names the binary.
 #pragma once
 
+#include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -39,5 +40,22 @@ inline Run Cli(const std::string& args, const std::string& env = {}) {
     fs::remove(err);
     return r;
 }
+
+// A test with a fresh directory of its own, `dir_`, removed afterwards.
+class DirTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        dir_ = std::filesystem::temp_directory_path() /
+               ("cm_cli_" + std::to_string(getpid()) + "_" +
+                ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        std::filesystem::remove_all(dir_);
+        std::filesystem::create_directories(dir_);
+    }
+    void TearDown() override {
+        std::error_code ec;
+        std::filesystem::remove_all(dir_, ec);
+    }
+    std::filesystem::path dir_;
+};
 
 }  // namespace cinemill::testing_cli

@@ -1,9 +1,6 @@
 // cinemill-cli: batch front end on the animation core. Commands live in
 // cmd_*.cpp files and register themselves.
 #include <charconv>
-#include <iostream>
-#include <map>
-#include <new>
 #include <string>
 
 #if defined(__GLIBC__)
@@ -17,72 +14,29 @@
 namespace cinemill::cli {
 namespace {
 
-struct Entry {
-    std::string usage;
-    CommandFn run;
-};
-
-std::map<std::string, Entry>& Registry() {
-    static std::map<std::string, Entry> registry;
-    return registry;
-}
-
-}  // namespace
-
-CommandRegistrar::CommandRegistrar(const char* name, const char* usage, CommandFn run) {
-    Registry()[name] = Entry{usage, run};
-}
-
-int UsageError(const std::string& what) {
-    if (!what.empty()) std::cerr << "cinemill-cli: " << what << "\n";
-    std::cerr << "usage: cinemill-cli [--memory-budget MB] COMMAND ...\n";
-    for (const auto& [name, e] : Registry()) std::cerr << "  " << e.usage << "\n";
-    return kExitUsage;
-}
-
-namespace {
-
 // "--memory-budget MB" before the command: the most one document may take.
-bool TakeMemoryBudget(int argc, char** argv, int& first) {
-    if (first + 1 >= argc || std::string(argv[first]) != "--memory-budget") return true;
+std::string TakeMemoryBudget(int argc, char** argv, int& first) {
+    if (first + 1 >= argc || std::string(argv[first]) != "--memory-budget") return {};
     const std::string v = argv[first + 1];
     uint64_t mb = 0;
     const auto [end, ec] = std::from_chars(v.data(), v.data() + v.size(), mb);
     if (ec != std::errc() || end != v.data() + v.size() || mb == 0 || mb > (uint64_t{1} << 40))
-        return false;
+        return "--memory-budget takes a number of megabytes";
     SetMemoryBudget(mb << 20);
     first += 2;
-    return true;
-}
-
-int Run(int argc, char** argv) {
-    int first = 1;
-    if (!TakeMemoryBudget(argc, argv, first)) return UsageError("--memory-budget takes a number of megabytes");
-    if (argc <= first) return UsageError("");
-    Args args;
-    args.command = argv[first];
-    for (int i = first + 1; i < argc; ++i) args.rest.emplace_back(argv[i]);
-    if (args.command == "--help" || args.command == "-h" || args.command == "help") {
-        std::cout << "usage: cinemill-cli [--memory-budget MB] COMMAND ...\n";
-        for (const auto& [name, e] : Registry()) std::cout << "  " << e.usage << "\n";
-        return kExitOk;
-    }
-    const auto it = Registry().find(args.command);
-    if (it == Registry().end()) return UsageError("unknown command " + args.command);
-    return it->second.run(args);
+    return {};
 }
 
 }  // namespace
 
-// Memory that runs out where no size check foresaw it ends the command with
-// the message, never with an abort.
 int Main(int argc, char** argv) {
-    try {
-        return Run(argc, argv);
-    } catch (const std::bad_alloc&) {
-        std::cerr << "cinemill-cli: " << LoadString(StringId::FrameImageNoMemory) << "\n";
-        return kExitFailed;
-    }
+    CommandLineProgram program;
+    program.name = "cinemill-cli";
+    program.usageHead = "usage: cinemill-cli [--memory-budget MB] COMMAND ...";
+    program.usagePrefix = "  ";
+    program.outOfMemory = std::string(LoadString(StringId::FrameImageNoMemory));
+    program.leadingOptions = TakeMemoryBudget;
+    return RunCommandLine(program, argc, argv);
 }
 
 }  // namespace cinemill::cli

@@ -4,13 +4,9 @@
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
-
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include "cinemill/app/number_text.h"
+#include "cinemill/cli/cli_test_support.h"
 #include "cinemill/imaging/optimize.h"
 #include "cinemill/imaging/test_support.h"
 
@@ -20,32 +16,43 @@ namespace {
 using namespace testing_support;
 namespace fs = std::filesystem;
 
-class CliTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        const char* bin = std::getenv("CM_BINARY_DIR");
-        if (!bin) GTEST_SKIP() << "CM_BINARY_DIR not set";
-        cli_ = fs::path(bin) / "cinemill" / "cli" / "cinemill-cli";
-        if (!fs::exists(cli_)) GTEST_SKIP() << "no " << cli_;
-        dir_ = fs::temp_directory_path() / ("cm-opt-cli-" + std::to_string(::getpid()));
-        fs::create_directories(dir_);
-    }
-    void TearDown() override {
-        std::error_code ec;
-        if (!dir_.empty()) fs::remove_all(dir_, ec);
-    }
-    // Exit status of the command; its standard output goes to `out`.
-    int Run(const std::string& args, std::string* out = nullptr) {
-        const fs::path log = dir_ / "stdout.txt";
-        const std::string cmd = cli_.string() + " " + args + " >" + log.string() + " 2>/dev/null";
-        const int rc = std::system(cmd.c_str());
-        if (out) {
-            std::ifstream in(log);
-            std::stringstream ss;
-            ss << in.rdbuf();
-            *out = ss.str();
+// The shape of NoisyGreyRamp's pictures.
+struct Ramp {
+    uint32_t seed = 1;       // of the noise
+    bool alongRows = true;   // grey rises along each row (else down each column)
+    int step = 1;            // grey levels a pixel
+    int frameStep = 0;       // grey levels a frame
+    int noiseBits = 4;       // noise from -2^(n-1) to 2^(n-1) - 1 levels
+};
+
+// Three 64 x 48 frames of a grey ramp with noise, on a 256-grey global
+// palette: pictures that lossy compression can make smaller.
+std::unique_ptr<Animation> NoisyGreyRamp(const Ramp& r) {
+    auto a = MakeAnimation(64, 48, 0);
+    Palette grey;
+    for (int i = 0; i < 256; ++i) grey.entries.push_back(Rgb{uint8_t(i), uint8_t(i), uint8_t(i)});
+    SetGlobalPalette(*a, grey);
+    uint32_t seed = r.seed;
+    for (int k = 0; k < 3; ++k) {
+        std::vector<uint8_t> px(64 * 48);
+        for (size_t i = 0; i < px.size(); ++i) {
+            seed = seed * 1103515245u + 12345u;
+            const int along = int(r.alongRows ? i % 64 : i / 64);
+            const int noise = int(seed >> (32 - r.noiseBits)) - (1 << (r.noiseBits - 1));
+            px[i] = static_cast<uint8_t>(std::clamp<int>(along * r.step + k * r.frameStep + noise, 0, 255));
         }
-        return WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
+        a->blocks.push_back(MakeFrame(0, 0, 64, 48, px));
+    }
+    return a;
+}
+
+class CliTest : public testing_cli::DirTest {
+protected:
+    // Exit status of the command; its standard output goes to `out`.
+    static int Run(const std::string& args, std::string* out = nullptr) {
+        const testing_cli::Run r = testing_cli::Cli(args);
+        if (out) *out = r.out;
+        return r.status;
     }
     static std::vector<uint8_t> Bytes(const fs::path& p) {
         std::vector<uint8_t> b;
@@ -70,7 +77,6 @@ protected:
         }
         return t;
     }
-    fs::path cli_, dir_;
 };
 
 TEST_F(CliTest, OptimizeKeepsPicturesAndNeverGrowsTheFile) {
@@ -118,19 +124,7 @@ TEST_F(CliTest, OptimizeKeepsPicturesAndNeverGrowsTheFile) {
 // no pixel moves further than RGB distance 32, so the mean squared error
 // per channel is at most 1024 / 3 and the PSNR at least 22.79 dB.
 TEST_F(CliTest, OptimizeLossyShrinksWithinItsBound) {
-    auto a = MakeAnimation(64, 48, 0);
-    Palette grey;
-    for (int i = 0; i < 256; ++i) grey.entries.push_back(Rgb{uint8_t(i), uint8_t(i), uint8_t(i)});
-    SetGlobalPalette(*a, grey);
-    uint32_t seed = 7;
-    for (int k = 0; k < 3; ++k) {
-        std::vector<uint8_t> px(64 * 48);
-        for (size_t i = 0; i < px.size(); ++i) {
-            seed = seed * 1103515245u + 12345u;
-            px[i] = static_cast<uint8_t>(std::clamp<int>(int(i % 64) * 3 + k * 10 + int(seed >> 28) - 8, 0, 255));
-        }
-        a->blocks.push_back(MakeFrame(0, 0, 64, 48, px));
-    }
+    auto a = NoisyGreyRamp({.seed = 7, .alongRows = true, .step = 3, .frameStep = 10, .noiseBits = 4});
     const fs::path in = dir_ / "ramp.gif", exact = dir_ / "exact.gif", l80 = dir_ / "l80.gif", l0 = dir_ / "l0.gif";
     SilentUiHost host;
     SilentProgress progress;
@@ -190,19 +184,7 @@ TEST_F(CliTest, PsnrPairsFramesByTimeWhenCountsDiffer) {
 // come next, and a target below every result fails without writing
 // anything.
 TEST_F(CliTest, OptimizeTargetSizeTakesTheLeastLossThatFits) {
-    auto a = MakeAnimation(64, 48, 0);
-    Palette grey;
-    for (int i = 0; i < 256; ++i) grey.entries.push_back(Rgb{uint8_t(i), uint8_t(i), uint8_t(i)});
-    SetGlobalPalette(*a, grey);
-    uint32_t seed = 11;
-    for (int k = 0; k < 3; ++k) {
-        std::vector<uint8_t> px(64 * 48);
-        for (size_t i = 0; i < px.size(); ++i) {
-            seed = seed * 1103515245u + 12345u;
-            px[i] = static_cast<uint8_t>(std::clamp<int>(int(i / 64) * 4 + k * 9 + int(seed >> 27) - 16, 0, 255));
-        }
-        a->blocks.push_back(MakeFrame(0, 0, 64, 48, px));
-    }
+    auto a = NoisyGreyRamp({.seed = 11, .alongRows = false, .step = 4, .frameStep = 9, .noiseBits = 5});
     const fs::path in = dir_ / "ramp.gif", out = dir_ / "t.gif", probe = dir_ / "p.gif";
     SilentUiHost host;
     SilentProgress progress;

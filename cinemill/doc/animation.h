@@ -194,8 +194,9 @@ std::unique_ptr<Animation> NewAnimation();
 std::unique_ptr<Animation> NewAnimation(uint32_t w, uint32_t h, const PreferenceBlock& prefs);
 std::unique_ptr<Frame> NewFrame(int32_t w, int32_t h, const PreferenceBlock& prefs);
 
-// A deep copy. The progress range is the frame count, one step per block;
-// when the reporter says stop, the partial copy is returned.
+// A deep copy; null when memory runs out. The progress range is the frame
+// count, one step per block; when the reporter says stop, the partial copy
+// is returned.
 std::unique_ptr<Animation> CopyAnimation(const Animation& src, ProgressReporter& progress);
 std::unique_ptr<Animation> CopyAnimation(const Animation& src);
 // Same header values, no blocks, no global palette.

@@ -28,7 +28,9 @@ bool IsGifSignature(std::span<const uint8_t> b) {
 
 namespace {
 
-enum class Step { Ok, Error };
+// What a step of the reader answers: nothing when it read what it should,
+// else the one message that says why reading stopped, which Run tells once.
+using Failure = std::optional<StringId>;
 
 class GifReader {
 public:
@@ -45,9 +47,16 @@ public:
 
 private:
     bool ReadScreen();
-    // Reads one extension after its label. Sets `block` when one is kept.
-    Step ReadExtension(uint8_t label, std::unique_ptr<ExtensionBlock>& block);
-    Step ReadImage(Frame& f);
+    // After the extension introducer: a graphic control makes `pending`,
+    // the frame the next image fills; comments, plain text and application
+    // blocks join the document (`linked` is then set).
+    Failure ReadExtensionBlock(std::unique_ptr<Frame>& pending, bool& linked);
+    // Reads one extension's sub-blocks after its label. Sets `block` when
+    // one is kept.
+    bool ReadExtension(uint8_t label, std::unique_ptr<ExtensionBlock>& block);
+    // Appends the sub-blocks up to and including the terminator to `data`.
+    bool ReadSubBlocks(std::vector<uint8_t>& data);
+    Failure ReadImage(Frame& f);
     // Keeps the image's data sub-blocks from `start` up to the cursor.
     void KeepData(Frame& f, int min_code_size, size_t start);
 
@@ -62,8 +71,8 @@ private:
 };
 
 bool GifReader::ReadScreen() {
-    uint8_t s[7];
-    if (in_.Read(s, 7) != 7) return false;
+    const uint8_t* s = nullptr;
+    if (!in_.Take(7, s)) return false;
     Animation& a = *anim_;
     a.width = LoadLE16(s);
     a.height = LoadLE16(s + 2);
@@ -75,8 +84,8 @@ bool GifReader::ReadScreen() {
         if (((a.screenFlags >> 4) & 7) < b - 1)
             a.screenFlags = static_cast<uint8_t>((a.screenFlags & 0x8F) | ((b - 1) << 4));
         a.backgroundIndex = s[5] < n ? s[5] : 0;
-        uint8_t rgb[768];
-        if (in_.Read(rgb, static_cast<size_t>(3 * n)) != static_cast<size_t>(3 * n)) return false;
+        const uint8_t* rgb = nullptr;
+        if (!in_.Take(static_cast<size_t>(3 * n), rgb)) return false;
         a.globalPalette = Palette::FromTriples(rgb, n);
     } else {
         a.backgroundIndex = 0;
@@ -84,70 +93,88 @@ bool GifReader::ReadScreen() {
     return true;
 }
 
-Step GifReader::ReadExtension(uint8_t label, std::unique_ptr<ExtensionBlock>& block) {
-    int len = in_.ReadByte();
-    if (len < 0) return Step::Error;
-    if (len == 0) return Step::Ok;
-    uint8_t first[255];
-    const size_t got = in_.Read(first, static_cast<size_t>(len));
-    if (got < 1) return Step::Error;
-    std::vector<uint8_t> data;
-    data.push_back(static_cast<uint8_t>(got));
-    data.insert(data.end(), first, first + got);
+Failure GifReader::ReadExtensionBlock(std::unique_ptr<Frame>& pending, bool& linked) {
+    uint8_t label = 0;
+    if (!in_.Byte(label)) return StringId::GifCorrupt;
+    if (label == kGifGraphicControl) {
+        const uint8_t* g = nullptr;
+        if (!in_.Take(6, g)) return StringId::GifCorrupt;
+        pending = std::make_unique<Frame>();
+        pending->controlFlags = g[1];
+        pending->delay = LoadLE16(g + 2);
+        pending->transparentIndex = g[4];
+        return {};
+    }
+    std::unique_ptr<ExtensionBlock> block;
+    if (!ReadExtension(label, block)) return StringId::GifCorrupt;
+    // Extensions of unknown kinds are skipped as other decoders do; they
+    // have no place in the document.
+    const bool kept = label == kGifPlainText || label == kGifComment || label == kGifApplication;
+    if (kept && block) {
+        anim_->blocks.push_back(std::move(block));
+        linked = true;
+    }
+    return {};
+}
 
-    if (label == kGifApplication && got == 11 && std::memcmp(first, "NETSCAPE2.0", 11) == 0) {
-        const int m = in_.ReadByte();
-        uint8_t sub[255];
-        const size_t got2 = m > 0 ? in_.Read(sub, static_cast<size_t>(m)) : 0;
-        if (m == 3 && got2 == 3) {
+bool GifReader::ReadSubBlocks(std::vector<uint8_t>& data) {
+    for (;;) {
+        uint8_t n = 0;
+        const uint8_t* sub = nullptr;
+        if (!in_.Byte(n)) return false;
+        if (n == 0) break;
+        if (!in_.Take(n, sub)) return false;
+        data.push_back(n);
+        data.insert(data.end(), sub, sub + n);
+    }
+    data.push_back(0);
+    return true;
+}
+
+bool GifReader::ReadExtension(uint8_t label, std::unique_ptr<ExtensionBlock>& block) {
+    uint8_t len = 0;
+    const uint8_t* first = nullptr;
+    if (!in_.Byte(len)) return false;
+    if (len == 0) return true;
+    if (!in_.Take(len, first)) return false;
+    std::vector<uint8_t> data(1, len);
+    data.insert(data.end(), first, first + len);
+
+    if (label == kGifApplication && len == 11 && std::memcmp(first, "NETSCAPE2.0", 11) == 0) {
+        uint8_t m = 0;
+        const uint8_t* sub = nullptr;
+        if (!in_.Byte(m)) return false;
+        if (m > 0 && !in_.Take(m, sub)) return false;
+        if (m == 3) {
             // Further sub-blocks (a buffering hint) are skipped; the loop
             // count is what the writer makes a new block from.
             for (;;) {
-                const int n = in_.ReadByte();
-                if (n < 0 || in_.Left() < static_cast<size_t>(n)) return Step::Error;
+                uint8_t n = 0;
+                if (!in_.Byte(n) || !in_.Skip(n)) return false;
                 if (n == 0) break;
-                in_.pos += static_cast<size_t>(n);
             }
             const uint32_t loop = sub[1] | (sub[2] << 8);
             anim_->playCount = loop == 0 ? 0 : loop + 1;
-            return Step::Ok;
+            return true;
         }
         // Any other loop block is kept as it is, both sub-blocks included.
-        if (m < 0) return Step::Error;
+        data.push_back(m);
         if (m == 0) {
-            data.push_back(0);
             block = std::make_unique<ExtensionBlock>(static_cast<BlockKind>(label));
             block->data = std::move(data);
-            return Step::Ok;
+            return true;
         }
-        if (got2 == 0) return Step::Error;
-        data.push_back(static_cast<uint8_t>(got2));
-        data.insert(data.end(), sub, sub + got2);
-        if (got2 < static_cast<size_t>(m)) return Step::Error;
-    } else if (got < static_cast<size_t>(len)) {
-        return Step::Error;
+        data.insert(data.end(), sub, sub + m);
     }
-    for (;;) {
-        const int n = in_.ReadByte();
-        if (n < 0) return Step::Error;
-        if (n == 0) break;
-        if (in_.Left() < static_cast<size_t>(n)) return Step::Error;
-        data.push_back(static_cast<uint8_t>(n));
-        data.insert(data.end(), in_.data + in_.pos, in_.data + in_.pos + n);
-        in_.pos += static_cast<size_t>(n);
-    }
-    data.push_back(0);
+    if (!ReadSubBlocks(data)) return false;
     block = std::make_unique<ExtensionBlock>(static_cast<BlockKind>(label));
     block->data = std::move(data);
-    return Step::Ok;
+    return true;
 }
 
-Step GifReader::ReadImage(Frame& f) {
-    uint8_t d[9];
-    if (in_.Read(d, 9) != 9) {
-        Tell(host_, StringId::GifCorrupt);
-        return Step::Error;
-    }
+Failure GifReader::ReadImage(Frame& f) {
+    const uint8_t* d = nullptr;
+    if (!in_.Take(9, d)) return StringId::GifCorrupt;
     f.left = LoadLE16(d);
     f.top = LoadLE16(d + 2);
     f.width = LoadLE16(d + 4);
@@ -155,11 +182,8 @@ Step GifReader::ReadImage(Frame& f) {
     f.descriptorFlags = d[8];
     if (f.descriptorFlags & kDescLocalTable) {
         const int n = 2 << (f.descriptorFlags & 7);
-        uint8_t rgb[768];
-        if (in_.Read(rgb, static_cast<size_t>(3 * n)) != static_cast<size_t>(3 * n)) {
-            Tell(host_, StringId::GifCorrupt);
-            return Step::Error;
-        }
+        const uint8_t* rgb = nullptr;
+        if (!in_.Take(static_cast<size_t>(3 * n), rgb)) return StringId::GifCorrupt;
         f.localPalette = Palette::FromTriples(rgb, n);
     }
     // The document's budget is charged before anything is allocated, so a
@@ -167,43 +191,33 @@ Step GifReader::ReadImage(Frame& f) {
     std::optional<FrameBitmap> bmp;
     if (account_.Take(FrameBitmap::BytesFor(f.width, f.height)))
         bmp = FrameBitmap::Create(f.width, f.height);
-    if (!bmp) {
-        Tell(host_, StringId::FrameImageNoMemory);
-        return Step::Error;
-    }
+    if (!bmp) return StringId::FrameImageNoMemory;
     const size_t w = static_cast<size_t>(f.width), h = static_cast<size_t>(f.height);
     const size_t count = w * h;
-    const int min_code_size = in_.ReadByte();
+    uint8_t min_code_size = 0;
     // Codes are at most 12 bits wide, so a larger starting size is corrupt
     // when there are pixels to decode; an empty image's data is skipped.
-    if (min_code_size < 0 || (min_code_size > 11 && count > 0)) {
-        Tell(host_, StringId::GifCorrupt);
-        return Step::Error;
-    }
+    if (!in_.Byte(min_code_size) || (min_code_size > 11 && count > 0)) return StringId::GifCorrupt;
     const size_t data_start = in_.pos;
-    lzw_.Init(&in_, std::min(min_code_size, 11));
+    lzw_.Init(&in_, std::min<int>(min_code_size, 11));
     // Rows are decoded into one run of pixels; when the bitmap rows are padded
     // or interlaced they are put in place afterwards.
     const bool direct = !f.Interlaced() && bmp->stride == f.width;
     uint8_t* out = bmp->pixels.data();
     if (!direct) {
-        try {
-            if (scratch_.size() < count) {
-                if (!account_.Take(count - scratch_.size())) throw std::bad_alloc();
+        if (scratch_.size() < count) {
+            if (!account_.Take(count - scratch_.size())) return StringId::FrameImageNoMemory;
+            try {
                 scratch_.resize(count);
+            } catch (const std::bad_alloc&) {
+                return StringId::FrameImageNoMemory;
             }
-        } catch (const std::bad_alloc&) {
-            Tell(host_, StringId::FrameImageNoMemory);
-            return Step::Error;
         }
         out = scratch_.data();
     }
     int status = 0;
     const size_t got = lzw_.Decode(out, count, &status);
-    if (status != 0 && status != LzwDecoder::kEndSkipped) {
-        Tell(host_, StringId::GifCorrupt);
-        return Step::Error;
-    }
+    if (status != 0 && status != LzwDecoder::kEndSkipped) return StringId::GifCorrupt;
     if (got == count) lzw_.SkipToTerminator();
     // Pixels after an early end code are index 0. The decoder may have
     // stored ahead of what it reports (the 16 bytes of a short string copy),
@@ -229,7 +243,7 @@ Step GifReader::ReadImage(Frame& f) {
     }
     f.bitmap = std::move(bmp);
     if (got == count && status == 0) KeepData(f, min_code_size, data_start);
-    return Step::Ok;
+    return {};
 }
 
 void GifReader::KeepData(Frame& f, int min_code_size, size_t start) {
@@ -258,58 +272,24 @@ ReadOutcome GifReader::Run() {
     }
     progress_.SetRange(static_cast<int64_t>(in_.size));
     std::unique_ptr<Frame> pending;
-    bool error = false, stopped = false, trailer = false;
+    Failure failure;
+    bool stopped = false, trailer = false;
     int frames = 0;
-    while (!error && !stopped && !trailer) {
+    while (!failure && !stopped && !trailer) {
         const int byte = in_.ReadByte();
         bool linked = false;
         switch (byte) {
-            case kGifExtension: {
-                const int label = in_.ReadByte();
-                if (label == kGifGraphicControl) {
-                    uint8_t g[6];
-                    if (in_.Read(g, 6) != 6) {
-                        Tell(host_, StringId::GifCorrupt);
-                        error = true;
-                        break;
-                    }
-                    pending = std::make_unique<Frame>();
-                    pending->controlFlags = g[1];
-                    pending->delay = LoadLE16(g + 2);
-                    pending->transparentIndex = g[4];
-                } else if (label == kGifPlainText || label == kGifComment || label == kGifApplication) {
-                    std::unique_ptr<ExtensionBlock> block;
-                    if (ReadExtension(static_cast<uint8_t>(label), block) != Step::Ok) {
-                        Tell(host_, StringId::GifCorrupt);
-                        error = true;
-                    } else if (block) {
-                        anim_->blocks.push_back(std::move(block));
-                        linked = true;
-                    }
-                } else if (label >= 0) {
-                    // Extensions of unknown kinds are skipped as other
-                    // decoders do; they have no place in the document.
-                    std::unique_ptr<ExtensionBlock> ignored;
-                    if (ReadExtension(static_cast<uint8_t>(label), ignored) != Step::Ok) {
-                        Tell(host_, StringId::GifCorrupt);
-                        error = true;
-                    }
-                } else {
-                    Tell(host_, StringId::GifCorrupt);
-                    error = true;
-                }
+            case kGifExtension:
+                failure = ReadExtensionBlock(pending, linked);
                 break;
-            }
             case kGifImage: {
                 std::unique_ptr<Frame> f = std::move(pending);
                 if (!f) {
                     f = NewFrame(0, 0, prefs_);
                     f->implicitControlDelay = f->delay;
                 }
-                if (ReadImage(*f) != Step::Ok) {
-                    error = true;
-                    break;
-                }
+                failure = ReadImage(*f);
+                if (failure) break;
                 anim_->blocks.push_back(std::move(f));
                 ++frames;
                 linked = true;
@@ -321,8 +301,7 @@ ReadOutcome GifReader::Run() {
             case 0x00:  // a stray block terminator
                 break;
             default:  // unknown block, or the end of the file
-                Tell(host_, StringId::GifCorrupt);
-                error = true;
+                failure = StringId::GifCorrupt;
                 break;
         }
         if (linked && !progress_.SetPosition(static_cast<int64_t>(in_.pos))) stopped = true;
@@ -332,6 +311,8 @@ ReadOutcome GifReader::Run() {
         return {Result::Done, std::move(anim_)};
     }
     if (stopped) return {Result::Stopped, std::move(anim_)};
+    // Why reading stopped, then what was kept.
+    Tell(host_, failure.value_or(StringId::GifCorrupt));
     if (frames > 0) {
         Tell(host_, StringId::PartlyRead);
         return {Result::Stopped, std::move(anim_)};

@@ -16,6 +16,25 @@ struct ByteCursor {
     int ReadByte() { return pos < size ? data[pos++] : -1; }
     // Copies up to n bytes; answers how many arrived.
     size_t Read(uint8_t* out, size_t n);
+    // The reads of the GIF reader: past the end they answer false and read
+    // nothing.
+    bool Byte(uint8_t& v) {
+        if (pos >= size) return false;
+        v = data[pos++];
+        return true;
+    }
+    // The next n bytes, in place.
+    bool Take(size_t n, const uint8_t*& out) {
+        if (n > Left()) return false;
+        out = data + pos;
+        pos += n;
+        return true;
+    }
+    bool Skip(size_t n) {
+        if (n > Left()) return false;
+        pos += n;
+        return true;
+    }
 };
 
 // LZW decoder for GIF image data. It reads data sub-blocks from the cursor,

@@ -10,14 +10,9 @@
 #include <cmath>
 
 #include "cinemill/base/strings.h"
+#include "cinemill/ui/dialog_parts.h"
 
 namespace cinemill {
-
-namespace {
-
-QString Text(StringId id) { return QString::fromUtf8(LoadString(id).data()); }
-
-}  // namespace
 
 AboutAnimation::AboutAnimation(QWidget* parent) : QWidget(parent), timer_(new QTimer(this)) {
     setObjectName("aboutAnimation");
@@ -81,7 +76,7 @@ AboutBox::AboutBox(QWidget* parent) : QDialog(parent) {
     setObjectName("aboutBox");
     setWindowTitle("About Cinemill");
     auto* layout = new QVBoxLayout(this);
-    auto* title = new QLabel(QString(Text(StringId::AboutTitle)).replace("%s", Text(StringId::AboutVersion)), this);
+    auto* title = new QLabel(QString(Tr(StringId::AboutTitle)).replace("%s", Tr(StringId::AboutVersion)), this);
     title->setObjectName("aboutTitle");
     QFont f = title->font();
     f.setBold(true);
@@ -91,7 +86,7 @@ AboutBox::AboutBox(QWidget* parent) : QDialog(parent) {
     layout->addWidget(title);
     auto* anim = new AboutAnimation(this);
     layout->addWidget(anim, 0, Qt::AlignHCenter);
-    auto* text = new QLabel(Text(StringId::AboutText), this);
+    auto* text = new QLabel(Tr(StringId::AboutText), this);
     text->setAlignment(Qt::AlignCenter);
     layout->addWidget(text);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok, this);

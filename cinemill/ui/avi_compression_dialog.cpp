@@ -5,9 +5,10 @@
 #include <QDialogButtonBox>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QPushButton>
 #include <QRadioButton>
 #include <QVBoxLayout>
+
+#include "cinemill/ui/dialog_parts.h"
 
 namespace cinemill {
 
@@ -35,11 +36,7 @@ AviCompressionDialog::AviCompressionDialog(const std::vector<std::string>& codec
     advanced_->setEnabled(!codecs.empty());
     connect(advanced_, &QRadioButton::toggled, codecs_, &QComboBox::setEnabled);
 
-    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
-    buttons->button(QDialogButtonBox::Ok)->setObjectName("IDOK");
-    buttons->button(QDialogButtonBox::Cancel)->setObjectName("IDCANCEL");
-    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
-    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    auto* buttons = OkCancelButtons(this);
     auto* lay = new QVBoxLayout(this);
     lay->addWidget(text);
     lay->addWidget(none_);

@@ -1,9 +1,9 @@
 #include "cinemill/ui/background_picker_dialog.h"
 
 #include <QDialogButtonBox>
-#include <QPushButton>
 #include <QVBoxLayout>
 
+#include "cinemill/ui/dialog_parts.h"
 #include "cinemill/ui/palette_widgets.h"
 #include "cinemill/ui/properties_sheet.h"
 
@@ -23,11 +23,7 @@ BackgroundPickerDialog::BackgroundPickerDialog(const Animation& doc, int current
         PickBackgroundEntry(picker_, i);
         grid_->SetSelected(picker_.selected);
     });
-    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
-    buttons->button(QDialogButtonBox::Ok)->setObjectName("IDOK");
-    buttons->button(QDialogButtonBox::Cancel)->setObjectName("IDCANCEL");
-    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
-    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    auto* buttons = OkCancelButtons(this);
     auto* lay = new QVBoxLayout(this);
     lay->addWidget(grid_, 0, Qt::AlignHCenter);
     lay->addWidget(buttons);

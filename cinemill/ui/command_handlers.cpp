@@ -2,6 +2,8 @@
 
 #include <map>
 
+#include "cinemill/base/ui_host.h"
+
 namespace cinemill {
 
 namespace {
@@ -24,6 +26,11 @@ const CommandHandler* FindCommandHandler(CommandId id) {
     const auto& handlers = Handlers();
     const auto it = handlers.find(id);
     return it == handlers.end() ? nullptr : &it->second;
+}
+
+CommandResult Refuse(Engine& engine) {
+    engine.Host().Beep();
+    return {Result::Failed, 0};
 }
 
 }  // namespace cinemill

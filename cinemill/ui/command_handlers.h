@@ -31,4 +31,15 @@ bool RegisterCommandHandler(CommandId id, CommandHandler handler);
 // Engine::Execute(id).
 const CommandHandler* FindCommandHandler(CommandId id);
 
+// A beep and Failed: what a handler answers when there is nothing for its
+// command to work on.
+CommandResult Refuse(Engine& engine);
+
+// Shows the handler's dialog modally and answers the outcome it recorded.
+template <class Dialog>
+CommandResult ShowModal(Dialog& dialog) {
+    dialog.exec();
+    return dialog.Outcome();
+}
+
 }  // namespace cinemill

@@ -11,6 +11,7 @@
 #include "cinemill/app/comments.h"
 #include "cinemill/base/ui_host.h"
 #include "cinemill/ui/command_handlers.h"
+#include "cinemill/ui/dialog_parts.h"
 #include "cinemill/ui/property_widgets.h"
 
 namespace cinemill {
@@ -19,7 +20,7 @@ namespace cinemill {
 
 CommentEditor::CommentEditor(UiHost& host, const std::string& text, QWidget* parent)
     : QDialog(parent), host_(host) {
-    setWindowTitle(cinemill::Text(StringId::CommentEditorCaption));
+    setWindowTitle(Tr(StringId::CommentEditorCaption));
     setObjectName("115");
     edit = new QPlainTextEdit(this);
     edit->setObjectName("1048");
@@ -27,8 +28,8 @@ CommentEditor::CommentEditor(UiHost& host, const std::string& text, QWidget* par
     edit->document()->setModified(false);
     edit->setMinimumSize(edit->fontMetrics().averageCharWidth() * 50, edit->fontMetrics().lineSpacing() * 8);
     auto* buttons = new QDialogButtonBox(this);
-    okButton = buttons->addButton(cinemill::Text(StringId::ButtonOk), QDialogButtonBox::AcceptRole);
-    cancelButton = buttons->addButton(cinemill::Text(StringId::ButtonCancel), QDialogButtonBox::RejectRole);
+    okButton = buttons->addButton(Tr(StringId::ButtonOk), QDialogButtonBox::AcceptRole);
+    cancelButton = buttons->addButton(Tr(StringId::ButtonCancel), QDialogButtonBox::RejectRole);
     okButton->setObjectName("1");
     cancelButton->setObjectName("2");
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
@@ -55,17 +56,17 @@ void CommentEditor::accept() {
 // ---- the comments dialog ------------------------------------------------------------------------
 
 CommentsDialog::CommentsDialog(Engine& engine, QWidget* parent) : QDialog(parent), engine_(engine) {
-    setWindowTitle(Text(StringId::CommentsCaption));
+    setWindowTitle(Tr(StringId::CommentsCaption));
     setObjectName("114");
     list = new QListWidget(this);
     list->setObjectName("1045");
     // One pixel more above and below each entry than a plain list has.
     list->setStyleSheet("QListWidget::item { padding-top: 1px; padding-bottom: 1px; }");
     list->setMinimumSize(list->fontMetrics().averageCharWidth() * 40, list->fontMetrics().lineSpacing() * 10);
-    addButton = new QPushButton(Text(StringId::ButtonAdd), this);
-    editButton = new QPushButton(Text(StringId::LabelEditButton), this);
-    removeButton = new QPushButton(Text(StringId::ButtonRemove), this);
-    doneButton = new QPushButton(Text(StringId::ButtonDone), this);
+    addButton = new QPushButton(Tr(StringId::ButtonAdd), this);
+    editButton = new QPushButton(Tr(StringId::LabelEditButton), this);
+    removeButton = new QPushButton(Tr(StringId::ButtonRemove), this);
+    doneButton = new QPushButton(Tr(StringId::ButtonDone), this);
     addButton->setObjectName("1051");
     editButton->setObjectName("1046");
     removeButton->setObjectName("1047");

@@ -11,31 +11,15 @@
 #include "cinemill/base/ui_host.h"
 #include "cinemill/gif/gif_writer.h"
 #include "cinemill/ui/command_handlers.h"
+#include "cinemill/ui/dlgops_testing.h"
 #include "cinemill/ui/shots.h"
 
 namespace cinemill {
 namespace {
 
-const std::string kGif = std::string(CM_CORPUS_DIR) + "/wuffs/test/data/animated-red-blue.gif";
-
-std::vector<uint8_t> GifBytes(const Animation& doc) {
-    auto copy = CopyAnimation(doc);
-    VectorSink sink;
-    SilentProgress p;
-    if (WriteGif(sink, *copy, p) != Result::Done) return {};
-    return sink.bytes;
-}
-
-struct Editor {
-    PreferenceBlock prefs;
-    ScriptedUiHost host;
-    MemoryClipboard clipboard;
-    Engine engine{prefs, host, clipboard};
-    Editor() { engine.Open({kGif}); }
-    std::vector<uint8_t> Bytes() {
-        engine.WaitTasks();
-        return GifBytes(*engine.Doc());
-    }
+// An engine with the sample open.
+struct Editor : testing::Session {
+    Editor() : Session(testing::kRedBlue) {}
 };
 
 // Answers the comment editor that opens next: types `text` (unless empty)

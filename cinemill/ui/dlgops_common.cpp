@@ -11,11 +11,6 @@
 
 namespace cinemill {
 
-QString Tr(StringId id) {
-    const std::string_view t = LoadString(id);
-    return QString::fromUtf8(t.data(), static_cast<qsizetype>(t.size()));
-}
-
 QString Grouped(int64_t n) { return QString::fromStdString(GroupedNumber(n)); }
 
 QIcon DlgIcon(const char* name) { return QIcon(QString(":/dlgops/icons/%1.svg").arg(name)); }

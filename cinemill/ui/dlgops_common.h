@@ -1,9 +1,9 @@
 #pragma once
 
-// What the image-operation dialogs share: string-table texts as QStrings,
-// the reporter their worker threads fill in and the dialog reads, a host
-// for worker threads that keeps messages for the window, and a small pane
-// that shows one picture.
+// What the image-operation dialogs share besides dialog_parts.h: the
+// reporter their worker threads fill in and the dialog reads, a host for
+// worker threads that keeps messages for the window, and a small pane that
+// shows one picture.
 
 #include <QIcon>
 #include <QImage>
@@ -19,6 +19,7 @@
 #include "cinemill/base/strings.h"
 #include "cinemill/base/ui_host.h"
 #include "cinemill/doc/render.h"
+#include "cinemill/ui/dialog_parts.h"
 
 class QLabel;
 class QProgressBar;
@@ -27,7 +28,6 @@ namespace cinemill {
 
 class Engine;
 
-QString Tr(StringId id);
 // A number with the thousands separator of the byte counts.
 QString Grouped(int64_t n);
 // One of the dialogs' SVG icons by its file name without extension.

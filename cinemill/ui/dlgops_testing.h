@@ -1,7 +1,7 @@
 #pragma once
 
-// What the image-operation dialog tests share: an engine over a corpus
-// file with a scripted host, and the written GIF bytes of a document.
+// What the dialog tests share: an engine over a corpus file with a
+// scripted host, and the written GIF bytes of a document.
 
 #include <QTest>
 #include <memory>
@@ -19,11 +19,15 @@ inline std::string Corpus(const char* rel) { return std::string(CM_CORPUS_DIR) +
 inline const char* kWaves = "libnsgif/test/data/waves.gif";      // 268 x 86, 10 frames
 inline const char* kWelcome = "giflib/pic/welcome2.gif";         // 290 x 48, 6 frames, local palettes
 
+inline const char* kRedBlue = "wuffs/test/data/animated-red-blue.gif";
+inline const char* kFire = "giflib/pic/fire.gif";
+
+// What the writer makes of a copy of the document; empty when it fails.
 inline std::vector<uint8_t> GifBytes(const Animation& doc) {
     auto copy = CopyAnimation(doc);
     VectorSink sink;
     SilentProgress p;
-    WriteGif(sink, *copy, p);
+    if (WriteGif(sink, *copy, p) != Result::Done) return {};
     return sink.bytes;
 }
 

@@ -7,13 +7,14 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMessageBox>
-#include <QPushButton>
 #include <QRadioButton>
 #include <QSpinBox>
 #include <QVBoxLayout>
 
 #include "cinemill/app/transfer_dialogs.h"
 #include "cinemill/base/strings.h"
+
+#include "cinemill/ui/dialog_parts.h"
 
 namespace cinemill {
 
@@ -71,11 +72,7 @@ FilmstripExportDialog::FilmstripExportDialog(const FilmstripExportOptions& prese
     grid->addWidget(perStrip_, 1, 1);
     grid->addWidget(ofTotal, 1, 2);
 
-    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
-    buttons->button(QDialogButtonBox::Ok)->setObjectName("IDOK");
-    buttons->button(QDialogButtonBox::Cancel)->setObjectName("IDCANCEL");
-    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
-    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    auto* buttons = OkCancelButtons(this);
     auto* lay = new QVBoxLayout(this);
     lay->addWidget(text);
     lay->addLayout(grid);

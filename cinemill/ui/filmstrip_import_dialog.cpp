@@ -5,13 +5,14 @@
 #include <QFormLayout>
 #include <QLabel>
 #include <QMessageBox>
-#include <QPushButton>
 #include <QRadioButton>
 #include <QSpinBox>
 #include <QVBoxLayout>
 
 #include "cinemill/base/strings.h"
 #include "cinemill/formats/filmstrip.h"
+
+#include "cinemill/ui/dialog_parts.h"
 
 namespace cinemill {
 
@@ -48,11 +49,7 @@ FilmstripImportDialog::FilmstripImportDialog(const FilmstripImportOptions& prese
     dir->addWidget(vertical_);
     form->addRow(tr("Direction of frames in filmstrip:"), dir);
 
-    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
-    buttons->button(QDialogButtonBox::Ok)->setObjectName("IDOK");
-    buttons->button(QDialogButtonBox::Cancel)->setObjectName("IDCANCEL");
-    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
-    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    auto* buttons = OkCancelButtons(this);
     auto* lay = new QVBoxLayout(this);
     lay->addWidget(text);
     lay->addLayout(form);

@@ -8,17 +8,13 @@
 #include "cinemill/app/engine_views.h"
 #include "cinemill/app/strip_context_menu.h"
 #include "cinemill/base/strings.h"
+#include "cinemill/ui/dialog_parts.h"
 
 namespace cinemill {
 
 namespace {
 
 constexpr const char* kCommandProperty = "cinemillCommand";
-
-QString Text(StringId id) {
-    const std::string_view t = LoadString(id);
-    return QString::fromUtf8(t.data(), static_cast<qsizetype>(t.size()));
-}
 
 }  // namespace
 
@@ -28,12 +24,12 @@ void FillStripContextMenu(QMenu& menu, const Engine& engine) {
         QMenu* into = stack.back();
         switch (item.kind) {
             case ContextMenuItem::Kind::Separator: into->addSeparator(); break;
-            case ContextMenuItem::Kind::SubmenuStart: stack.push_back(into->addMenu(Text(item.text))); break;
+            case ContextMenuItem::Kind::SubmenuStart: stack.push_back(into->addMenu(Tr(item.text))); break;
             case ContextMenuItem::Kind::SubmenuEnd:
                 if (stack.size() > 1) stack.pop_back();
                 break;
             case ContextMenuItem::Kind::Command: {
-                QAction* a = into->addAction(Text(item.text));
+                QAction* a = into->addAction(Tr(item.text));
                 a->setObjectName(QStringLiteral("cmd%1").arg(Id(item.id)));
                 a->setProperty(kCommandProperty, Id(item.id));
                 a->setEnabled(!item.grayed);

@@ -16,6 +16,7 @@
 #include "cinemill/app/engine_views.h"
 #include "cinemill/app/frame_toolbar.h"
 #include "cinemill/app/menu_state.h"
+#include "cinemill/ui/dialog_parts.h"
 #include "cinemill/ui/main_actions.h"
 
 namespace cinemill {
@@ -24,7 +25,7 @@ namespace {
 
 QString Tip(CommandId id) {
     const auto t = ToolTipOf(id);
-    return t ? QString::fromUtf8(LoadString(*t).data()) : QString();
+    return t ? Tr(*t) : QString();
 }
 
 // A small picture beside a field, greyed with it.

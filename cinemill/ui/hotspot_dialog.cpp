@@ -4,12 +4,12 @@
 #include <QFormLayout>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QPushButton>
 #include <QScrollArea>
 #include <QSpinBox>
 #include <QVBoxLayout>
 
 #include "cinemill/app/transfer_dialogs.h"
+#include "cinemill/ui/dialog_parts.h"
 #include "cinemill/ui/palette_widgets.h"
 
 namespace cinemill {
@@ -67,11 +67,7 @@ HotspotDialog::HotspotDialog(int x, int y, int width, int height, const Animatio
     top->addLayout(left, 1);
     top->addLayout(side);
 
-    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
-    buttons->button(QDialogButtonBox::Ok)->setObjectName("IDOK");
-    buttons->button(QDialogButtonBox::Cancel)->setObjectName("IDCANCEL");
-    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
-    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    auto* buttons = OkCancelButtons(this);
     auto* lay = new QVBoxLayout(this);
     lay->addLayout(top, 1);
     lay->addWidget(buttons);

@@ -9,6 +9,7 @@
 #include <QToolBar>
 
 #include "cinemill/app/strip_geometry.h"
+#include "cinemill/ui/dialog_parts.h"
 
 namespace cinemill {
 
@@ -96,7 +97,7 @@ QAction* MainActions::Add(QMenu* menu, CommandId id, const QString& text, QList<
     a->setCheckable(checkable);
     const QString icon = IconPathOf(id);
     if (!icon.isEmpty()) a->setIcon(QIcon(icon));
-    if (const auto tip = ToolTipOf(id)) a->setToolTip(QString::fromUtf8(LoadString(*tip).data()));
+    if (const auto tip = ToolTipOf(id)) a->setToolTip(Tr(*tip));
     menu->addAction(a);
     byId_.insert(Id(id), a);
     return a;
@@ -230,7 +231,7 @@ MainActions::MainActions(QMainWindow* window) {
     stopPreview->setData(Id(CommandId::StopPreview));
     stopPreview->setObjectName(NameOf(Id(CommandId::StopPreview)));
     stopPreview->setIcon(QIcon(IconPathOf(CommandId::StopPreview)));
-    stopPreview->setText(QString::fromUtf8(LoadString(StringId::TipStopPreview).data()));
+    stopPreview->setText(Tr(StringId::TipStopPreview));
     stopPreview->setToolTip(stopPreview->text());
     byId_.insert(Id(CommandId::StopPreview), stopPreview);
 }

@@ -15,20 +15,15 @@
 
 #include "cinemill/app/prefs.h"
 #include "cinemill/base/strings.h"
+#include "cinemill/ui/dialog_parts.h"
 
 namespace cinemill {
 
 namespace {
 
-QString Text(StringId id) { return QString::fromUtf8(LoadString(id).data(), static_cast<int>(LoadString(id).size())); }
-
-// OK and Cancel with their object names.
+// OK and Cancel at the foot of `layout`.
 QDialogButtonBox* AddButtons(QDialog* d, QBoxLayout* layout) {
-    auto* box = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, d);
-    box->button(QDialogButtonBox::Ok)->setObjectName("IDOK");
-    box->button(QDialogButtonBox::Cancel)->setObjectName("IDCANCEL");
-    QObject::connect(box, &QDialogButtonBox::accepted, d, &QDialog::accept);
-    QObject::connect(box, &QDialogButtonBox::rejected, d, &QDialog::reject);
+    auto* box = OkCancelButtons(d);
     layout->addWidget(box);
     return box;
 }
@@ -55,20 +50,20 @@ QuestionDialog* MakePaletteMergeDialog(QWidget* parent, uint32_t current) {
     const MergeChoice start = MergeChoiceFromSlot(current);
     auto* d = new QuestionDialog(parent);
     d->setObjectName("ColorPaletteMerging");
-    d->setWindowTitle(Text(StringId::MergeCaption));
+    d->setWindowTitle(Tr(StringId::MergeCaption));
     auto* layout = new QVBoxLayout(d);
-    auto* intro = new QLabel(Text(StringId::MergeIntro), d);
+    auto* intro = new QLabel(Tr(StringId::MergeIntro), d);
     intro->setWordWrap(true);
     layout->addWidget(intro);
 
-    auto* methodBox = new QGroupBox(Text(StringId::MergeMethodGroup), d);
+    auto* methodBox = new QGroupBox(Tr(StringId::MergeMethodGroup), d);
     auto* grid = new QGridLayout(methodBox);
     auto* methods = new QButtonGroup(d);
     const StringId names[5] = {StringId::MergeSelfAdapting, StringId::MergeWithGlobal,
                                StringId::MergeMapToGlobal, StringId::MergeWebPalette,
                                StringId::MergeLocalPalettes};
     for (int i = 0; i < 5; ++i) {
-        auto* radio = new QRadioButton(Text(names[i]), methodBox);
+        auto* radio = new QRadioButton(Tr(names[i]), methodBox);
         radio->setObjectName(QString::number(1197 + i));
         methods->addButton(radio, i);
         grid->addWidget(radio, i, 0);
@@ -76,20 +71,20 @@ QuestionDialog* MakePaletteMergeDialog(QWidget* parent, uint32_t current) {
     methods->button(start.method)->setChecked(true);
     // The self-adapting palette's size sits beside its button.
     auto* maxRow = new QHBoxLayout();
-    maxRow->addWidget(new QLabel(Text(StringId::MergeMaxColors), methodBox));
+    maxRow->addWidget(new QLabel(Tr(StringId::MergeMaxColors), methodBox));
     QComboBox* maxColors = CountList(methodBox, "1202", start.maxColors);
     maxRow->addWidget(maxColors);
     grid->addLayout(maxRow, 0, 1);
     grid->setColumnStretch(0, 1);
     layout->addWidget(methodBox);
 
-    auto* details = new QGroupBox(Text(StringId::MergeDetailsGroup), d);
+    auto* details = new QGroupBox(Tr(StringId::MergeDetailsGroup), d);
     auto* detailsLayout = new QGridLayout(details);
-    auto* dither = new QCheckBox(Text(StringId::MergeDither), details);
+    auto* dither = new QCheckBox(Tr(StringId::MergeDither), details);
     dither->setObjectName("1204");
     dither->setChecked(start.dither);
     detailsLayout->addWidget(dither, 0, 0, 1, 2);
-    auto* trueLabel = new QLabel(Text(StringId::MergeTrueColorMax), details);
+    auto* trueLabel = new QLabel(Tr(StringId::MergeTrueColorMax), details);
     trueLabel->setWordWrap(true);
     detailsLayout->addWidget(trueLabel, 1, 0);
     QComboBox* trueColorMax = CountList(details, "1203", start.trueColorMax);
@@ -97,7 +92,7 @@ QuestionDialog* MakePaletteMergeDialog(QWidget* parent, uint32_t current) {
     detailsLayout->setColumnStretch(0, 1);
     layout->addWidget(details);
 
-    auto* dontShow = new QCheckBox(Text(StringId::MergeDontShowAgain), d);
+    auto* dontShow = new QCheckBox(Tr(StringId::MergeDontShowAgain), d);
     dontShow->setObjectName("dontShowAgain");
     dontShow->setChecked((current & PreferenceBlock::kMergeAsk) == 0);
     layout->addWidget(dontShow);
@@ -117,7 +112,7 @@ QuestionDialog* MakePaletteMergeDialog(QWidget* parent, uint32_t current) {
 QuestionDialog* MakeFrameSizeConflictDialog(QWidget* parent, uint32_t current) {
     auto* d = new QuestionDialog(parent);
     d->setObjectName("FrameSizeConflict");
-    d->setWindowTitle(Text(StringId::FrameSizeConflictCaption));
+    d->setWindowTitle(Tr(StringId::FrameSizeConflictCaption));
     auto* layout = new QVBoxLayout(d);
     auto* top = new QHBoxLayout();
     auto* icon = new QLabel(d);
@@ -126,19 +121,19 @@ QuestionDialog* MakeFrameSizeConflictDialog(QWidget* parent, uint32_t current) {
     icon->setPixmap(d->style()->standardIcon(QStyle::SP_MessageBoxQuestion, nullptr, d).pixmap(side, side));
     icon->setAlignment(Qt::AlignTop);
     top->addWidget(icon);
-    auto* text = new QLabel(Text(StringId::FrameSizeConflictQuestion), d);
+    auto* text = new QLabel(Tr(StringId::FrameSizeConflictQuestion), d);
     text->setWordWrap(true);
     text->setMinimumWidth(320);
     top->addWidget(text, 1);
     layout->addLayout(top);
-    auto* clip = new QRadioButton(Text(StringId::SizeClipInserted), d);
+    auto* clip = new QRadioButton(Tr(StringId::SizeClipInserted), d);
     clip->setObjectName("1111");
-    auto* grow = new QRadioButton(Text(StringId::SizeChangeToFit), d);
+    auto* grow = new QRadioButton(Tr(StringId::SizeChangeToFit), d);
     grow->setObjectName("1112");
     (FrameSizeQuestionStartsWithChange(current) ? grow : clip)->setChecked(true);
     layout->addWidget(clip);
     layout->addWidget(grow);
-    auto* dontAsk = new QCheckBox(Text(StringId::SizeDontAskAgain), d);
+    auto* dontAsk = new QCheckBox(Tr(StringId::SizeDontAskAgain), d);
     dontAsk->setObjectName("1083");
     layout->addWidget(dontAsk);
     AddButtons(d, layout);

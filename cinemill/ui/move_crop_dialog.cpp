@@ -321,11 +321,7 @@ MoveCropDialog::MoveCropDialog(Engine& engine, Mode mode, QWidget* parent)
     side->addLayout(buttonsRow);
     side->addStretch(1);
 
-    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
-    buttons->button(QDialogButtonBox::Ok)->setObjectName("ok");
-    buttons->button(QDialogButtonBox::Cancel)->setObjectName("cancel");
-    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
-    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    auto* buttons = OkCancelButtons(this, "ok", "cancel");
     side->addWidget(buttons);
 
     auto* viewColumn = new QVBoxLayout;
@@ -430,24 +426,16 @@ void MoveCropDialog::done(int r) {
 
 CommandResult RunMoveCrop(CommandContext& ctx) {
     Engine& e = ctx.engine;
-    if (!e.State().SelectedFrame()) {
-        e.Host().Beep();
-        return {Result::Failed, 0};
-    }
+    if (!e.State().SelectedFrame()) return Refuse(e);
     MoveCropDialog d(e, MoveCropDialog::Mode::Frame, ctx.parent);
-    d.exec();
-    return d.Outcome();
+    return ShowModal(d);
 }
 
 CommandResult RunCropAnimation(CommandContext& ctx) {
     Engine& e = ctx.engine;
-    if (!e.Doc() || e.Doc()->FrameCount() < 1) {
-        e.Host().Beep();
-        return {Result::Failed, 0};
-    }
+    if (!e.Doc() || e.Doc()->FrameCount() < 1) return Refuse(e);
     MoveCropDialog d(e, MoveCropDialog::Mode::Animation, ctx.parent);
-    d.exec();
-    return d.Outcome();
+    return ShowModal(d);
 }
 
 namespace {

@@ -18,6 +18,7 @@
 #include "cinemill/base/ui_host.h"
 #include "cinemill/ui/avi_compression_dialog.h"
 #include "cinemill/ui/command_handlers.h"
+#include "cinemill/ui/dlgops_testing.h"
 #include "cinemill/ui/filmstrip_export_dialog.h"
 #include "cinemill/ui/filmstrip_import_dialog.h"
 #include "cinemill/ui/hotspot_dialog.h"
@@ -29,8 +30,6 @@
 namespace cinemill {
 
 namespace {
-
-const std::string kFile = std::string(CM_CORPUS_DIR) + "/giflib/pic/welcome2.gif";
 
 template <class T>
 T* Child(QWidget* w, const char* name) {
@@ -146,12 +145,9 @@ private slots:
     }
 
     void HotspotFollowsTheClickAndTheFields() {
-        PreferenceBlock prefs;
-        ScriptedUiHost host;
-        MemoryClipboard clipboard;
-        Engine engine(prefs, host, clipboard);
-        QVERIFY(engine.Open({kFile}).Ok());
-        const Animation& doc = *engine.Doc();
+        testing::Session session(testing::kWelcome);
+        QVERIFY(session.ok);
+        const Animation& doc = *session.engine.Doc();
         HotspotDialog dlg(int(doc.width) / 2, int(doc.height) / 2, int(doc.width), int(doc.height), &doc);
         Show(&dlg);
         QCOMPARE(dlg.Point(), std::make_pair(int(doc.width) / 2, int(doc.height) / 2));
@@ -173,13 +169,10 @@ private slots:
     }
 
     void HtmlCodeBuildsTheTagAndCopiesIt() {
-        PreferenceBlock prefs;
-        ScriptedUiHost host;
-        MemoryClipboard clipboard;
-        Engine engine(prefs, host, clipboard);
-        QVERIFY(engine.Open({kFile}).Ok());
-        const Animation& doc = *engine.Doc();
-        HtmlCodeDialog dlg(doc, "/srv/web/anim.gif", host);
+        testing::Session session(testing::kWelcome);
+        QVERIFY(session.ok);
+        const Animation& doc = *session.engine.Doc();
+        HtmlCodeDialog dlg(doc, "/srv/web/anim.gif", session.host);
         Show(&dlg);
         const QString size = QString(" width=%1 height=%2").arg(doc.width).arg(doc.height);
         QVERIFY(Child<QLineEdit>(&dlg, "1073")->isReadOnly());
@@ -195,19 +188,19 @@ private slots:
         QVERIFY(dlg.isVisible());
 
         // Untitled: no code until a name is typed; Copy Code says why.
-        HtmlCodeDialog untitled(doc, "", host);
+        HtmlCodeDialog untitled(doc, "", session.host);
         Show(&untitled);
         QVERIFY(!Child<QLineEdit>(&untitled, "1073")->isReadOnly());
         QCOMPARE(untitled.Code(), QString());
         ClickButton(&untitled, "1171");
-        QCOMPARE(host.errors.back(), std::string("A file name is needed to generate the HTML code"));
+        QCOMPARE(session.host.errors.back(), std::string("A file name is needed to generate the HTML code"));
         QTest::keyClicks(Child<QLineEdit>(&untitled, "1073"), "x.gif");
         QVERIFY(untitled.Code().startsWith("<img src=\"x.gif\""));
 
         // The command's handler opens it; Close ends it.
         const CommandHandler* h = FindCommandHandler(CommandId::Html);
         QVERIFY(h);
-        CommandContext ctx{nullptr, engine};
+        CommandContext ctx{nullptr, session.engine};
         QTimer::singleShot(0, [] { ClickButton(QApplication::activeModalWidget(), "2"); });
         QVERIFY((*h)(ctx).Ok());
     }

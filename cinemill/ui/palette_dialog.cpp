@@ -6,7 +6,6 @@
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QPushButton>
 #include <QScrollArea>
 #include <QSpinBox>
 #include <QTimer>
@@ -15,6 +14,7 @@
 
 #include "cinemill/base/preferences.h"
 #include "cinemill/ui/command_handlers.h"
+#include "cinemill/ui/dialog_parts.h"
 #include "cinemill/ui/palette_widgets.h"
 #include "cinemill/ui/properties_sheet.h"
 
@@ -102,11 +102,7 @@ EditPaletteDialog::EditPaletteDialog(const Animation& doc, int frame, int select
     inUse_ = new QLabel(QString::fromStdString(ColorsInUseText(state_->usage, state_->entryCount)), this);
     inUse_->setObjectName("ColorsInUse");
 
-    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
-    buttons->button(QDialogButtonBox::Ok)->setObjectName("IDOK");
-    buttons->button(QDialogButtonBox::Cancel)->setObjectName("IDCANCEL");
-    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
-    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    auto* buttons = OkCancelButtons(this);
 
     auto* right = new QVBoxLayout;
     right->addWidget(scroll, 1);

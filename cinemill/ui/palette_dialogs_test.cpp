@@ -17,6 +17,7 @@
 #include "cinemill/imaging/palette_edit.h"
 #include "cinemill/ui/background_picker_dialog.h"
 #include "cinemill/ui/command_handlers.h"
+#include "cinemill/ui/dlgops_testing.h"
 #include "cinemill/ui/palette_dialog.h"
 #include "cinemill/ui/palette_widgets.h"
 #include "cinemill/ui/shots.h"
@@ -26,24 +27,16 @@ namespace cinemill {
 
 namespace {
 
-const std::string kFile = std::string(CM_CORPUS_DIR) + "/giflib/pic/fire.gif";
+const std::string kFile = testing::Corpus(testing::kFire);
 
 std::vector<uint8_t> GifBytes(Engine& e) {
     e.WaitTasks();
-    auto copy = CopyAnimation(*e.Doc());
-    VectorSink sink;
-    SilentProgress p;
-    WriteGif(sink, *copy, p);
-    return sink.bytes;
+    return testing::GifBytes(*e.Doc());
 }
 
 // An engine with the test file open.
-struct Fixture {
-    PreferenceBlock prefs;
-    ScriptedUiHost host;
-    MemoryClipboard clipboard;
-    Engine engine{prefs, host, clipboard};
-    Fixture() { engine.Open({kFile}); }
+struct Fixture : testing::Session {
+    Fixture() : Session(testing::kFire) {}
 };
 
 // A mouse move delivered to the widget itself (QTest::mouseMove goes

@@ -18,6 +18,7 @@
 #include "cinemill/app/file_association.h"
 #include "cinemill/base/ui_host.h"
 #include "cinemill/ui/command_handlers.h"
+#include "cinemill/ui/dialog_parts.h"
 #include "cinemill/ui/property_widgets.h"
 
 namespace cinemill {
@@ -73,7 +74,7 @@ void SetPreferencesAssociation(FileAssociation* association) { AssociationOverri
 
 PreferencesDialog::PreferencesDialog(Engine& engine, FileAssociation* association, QWidget* parent)
     : QDialog(parent), engine_(engine), model_(engine.Prefs(), association) {
-    setWindowTitle(Text(StringId::PreferencesCaption));
+    setWindowTitle(Tr(StringId::PreferencesCaption));
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
     tabs = new QTabWidget(this);
 
@@ -84,17 +85,17 @@ PreferencesDialog::PreferencesDialog(Engine& engine, FileAssociation* associatio
         auto* grid = new QGridLayout(defaultsPage);
         delay = Named(new UpDownEdit(0, 32767, defaultsPage), pc::kDelay);
         iterations = Named(new UpDownEdit(0, 32767, defaultsPage), pc::kIterations);
-        grid->addWidget(new QLabel(Text(StringId::PrefDelay), defaultsPage), 0, 0);
+        grid->addWidget(new QLabel(Tr(StringId::PrefDelay), defaultsPage), 0, 0);
         grid->addWidget(delay, 0, 1);
-        grid->addWidget(new QLabel(Text(StringId::PrefDelayUnit), defaultsPage), 0, 2);
-        grid->addWidget(new QLabel(Text(StringId::PrefLoopIterations), defaultsPage), 1, 0);
+        grid->addWidget(new QLabel(Tr(StringId::PrefDelayUnit), defaultsPage), 0, 2);
+        grid->addWidget(new QLabel(Tr(StringId::PrefLoopIterations), defaultsPage), 1, 0);
         grid->addWidget(iterations, 1, 1);
-        grid->addWidget(new QLabel(Text(StringId::PrefContinuousNote), defaultsPage), 1, 2);
-        auto* group = new QGroupBox(Text(StringId::PrefFrameSizeGroup), defaultsPage);
+        grid->addWidget(new QLabel(Tr(StringId::PrefContinuousNote), defaultsPage), 1, 2);
+        auto* group = new QGroupBox(Tr(StringId::PrefFrameSizeGroup), defaultsPage);
         auto* v = new QVBoxLayout(group);
-        clipInserted = Named(new QRadioButton(Text(StringId::PrefClipInserted), group), pc::kClipInserted);
-        changeSize = Named(new QRadioButton(Text(StringId::PrefChangeSize), group), pc::kChangeSize);
-        alwaysAsk = Named(new QCheckBox(Text(StringId::PrefAlwaysAsk), group), pc::kAlwaysAsk);
+        clipInserted = Named(new QRadioButton(Tr(StringId::PrefClipInserted), group), pc::kClipInserted);
+        changeSize = Named(new QRadioButton(Tr(StringId::PrefChangeSize), group), pc::kChangeSize);
+        alwaysAsk = Named(new QCheckBox(Tr(StringId::PrefAlwaysAsk), group), pc::kAlwaysAsk);
         v->addWidget(clipInserted);
         v->addWidget(changeSize);
         v->addWidget(alwaysAsk);
@@ -112,35 +113,35 @@ PreferencesDialog::PreferencesDialog(Engine& engine, FileAssociation* associatio
     palettesPage->setObjectName("202");
     {
         auto* v = new QVBoxLayout(palettesPage);
-        v->addWidget(WrappedLabel(Text(StringId::MergeIntro), palettesPage));
-        auto* methodBox = new QGroupBox(Text(StringId::MergeMethodGroup), palettesPage);
+        v->addWidget(WrappedLabel(Tr(StringId::MergeIntro), palettesPage));
+        auto* methodBox = new QGroupBox(Tr(StringId::MergeMethodGroup), palettesPage);
         auto* grid = new QGridLayout(methodBox);
         const StringId names[5] = {StringId::MergeSelfAdapting, StringId::MergeWithGlobal, StringId::MergeMapToGlobal,
                                    StringId::MergeWebPalette, StringId::MergeLocalPalettes};
         for (int i = 0; i < 5; ++i) {
-            methods[i] = Named(new QRadioButton(Text(names[i]), methodBox), pc::kMethodFirst + i);
+            methods[i] = Named(new QRadioButton(Tr(names[i]), methodBox), pc::kMethodFirst + i);
             grid->addWidget(methods[i], i == 0 ? 0 : i + 1, 0, 1, 2);
         }
         maxColors = Named(new QComboBox(methodBox), pc::kMaxColors);
         FillColorList(maxColors);
-        auto* indent = new QLabel(Text(StringId::MergeMaxColors), methodBox);
+        auto* indent = new QLabel(Tr(StringId::MergeMaxColors), methodBox);
         indent->setContentsMargins(methodBox->fontMetrics().averageCharWidth() * 4, 0, 0, 0);
         grid->addWidget(indent, 1, 0);
         grid->addWidget(maxColors, 1, 1, Qt::AlignLeft);
         grid->setColumnStretch(1, 1);
         v->addWidget(methodBox);
-        auto* details = new QGroupBox(Text(StringId::MergeDetails), palettesPage);
+        auto* details = new QGroupBox(Tr(StringId::MergeDetails), palettesPage);
         auto* d = new QGridLayout(details);
-        dither = Named(new QCheckBox(Text(StringId::MergeDither), details), pc::kDither);
+        dither = Named(new QCheckBox(Tr(StringId::MergeDither), details), pc::kDither);
         trueColorMax = Named(new QComboBox(details), pc::kTrueColorMax);
         FillColorList(trueColorMax);
         d->addWidget(dither, 0, 0, 1, 2);
-        d->addWidget(WrappedLabel(Text(StringId::MergeTrueColorMax), details,
+        d->addWidget(WrappedLabel(Tr(StringId::MergeTrueColorMax), details,
                                   details->fontMetrics().averageCharWidth() * 30),
                      1, 0);
         d->addWidget(trueColorMax, 1, 1, Qt::AlignLeft | Qt::AlignVCenter);
         v->addWidget(details);
-        askMerge = Named(new QCheckBox(Text(StringId::MergeAlwaysAsk), palettesPage), pc::kAskMerge);
+        askMerge = Named(new QCheckBox(Tr(StringId::MergeAlwaysAsk), palettesPage), pc::kAskMerge);
         v->addWidget(askMerge);
         v->addStretch(1);
         const PalettesPage& p = model_.palettes;
@@ -159,17 +160,17 @@ PreferencesDialog::PreferencesDialog(Engine& engine, FileAssociation* associatio
         auto* row = new QHBoxLayout;
         undoLevels = Named(new QLineEdit(programPage), pc::kUndoLevels);
         undoLevels->setMaximumWidth(undoLevels->fontMetrics().horizontalAdvance("0000000000") + 16);
-        row->addWidget(new QLabel(Text(StringId::PrefMaintain), programPage));
+        row->addWidget(new QLabel(Tr(StringId::PrefMaintain), programPage));
         row->addWidget(undoLevels);
-        row->addWidget(new QLabel(Text(StringId::PrefUndoLevels), programPage));
+        row->addWidget(new QLabel(Tr(StringId::PrefUndoLevels), programPage));
         row->addStretch(1);
         v->addLayout(row);
-        continuousLoop = WrappedCheck(Text(StringId::PrefContinuousLoop), pc::kContinuousLoop, programPage);
-        flatLook = WrappedCheck(Text(StringId::PrefFlatLook), pc::kFlatLook, programPage);
-        associate = WrappedCheck(Text(StringId::PrefAssociate), pc::kAssociate, programPage);
-        v->addLayout(CheckRow(continuousLoop, Text(StringId::PrefContinuousLoop), programPage));
-        v->addLayout(CheckRow(flatLook, Text(StringId::PrefFlatLook), programPage));
-        v->addLayout(CheckRow(associate, Text(StringId::PrefAssociate), programPage));
+        continuousLoop = WrappedCheck(Tr(StringId::PrefContinuousLoop), pc::kContinuousLoop, programPage);
+        flatLook = WrappedCheck(Tr(StringId::PrefFlatLook), pc::kFlatLook, programPage);
+        associate = WrappedCheck(Tr(StringId::PrefAssociate), pc::kAssociate, programPage);
+        v->addLayout(CheckRow(continuousLoop, Tr(StringId::PrefContinuousLoop), programPage));
+        v->addLayout(CheckRow(flatLook, Tr(StringId::PrefFlatLook), programPage));
+        v->addLayout(CheckRow(associate, Tr(StringId::PrefAssociate), programPage));
         v->addStretch(1);
         undoLevels->setText(QString::fromStdString(model_.program.undoLevels));
         continuousLoop->setChecked(model_.program.continuousLoop);
@@ -183,8 +184,8 @@ PreferencesDialog::PreferencesDialog(Engine& engine, FileAssociation* associatio
     signaturePage->setObjectName("179");
     {
         auto* v = new QVBoxLayout(signaturePage);
-        v->addWidget(WrappedLabel(Text(StringId::SignatureExplanation), signaturePage));
-        addSignature = Named(new QCheckBox(Text(StringId::SignatureAlways), signaturePage), pc::kAddSignature);
+        v->addWidget(WrappedLabel(Tr(StringId::SignatureExplanation), signaturePage));
+        addSignature = Named(new QCheckBox(Tr(StringId::SignatureAlways), signaturePage), pc::kAddSignature);
         signature = Named(new QPlainTextEdit(signaturePage), pc::kSignatureText);
         signature->setMinimumHeight(signature->fontMetrics().lineSpacing() * 5);
         v->addWidget(addSignature);
@@ -195,21 +196,14 @@ PreferencesDialog::PreferencesDialog(Engine& engine, FileAssociation* associatio
         connect(addSignature, &QCheckBox::toggled, signature, &QWidget::setEnabled);
     }
 
-    tabs->addTab(defaultsPage, Text(StringId::PrefPageDefaults));
-    tabs->addTab(palettesPage, Text(StringId::PrefPagePalettes));
-    tabs->addTab(programPage, Text(StringId::PrefPageProgram));
-    tabs->addTab(signaturePage, Text(StringId::PrefPageSignature));
+    tabs->addTab(defaultsPage, Tr(StringId::PrefPageDefaults));
+    tabs->addTab(palettesPage, Tr(StringId::PrefPagePalettes));
+    tabs->addTab(programPage, Tr(StringId::PrefPageProgram));
+    tabs->addTab(signaturePage, Tr(StringId::PrefPageSignature));
     tabs->setCurrentIndex(0);
     connect(tabs, &QTabWidget::currentChanged, this, [this](int i) { TabChanged(i); });
 
-    auto* buttons = new QDialogButtonBox(this);
-    okButton = buttons->addButton(Text(StringId::ButtonOk), QDialogButtonBox::AcceptRole);
-    cancelButton = buttons->addButton(Text(StringId::ButtonCancel), QDialogButtonBox::RejectRole);
-    okButton->setObjectName("1");
-    cancelButton->setObjectName("2");
-    okButton->setDefault(true);
-    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
-    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    auto* buttons = SheetButtons(this, okButton, cancelButton);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(tabs);
     layout->addWidget(buttons);

@@ -21,6 +21,7 @@
 #include "cinemill/base/preferences.h"
 #include "cinemill/base/strings.h"
 #include "cinemill/ui/command_handlers.h"
+#include "cinemill/ui/dialog_parts.h"
 #include "cinemill/ui/preview_player.h"
 
 namespace cinemill {
@@ -29,11 +30,6 @@ namespace {
 
 QPointer<PreviewDialog> g_current;
 std::function<void()> g_closedHandler;
-
-QString Text(StringId id) {
-    const auto t = LoadString(id);
-    return QString::fromUtf8(t.data(), static_cast<int>(t.size()));
-}
 
 // Tool bar artwork: 16 x 16 drawings, rendered for each scale so that they
 // stay crisp.
@@ -108,7 +104,7 @@ PreviewDialog* PreviewDialog::Current() { return g_current.data(); }
 PreviewDialog::PreviewDialog(Engine& engine, QWidget* parent)
     : QDialog(parent), engine_(engine), anim_(engine.Doc()), playback_({&player_}) {
     setObjectName("PreviewAnimation");
-    setWindowTitle(Text(StringId::PreviewCaption));
+    setWindowTitle(Tr(StringId::PreviewCaption));
     setAttribute(Qt::WA_DeleteOnClose);
     setModal(false);
     g_current = this;
@@ -157,7 +153,7 @@ PreviewDialog::PreviewDialog(Engine& engine, QWidget* parent)
     bar2_->addSeparator();
     colorButton_ = new QToolButton(bar2_);
     colorButton_->setObjectName("1066");
-    colorButton_->setToolTip(Text(StringId::TipBackground));
+    colorButton_->setToolTip(Tr(StringId::TipBackground));
     colorButton_->setAutoRaise(true);
     connect(colorButton_, &QToolButton::clicked, this, &PreviewDialog::ChooseBackground);
     bar2_->addWidget(colorButton_);
@@ -192,9 +188,9 @@ PreviewDialog::PreviewDialog(Engine& engine, QWidget* parent)
     number_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     number_->setMinimumWidth(number_->fontMetrics().horizontalAdvance("00000"));
 
-    browserDelays_ = new QCheckBox(Text(StringId::BrowserDelays), this);
+    browserDelays_ = new QCheckBox(Tr(StringId::BrowserDelays), this);
     browserDelays_->setObjectName("browserDelays");
-    browserDelays_->setToolTip(Text(StringId::BrowserDelaysTip));
+    browserDelays_->setToolTip(Tr(StringId::BrowserDelaysTip));
     browserDelays_->setChecked(playback_.browserDelays);
     connect(browserDelays_, &QCheckBox::toggled, this, &PreviewDialog::SetBrowserDelays);
 
@@ -245,7 +241,7 @@ PreviewDialog::~PreviewDialog() {
 }
 
 QAction* PreviewDialog::AddTool(QToolBar* bar, const char* name, int string_id, const char* svg) {
-    QAction* a = bar->addAction(SvgIcon(svg), Text(static_cast<StringId>(string_id)));
+    QAction* a = bar->addAction(SvgIcon(svg), Tr(static_cast<StringId>(string_id)));
     a->setObjectName(name);
     a->setToolTip(a->text());
     if (QWidget* w = bar->widgetForAction(a)) w->setObjectName(name);
@@ -326,7 +322,7 @@ void PreviewDialog::ChooseBackground() {
     const int left = wasPlaying ? std::max(1, timer_->remainingTime()) : 0;
     timer_->stop();
     const QColor chosen =
-        QColorDialog::getColor(view_->Background(), this, Text(StringId::TipBackground));
+        QColorDialog::getColor(view_->Background(), this, Tr(StringId::TipBackground));
     if (closing_ || DocumentGone()) return CloseFromEngine();
     if (chosen.isValid()) {
         engine_.Prefs().Set(PreferenceBlock::kPreviewBackground,

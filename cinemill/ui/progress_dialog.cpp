@@ -8,15 +8,11 @@
 #include <QPushButton>
 
 #include "cinemill/base/strings.h"
+#include "cinemill/ui/dialog_parts.h"
 
 namespace cinemill {
 
 namespace {
-
-QString Text(StringId id) {
-    const auto t = LoadString(id);
-    return QString::fromUtf8(t.data(), static_cast<int>(t.size()));
-}
 
 bool IsUserInput(QEvent::Type t) {
     switch (t) {
@@ -52,7 +48,7 @@ public:
 
     void SetText(StringId id) override {
         Open();
-        dialog_->setLabelText(Text(id));
+        dialog_->setLabelText(Tr(id));
         Pump(true);
     }
     void SetRange(int64_t n) override {
@@ -106,7 +102,7 @@ private:
         if (dialog_) return;
         dialog_ = new QProgressDialog(owner_);
         dialog_->setObjectName("progressDialog");
-        dialog_->setWindowTitle(Text(StringId::ProgressCaption));
+        dialog_->setWindowTitle(Tr(StringId::ProgressCaption));
         dialog_->setWindowModality(Qt::ApplicationModal);
         dialog_->setAutoClose(false);
         dialog_->setAutoReset(false);

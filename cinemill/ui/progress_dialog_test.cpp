@@ -12,6 +12,7 @@
 #include "cinemill/base/preferences.h"
 #include "cinemill/base/ui_host.h"
 #include "cinemill/gif/gif_writer.h"
+#include "cinemill/ui/dlgops_testing.h"
 #include "cinemill/ui/shots.h"
 
 namespace cinemill {
@@ -40,13 +41,7 @@ std::unique_ptr<Animation> MakeDoc(int n, int w, int h) {
     return a;
 }
 
-std::vector<uint8_t> GifBytes(const Animation& doc) {
-    auto copy = CopyAnimation(doc);
-    VectorSink sink;
-    SilentProgress p;
-    if (WriteGif(sink, *copy, p) != Result::Done) return {};
-    return sink.bytes;
-}
+using testing::GifBytes;
 
 QProgressDialog* OpenProgressDialog() {
     for (QWidget* w : QApplication::topLevelWidgets())

@@ -13,6 +13,7 @@
 
 #include "cinemill/base/ui_host.h"
 #include "cinemill/ui/command_handlers.h"
+#include "cinemill/ui/dialog_parts.h"
 #include "cinemill/ui/property_widgets.h"
 
 namespace cinemill {
@@ -109,44 +110,44 @@ FramePageWidget::FramePageWidget(Engine& engine, int index, QWidget* parent)
     auto* grid = new QGridLayout(this);
     int row = 0;
     if (Global()) {
-        grid->addWidget(WrappedLabel(Text(StringId::GlobalFrameExplanation), this), row++, 0, 1, 4);
+        grid->addWidget(WrappedLabel(Tr(StringId::GlobalFrameExplanation), this), row++, 0, 1, 4);
     } else {
         name = Named(new QLineEdit(this), pc::kName);
         name->setMaxLength(260);
-        grid->addWidget(new QLabel(Text(StringId::LabelName), this), row, 0);
+        grid->addWidget(new QLabel(Tr(StringId::LabelName), this), row, 0);
         grid->addWidget(name, row++, 1, 1, 3);
     }
     width = NumberEdit(pc::kWidth, this, true);
     height = NumberEdit(pc::kHeight, this, true);
-    grid->addWidget(new QLabel(Text(StringId::LabelWidth), this), row, 0);
+    grid->addWidget(new QLabel(Tr(StringId::LabelWidth), this), row, 0);
     grid->addWidget(width, row, 1);
-    grid->addWidget(new QLabel(Text(StringId::LabelHeight), this), row, 2);
+    grid->addWidget(new QLabel(Tr(StringId::LabelHeight), this), row, 2);
     grid->addWidget(height, row++, 3);
     offsetX = NumberEdit(pc::kOffsetX, this);
     offsetY = NumberEdit(pc::kOffsetY, this);
-    grid->addWidget(new QLabel(Text(StringId::LabelOffsetX), this), row, 0);
+    grid->addWidget(new QLabel(Tr(StringId::LabelOffsetX), this), row, 0);
     grid->addWidget(offsetX, row, 1);
-    grid->addWidget(new QLabel(Text(StringId::LabelOffsetY), this), row, 2);
+    grid->addWidget(new QLabel(Tr(StringId::LabelOffsetY), this), row, 2);
     grid->addWidget(offsetY, row++, 3);
 
-    transparent = Named(new QCheckBox(Text(StringId::LabelTransparent), this), pc::kTransparent);
-    editTransparency = Named(new QPushButton(Text(StringId::LabelEditButton), this), pc::kEditTransparency);
-    interlaced = Named(new QCheckBox(Text(StringId::LabelInterlaced), this), pc::kInterlaced);
+    transparent = Named(new QCheckBox(Tr(StringId::LabelTransparent), this), pc::kTransparent);
+    editTransparency = Named(new QPushButton(Tr(StringId::LabelEditButton), this), pc::kEditTransparency);
+    interlaced = Named(new QCheckBox(Tr(StringId::LabelInterlaced), this), pc::kInterlaced);
     grid->addWidget(transparent, row, 0);
     grid->addWidget(editTransparency, row, 1, Qt::AlignLeft);
     grid->addWidget(interlaced, row++, 2, 1, 2);
-    localPalette = Named(new QCheckBox(Text(StringId::LabelLocalPalette), this), pc::kLocalPalette);
-    editLocalPalette = Named(new QPushButton(Text(StringId::LabelEditButton), this), pc::kEditLocalPalette);
+    localPalette = Named(new QCheckBox(Tr(StringId::LabelLocalPalette), this), pc::kLocalPalette);
+    editLocalPalette = Named(new QPushButton(Tr(StringId::LabelEditButton), this), pc::kEditLocalPalette);
     grid->addWidget(localPalette, row, 0);
     grid->addWidget(editLocalPalette, row++, 1, Qt::AlignLeft);
 
     delay = NumberEdit(pc::kDelay, this);
     grid->addWidget(delay, row, 0);
-    grid->addWidget(new QLabel(Text(StringId::LabelDelayAfterFrame), this), row++, 1, 1, 3);
+    grid->addWidget(new QLabel(Tr(StringId::LabelDelayAfterFrame), this), row++, 1, 1, 3);
     disposal = Named(new QComboBox(this), pc::kDisposal);
     for (const std::string& e : DisposalListEntries()) disposal->addItem(Q(e));
     grid->addWidget(disposal, row, 0, 1, 2);
-    grid->addWidget(new QLabel(Text(StringId::LabelBeforeNextFrame), this), row++, 2, 1, 2);
+    grid->addWidget(new QLabel(Tr(StringId::LabelBeforeNextFrame), this), row++, 2, 1, 2);
     grid->setRowStretch(row, 1);
     grid->setColumnStretch(3, 1);
 
@@ -275,34 +276,34 @@ AnimationPageWidget::AnimationPageWidget(Engine& engine, QWidget* parent) : QWid
     int row = 0;
     fileName = Named(new QLineEdit(this), pc::kFileName);
     fileName->setReadOnly(true);
-    grid->addWidget(new QLabel(Text(StringId::LabelFileName), this), row, 0);
+    grid->addWidget(new QLabel(Tr(StringId::LabelFileName), this), row, 0);
     grid->addWidget(fileName, row++, 1, 1, 4);
     frameCount = NumberEdit(pc::kFrameCount, this, true);
-    grid->addWidget(new QLabel(Text(StringId::LabelFrameCount), this), row, 0);
+    grid->addWidget(new QLabel(Tr(StringId::LabelFrameCount), this), row, 0);
     grid->addWidget(frameCount, row++, 1);
     iterations = NumberEdit(pc::kIterations, this);
-    grid->addWidget(new QLabel(Text(StringId::LabelIterations), this), row, 0);
+    grid->addWidget(new QLabel(Tr(StringId::LabelIterations), this), row, 0);
     grid->addWidget(iterations, row, 1);
-    grid->addWidget(new QLabel(Text(StringId::LabelIterationsNote), this), row++, 2, 1, 3);
+    grid->addWidget(new QLabel(Tr(StringId::LabelIterationsNote), this), row++, 2, 1, 3);
 
-    globalPalette = Named(new QCheckBox(Text(StringId::LabelGlobalPalette), this), pc::kGlobalPalette);
+    globalPalette = Named(new QCheckBox(Tr(StringId::LabelGlobalPalette), this), pc::kGlobalPalette);
     globalPalette->setEnabled(false);
-    editPalette = Named(new QPushButton(Text(StringId::LabelEditButton), this), pc::kEditGlobalPalette);
+    editPalette = Named(new QPushButton(Tr(StringId::LabelEditButton), this), pc::kEditGlobalPalette);
     grid->addWidget(globalPalette, row, 0);
     grid->addWidget(editPalette, row++, 1, Qt::AlignLeft);
 
     width = NumberEdit(pc::kScreenWidth, this);
     height = NumberEdit(pc::kScreenHeight, this);
-    autoSize = Named(new QPushButton(Text(StringId::LabelAutoSize), this), pc::kAutoSize);
-    grid->addWidget(new QLabel(Text(StringId::LabelWidth), this), row, 0);
+    autoSize = Named(new QPushButton(Tr(StringId::LabelAutoSize), this), pc::kAutoSize);
+    grid->addWidget(new QLabel(Tr(StringId::LabelWidth), this), row, 0);
     grid->addWidget(width, row, 1);
-    grid->addWidget(new QLabel(Text(StringId::LabelHeight), this), row, 2);
+    grid->addWidget(new QLabel(Tr(StringId::LabelHeight), this), row, 2);
     grid->addWidget(height, row, 3);
     grid->addWidget(autoSize, row++, 4);
 
-    bkColor = Named(new SwatchButton(Text(StringId::LabelGifBkColor), this), pc::kBkColor);
+    bkColor = Named(new SwatchButton(Tr(StringId::LabelGifBkColor), this), pc::kBkColor);
     grid->addWidget(bkColor, row, 0, 1, 2, Qt::AlignLeft);
-    grid->addWidget(new QLabel(Text(StringId::LabelNotUsedByBrowsers), this), row++, 2, 1, 3);
+    grid->addWidget(new QLabel(Tr(StringId::LabelNotUsedByBrowsers), this), row++, 2, 1, 3);
     grid->setRowStretch(row, 1);
     grid->setColumnStretch(4, 1);
 
@@ -368,7 +369,7 @@ PageCheck AnimationPageWidget::Check() const {
 
 PropertiesSheet::PropertiesSheet(Engine& engine, CommandId command, QWidget* parent)
     : QDialog(parent), engine_(engine), frameIndex_(engine.State().selected) {
-    setWindowTitle(Text(StringId::PropertiesCaption));
+    setWindowTitle(Tr(StringId::PropertiesCaption));
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
     tabs = new QTabWidget(this);
     tabs->setObjectName("tabs");
@@ -390,7 +391,7 @@ PropertiesSheet::PropertiesSheet(Engine& engine, CommandId command, QWidget* par
                 title = StringId::PageAnimation;
                 break;
         }
-        const int i = tabs->addTab(w, Text(title));
+        const int i = tabs->addTab(w, Tr(title));
         if (page == plan.start) start = i;
     }
     tabs->setCurrentIndex(start);
@@ -398,14 +399,7 @@ PropertiesSheet::PropertiesSheet(Engine& engine, CommandId command, QWidget* par
     shown_.insert(tabs->widget(start));
     connect(tabs, &QTabWidget::currentChanged, this, [this](int i) { TabChanged(i); });
 
-    auto* buttons = new QDialogButtonBox(this);
-    okButton = buttons->addButton(Text(StringId::ButtonOk), QDialogButtonBox::AcceptRole);
-    cancelButton = buttons->addButton(Text(StringId::ButtonCancel), QDialogButtonBox::RejectRole);
-    okButton->setObjectName("1");
-    cancelButton->setObjectName("2");
-    okButton->setDefault(true);
-    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
-    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    auto* buttons = SheetButtons(this, okButton, cancelButton);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(tabs);
     layout->addWidget(buttons);
@@ -478,13 +472,9 @@ void PropertiesSheet::reject() {
 
 CommandResult RunPropertiesSheet(QWidget* parent, Engine& engine, CommandId command) {
     if (!engine.Doc() || !SheetFor(command)) return {Result::Failed, 0};
-    if (command == CommandId::FrameProperties && !engine.State().SelectedFrame()) {
-        engine.Host().Beep();
-        return {Result::Failed, 0};
-    }
+    if (command == CommandId::FrameProperties && !engine.State().SelectedFrame()) return Refuse(engine);
     PropertiesSheet sheet(engine, command, parent);
-    sheet.exec();
-    return sheet.Outcome();
+    return ShowModal(sheet);
 }
 
 namespace {

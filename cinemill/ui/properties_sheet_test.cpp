@@ -13,35 +13,17 @@
 #include "cinemill/base/ui_host.h"
 #include "cinemill/gif/gif_writer.h"
 #include "cinemill/ui/command_handlers.h"
+#include "cinemill/ui/dlgops_testing.h"
 #include "cinemill/ui/shots.h"
 
 namespace cinemill {
 namespace {
 
-const std::string kGif = std::string(CM_CORPUS_DIR) + "/wuffs/test/data/animated-red-blue.gif";
-
-std::vector<uint8_t> GifBytes(const Animation& doc) {
-    auto copy = CopyAnimation(doc);
-    VectorSink sink;
-    SilentProgress p;
-    if (WriteGif(sink, *copy, p) != Result::Done) return {};
-    return sink.bytes;
-}
+const std::string kGif = testing::Corpus(testing::kRedBlue);
 
 // An engine with the sample open and frame `selected` selected.
-struct Editor {
-    PreferenceBlock prefs;
-    ScriptedUiHost host;
-    MemoryClipboard clipboard;
-    Engine engine{prefs, host, clipboard};
-    explicit Editor(int selected = 1) {
-        engine.Open({kGif});
-        engine.Select(selected);
-    }
-    std::vector<uint8_t> Bytes() {
-        engine.WaitTasks();
-        return GifBytes(*engine.Doc());
-    }
+struct Editor : testing::Session {
+    explicit Editor(int selected = 1) : Session(testing::kRedBlue) { engine.Select(selected); }
 };
 
 template <class W>

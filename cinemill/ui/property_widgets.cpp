@@ -11,11 +11,6 @@
 
 namespace cinemill {
 
-QString Text(StringId id) {
-    const std::string_view t = LoadString(id);
-    return QString::fromUtf8(t.data(), static_cast<qsizetype>(t.size()));
-}
-
 QString FromBytes(std::string_view bytes) {
     QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
     const QString text = utf8.decode(QByteArrayView(bytes.data(), static_cast<qsizetype>(bytes.size())));

@@ -16,8 +16,6 @@ class QWidget;
 // Preferences sheet share.
 namespace cinemill {
 
-// A string-table text as a QString.
-QString Text(StringId id);
 // Texts of the document (frame names, comments, the signature) are bytes:
 // UTF-8 where they are valid UTF-8, else Latin-1 (as older files hold them).
 QString FromBytes(std::string_view bytes);

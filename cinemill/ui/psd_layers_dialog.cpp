@@ -4,9 +4,10 @@
 #include <QCheckBox>
 #include <QDialogButtonBox>
 #include <QLabel>
-#include <QPushButton>
 #include <QRadioButton>
 #include <QVBoxLayout>
+
+#include "cinemill/ui/dialog_parts.h"
 
 namespace cinemill {
 
@@ -45,11 +46,7 @@ PsdLayersDialog::PsdLayersDialog(const PsdLayerChoice& preset, QWidget* parent) 
                                static_cast<QAbstractButton*>(withComposite_)})
         connect(b, &QAbstractButton::toggled, this, &PsdLayersDialog::UpdateEnabled);
 
-    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
-    buttons->button(QDialogButtonBox::Ok)->setObjectName("IDOK");
-    buttons->button(QDialogButtonBox::Cancel)->setObjectName("IDCANCEL");
-    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
-    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    auto* buttons = OkCancelButtons(this);
 
     auto* lay = new QVBoxLayout(this);
     lay->addWidget(text);

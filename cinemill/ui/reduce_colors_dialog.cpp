@@ -9,7 +9,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
-#include <QPushButton>
 #include <QSlider>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -148,11 +147,7 @@ ReduceColorsDialog::ReduceColorsDialog(Engine& engine, QWidget* parent)
     progressRow->addWidget(bar_, 1);
     progressRow->addWidget(status_, 1);
 
-    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
-    buttons->button(QDialogButtonBox::Ok)->setObjectName("ok");
-    buttons->button(QDialogButtonBox::Cancel)->setObjectName("cancel");
-    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
-    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    auto* buttons = OkCancelButtons(this, "ok", "cancel");
 
     auto* top = new QVBoxLayout(this);
     top->addLayout(panes, 1);
@@ -383,18 +378,14 @@ void ReduceColorsDialog::reject() {
 
 CommandResult RunReduceColors(CommandContext& ctx) {
     Engine& e = ctx.engine;
-    if (!e.Doc() || e.Doc()->FrameCount() < 1) {
-        e.Host().Beep();
-        return {Result::Failed, 0};
-    }
+    if (!e.Doc() || e.Doc()->FrameCount() < 1) return Refuse(e);
     if (!reduce_dialog::Reducible(reduce_dialog::LargestEntryCount(*e.Doc()))) {
         e.Host().Message(std::string(LoadString(StringId::NonReducible)),
                          std::string(LoadString(StringId::NonReducibleCaption)));
         return {Result::Stopped, 0};
     }
     ReduceColorsDialog d(e, ctx.parent);
-    d.exec();
-    return d.Outcome();
+    return ShowModal(d);
 }
 
 namespace {

@@ -5,7 +5,6 @@
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QLabel>
-#include <QPushButton>
 #include <QRadioButton>
 #include <QSpinBox>
 #include <QVBoxLayout>
@@ -74,11 +73,7 @@ ResizeAnimationDialog::ResizeAnimationDialog(Engine& engine, QWidget* parent) : 
     ml->addWidget(bicubic_);
     (prefs.Flag(PreferenceBlock::kFlagBicubic) ? bicubic_ : nearest_)->setChecked(true);
 
-    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
-    buttons->button(QDialogButtonBox::Ok)->setObjectName("ok");
-    buttons->button(QDialogButtonBox::Cancel)->setObjectName("cancel");
-    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
-    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    auto* buttons = OkCancelButtons(this, "ok", "cancel");
 
     auto* top = new QVBoxLayout(this);
     top->addWidget(current);
@@ -128,13 +123,9 @@ void ResizeAnimationDialog::accept() {
 
 CommandResult RunResize(CommandContext& ctx) {
     Engine& e = ctx.engine;
-    if (!e.Doc()) {
-        e.Host().Beep();
-        return {Result::Failed, 0};
-    }
+    if (!e.Doc()) return Refuse(e);
     ResizeAnimationDialog d(e, ctx.parent);
-    d.exec();
-    return d.Outcome();
+    return ShowModal(d);
 }
 
 namespace {

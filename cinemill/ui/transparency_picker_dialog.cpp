@@ -1,5 +1,6 @@
 #include "cinemill/ui/transparency_picker_dialog.h"
 
+#include "cinemill/ui/dialog_parts.h"
 #include "cinemill/ui/properties_sheet.h"
 
 #include <QButtonGroup>
@@ -7,7 +8,6 @@
 #include <QDialogButtonBox>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QPushButton>
 #include <QScrollArea>
 #include <QTimer>
 #include <QToolButton>
@@ -79,7 +79,7 @@ TransparencyPickerDialog::TransparencyPickerDialog(const Animation& doc, const F
         auto* b = new QToolButton(this);
         b->setObjectName(modes[i].first);
         b->setText(tr(labels[i]));
-        b->setToolTip(QString::fromUtf8(LoadString(modes[i].second).data()));
+        b->setToolTip(Tr(modes[i].second));
         b->setCheckable(true);
         group->addButton(b, i);
         modeBar->addWidget(b);
@@ -99,11 +99,7 @@ TransparencyPickerDialog::TransparencyPickerDialog(const Animation& doc, const F
     tips(info_->isChecked());
     connect(info_, &QCheckBox::toggled, this, tips);
 
-    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
-    buttons->button(QDialogButtonBox::Ok)->setObjectName("IDOK");
-    buttons->button(QDialogButtonBox::Cancel)->setObjectName("IDCANCEL");
-    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
-    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    auto* buttons = OkCancelButtons(this);
 
     // The image, its zoom bar and the mode bar stand beside the grid, so
     // that the dialog stays low enough for small screens.
