@@ -23,6 +23,7 @@
 #include "cinemill/doc/disposal.h"
 #include "cinemill/gif/gif_writer.h"
 #include "cinemill/imaging/color_reduce.h"
+#include "cinemill/imaging/optimize_encoder.h"
 #include "cinemill/imaging/optimize_lzw.h"
 #include "cinemill/imaging/optimize_palette.h"
 
@@ -269,7 +270,8 @@ struct ScreenModel {
 
 // One frame's attempt to turn unchanged pixels into transparency, prepared
 // by the frame stage and run on a worker: it reads only what it holds and
-// the frame's bitmap (left alone until the result is applied).
+// the frame's bitmap (left alone until the result is applied). A trial
+// without a mask only compresses the frame as it is.
 struct TransparencyTrial {
     Frame* frame = nullptr;
     const FrameBitmap* original = nullptr;
@@ -284,6 +286,10 @@ struct TransparencyTrial {
     uint8_t fill = 0;
     // Data bytes of the smallest candidate (the frame as it is included).
     int64_t bestCount = INT64_MAX;
+    // The best candidate's compressed data, when the optimizer's own
+    // compressor made it (else the writer compresses the frame).
+    std::vector<uint8_t> data;
+    uint8_t codeSize = 0;
     // The frame as read, when its file's data was kept, and those data
     // bytes: the frame goes back to it unless the best candidate is smaller.
     std::unique_ptr<Frame> before;
@@ -296,6 +302,14 @@ int64_t KeptDataCount(const KeptImageData& k) {
     return static_cast<int64_t>(k.subBlocks.size()) - 1;
 }
 
+// Puts a frame back as it was read. Its delay stays: a frame dropped after
+// it has added its own while the frame's trial ran.
+void Restore(Frame& f, std::unique_ptr<Frame>& before) {
+    const uint32_t delay = f.delay;
+    static_cast<Frame&>(f) = std::move(*before);
+    f.delay = delay;
+}
+
 // Puts a frame back as it was read when its kept data is smaller than what
 // the optimizer made of it. `before_count` and `count` are the data bytes of
 // the two; the descriptor and colour table are alike, but a graphic control
@@ -304,14 +318,14 @@ void KeepSmaller(Frame& f, std::unique_ptr<Frame>& before, int64_t before_count,
     if (!before) return;
     const int64_t old_size = before_count + (WritesControlBlock(*before) ? 8 : 0);
     const int64_t new_size = count + (WritesControlBlock(f) ? 8 : 0);
-    if (old_size <= new_size) static_cast<Frame&>(f) = std::move(*before);
+    if (old_size <= new_size) Restore(f, before);
     before.reset();
 }
 
 // The same, counting both whole frames as the writer writes them.
 void KeepSmallerFrame(const Animation& a, Frame& f, std::unique_ptr<Frame>& before) {
     if (!before) return;
-    if (FrameEncodedSize(a, *before) <= FrameEncodedSize(a, f)) static_cast<Frame&>(f) = std::move(*before);
+    if (FrameEncodedSize(a, *before) <= FrameEncodedSize(a, f)) Restore(f, before);
     before.reset();
 }
 
@@ -319,7 +333,9 @@ void KeepSmallerFrame(const Animation& a, Frame& f, std::unique_ptr<Frame>& befo
 // fresh memory for them.
 struct TrialScratch {
     LzwSizeCounter counter;
+    ChoosingLzwEncoder encoder;
     FrameBitmap a, b, c_fill, c_own;
+    std::vector<uint8_t> px, fixed, data;
 };
 
 void RunTransparencyTrial(TransparencyTrial& t, TrialScratch& scratch);
@@ -333,42 +349,35 @@ void RunTrialSafely(TransparencyTrial& t, TrialScratch& scratch) {
     }
 }
 
+// The index free pixels may take: a transparent frame's own transparent
+// index, else one that no pixel to keep uses; -1 when there is none.
+int PickFill(const TransparencyTrial& t) {
+    if (t.transparent) return t.transparentIndex;
+    const FrameBitmap& original = *t.original;
+    const size_t mstride = static_cast<size_t>(original.width);
+    std::array<bool, 256> used{};
+    for (int y = 0; y < original.height; ++y) {
+        const uint8_t* row = original.Row(y);
+        const uint8_t* m = t.mask.data() + y * mstride;
+        for (int x = 0; x < original.width; ++x)
+            if (m[x]) used[row[x]] = true;
+    }
+    // The colour table is written with 2^b entries (black after the
+    // palette's own), so those entries can serve as the fill index too.
+    const int table_size = 1 << ColorTableBits(t.paletteSize);
+    for (int i = 0; i < table_size; ++i)
+        if (!used[static_cast<size_t>(i)]) return i;
+    return -1;
+}
+
 // Turns unchanged pixels into transparency when that makes the frame
 // smaller. Variants are judged by the size of their compressed data, counted
 // the way the writer compresses (the rest of the frame's bytes is the same
 // for all). `shown` holds, for a transparent frame, what the screen shows
 // under each pixel of the box where it is known (else the pixel itself): a
 // transparent pixel may just as well repeat that colour.
-void RunTransparencyTrial(TransparencyTrial& t, TrialScratch& scratch) {
-    LzwSizeCounter& counter = scratch.counter;
+void RaceCandidates(TransparencyTrial& t, TrialScratch& scratch, uint8_t fv) {
     const FrameBitmap& original = *t.original;
-    const int w = original.width, h = original.height;
-    const uint8_t* mask = t.mask.data();
-    const size_t mstride = static_cast<size_t>(w);
-    int fill;
-    if (t.transparent) {
-        fill = t.transparentIndex;
-    } else {
-        std::array<bool, 256> used{};
-        for (int y = 0; y < h; ++y) {
-            const uint8_t* row = original.Row(y);
-            const uint8_t* m = mask + y * mstride;
-            for (int x = 0; x < w; ++x)
-                if (m[x]) used[row[x]] = true;
-        }
-        // The colour table is written with 2^b entries (black after the
-        // palette's own), so those entries can serve as the fill index too.
-        const int table_size = 1 << ColorTableBits(t.paletteSize);
-        fill = -1;
-        for (int i = 0; i < table_size; ++i)
-            if (!used[static_cast<size_t>(i)]) {
-                fill = i;
-                break;
-            }
-        if (fill < 0) return;
-    }
-    const uint8_t fv = static_cast<uint8_t>(fill);
-    const bool interlaced = t.interlaced;
     const int code_size = WriterCodeSize(original, t.paletteSize, fv);
     const FrameBitmap* shown = t.shown ? &*t.shown : nullptr;
 
@@ -392,7 +401,8 @@ void RunTransparencyTrial(TransparencyTrial& t, TrialScratch& scratch) {
     // catches up, and following all five to the end would cost four times
     // as much; so only the leader goes on (ties go on together).
     constexpr double kMargin = 0.0;
-    counter.Race(original, shown ? *shown : original, cands, mask, mstride, fv, interlaced, code_size, kMargin);
+    scratch.counter.Race(original, shown ? *shown : original, cands, t.mask.data(),
+                         static_cast<size_t>(original.width), fv, t.interlaced, code_size, kMargin);
     size_t best_id = 0;
     int64_t best = cands[0].count;
     for (size_t i = 1; i < 5; ++i) {
@@ -410,6 +420,86 @@ void RunTransparencyTrial(TransparencyTrial& t, TrialScratch& scratch) {
         t.result = std::move(*outs[best_id]);
         t.fill = fv;
     }
+}
+
+// The smallest minimum code size for pixels in file order: the bits of the
+// largest value among the fixed ones (all when `fixed` is null) and
+// `extra`, at least 2. The colour table may be larger: any code size that
+// every pixel fits is valid data.
+int NarrowestCodeSize(const std::vector<uint8_t>& px, const uint8_t* fixed, uint8_t extra) {
+    unsigned all = extra;
+    if (fixed) {
+        for (size_t i = 0; i < px.size(); ++i) all |= fixed[i] ? px[i] : 0u;
+    } else {
+        for (uint8_t p : px) all |= p;
+    }
+    int bits = 2;
+    while (bits < 8 && (all >> bits) != 0) ++bits;
+    return bits;
+}
+
+// A free pixel whose own value does not fit the code size takes the fill
+// index.
+void FitFreePixels(std::vector<uint8_t>& px, const std::vector<uint8_t>& fixed, int m, uint8_t fill) {
+    const unsigned limit = 1u << m;
+    for (size_t i = 0; i < px.size(); ++i)
+        if (!fixed[i] && px[i] >= limit) px[i] = fill;
+}
+
+// The trial's best pixels (the frame's own when no candidate won) through
+// the optimizer's compressor, which goes on with a full table while that
+// pays. Its data is taken when smaller than the writer's.
+void EncodeBestCandidate(TransparencyTrial& t, TrialScratch& scratch) {
+    const FrameBitmap& bmp = t.result ? *t.result : *t.original;
+    PixelsInFileOrder(bmp, t.interlaced, scratch.px);
+    const int m = NarrowestCodeSize(scratch.px, nullptr, 0);
+    const int64_t n = scratch.encoder.Encode(scratch.px.data(), nullptr, scratch.px.size(), 0, m,
+                                             FullTable::kKeep, &scratch.data);
+    int64_t writer = t.bestCount;
+    // Until its table fills the compressor parses as the writer does, with
+    // codes no wider and sub-blocks as long as they go; past that the
+    // writer is counted.
+    if (writer == INT64_MAX) {
+        writer = scratch.encoder.Filled()
+                     ? scratch.counter.Count(bmp, t.interlaced, WriterCodeSize(bmp, t.paletteSize), n)
+                     : n + 1;
+    }
+    if (n >= writer) {
+        t.bestCount = writer;
+        return;
+    }
+    t.bestCount = n;
+    t.data = std::move(scratch.data);
+    t.codeSize = static_cast<uint8_t>(m);
+}
+
+// Each free pixel chosen string by string: its own value (or the colour
+// shown under it) or the fill index, whichever lets the compressor's string
+// go on longest. Taken when smaller than the best so far.
+void EncodeChoosingFreePixels(TransparencyTrial& t, TrialScratch& scratch, uint8_t fv) {
+    const FrameBitmap& start = t.shown ? *t.shown : *t.original;
+    PixelsInFileOrder(start, t.interlaced, scratch.px);
+    PixelsInFileOrder(t.mask.data(), static_cast<size_t>(start.width), start.width, start.height, t.interlaced,
+                      scratch.fixed);
+    const int m = NarrowestCodeSize(scratch.px, scratch.fixed.data(), fv);
+    FitFreePixels(scratch.px, scratch.fixed, m, fv);
+    const int64_t n = scratch.encoder.Encode(scratch.px.data(), scratch.fixed.data(), scratch.px.size(), fv, m,
+                                             FullTable::kKeep, &scratch.data);
+    if (n >= t.bestCount) return;
+    FrameBitmap chosen = start;
+    PixelsFromFileOrder(scratch.px, t.interlaced, chosen);
+    t.result = std::move(chosen);
+    t.fill = fv;
+    t.bestCount = n;
+    t.data = std::move(scratch.data);
+    t.codeSize = static_cast<uint8_t>(m);
+}
+
+void RunTransparencyTrial(TransparencyTrial& t, TrialScratch& scratch) {
+    const int fill = t.mask.empty() ? -1 : PickFill(t);
+    if (fill >= 0) RaceCandidates(t, scratch, static_cast<uint8_t>(fill));
+    EncodeBestCandidate(t, scratch);
+    if (fill >= 0) EncodeChoosingFreePixels(t, scratch, static_cast<uint8_t>(fill));
 }
 
 std::atomic<unsigned> g_workers{0};  // see SetOptimizeWorkers
@@ -559,7 +649,8 @@ private:
     bool CanDrop(const Frame& f) const;
     void Drop(size_t block_index, Frame& f);
     bool CropTo(Frame& f, const ChangeBox& box, std::unique_ptr<Frame>& before, int64_t& before_count);
-    void QueueTrial(Frame& f, const ChangeBox& box, std::unique_ptr<Frame>& before, int64_t before_count);
+    void QueueTrial(Frame& f, const ChangeBox* box, std::unique_ptr<Frame>& before, int64_t before_count);
+    void TakeMask(TransparencyTrial& t, const ChangeBox& box) const;
     std::optional<FrameBitmap> ShownUnder(const Frame& f) const;
     void ApplyTrial(TransparencyTrial& t);
     void DrainTrials() {
@@ -589,7 +680,7 @@ Result FrameStage::RunFrames() {
         return Result::Failed;
     }
     W_ = a_.width;
-    if (flags_ & of::kTransparency) trials_.emplace();
+    trials_.emplace();
     progress_.SetText(StringId::OptimizingFrames);
     progress_.SetRange(a_.FrameCount());
     for (size_t bi = 0; bi < a_.blocks.size(); ++bi) {
@@ -613,6 +704,8 @@ FrameStage::Outcome FrameStage::OptimizeFrame(size_t block_index, Frame& f) {
     }
     if (s_.shown == 0 && !f.Transparent()) {
         ShowFirstFrame(f);
+        std::unique_ptr<Frame> none;
+        QueueTrial(f, nullptr, none, 0);
         previous_ = &f;
         return Outcome::kKept;
     }
@@ -628,7 +721,7 @@ FrameStage::Outcome FrameStage::OptimizeFrame(size_t block_index, Frame& f) {
     std::unique_ptr<Frame> before;
     int64_t before_count = 0;
     if (!CropTo(f, box, before, before_count)) return Outcome::kFailed;
-    if (flags_ & of::kTransparency) QueueTrial(f, box, before, before_count);
+    QueueTrial(f, (flags_ & of::kTransparency) ? &box : nullptr, before, before_count);
     if (before) {
         // Cropped without a trial: the new frame's data against the old.
         // Everything but the data is written alike, so whole frames compare.
@@ -782,30 +875,22 @@ bool FrameStage::CropTo(Frame& f, const ChangeBox& box, std::unique_ptr<Frame>& 
     return true;
 }
 
-// Hands the (cropped) frame to a transparency trial when some of its
-// pixels change nothing; the trial takes over `before`.
-void FrameStage::QueueTrial(Frame& f, const ChangeBox& box, std::unique_ptr<Frame>& before,
+// Hands the (cropped) frame to a trial, which takes over `before`: a
+// transparency trial when `box` is given and some of its pixels change
+// nothing, else one that only compresses the frame.
+void FrameStage::QueueTrial(Frame& f, const ChangeBox* box, std::unique_ptr<Frame>& before,
                             int64_t before_count) {
-    const int bw = box.Width(), bh = box.Height();
-    const uint8_t* mbox = s_.mask.data() + box.y0 * box.stride + box.x0;
-    bool any_unchanged = false;
-    for (int y = 0; y < bh && !any_unchanged; ++y) {
-        const uint8_t* m = mbox + y * box.stride;
-        any_unchanged = std::find(m, m + bw, uint8_t{0}) != m + bw;
-    }
-    if (!any_unchanged) return;
+    const Palette* pal = PaletteInEffect(a_, f);
+    if (!pal || pal->size() == 0) return;
     auto t = std::make_unique<TransparencyTrial>();
     t->frame = &f;
     t->original = &*f.bitmap;
-    t->mask.resize(static_cast<size_t>(bw) * bh);
-    for (int y = 0; y < bh; ++y) std::copy_n(mbox + y * box.stride, bw, t->mask.data() + size_t(y) * bw);
-    const Palette* pal = PaletteInEffect(a_, f);
-    t->paletteSize = pal ? pal->size() : 0;
+    t->paletteSize = pal->size();
     t->transparent = f.Transparent();
     t->transparentIndex = f.transparentIndex;
     t->interlaced = f.Interlaced();
-    t->shown = ShownUnder(f);
-    if (t->paletteSize == 0) return;
+    if (box) TakeMask(*t, *box);
+    if (!t->mask.empty()) t->shown = ShownUnder(f);
     if (const KeptImageData* k = ValidKeptData(a_, f); k && !before) {
         // Not cropped: the frame as it is is the file's data.
         t->before = std::make_unique<Frame>(f);
@@ -815,6 +900,20 @@ void FrameStage::QueueTrial(Frame& f, const ChangeBox& box, std::unique_ptr<Fram
         t->beforeCount = before_count;
     }
     trials_->Push(std::move(t), [this](TransparencyTrial& done) { ApplyTrial(done); });
+}
+
+// The change mask of the box, when some of its pixels change nothing.
+void FrameStage::TakeMask(TransparencyTrial& t, const ChangeBox& box) const {
+    const int bw = box.Width(), bh = box.Height();
+    const uint8_t* mbox = s_.mask.data() + box.y0 * box.stride + box.x0;
+    bool any_unchanged = false;
+    for (int y = 0; y < bh && !any_unchanged; ++y) {
+        const uint8_t* m = mbox + y * box.stride;
+        any_unchanged = std::find(m, m + bw, uint8_t{0}) != m + bw;
+    }
+    if (!any_unchanged) return;
+    t.mask.resize(static_cast<size_t>(bw) * bh);
+    for (int y = 0; y < bh; ++y) std::copy_n(mbox + y * box.stride, bw, t.mask.data() + size_t(y) * bw);
 }
 
 // Under a transparent frame's see-through pixels the screen may show a
@@ -844,6 +943,10 @@ void FrameStage::ApplyTrial(TransparencyTrial& t) {
         SetBitmap(tf, std::move(*t.result));
         tf.transparentIndex = t.fill;
         SetTransparent(tf, true);
+        changed_ = true;
+    }
+    if (!t.data.empty()) {
+        KeepImageData(a_, tf, t.codeSize, std::move(t.data));
         changed_ = true;
     }
     if (t.before && t.bestCount == INT64_MAX) {
