@@ -202,6 +202,79 @@ Result ShrinkPalettes(Animation& a, ProgressReporter& progress, bool& changed, C
     return Result::Done;
 }
 
+// How often each global-palette index is drawn where a frame changes what
+// the frame before it showed: in how many frames, then in how many pixels.
+// A frame with the rectangle of the opaque frame before it counts the
+// pixels that differ from that frame's; any other, all of its pixels.
+struct ChangeUse {
+    std::array<int64_t, 256> frames{}, pixels{};
+};
+
+ChangeUse CountChangeUse(const Animation& a) {
+    ChangeUse use;
+    const Frame* prev = nullptr;
+    for (const Frame* f : a.Frames()) {
+        if (f->localPalette || !f->bitmap) {
+            prev = nullptr;
+            continue;
+        }
+        const FrameBitmap& b = *f->bitmap;
+        const bool against_prev = prev && !f->Transparent() && !prev->Transparent() && prev->left == f->left &&
+                                  prev->top == f->top && prev->bitmap->width == b.width &&
+                                  prev->bitmap->height == b.height;
+        std::array<bool, 256> seen{};
+        for (int y = 0; y < b.height; ++y) {
+            const uint8_t* row = b.Row(y);
+            const uint8_t* before = against_prev ? prev->bitmap->Row(y) : nullptr;
+            for (int x = 0; x < b.width; ++x) {
+                if (before && before[x] == row[x]) continue;
+                seen[row[x]] = true;
+                ++use.pixels[row[x]];
+            }
+        }
+        for (size_t i = 0; i < 256; ++i) use.frames[i] += seen[i];
+        prev = f;
+    }
+    return use;
+}
+
+// Orders the global palette so that the colours frames change to most come
+// first: the frame stage keeps mostly changed pixels, and the fewer bits
+// their largest index takes, the narrower the codes the optimizer's
+// compressor starts with. The pictures stay as they are.
+void OrderGlobalPaletteByChanges(Animation& a, bool& changed, CountCache& cache) {
+    if (!a.globalPalette || a.globalPalette->size() < 2) return;
+    const int n = a.globalPalette->size();
+    const ChangeUse use = CountChangeUse(a);
+    std::vector<int> order(static_cast<size_t>(n));
+    for (int i = 0; i < n; ++i) order[static_cast<size_t>(i)] = i;
+    std::stable_sort(order.begin(), order.end(), [&](int x, int y) {
+        const size_t i = static_cast<size_t>(x), j = static_cast<size_t>(y);
+        if (use.frames[i] != use.frames[j]) return use.frames[i] > use.frames[j];
+        return use.pixels[i] > use.pixels[j];
+    });
+    CompactMap map;
+    for (size_t i = 0; i < 256; ++i) map[i] = static_cast<int16_t>(i);
+    bool moved = false;
+    Palette np = *a.globalPalette;
+    for (int k = 0; k < n; ++k) {
+        const int old = order[static_cast<size_t>(k)];
+        map[static_cast<size_t>(old)] = static_cast<int16_t>(k);
+        np.entries[static_cast<size_t>(k)] = (*a.globalPalette)[old];
+        moved = moved || old != k;
+    }
+    if (!moved) return;
+    for (Frame* f : a.Frames())
+        if (!f->localPalette) {
+            RemapFrame(*f, map);
+            cache.Set(*f, MapCounts(cache.Of(*f), map));
+        }
+    a.backgroundIndex = static_cast<uint8_t>(map[a.backgroundIndex]);
+    a.colorUsage = MapCounts(a.colorUsage, map);
+    SetGlobalPalette(a, std::move(np));
+    changed = true;
+}
+
 }  // namespace
 
 Result OptimizePaletteStage(Animation& a, uint32_t flags, UiHost& host, ProgressReporter& progress,
@@ -222,6 +295,8 @@ Result OptimizePaletteStage(Animation& a, uint32_t flags, UiHost& host, Progress
     if (r == Result::Done && (flags & of::kShrinkPalettes)) {
         if (progress.StopRequested()) r = Result::Stopped;
         else r = ShrinkPalettes(a, progress, ch, cache);
+        // The order serves the frame stage's compressor only.
+        if (r == Result::Done && (flags & of::kShrinkFrames)) OrderGlobalPaletteByChanges(a, ch, cache);
     }
     if (changed) *changed = *changed || ch;
     return r;
