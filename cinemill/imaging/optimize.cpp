@@ -570,11 +570,57 @@ void EncodeChoosingFreePixels(TransparencyTrial& t, TrialScratch& scratch, uint8
     t.codeSize = static_cast<uint8_t>(m);
 }
 
+// What a trial has taken so far: pixels, their data and its count.
+struct TrialBest {
+    std::optional<FrameBitmap> result;
+    std::vector<uint8_t> data;
+    uint8_t codeSize = 0;
+    int64_t count = INT64_MAX;
+};
+
+TrialBest TakeBest(TransparencyTrial& t) {
+    TrialBest b{std::move(t.result), std::move(t.data), t.codeSize, t.bestCount};
+    t.result.reset();
+    t.data.clear();
+    return b;
+}
+
+void PutBest(TransparencyTrial& t, TrialBest&& b) {
+    t.result = std::move(b.result);
+    t.data = std::move(b.data);
+    t.codeSize = b.codeSize;
+    t.bestCount = b.count;
+}
+
+// Going on with a full table takes a few percent off the writer's count at
+// most, so a race winner counted this much above the chooser's data is not
+// compressed again.
+constexpr double kKeepTableGain = 0.05;
+
+// The race's winner (counted the writer's way) and the chooser's data; the
+// winner is compressed by the optimizer's compressor only when it may still
+// come out smaller than the chooser's.
 void RunTransparencyTrial(TransparencyTrial& t, TrialScratch& scratch) {
     const int fill = t.mask.empty() ? -1 : PickFill(t);
-    if (fill >= 0) RaceCandidates(t, scratch, static_cast<uint8_t>(fill));
+    if (fill < 0) {
+        EncodeBestCandidate(t, scratch);
+        return;
+    }
+    const uint8_t fv = static_cast<uint8_t>(fill);
+    RaceCandidates(t, scratch, fv);
+    TrialBest raced = TakeBest(t);
+    t.bestCount = raced.count;
+    EncodeChoosingFreePixels(t, scratch, fv);
+    if (t.data.empty()) {
+        PutBest(t, std::move(raced));
+        EncodeBestCandidate(t, scratch);
+        return;
+    }
+    if (static_cast<double>(raced.count) >= static_cast<double>(t.bestCount) * (1.0 + kKeepTableGain)) return;
+    TrialBest chosen = TakeBest(t);
+    PutBest(t, std::move(raced));
     EncodeBestCandidate(t, scratch);
-    if (fill >= 0) EncodeChoosingFreePixels(t, scratch, static_cast<uint8_t>(fill));
+    if (t.data.empty() || t.bestCount >= chosen.count) PutBest(t, std::move(chosen));
 }
 
 std::atomic<unsigned> g_workers{0};  // see SetOptimizeWorkers
@@ -1059,13 +1105,13 @@ int64_t CountedSize(Animation& a) {
 }
 
 // The palette stage remaps pixels and palettes, so frames whose file data
-// was kept are compressed afresh. When the whole file comes out larger that
-// way than with the file's own data, the animation goes back to how it was
-// before the stage (the frame stage then works on that).
-Result PaletteStageKeepingSmaller(Animation& a, uint32_t flags, UiHost& host, ProgressReporter& progress,
-                                  const PreferenceBlock& prefs, bool& ch) {
+// was kept are compressed afresh. Answers a copy of the animation as it was
+// before the stage when the stage cost some frames their kept data (none
+// when it did not, or there is no room for a copy): the run then checks
+// that its result is not larger than the file's own data.
+Result PaletteStageKeepingBefore(Animation& a, uint32_t flags, UiHost& host, ProgressReporter& progress,
+                                 const PreferenceBlock& prefs, bool& ch, std::unique_ptr<Animation>& before) {
     const int kept = CountValidKeptData(a);
-    std::unique_ptr<Animation> before;
     if (kept > 0) {
         try {
             before = CopyAnimation(a);
@@ -1075,12 +1121,25 @@ Result PaletteStageKeepingSmaller(Animation& a, uint32_t flags, UiHost& host, Pr
     }
     bool stage_ch = false;
     const Result r = OptimizePaletteStage(a, flags, host, progress, prefs, &stage_ch);
-    if (r == Result::Done && stage_ch && before && CountValidKeptData(a) < kept &&
-        CountedSize(*before) <= CountedSize(a)) {
-        a = std::move(*before);
-        stage_ch = false;
-    }
+    if (r != Result::Done || !stage_ch || CountValidKeptData(a) >= kept) before.reset();
     ch = ch || stage_ch;
+    return r;
+}
+
+// When the animation as it was before the palette stage, its file data
+// kept, writes smaller than the optimized one, the frame stage runs on
+// that instead and the smaller of the two stands. Counting an animation
+// whose frames all carry data costs no compression, so the common case
+// (the optimized one smaller) is cheap.
+Result KeepSmallerThanBefore(Animation& a, std::unique_ptr<Animation> before, bool ch_before, uint32_t flags,
+                             UiHost& host, ProgressReporter& progress, bool& ch) {
+    if (!before || CountedSize(a) <= CountedSize(*before)) return Result::Done;
+    bool before_ch = ch_before;
+    Result r = Result::Done;
+    if (flags & of::kShrinkFrames) r = OptimizeFrameStage(*before, flags, host, progress, &before_ch);
+    if (r != Result::Done || CountedSize(a) <= CountedSize(*before)) return r;
+    a = std::move(*before);
+    ch = before_ch;
     return r;
 }
 
@@ -1095,12 +1154,18 @@ Result Optimize(Animation& a, uint32_t flags, UiHost& host, ProgressReporter& pr
         r = Result::Failed;
     }
     if (r == Result::Done && progress.StopRequested()) r = Result::Stopped;
+    const bool ch_before = ch;
+    std::unique_ptr<Animation> before;
     if (r == Result::Done && (flags & (of::kRemoveLocalPalettes | of::kShrinkPalettes))) {
-        r = PaletteStageKeepingSmaller(a, flags, host, progress, prefs, ch);
+        r = PaletteStageKeepingBefore(a, flags, host, progress, prefs, ch, before);
         if (r == Result::Done && progress.StopRequested()) r = Result::Stopped;
     }
     if (r == Result::Done && (flags & of::kShrinkFrames)) {
         r = OptimizeFrameStage(a, flags, host, progress, &ch);
+        if (r == Result::Done && progress.StopRequested()) r = Result::Stopped;
+    }
+    if (r == Result::Done && before) {
+        r = KeepSmallerThanBefore(a, std::move(before), ch_before, flags, host, progress, ch);
         if (r == Result::Done && progress.StopRequested()) r = Result::Stopped;
     }
     if (r == Result::Done && of::LossyLevel(flags) > 0) {
