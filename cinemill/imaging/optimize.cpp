@@ -523,22 +523,19 @@ void FitFreePixels(std::vector<uint8_t>& px, const std::vector<uint8_t>& fixed, 
 
 // The trial's best pixels (the frame's own when no candidate won) through
 // the optimizer's compressor, which goes on with a full table while that
-// pays. Its data is taken when smaller than the writer's.
+// pays. Its data is taken when smaller than the race's count, if one ran.
 void EncodeBestCandidate(TransparencyTrial& t, TrialScratch& scratch) {
     const FrameBitmap& bmp = t.result ? *t.result : *t.original;
     PixelsInFileOrder(bmp, t.interlaced, scratch.px);
     const int m = NarrowestCodeSize(scratch.px, nullptr, 0);
     const int64_t n = scratch.encoder.Encode(scratch.px.data(), nullptr, scratch.px.size(), 0, m,
                                              FullTable::kKeep, &scratch.data);
-    int64_t writer = t.bestCount;
-    // Until its table fills the compressor parses as the writer does, with
-    // codes no wider and sub-blocks as long as they go; past that the
-    // writer is counted.
-    if (writer == INT64_MAX) {
-        writer = scratch.encoder.Filled()
-                     ? scratch.counter.Count(bmp, t.interlaced, WriterCodeSize(bmp, t.paletteSize), n)
-                     : n + 1;
-    }
+    // Without a race's count to beat the data is taken: until its table
+    // fills the compressor parses as the writer does, with codes no wider
+    // and sub-blocks as long as they go, and past that it clears only where
+    // a fresh table is seen doing better, so counting the writer's way as
+    // well would cost a second pass for next to nothing.
+    const int64_t writer = t.bestCount == INT64_MAX ? n + 1 : t.bestCount;
     if (n >= writer) {
         t.bestCount = writer;
         return;
