@@ -166,35 +166,45 @@ ChoosingLzwEncoder::Match ChoosingLzwEncoder::FixedMatch(const uint8_t* px, size
 // table (-1 when none is made); that entry can already be used here.
 ChoosingLzwEncoder::Match ChoosingLzwEncoder::LongestMatch(const uint8_t* px, const uint8_t* fixed, size_t pos,
                                                            size_t n, uint8_t fill, int pending) {
-    nodes_.clear();
+    // nodes_ is storage only: `size` counts the nodes in use, and room for
+    // a whole level is made before it is filled.
+    constexpr size_t kLevelRoom = 2 * kMaxWidth + 2;
+    if (nodes_.size() < kLevelRoom) nodes_.resize(kLevelRoom);
+    Node* nodes = nodes_.data();
+    size_t size = 0;
     const uint8_t p = px[pos];
-    if (!fixed[pos] && p != fill) nodes_.push_back({fill, -1, fill, fill});
-    nodes_.push_back({p, -1, p, p});
+    if (!fixed[pos] && p != fill) nodes[size++] = {fill, -1, fill, fill};
+    nodes[size++] = {p, -1, p, p};
     auto child = [&](const Node& nd, uint8_t v) {
         const int c = Find(nd.code, v);
         if (c >= 0 || pending < 0 || nd.code != pending || v != nd.root) return c;
         return free_ent_;  // the pending entry: the previous string and this one's first pixel
     };
-    size_t begin = 0, end = nodes_.size(), length = 1;
+    size_t begin = 0, end = size, length = 1;
     while (pos + length < n) {
+        if (nodes_.size() < size + kLevelRoom) {
+            nodes_.resize(2 * (size + kLevelRoom));
+            nodes = nodes_.data();
+        }
         const uint8_t q = px[pos + length];
         const bool q_free = !fixed[pos + length] && q != fill;
-        for (size_t k = begin; k < end && nodes_.size() - end < kMaxWidth; ++k) {
-            const Node nd = nodes_[k];
+        const size_t limit = end + kMaxWidth;
+        for (size_t k = begin; k < end && size < limit; ++k) {
+            const Node nd = nodes[k];
             if (q_free) {
                 const int c = child(nd, fill);
-                if (c >= 0) nodes_.push_back({c, static_cast<int>(k), fill, nd.root});
-                if (nodes_.size() - end >= kMaxWidth) break;
+                if (c >= 0) nodes[size++] = {c, static_cast<int>(k), fill, nd.root};
+                if (size >= limit) break;
             }
             const int c = child(nd, q);
-            if (c >= 0) nodes_.push_back({c, static_cast<int>(k), q, nd.root});
+            if (c >= 0) nodes[size++] = {c, static_cast<int>(k), q, nd.root};
         }
-        if (nodes_.size() == end) break;
+        if (size == end) break;
         begin = end;
-        end = nodes_.size();
+        end = size;
         ++length;
     }
-    return {nodes_[begin].code, length, static_cast<int>(begin)};
+    return {nodes[begin].code, length, static_cast<int>(begin)};
 }
 
 // Remembers the state at a string boundary where the full table could be
