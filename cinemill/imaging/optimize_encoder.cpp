@@ -171,6 +171,7 @@ ChoosingLzwEncoder::Match ChoosingLzwEncoder::LongestMatch(const uint8_t* px, co
     constexpr size_t kLevelRoom = 2 * kMaxWidth + 2;
     if (nodes_.size() < kLevelRoom) nodes_.resize(kLevelRoom);
     Node* nodes = nodes_.data();
+    size_t room = nodes_.size();
     size_t size = 0;
     const uint8_t p = px[pos];
     if (!fixed[pos] && p != fill) nodes[size++] = {fill, -1, fill, fill};
@@ -182,8 +183,9 @@ ChoosingLzwEncoder::Match ChoosingLzwEncoder::LongestMatch(const uint8_t* px, co
     };
     size_t begin = 0, end = size, length = 1;
     while (pos + length < n) {
-        if (nodes_.size() < size + kLevelRoom) {
-            nodes_.resize(2 * (size + kLevelRoom));
+        if (room < size + kLevelRoom) {
+            room = 2 * (size + kLevelRoom);
+            nodes_.resize(room);
             nodes = nodes_.data();
         }
         const uint8_t q = px[pos + length];
