@@ -23,6 +23,7 @@
 #include "cinemill/doc/disposal.h"
 #include "cinemill/gif/gif_writer.h"
 #include "cinemill/imaging/color_reduce.h"
+#include "cinemill/imaging/optimize_encoder.h"
 #include "cinemill/imaging/optimize_lzw.h"
 #include "cinemill/imaging/optimize_palette.h"
 
@@ -201,6 +202,79 @@ Result ShrinkPalettes(Animation& a, ProgressReporter& progress, bool& changed, C
     return Result::Done;
 }
 
+// How often each global-palette index is drawn where a frame changes what
+// the frame before it showed: in how many frames, then in how many pixels.
+// A frame with the rectangle of the opaque frame before it counts the
+// pixels that differ from that frame's; any other, all of its pixels.
+struct ChangeUse {
+    std::array<int64_t, 256> frames{}, pixels{};
+};
+
+ChangeUse CountChangeUse(const Animation& a) {
+    ChangeUse use;
+    const Frame* prev = nullptr;
+    for (const Frame* f : a.Frames()) {
+        if (f->localPalette || !f->bitmap) {
+            prev = nullptr;
+            continue;
+        }
+        const FrameBitmap& b = *f->bitmap;
+        const bool against_prev = prev && !f->Transparent() && !prev->Transparent() && prev->left == f->left &&
+                                  prev->top == f->top && prev->bitmap->width == b.width &&
+                                  prev->bitmap->height == b.height;
+        std::array<bool, 256> seen{};
+        for (int y = 0; y < b.height; ++y) {
+            const uint8_t* row = b.Row(y);
+            const uint8_t* before = against_prev ? prev->bitmap->Row(y) : nullptr;
+            for (int x = 0; x < b.width; ++x) {
+                if (before && before[x] == row[x]) continue;
+                seen[row[x]] = true;
+                ++use.pixels[row[x]];
+            }
+        }
+        for (size_t i = 0; i < 256; ++i) use.frames[i] += seen[i];
+        prev = f;
+    }
+    return use;
+}
+
+// Orders the global palette so that the colours frames change to most come
+// first: the frame stage keeps mostly changed pixels, and the fewer bits
+// their largest index takes, the narrower the codes the optimizer's
+// compressor starts with. The pictures stay as they are.
+void OrderGlobalPaletteByChanges(Animation& a, bool& changed, CountCache& cache) {
+    if (!a.globalPalette || a.globalPalette->size() < 2) return;
+    const int n = a.globalPalette->size();
+    const ChangeUse use = CountChangeUse(a);
+    std::vector<int> order(static_cast<size_t>(n));
+    for (int i = 0; i < n; ++i) order[static_cast<size_t>(i)] = i;
+    std::stable_sort(order.begin(), order.end(), [&](int x, int y) {
+        const size_t i = static_cast<size_t>(x), j = static_cast<size_t>(y);
+        if (use.frames[i] != use.frames[j]) return use.frames[i] > use.frames[j];
+        return use.pixels[i] > use.pixels[j];
+    });
+    CompactMap map;
+    for (size_t i = 0; i < 256; ++i) map[i] = static_cast<int16_t>(i);
+    bool moved = false;
+    Palette np = *a.globalPalette;
+    for (int k = 0; k < n; ++k) {
+        const int old = order[static_cast<size_t>(k)];
+        map[static_cast<size_t>(old)] = static_cast<int16_t>(k);
+        np.entries[static_cast<size_t>(k)] = (*a.globalPalette)[old];
+        moved = moved || old != k;
+    }
+    if (!moved) return;
+    for (Frame* f : a.Frames())
+        if (!f->localPalette) {
+            RemapFrame(*f, map);
+            cache.Set(*f, MapCounts(cache.Of(*f), map));
+        }
+    a.backgroundIndex = static_cast<uint8_t>(map[a.backgroundIndex]);
+    a.colorUsage = MapCounts(a.colorUsage, map);
+    SetGlobalPalette(a, std::move(np));
+    changed = true;
+}
+
 }  // namespace
 
 Result OptimizePaletteStage(Animation& a, uint32_t flags, UiHost& host, ProgressReporter& progress,
@@ -221,6 +295,8 @@ Result OptimizePaletteStage(Animation& a, uint32_t flags, UiHost& host, Progress
     if (r == Result::Done && (flags & of::kShrinkPalettes)) {
         if (progress.StopRequested()) r = Result::Stopped;
         else r = ShrinkPalettes(a, progress, ch, cache);
+        // The order serves the frame stage's compressor only.
+        if (r == Result::Done && (flags & of::kShrinkFrames)) OrderGlobalPaletteByChanges(a, ch, cache);
     }
     if (changed) *changed = *changed || ch;
     return r;
@@ -269,7 +345,8 @@ struct ScreenModel {
 
 // One frame's attempt to turn unchanged pixels into transparency, prepared
 // by the frame stage and run on a worker: it reads only what it holds and
-// the frame's bitmap (left alone until the result is applied).
+// the frame's bitmap (left alone until the result is applied). A trial
+// without a mask only compresses the frame as it is.
 struct TransparencyTrial {
     Frame* frame = nullptr;
     const FrameBitmap* original = nullptr;
@@ -284,6 +361,10 @@ struct TransparencyTrial {
     uint8_t fill = 0;
     // Data bytes of the smallest candidate (the frame as it is included).
     int64_t bestCount = INT64_MAX;
+    // The best candidate's compressed data, when the optimizer's own
+    // compressor made it (else the writer compresses the frame).
+    std::vector<uint8_t> data;
+    uint8_t codeSize = 0;
     // The frame as read, when its file's data was kept, and those data
     // bytes: the frame goes back to it unless the best candidate is smaller.
     std::unique_ptr<Frame> before;
@@ -296,6 +377,14 @@ int64_t KeptDataCount(const KeptImageData& k) {
     return static_cast<int64_t>(k.subBlocks.size()) - 1;
 }
 
+// Puts a frame back as it was read. Its delay stays: a frame dropped after
+// it has added its own while the frame's trial ran.
+void Restore(Frame& f, std::unique_ptr<Frame>& before) {
+    const uint32_t delay = f.delay;
+    static_cast<Frame&>(f) = std::move(*before);
+    f.delay = delay;
+}
+
 // Puts a frame back as it was read when its kept data is smaller than what
 // the optimizer made of it. `before_count` and `count` are the data bytes of
 // the two; the descriptor and colour table are alike, but a graphic control
@@ -304,14 +393,14 @@ void KeepSmaller(Frame& f, std::unique_ptr<Frame>& before, int64_t before_count,
     if (!before) return;
     const int64_t old_size = before_count + (WritesControlBlock(*before) ? 8 : 0);
     const int64_t new_size = count + (WritesControlBlock(f) ? 8 : 0);
-    if (old_size <= new_size) static_cast<Frame&>(f) = std::move(*before);
+    if (old_size <= new_size) Restore(f, before);
     before.reset();
 }
 
 // The same, counting both whole frames as the writer writes them.
 void KeepSmallerFrame(const Animation& a, Frame& f, std::unique_ptr<Frame>& before) {
     if (!before) return;
-    if (FrameEncodedSize(a, *before) <= FrameEncodedSize(a, f)) static_cast<Frame&>(f) = std::move(*before);
+    if (FrameEncodedSize(a, *before) <= FrameEncodedSize(a, f)) Restore(f, before);
     before.reset();
 }
 
@@ -319,7 +408,9 @@ void KeepSmallerFrame(const Animation& a, Frame& f, std::unique_ptr<Frame>& befo
 // fresh memory for them.
 struct TrialScratch {
     LzwSizeCounter counter;
+    ChoosingLzwEncoder encoder;
     FrameBitmap a, b, c_fill, c_own;
+    std::vector<uint8_t> px, fixed, data;
 };
 
 void RunTransparencyTrial(TransparencyTrial& t, TrialScratch& scratch);
@@ -333,42 +424,35 @@ void RunTrialSafely(TransparencyTrial& t, TrialScratch& scratch) {
     }
 }
 
+// The index free pixels may take: a transparent frame's own transparent
+// index, else one that no pixel to keep uses; -1 when there is none.
+int PickFill(const TransparencyTrial& t) {
+    if (t.transparent) return t.transparentIndex;
+    const FrameBitmap& original = *t.original;
+    const size_t mstride = static_cast<size_t>(original.width);
+    std::array<bool, 256> used{};
+    for (int y = 0; y < original.height; ++y) {
+        const uint8_t* row = original.Row(y);
+        const uint8_t* m = t.mask.data() + y * mstride;
+        for (int x = 0; x < original.width; ++x)
+            if (m[x]) used[row[x]] = true;
+    }
+    // The colour table is written with 2^b entries (black after the
+    // palette's own), so those entries can serve as the fill index too.
+    const int table_size = 1 << ColorTableBits(t.paletteSize);
+    for (int i = 0; i < table_size; ++i)
+        if (!used[static_cast<size_t>(i)]) return i;
+    return -1;
+}
+
 // Turns unchanged pixels into transparency when that makes the frame
 // smaller. Variants are judged by the size of their compressed data, counted
 // the way the writer compresses (the rest of the frame's bytes is the same
 // for all). `shown` holds, for a transparent frame, what the screen shows
 // under each pixel of the box where it is known (else the pixel itself): a
 // transparent pixel may just as well repeat that colour.
-void RunTransparencyTrial(TransparencyTrial& t, TrialScratch& scratch) {
-    LzwSizeCounter& counter = scratch.counter;
+void RaceCandidates(TransparencyTrial& t, TrialScratch& scratch, uint8_t fv) {
     const FrameBitmap& original = *t.original;
-    const int w = original.width, h = original.height;
-    const uint8_t* mask = t.mask.data();
-    const size_t mstride = static_cast<size_t>(w);
-    int fill;
-    if (t.transparent) {
-        fill = t.transparentIndex;
-    } else {
-        std::array<bool, 256> used{};
-        for (int y = 0; y < h; ++y) {
-            const uint8_t* row = original.Row(y);
-            const uint8_t* m = mask + y * mstride;
-            for (int x = 0; x < w; ++x)
-                if (m[x]) used[row[x]] = true;
-        }
-        // The colour table is written with 2^b entries (black after the
-        // palette's own), so those entries can serve as the fill index too.
-        const int table_size = 1 << ColorTableBits(t.paletteSize);
-        fill = -1;
-        for (int i = 0; i < table_size; ++i)
-            if (!used[static_cast<size_t>(i)]) {
-                fill = i;
-                break;
-            }
-        if (fill < 0) return;
-    }
-    const uint8_t fv = static_cast<uint8_t>(fill);
-    const bool interlaced = t.interlaced;
     const int code_size = WriterCodeSize(original, t.paletteSize, fv);
     const FrameBitmap* shown = t.shown ? &*t.shown : nullptr;
 
@@ -392,7 +476,8 @@ void RunTransparencyTrial(TransparencyTrial& t, TrialScratch& scratch) {
     // catches up, and following all five to the end would cost four times
     // as much; so only the leader goes on (ties go on together).
     constexpr double kMargin = 0.0;
-    counter.Race(original, shown ? *shown : original, cands, mask, mstride, fv, interlaced, code_size, kMargin);
+    scratch.counter.Race(original, shown ? *shown : original, cands, t.mask.data(),
+                         static_cast<size_t>(original.width), fv, t.interlaced, code_size, kMargin);
     size_t best_id = 0;
     int64_t best = cands[0].count;
     for (size_t i = 1; i < 5; ++i) {
@@ -410,6 +495,129 @@ void RunTransparencyTrial(TransparencyTrial& t, TrialScratch& scratch) {
         t.result = std::move(*outs[best_id]);
         t.fill = fv;
     }
+}
+
+// The smallest minimum code size for pixels in file order: the bits of the
+// largest value among the fixed ones (all when `fixed` is null) and
+// `extra`, at least 2. The colour table may be larger: any code size that
+// every pixel fits is valid data.
+int NarrowestCodeSize(const std::vector<uint8_t>& px, const uint8_t* fixed, uint8_t extra) {
+    unsigned all = extra;
+    if (fixed) {
+        for (size_t i = 0; i < px.size(); ++i) all |= fixed[i] ? px[i] : 0u;
+    } else {
+        for (uint8_t p : px) all |= p;
+    }
+    int bits = 2;
+    while (bits < 8 && (all >> bits) != 0) ++bits;
+    return bits;
+}
+
+// A free pixel whose own value does not fit the code size takes the fill
+// index.
+void FitFreePixels(std::vector<uint8_t>& px, const std::vector<uint8_t>& fixed, int m, uint8_t fill) {
+    const unsigned limit = 1u << m;
+    for (size_t i = 0; i < px.size(); ++i)
+        if (!fixed[i] && px[i] >= limit) px[i] = fill;
+}
+
+// The trial's best pixels (the frame's own when no candidate won) through
+// the optimizer's compressor, which goes on with a full table while that
+// pays. Its data is taken when smaller than the race's count, if one ran.
+void EncodeBestCandidate(TransparencyTrial& t, TrialScratch& scratch) {
+    const FrameBitmap& bmp = t.result ? *t.result : *t.original;
+    PixelsInFileOrder(bmp, t.interlaced, scratch.px);
+    const int m = NarrowestCodeSize(scratch.px, nullptr, 0);
+    const int64_t n = scratch.encoder.Encode(scratch.px.data(), nullptr, scratch.px.size(), 0, m,
+                                             FullTable::kKeep, &scratch.data);
+    // Without a race's count to beat the data is taken: until its table
+    // fills the compressor parses as the writer does, with codes no wider
+    // and sub-blocks as long as they go, and past that it clears only where
+    // a fresh table is seen doing better, so counting the writer's way as
+    // well would cost a second pass for next to nothing.
+    const int64_t writer = t.bestCount == INT64_MAX ? n + 1 : t.bestCount;
+    if (n >= writer) {
+        t.bestCount = writer;
+        return;
+    }
+    t.bestCount = n;
+    t.data = std::move(scratch.data);
+    t.codeSize = static_cast<uint8_t>(m);
+}
+
+// Each free pixel chosen string by string: its own value (or the colour
+// shown under it) or the fill index, whichever lets the compressor's string
+// go on longest. Taken when smaller than the best so far.
+void EncodeChoosingFreePixels(TransparencyTrial& t, TrialScratch& scratch, uint8_t fv) {
+    const FrameBitmap& start = t.shown ? *t.shown : *t.original;
+    PixelsInFileOrder(start, t.interlaced, scratch.px);
+    PixelsInFileOrder(t.mask.data(), static_cast<size_t>(start.width), start.width, start.height, t.interlaced,
+                      scratch.fixed);
+    const int m = NarrowestCodeSize(scratch.px, scratch.fixed.data(), fv);
+    FitFreePixels(scratch.px, scratch.fixed, m, fv);
+    const int64_t n = scratch.encoder.Encode(scratch.px.data(), scratch.fixed.data(), scratch.px.size(), fv, m,
+                                             FullTable::kKeep, &scratch.data);
+    if (n >= t.bestCount) return;
+    FrameBitmap chosen = start;
+    PixelsFromFileOrder(scratch.px, t.interlaced, chosen);
+    t.result = std::move(chosen);
+    t.fill = fv;
+    t.bestCount = n;
+    t.data = std::move(scratch.data);
+    t.codeSize = static_cast<uint8_t>(m);
+}
+
+// What a trial has taken so far: pixels, their data and its count.
+struct TrialBest {
+    std::optional<FrameBitmap> result;
+    std::vector<uint8_t> data;
+    uint8_t codeSize = 0;
+    int64_t count = INT64_MAX;
+};
+
+TrialBest TakeBest(TransparencyTrial& t) {
+    TrialBest b{std::move(t.result), std::move(t.data), t.codeSize, t.bestCount};
+    t.result.reset();
+    t.data.clear();
+    return b;
+}
+
+void PutBest(TransparencyTrial& t, TrialBest&& b) {
+    t.result = std::move(b.result);
+    t.data = std::move(b.data);
+    t.codeSize = b.codeSize;
+    t.bestCount = b.count;
+}
+
+// Going on with a full table takes a few percent off the writer's count at
+// most, so a race winner counted this much above the chooser's data is not
+// compressed again.
+constexpr double kKeepTableGain = 0.05;
+
+// The race's winner (counted the writer's way) and the chooser's data; the
+// winner is compressed by the optimizer's compressor only when it may still
+// come out smaller than the chooser's.
+void RunTransparencyTrial(TransparencyTrial& t, TrialScratch& scratch) {
+    const int fill = t.mask.empty() ? -1 : PickFill(t);
+    if (fill < 0) {
+        EncodeBestCandidate(t, scratch);
+        return;
+    }
+    const uint8_t fv = static_cast<uint8_t>(fill);
+    RaceCandidates(t, scratch, fv);
+    TrialBest raced = TakeBest(t);
+    t.bestCount = raced.count;
+    EncodeChoosingFreePixels(t, scratch, fv);
+    if (t.data.empty()) {
+        PutBest(t, std::move(raced));
+        EncodeBestCandidate(t, scratch);
+        return;
+    }
+    if (static_cast<double>(raced.count) >= static_cast<double>(t.bestCount) * (1.0 + kKeepTableGain)) return;
+    TrialBest chosen = TakeBest(t);
+    PutBest(t, std::move(raced));
+    EncodeBestCandidate(t, scratch);
+    if (t.data.empty() || t.bestCount >= chosen.count) PutBest(t, std::move(chosen));
 }
 
 std::atomic<unsigned> g_workers{0};  // see SetOptimizeWorkers
@@ -559,7 +767,8 @@ private:
     bool CanDrop(const Frame& f) const;
     void Drop(size_t block_index, Frame& f);
     bool CropTo(Frame& f, const ChangeBox& box, std::unique_ptr<Frame>& before, int64_t& before_count);
-    void QueueTrial(Frame& f, const ChangeBox& box, std::unique_ptr<Frame>& before, int64_t before_count);
+    void QueueTrial(Frame& f, const ChangeBox* box, std::unique_ptr<Frame>& before, int64_t before_count);
+    void TakeMask(TransparencyTrial& t, const ChangeBox& box) const;
     std::optional<FrameBitmap> ShownUnder(const Frame& f) const;
     void ApplyTrial(TransparencyTrial& t);
     void DrainTrials() {
@@ -589,7 +798,7 @@ Result FrameStage::RunFrames() {
         return Result::Failed;
     }
     W_ = a_.width;
-    if (flags_ & of::kTransparency) trials_.emplace();
+    trials_.emplace();
     progress_.SetText(StringId::OptimizingFrames);
     progress_.SetRange(a_.FrameCount());
     for (size_t bi = 0; bi < a_.blocks.size(); ++bi) {
@@ -613,6 +822,8 @@ FrameStage::Outcome FrameStage::OptimizeFrame(size_t block_index, Frame& f) {
     }
     if (s_.shown == 0 && !f.Transparent()) {
         ShowFirstFrame(f);
+        std::unique_ptr<Frame> none;
+        QueueTrial(f, nullptr, none, 0);
         previous_ = &f;
         return Outcome::kKept;
     }
@@ -628,7 +839,7 @@ FrameStage::Outcome FrameStage::OptimizeFrame(size_t block_index, Frame& f) {
     std::unique_ptr<Frame> before;
     int64_t before_count = 0;
     if (!CropTo(f, box, before, before_count)) return Outcome::kFailed;
-    if (flags_ & of::kTransparency) QueueTrial(f, box, before, before_count);
+    QueueTrial(f, (flags_ & of::kTransparency) ? &box : nullptr, before, before_count);
     if (before) {
         // Cropped without a trial: the new frame's data against the old.
         // Everything but the data is written alike, so whole frames compare.
@@ -782,30 +993,22 @@ bool FrameStage::CropTo(Frame& f, const ChangeBox& box, std::unique_ptr<Frame>& 
     return true;
 }
 
-// Hands the (cropped) frame to a transparency trial when some of its
-// pixels change nothing; the trial takes over `before`.
-void FrameStage::QueueTrial(Frame& f, const ChangeBox& box, std::unique_ptr<Frame>& before,
+// Hands the (cropped) frame to a trial, which takes over `before`: a
+// transparency trial when `box` is given and some of its pixels change
+// nothing, else one that only compresses the frame.
+void FrameStage::QueueTrial(Frame& f, const ChangeBox* box, std::unique_ptr<Frame>& before,
                             int64_t before_count) {
-    const int bw = box.Width(), bh = box.Height();
-    const uint8_t* mbox = s_.mask.data() + box.y0 * box.stride + box.x0;
-    bool any_unchanged = false;
-    for (int y = 0; y < bh && !any_unchanged; ++y) {
-        const uint8_t* m = mbox + y * box.stride;
-        any_unchanged = std::find(m, m + bw, uint8_t{0}) != m + bw;
-    }
-    if (!any_unchanged) return;
+    const Palette* pal = PaletteInEffect(a_, f);
+    if (!pal || pal->size() == 0) return;
     auto t = std::make_unique<TransparencyTrial>();
     t->frame = &f;
     t->original = &*f.bitmap;
-    t->mask.resize(static_cast<size_t>(bw) * bh);
-    for (int y = 0; y < bh; ++y) std::copy_n(mbox + y * box.stride, bw, t->mask.data() + size_t(y) * bw);
-    const Palette* pal = PaletteInEffect(a_, f);
-    t->paletteSize = pal ? pal->size() : 0;
+    t->paletteSize = pal->size();
     t->transparent = f.Transparent();
     t->transparentIndex = f.transparentIndex;
     t->interlaced = f.Interlaced();
-    t->shown = ShownUnder(f);
-    if (t->paletteSize == 0) return;
+    if (box) TakeMask(*t, *box);
+    if (!t->mask.empty()) t->shown = ShownUnder(f);
     if (const KeptImageData* k = ValidKeptData(a_, f); k && !before) {
         // Not cropped: the frame as it is is the file's data.
         t->before = std::make_unique<Frame>(f);
@@ -815,6 +1018,20 @@ void FrameStage::QueueTrial(Frame& f, const ChangeBox& box, std::unique_ptr<Fram
         t->beforeCount = before_count;
     }
     trials_->Push(std::move(t), [this](TransparencyTrial& done) { ApplyTrial(done); });
+}
+
+// The change mask of the box, when some of its pixels change nothing.
+void FrameStage::TakeMask(TransparencyTrial& t, const ChangeBox& box) const {
+    const int bw = box.Width(), bh = box.Height();
+    const uint8_t* mbox = s_.mask.data() + box.y0 * box.stride + box.x0;
+    bool any_unchanged = false;
+    for (int y = 0; y < bh && !any_unchanged; ++y) {
+        const uint8_t* m = mbox + y * box.stride;
+        any_unchanged = std::find(m, m + bw, uint8_t{0}) != m + bw;
+    }
+    if (!any_unchanged) return;
+    t.mask.resize(static_cast<size_t>(bw) * bh);
+    for (int y = 0; y < bh; ++y) std::copy_n(mbox + y * box.stride, bw, t.mask.data() + size_t(y) * bw);
 }
 
 // Under a transparent frame's see-through pixels the screen may show a
@@ -844,6 +1061,10 @@ void FrameStage::ApplyTrial(TransparencyTrial& t) {
         SetBitmap(tf, std::move(*t.result));
         tf.transparentIndex = t.fill;
         SetTransparent(tf, true);
+        changed_ = true;
+    }
+    if (!t.data.empty()) {
+        KeepImageData(a_, tf, t.codeSize, std::move(t.data));
         changed_ = true;
     }
     if (t.before && t.bestCount == INT64_MAX) {
@@ -881,13 +1102,13 @@ int64_t CountedSize(Animation& a) {
 }
 
 // The palette stage remaps pixels and palettes, so frames whose file data
-// was kept are compressed afresh. When the whole file comes out larger that
-// way than with the file's own data, the animation goes back to how it was
-// before the stage (the frame stage then works on that).
-Result PaletteStageKeepingSmaller(Animation& a, uint32_t flags, UiHost& host, ProgressReporter& progress,
-                                  const PreferenceBlock& prefs, bool& ch) {
+// was kept are compressed afresh. Answers a copy of the animation as it was
+// before the stage when the stage cost some frames their kept data (none
+// when it did not, or there is no room for a copy): the run then checks
+// that its result is not larger than the file's own data.
+Result PaletteStageKeepingBefore(Animation& a, uint32_t flags, UiHost& host, ProgressReporter& progress,
+                                 const PreferenceBlock& prefs, bool& ch, std::unique_ptr<Animation>& before) {
     const int kept = CountValidKeptData(a);
-    std::unique_ptr<Animation> before;
     if (kept > 0) {
         try {
             before = CopyAnimation(a);
@@ -897,12 +1118,25 @@ Result PaletteStageKeepingSmaller(Animation& a, uint32_t flags, UiHost& host, Pr
     }
     bool stage_ch = false;
     const Result r = OptimizePaletteStage(a, flags, host, progress, prefs, &stage_ch);
-    if (r == Result::Done && stage_ch && before && CountValidKeptData(a) < kept &&
-        CountedSize(*before) <= CountedSize(a)) {
-        a = std::move(*before);
-        stage_ch = false;
-    }
+    if (r != Result::Done || !stage_ch || CountValidKeptData(a) >= kept) before.reset();
     ch = ch || stage_ch;
+    return r;
+}
+
+// When the animation as it was before the palette stage, its file data
+// kept, writes smaller than the optimized one, the frame stage runs on
+// that instead and the smaller of the two stands. Counting an animation
+// whose frames all carry data costs no compression, so the common case
+// (the optimized one smaller) is cheap.
+Result KeepSmallerThanBefore(Animation& a, std::unique_ptr<Animation> before, bool ch_before, uint32_t flags,
+                             UiHost& host, ProgressReporter& progress, bool& ch) {
+    if (!before || CountedSize(a) <= CountedSize(*before)) return Result::Done;
+    bool before_ch = ch_before;
+    Result r = Result::Done;
+    if (flags & of::kShrinkFrames) r = OptimizeFrameStage(*before, flags, host, progress, &before_ch);
+    if (r != Result::Done || CountedSize(a) <= CountedSize(*before)) return r;
+    a = std::move(*before);
+    ch = before_ch;
     return r;
 }
 
@@ -917,12 +1151,18 @@ Result Optimize(Animation& a, uint32_t flags, UiHost& host, ProgressReporter& pr
         r = Result::Failed;
     }
     if (r == Result::Done && progress.StopRequested()) r = Result::Stopped;
+    const bool ch_before = ch;
+    std::unique_ptr<Animation> before;
     if (r == Result::Done && (flags & (of::kRemoveLocalPalettes | of::kShrinkPalettes))) {
-        r = PaletteStageKeepingSmaller(a, flags, host, progress, prefs, ch);
+        r = PaletteStageKeepingBefore(a, flags, host, progress, prefs, ch, before);
         if (r == Result::Done && progress.StopRequested()) r = Result::Stopped;
     }
     if (r == Result::Done && (flags & of::kShrinkFrames)) {
         r = OptimizeFrameStage(a, flags, host, progress, &ch);
+        if (r == Result::Done && progress.StopRequested()) r = Result::Stopped;
+    }
+    if (r == Result::Done && before) {
+        r = KeepSmallerThanBefore(a, std::move(before), ch_before, flags, host, progress, ch);
         if (r == Result::Done && progress.StopRequested()) r = Result::Stopped;
     }
     if (r == Result::Done && of::LossyLevel(flags) > 0) {

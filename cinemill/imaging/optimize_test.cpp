@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include "cinemill/base/strings.h"
+#include "cinemill/gif/lzw_decoder.h"
+#include "cinemill/imaging/optimize_encoder.h"
 #include "cinemill/imaging/optimize_palette.h"
 #include "cinemill/imaging/test_support.h"
 #include "cinemill/imaging/unoptimize.h"
@@ -245,6 +247,39 @@ TEST(OptimizePaletteStage, ShrinkingKeepsUsedEntriesInOrderPaddedWithBlack) {
     EXPECT_EQ(a->FrameAt(0)->bitmap->At(0, 0), 3);
 }
 
+// Before the frame stage the colours frames change to come first, so that
+// the frames' data can start with narrow codes; the pictures stay.
+TEST(OptimizePaletteStage, ColoursFramesChangeToComeFirstBeforeTheFrameStage) {
+    const int w = 40, h = 30;
+    auto a = MakeAnimation(w, h, 16);
+    std::vector<uint8_t> px(static_cast<size_t>(w * h), 15);
+    for (size_t i = 0; i < px.size(); i += 7) px[i] = 3;
+    a->blocks.push_back(MakeFrame(0, 0, w, h, px));
+    for (int k = 0; k < 3; ++k) {
+        for (int y = 5; y < 12; ++y)
+            for (int x = 4 + 10 * k; x < 10 + 10 * k; ++x) px[static_cast<size_t>(y * w + x)] = 9;
+        a->blocks.push_back(MakeFrame(0, 0, w, h, px));
+    }
+    const Palette old = *a->globalPalette;
+    const uint32_t flags = of::kShrinkPalettes | of::kShrinkFrames | of::kTransparency;
+    EXPECT_EQ(OptimizeAndCompare(*a, flags), "");
+    ASSERT_EQ(RunOpt(*a, flags), Result::Done);
+    const Palette& p = *a->globalPalette;
+    ASSERT_EQ(p.size(), 4);
+    EXPECT_EQ(p[0], old[9]);
+    // A frame of the changed colour and the fill index is written with the
+    // smallest code size, below the colour table's bits where it can be.
+    int narrow = 0;
+    for (const Frame* f : std::as_const(*a).Frames())
+        if (const KeptImageData* k = ValidKeptData(*a, *f); k && f != a->FrameAt(0)) narrow += k->minCodeSize == 2;
+    EXPECT_EQ(narrow, 3);
+    // Shrinking alone keeps the order.
+    auto b = MakeAnimation(w, h, 16);
+    b->blocks.push_back(MakeFrame(0, 0, w, h, px));
+    ASSERT_EQ(RunOpt(*b, of::kShrinkPalettes), Result::Done);
+    EXPECT_EQ((*b->globalPalette)[0], old[3]);
+}
+
 TEST(OptimizePaletteStage, UnusedTransparentIndexSwitchesTransparencyOff) {
     auto a = MakeAnimation(2, 1, 16);
     auto f = MakeFrame(0, 0, 2, 1, {4, 9});
@@ -445,6 +480,56 @@ TEST(Unoptimize, ChangesADisposalOnlyWhereLeftoversWouldShowThrough) {
     const auto frames = u->Frames();
     EXPECT_EQ(frames[1]->delay, 6u);
     EXPECT_EQ(frames[2]->delay, 7u);
+}
+
+// Frames the optimizer compressed itself carry data that decodes to their
+// pixels, also where tables fill and go on full, and write and read back
+// as the same pictures.
+TEST(OptimizeFrameStage, OwnDataDecodesToTheFramesPixels) {
+    const int w = 240, h = 160, colours = 64;
+    auto a = MakeAnimation(w, h, colours);
+    uint32_t seed = 17;
+    auto next = [&] {
+        seed = seed * 1103515245u + 12345u;
+        return seed >> 16;
+    };
+    std::vector<uint8_t> px(static_cast<size_t>(w * h));
+    for (size_t i = 0; i < px.size(); ++i) px[i] = static_cast<uint8_t>((next() % 3 ? i / 5 : next()) % colours);
+    for (int k = 0; k < 8; ++k) {
+        auto f = MakeFrame(0, 0, w, h, px);
+        SetInterlaced(*f, k % 2 == 1);
+        a->blocks.push_back(std::move(f));
+        // Scattered changes over most of the frame, so that unchanged
+        // pixels are mixed in.
+        for (size_t i = 0; i < px.size(); ++i)
+            if (next() % 4 == 0) px[i] = static_cast<uint8_t>(next() % colours);
+    }
+    NumberFrames(*a);
+    auto out = CopyAnimation(*a);
+    ASSERT_EQ(RunOpt(*out, of::kDefault | of::kTransparency), Result::Done);
+    EXPECT_EQ(CompareTimelines(*a, *out, true), "");
+    int own = 0;
+    for (const Frame* f : std::as_const(*out).Frames()) {
+        const KeptImageData* k = ValidKeptData(*out, *f);
+        if (!k) continue;
+        ++own;
+        std::vector<uint8_t> data = {k->minCodeSize};
+        data.insert(data.end(), k->subBlocks.begin(), k->subBlocks.end());
+        ByteCursor cur{data.data() + 1, data.size() - 1, 0};
+        LzwDecoder dec;
+        dec.Init(&cur, data[0]);
+        std::vector<uint8_t> got(static_cast<size_t>(f->width) * static_cast<size_t>(f->height));
+        int status = 0;
+        ASSERT_EQ(dec.Decode(got.data(), got.size(), &status), got.size());
+        std::vector<uint8_t> want;
+        PixelsInFileOrder(*f->bitmap, f->Interlaced(), want);
+        EXPECT_TRUE(got == want) << f->name;
+    }
+    // Where the writer's data is no larger the frame keeps none.
+    EXPECT_GE(own, 4);
+    auto back = RoundTrip(*out);
+    ASSERT_TRUE(back);
+    EXPECT_EQ(ComparePictures(*out, *back), "");
 }
 
 // ---- the corpus ------------------------------------------------------------------------------
