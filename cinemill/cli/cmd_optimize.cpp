@@ -88,7 +88,18 @@ struct Trial {
     std::vector<uint8_t> bytes;
     std::string what;
     double psnr = 0;
+    // Nothing beyond the step's own change was needed: no loss, no fewer
+    // colours, no further frames dropped. A step stops at its first clean fit.
+    bool clean = true;
 };
+
+// The most entries of the animation's palettes.
+int LargestPalette(const Animation& a) {
+    int most = a.globalPalette ? a.globalPalette->size() : 0;
+    for (const Frame* f : a.Frames())
+        if (f->localPalette) most = std::max(most, f->localPalette->size());
+    return most;
+}
 
 // --target-size: tries, in this order, lossless optimizing, lossy levels,
 // fewer colours, dropping every n-th frame and scaling down, and takes the
@@ -124,6 +135,9 @@ private:
     // given to the frame before.
     static bool DropEvery(Animation& a, int n);
     double Psnr(const std::vector<uint8_t>& bytes) const;
+    // Measures the trial's PSNR and adds it to `trials`; true when it is
+    // clean, so the step need look no further.
+    bool Keep(std::vector<Trial>& trials, Trial t) const;
     // The trial with the best PSNR, none when there is none.
     static std::optional<Trial> Best(std::vector<Trial>& trials);
 
@@ -147,7 +161,7 @@ std::optional<Trial> TargetSearch::LeastLoss(Animation& a, const std::vector<uin
         return s.empty() ? std::string("lossless") : s;
     };
     std::vector<uint8_t> fit = EncodeAt(a, 0, original);
-    if (Fits(fit, target_)) return Trial{std::move(fit), label(0), 0};
+    if (Fits(fit, target_)) return Trial{std::move(fit), label(0), 0, true};
     fit = EncodeAt(a, 200, original);
     if (!fit.empty()) smallest_ = std::min<int64_t>(smallest_, static_cast<int64_t>(fit.size()));
     if (!Fits(fit, target_)) return std::nullopt;
@@ -162,7 +176,7 @@ std::optional<Trial> TargetSearch::LeastLoss(Animation& a, const std::vector<uin
             lo = mid + 1;
         }
     }
-    return Trial{std::move(fit), label(hi), 0};
+    return Trial{std::move(fit), label(hi), 0, false};
 }
 
 std::optional<Trial> TargetSearch::Fit(const std::function<bool(Animation&)>& prepare, const std::string& what,
@@ -171,10 +185,7 @@ std::optional<Trial> TargetSearch::Fit(const std::function<bool(Animation&)>& pr
     SilentProgress silent;
     std::unique_ptr<Animation> base = CopyAnimation(input_);
     if (!base || !prepare(*base)) return std::nullopt;
-    int most = 0;  // the largest palette
-    if (base->globalPalette) most = base->globalPalette->size();
-    for (const Frame* f : std::as_const(*base).Frames())
-        if (f->localPalette) most = std::max(most, f->localPalette->size());
+    const int most = LargestPalette(*base);
     for (int i = -1; i < static_cast<int>(std::size(kColorCounts)); ++i) {
         const int colors = i < 0 ? 256 : kColorCounts[i];
         if (i >= 0 && (!fewer_colors || colors >= most)) continue;
@@ -184,7 +195,10 @@ std::optional<Trial> TargetSearch::Fit(const std::function<bool(Animation&)>& pr
         if (cinemill::Optimize(*a, flags_, quiet, silent, Prefs()) != Result::Done) return std::nullopt;
         std::string label = what;
         if (i >= 0) label += ", " + std::to_string(colors) + " colours";
-        if (auto t = LeastLoss(*a, nullptr, label)) return t;
+        if (auto t = LeastLoss(*a, nullptr, label)) {
+            t->clean = t->clean && i < 0;
+            return t;
+        }
     }
     return std::nullopt;
 }
@@ -222,6 +236,13 @@ double TargetSearch::Psnr(const std::vector<uint8_t>& bytes) const {
     return MeanPsnr(input_, b);
 }
 
+bool TargetSearch::Keep(std::vector<Trial>& trials, Trial t) const {
+    t.psnr = Psnr(t.bytes);
+    const bool clean = t.clean;
+    trials.push_back(std::move(t));
+    return clean;
+}
+
 std::optional<Trial> TargetSearch::Best(std::vector<Trial>& trials) {
     if (trials.empty()) return std::nullopt;
     size_t best = 0;
@@ -242,10 +263,7 @@ std::optional<Trial> TargetSearch::Run(Animation& optimized) {
     // 3: fewer colours, from the most; more colours at a greater loss may
     // still beat fewer at less, so every count down to the first that fits
     // losslessly is tried.
-    int most = 0;
-    if (input_.globalPalette) most = input_.globalPalette->size();
-    for (const Frame* f : input_.Frames())
-        if (f->localPalette) most = std::max(most, f->localPalette->size());
+    const int most = LargestPalette(input_);
     for (size_t i = 0; i < std::size(kColorCounts); ++i) {
         Show(2, StringId::ReducingPalettes, static_cast<int>(i), static_cast<int>(std::size(kColorCounts)));
         const int colors = kColorCounts[i];
@@ -257,11 +275,7 @@ std::optional<Trial> TargetSearch::Run(Animation& optimized) {
             cinemill::Optimize(*a, flags_, quiet, silent, Prefs()) != Result::Done)
             break;
         auto t = LeastLoss(*a, nullptr, std::to_string(colors) + " colours");
-        if (!t) continue;
-        t->psnr = Psnr(t->bytes);
-        const bool lossless = t->what.find("lossy") == std::string::npos;
-        trials.push_back(std::move(*t));
-        if (lossless) break;
+        if (t && Keep(trials, std::move(*t))) break;
     }
     if (auto t = Best(trials)) return t;
     // 4: every n-th frame dropped, from the fewest dropped, each with the
@@ -271,11 +285,7 @@ std::optional<Trial> TargetSearch::Run(Animation& optimized) {
         const int n = kDropIntervals[i];
         auto t = Fit([n](Animation& a) { return DropEvery(a, n); }, "every " + Ordinal(n) + " frame dropped",
                      true);
-        if (!t) continue;
-        t->psnr = Psnr(t->bytes);
-        const bool clean = t->what.find(',') == std::string::npos;
-        trials.push_back(std::move(*t));
-        if (clean) break;
+        if (t && Keep(trials, std::move(*t))) break;
     }
     if (auto t = Best(trials)) return t;
     // 5: scaled down, with all frames and then with every second dropped.
@@ -292,14 +302,12 @@ std::optional<Trial> TargetSearch::Run(Animation& optimized) {
         };
         const std::string what = "scaled to " + std::to_string(w) + " x " + std::to_string(h);
         auto t = Fit(scale, what, true);
-        if (!t && input_.FrameCount() >= 2)
+        if (!t && input_.FrameCount() >= 2) {
             t = Fit([&](Animation& a) { return DropEvery(a, 2) && scale(a); }, what + ", every 2nd frame dropped",
                     true);
-        if (!t) continue;
-        t->psnr = Psnr(t->bytes);
-        const bool clean = t->what.find(',') == std::string::npos;
-        trials.push_back(std::move(*t));
-        if (clean) break;
+            if (t) t->clean = false;
+        }
+        if (t && Keep(trials, std::move(*t))) break;
     }
     return Best(trials);
 }
