@@ -227,19 +227,11 @@ Failure GifReader::ReadImage(Frame& f) {
     if (!direct && w > 0) {
         // Rows that received no pixels stay 0.
         size_t row_index = 0;
-        auto place = [&](size_t y) {
+        ForRowsInFileOrder(f.height, f.Interlaced(), [&](int y) {
             const size_t start = row_index * w;
-            if (start < got) std::memcpy(bmp->Row(static_cast<int>(y)), out + start,
-                                         std::min(w, got - start));
+            if (start < got) std::memcpy(bmp->Row(y), out + start, std::min(w, got - start));
             ++row_index;
-        };
-        if (f.Interlaced()) {
-            static constexpr size_t kStart[4] = {0, 4, 2, 1}, kStep[4] = {8, 8, 4, 2};
-            for (int pass = 0; pass < 4; ++pass)
-                for (size_t y = kStart[pass]; y < h; y += kStep[pass]) place(y);
-        } else {
-            for (size_t y = 0; y < h; ++y) place(y);
-        }
+        });
     }
     f.bitmap = std::move(bmp);
     if (got == count && status == 0) KeepData(f, min_code_size, data_start);

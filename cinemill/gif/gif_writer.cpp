@@ -578,17 +578,10 @@ template <typename T>
 std::vector<T> FileOrderOf(const T* rows, size_t stride, int width, int height, bool interlaced) {
     std::vector<T> out;
     out.reserve(static_cast<size_t>(width) * static_cast<size_t>(height));
-    auto add = [&](int y) {
+    ForRowsInFileOrder(height, interlaced, [&](int y) {
         const T* row = rows + static_cast<size_t>(y) * stride;
         out.insert(out.end(), row, row + width);
-    };
-    if (interlaced) {
-        static constexpr int kStart[4] = {0, 4, 2, 1}, kStep[4] = {8, 8, 4, 2};
-        for (int pass = 0; pass < 4; ++pass)
-            for (int y = kStart[pass]; y < height; y += kStep[pass]) add(y);
-    } else {
-        for (int y = 0; y < height; ++y) add(y);
-    }
+    });
     return out;
 }
 
@@ -662,14 +655,9 @@ std::optional<FrameBitmap> DecodeImageData(const std::vector<uint8_t>& data, int
     auto bmp = FrameBitmap::Create(width, height);
     if (!bmp) return std::nullopt;
     size_t row = 0;
-    auto put = [&](int y) { std::copy_n(px.data() + row++ * static_cast<size_t>(width), width, bmp->Row(y)); };
-    if (interlaced) {
-        static constexpr int kStart[4] = {0, 4, 2, 1}, kStep[4] = {8, 8, 4, 2};
-        for (int pass = 0; pass < 4; ++pass)
-            for (int y = kStart[pass]; y < height; y += kStep[pass]) put(y);
-    } else {
-        for (int y = 0; y < height; ++y) put(y);
-    }
+    ForRowsInFileOrder(height, interlaced, [&](int y) {
+        std::copy_n(px.data() + row++ * static_cast<size_t>(width), width, bmp->Row(y));
+    });
     return bmp;
 }
 

@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "cinemill/gif/gif_labels.h"
+
 namespace cinemill {
 
 namespace {
@@ -317,20 +319,6 @@ int64_t ChoosingLzwEncoder::Encode(uint8_t* px, const uint8_t* fixed, size_t n, 
     EncodeStrings(px, fixed, n, fill);
     return Finish();
 }
-
-namespace {
-// Calls row(y) for the rows of a frame in file order.
-template <typename Fn>
-void ForRowsInFileOrder(int height, bool interlaced, Fn&& row) {
-    if (interlaced) {
-        static constexpr int kStart[4] = {0, 4, 2, 1}, kStep[4] = {8, 8, 4, 2};
-        for (int pass = 0; pass < 4; ++pass)
-            for (int y = kStart[pass]; y < height; y += kStep[pass]) row(y);
-    } else {
-        for (int y = 0; y < height; ++y) row(y);
-    }
-}
-}  // namespace
 
 void PixelsInFileOrder(const uint8_t* rows, size_t stride, int width, int height, bool interlaced,
                        std::vector<uint8_t>& out) {
