@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <new>
 #include <utility>
 #include <vector>
@@ -50,8 +51,36 @@ struct ZeroPageAllocator {
     }
 };
 
-// Bytes whose untouched pages cost nothing (see ZeroPageAllocator).
-using ZeroedBytes = std::vector<uint8_t, ZeroPageAllocator<uint8_t>>;
+// Bytes whose untouched pages cost nothing (see ZeroPageAllocator). A copy
+// is one memcpy: a vector with this allocator would copy byte by byte
+// through its construct(), and frames of a megabyte or more are copied
+// often.
+class ZeroedBytes : public std::vector<uint8_t, ZeroPageAllocator<uint8_t>> {
+public:
+    using Base = std::vector<uint8_t, ZeroPageAllocator<uint8_t>>;
+    using Base::Base;
+    ZeroedBytes() = default;
+    ZeroedBytes(const ZeroedBytes& o) : Base(o.size()) { CopyFrom(o); }
+    ZeroedBytes(ZeroedBytes&&) noexcept = default;
+    ZeroedBytes& operator=(ZeroedBytes&&) noexcept = default;
+    ZeroedBytes& operator=(const ZeroedBytes& o) {
+        if (this == &o) return *this;
+        if (capacity() < o.size()) {
+            ZeroedBytes fresh(o);
+            swap(fresh);
+        } else {
+            resize(o.size());
+            CopyFrom(o);
+        }
+        return *this;
+    }
+    ~ZeroedBytes() = default;
+
+private:
+    void CopyFrom(const ZeroedBytes& o) {
+        if (!o.empty()) std::memcpy(data(), o.data(), o.size());
+    }
+};
 
 // Same bytes (found by argument-dependent lookup; either order).
 inline bool operator==(const ZeroedBytes& a, const std::vector<uint8_t>& b) {

@@ -269,6 +269,9 @@ std::unique_ptr<ExtensionBlock> NewComment(std::string_view text);
 
 // ---- usage and extents -------------------------------------------------------------
 
+// Pixels per index of one frame (all pixels, transparent ones too).
+ColorUsage CountFramePixels(const Frame& f);
+
 // Pixels per global-palette index over frames without a local palette
 // (transparent pixels included); nothing when there is no global palette.
 // Stops between frames when `stop` answers true (then answers false).

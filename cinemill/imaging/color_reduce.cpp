@@ -344,11 +344,19 @@ bool ColorMapper::MapTrueColor(const Palette& target, uint8_t* dst, int dst_stri
 void RemapFrame(Frame& f, const IndexMap& map) {
     if (f.bitmap) {
         uint8_t lut[256];
-        for (size_t i = 0; i < 256; ++i) lut[i] = map[i] < 0 ? 0 : static_cast<uint8_t>(map[i]);
+        bool identity = true;
+        for (size_t i = 0; i < 256; ++i) {
+            lut[i] = map[i] < 0 ? 0 : static_cast<uint8_t>(map[i]);
+            identity = identity && lut[i] == i;
+        }
         FrameBitmap& b = *f.bitmap;
-        for (int y = 0; y < b.height; ++y) {
+        // The width in a local: a store through `row` could otherwise change
+        // b.width for all the compiler knows, and it would be read again for
+        // every pixel.
+        const size_t w = identity ? 0 : static_cast<size_t>(b.width);
+        for (int y = 0; y < b.height && w > 0; ++y) {
             uint8_t* row = b.Row(y);
-            for (int x = 0; x < b.width; ++x) row[x] = lut[row[x]];
+            for (size_t x = 0; x < w; ++x) row[x] = lut[row[x]];
         }
     }
     if (f.Transparent()) {

@@ -16,6 +16,8 @@
 #include <utility>
 #include <vector>
 
+#include "cinemill/base/byte_words.h"
+#include "cinemill/base/parallel.h"
 #include "cinemill/base/preferences.h"
 #include "cinemill/base/strings.h"
 #include "cinemill/base/tell.h"
@@ -30,6 +32,13 @@
 namespace cinemill {
 
 namespace of = optimize_flags;
+
+namespace {
+std::atomic<unsigned> g_workers{0};  // see SetOptimizeWorkers
+}  // namespace
+
+void SetOptimizeWorkers(unsigned n) { g_workers = n; }
+unsigned OptimizeWorkers() { return g_workers.load(); }
 
 // ---- clipping and extension removal -----------------------------------------
 
@@ -79,6 +88,30 @@ public:
     }
     void Set(const Frame& f, const ColorUsage& c) { counts_[&f] = c; }
     void Clear() { counts_.clear(); }
+    // The counts of every frame in order, and back (forgetting all when
+    // `counts` does not have one per frame).
+    std::vector<ColorUsage> OfFrames(const Animation& a) {
+        const auto frames = a.Frames();
+        std::vector<ColorUsage> out(frames.size());
+        std::vector<char> known(frames.size());
+        for (size_t i = 0; i < frames.size(); ++i) {
+            const auto it = counts_.find(frames[i]);
+            if (it == counts_.end()) continue;
+            out[i] = it->second;
+            known[i] = 1;
+        }
+        ParallelFor(
+            frames.size(), [&](size_t i) { if (!known[i]) out[i] = CountFramePixels(*frames[i]); },
+            OptimizeWorkers());
+        for (size_t i = 0; i < frames.size(); ++i) counts_[frames[i]] = out[i];
+        return out;
+    }
+    void SetFrames(const Animation& a, const std::vector<ColorUsage>& counts) {
+        Clear();
+        const auto frames = a.Frames();
+        if (counts.size() != frames.size()) return;
+        for (size_t i = 0; i < frames.size(); ++i) Set(*frames[i], counts[i]);
+    }
 
 private:
     std::unordered_map<const Frame*, ColorUsage> counts_;
@@ -86,6 +119,7 @@ private:
 
 void PadPalettes(Animation& a, CountCache& cache) {
     int global_needed = 0;
+    cache.OfFrames(a);  // counted side by side
     for (Frame* f : a.Frames()) {
         if (!f->bitmap) continue;
         const ColorUsage& c = cache.Of(*f);
@@ -156,6 +190,17 @@ ColorUsage MapCounts(const ColorUsage& c, const CompactMap& map) {
     return out;
 }
 
+// Remaps the frames without a local palette, on one thread per core; the
+// counts move with their entries.
+void RemapGlobalFramesSideBySide(Animation& a, const CompactMap& map, CountCache& cache) {
+    std::vector<Frame*> frames;
+    for (Frame* f : a.Frames())
+        if (!f->localPalette) frames.push_back(f);
+    cache.OfFrames(a);  // every count taken before the pixels change
+    ParallelFor(frames.size(), [&](size_t i) { RemapFrame(*frames[i], map); }, OptimizeWorkers());
+    for (Frame* f : frames) cache.Set(*f, MapCounts(cache.Of(*f), map));
+}
+
 Result ShrinkPalettes(Animation& a, ProgressReporter& progress, bool& changed, CountCache& cache) {
     if (a.globalPalette) {
         ColorUsage usage{};
@@ -168,11 +213,7 @@ Result ShrinkPalettes(Animation& a, ProgressReporter& progress, bool& changed, C
         CompactMap map;
         if (CompactPalette(*a.globalPalette, usage, np, map)) {
             progress.SetText(StringId::ShrinkingGlobalPalette);
-            for (Frame* f : a.Frames())
-                if (!f->localPalette) {
-                    RemapFrame(*f, map);
-                    cache.Set(*f, MapCounts(cache.Of(*f), map));
-                }
+            RemapGlobalFramesSideBySide(a, map, cache);
             const int16_t bg = map[a.backgroundIndex];
             a.backgroundIndex = static_cast<uint8_t>(bg >= 0 ? bg : 0);
             SetGlobalPalette(a, std::move(np));
@@ -223,11 +264,16 @@ ChangeUse CountChangeUse(const Animation& a) {
                                   prev->top == f->top && prev->bitmap->width == b.width &&
                                   prev->bitmap->height == b.height;
         std::array<bool, 256> seen{};
+        const size_t w = static_cast<size_t>(b.width);
         for (int y = 0; y < b.height; ++y) {
             const uint8_t* row = b.Row(y);
             const uint8_t* before = against_prev ? prev->bitmap->Row(y) : nullptr;
-            for (int x = 0; x < b.width; ++x) {
-                if (before && before[x] == row[x]) continue;
+            for (size_t x = 0; x < w; ++x) {
+                // Runs the frame leaves as they were are skipped a word at a time.
+                if (before && before[x] == row[x]) {
+                    x += bytes::CommonPrefix(before + x, row + x, w - x) - 1;
+                    continue;
+                }
                 seen[row[x]] = true;
                 ++use.pixels[row[x]];
             }
@@ -264,11 +310,7 @@ void OrderGlobalPaletteByChanges(Animation& a, bool& changed, CountCache& cache)
         moved = moved || old != k;
     }
     if (!moved) return;
-    for (Frame* f : a.Frames())
-        if (!f->localPalette) {
-            RemapFrame(*f, map);
-            cache.Set(*f, MapCounts(cache.Of(*f), map));
-        }
+    RemapGlobalFramesSideBySide(a, map, cache);
     a.backgroundIndex = static_cast<uint8_t>(map[a.backgroundIndex]);
     a.colorUsage = MapCounts(a.colorUsage, map);
     SetGlobalPalette(a, std::move(np));
@@ -286,11 +328,14 @@ Result OptimizePaletteStage(Animation& a, uint32_t flags, UiHost& host, Progress
     bool any_local = false;
     for (const Frame* f : std::as_const(a).Frames()) any_local = any_local || f->localPalette;
     if ((flags & of::kRemoveLocalPalettes) && any_local) {
-        if (flags & of::kMetaPalette)
-            r = BuildMetaPalette(a, host, progress, prefs, ch);
-        else
+        if (flags & of::kMetaPalette) {
+            std::vector<ColorUsage> counts = cache.OfFrames(a);
+            r = BuildMetaPalette(a, host, progress, prefs, ch, &counts);
+            cache.SetFrames(a, counts);
+        } else {
             r = RemoveLocalPalettesIntoGlobal(a, (flags & of::kMapToGlobal) != 0, progress, ch);
-        cache.Clear();
+            cache.Clear();
+        }
     }
     if (r == Result::Done && (flags & of::kShrinkPalettes)) {
         if (progress.StopRequested()) r = Result::Stopped;
@@ -312,6 +357,7 @@ enum : uint8_t {
     kKnown = 1,    // shows the global-palette index held in the colour plane
     kUnknown = 2,  // shows something that cannot be compared (a local-palette frame)
 };
+static_assert(kClear == 0 && kKnown == 1, "MarkOpaqueRow counts and sets them a word at a time");
 
 // The screen model and the per-frame planes.
 struct ScreenModel {
@@ -620,7 +666,6 @@ void RunTransparencyTrial(TransparencyTrial& t, TrialScratch& scratch) {
     if (t.data.empty() || t.bestCount >= chosen.count) PutBest(t, std::move(chosen));
 }
 
-std::atomic<unsigned> g_workers{0};  // see SetOptimizeWorkers
 
 // Runs transparency trials on worker threads (inline when there is only one
 // core) and hands them back in the order they were queued, so that the
@@ -629,7 +674,7 @@ std::atomic<unsigned> g_workers{0};  // see SetOptimizeWorkers
 class TrialQueue {
 public:
     TrialQueue() {
-        const unsigned limit = g_workers.load();
+        const unsigned limit = OptimizeWorkers();
         const unsigned n = limit ? limit : std::clamp(std::thread::hardware_concurrency(), 1u, 8u);
         if (n == 1) return;
         try {
@@ -721,7 +766,6 @@ private:
 
 }  // namespace
 
-void SetOptimizeWorkers(unsigned n) { g_workers = n; }
 
 namespace {
 
@@ -901,13 +945,12 @@ ChangeBox FrameStage::MarkChanges(const Frame& f) {
         } else {
             MarkRow(f, bmp.Row(y), base, m);
         }
-        int first = 0;
-        while (first < fw && !m[first]) ++first;
-        if (first == fw) continue;
-        int last = fw - 1;
-        while (!m[last]) --last;
-        box.x0 = std::min(box.x0, first);
-        box.x1 = std::max(box.x1, last);
+        const size_t width = static_cast<size_t>(fw);
+        const size_t first = bytes::FirstNonZero(m, width);
+        if (first == width) continue;
+        const size_t last = bytes::LastNonZero(m, width);
+        box.x0 = std::min(box.x0, static_cast<int>(first));
+        box.x1 = std::max(box.x1, static_cast<int>(last));
         box.y0 = std::min(box.y0, y);
         box.y1 = y;
     }
@@ -919,7 +962,18 @@ void FrameStage::MarkOpaqueRow(const uint8_t* row, size_t base, int width, uint8
     uint8_t* col = s_.colour.data() + base;
     uint8_t* st = s_.state.data() + base;
     int64_t newly = 0;
-    for (int x = 0; x < width; ++x) {
+    int x = 0;
+    // A word at a time: a pixel is marked unless the screen knows it and
+    // shows its index; every pixel is known afterwards.
+    constexpr uint64_t kAllKnown = bytes::kOnes * kKnown;
+    for (; x + 8 <= width; x += 8) {
+        const uint64_t p = bytes::Load8(row + x), c = bytes::Load8(col + x), k = bytes::Load8(st + x);
+        bytes::Store8(m + x, bytes::NonZeroBytes((k ^ kAllKnown) | (c ^ p)));
+        newly += bytes::ZeroByteCount(k);  // kClear is 0
+        bytes::Store8(col + x, p);
+        bytes::Store8(st + x, kAllKnown);
+    }
+    for (; x < width; ++x) {
         const uint8_t p = row[x];
         m[x] = static_cast<uint8_t>((st[x] != kKnown) | (col[x] != p));
         newly += st[x] == kClear;
@@ -1090,9 +1144,11 @@ Result OptimizeFrameStage(Animation& a, uint32_t flags, UiHost& host, ProgressRe
 namespace {
 
 int CountValidKeptData(const Animation& a) {
-    int n = 0;
-    for (const Frame* f : a.Frames()) n += ValidKeptData(a, *f) != nullptr;
-    return n;
+    const auto frames = a.Frames();
+    std::atomic<int> n{0};
+    ParallelFor(
+        frames.size(), [&](size_t i) { n += ValidKeptData(a, *frames[i]) != nullptr; }, OptimizeWorkers());
+    return n.load();
 }
 
 int64_t CountedSize(Animation& a) {

@@ -58,6 +58,9 @@ Result OptimizePaletteStage(Animation& a, uint32_t flags, UiHost& host, Progress
 // per core unless limited here (0 = one per core; 1 = on the calling
 // thread). The result does not depend on the number.
 void SetOptimizeWorkers(unsigned n);
+// The limit set (0 = one per core); the palette stage's per-frame passes
+// keep to it too.
+unsigned OptimizeWorkers();
 
 Result OptimizeFrameStage(Animation& a, uint32_t flags, UiHost& host, ProgressReporter& progress,
                           bool* changed = nullptr);

@@ -5,34 +5,15 @@
 #include <unordered_map>
 #include <vector>
 
+#include "cinemill/base/parallel.h"
 #include "cinemill/base/preferences.h"
 #include "cinemill/base/strings.h"
 #include "cinemill/base/ui_host.h"
 #include "cinemill/imaging/color_reduce.h"
+#include "cinemill/imaging/optimize.h"
 #include "cinemill/imaging/palette_merge.h"
 
 namespace cinemill {
-
-ColorUsage CountFramePixels(const Frame& f) {
-    ColorUsage c{};
-    if (!f.bitmap) return c;
-    const FrameBitmap& b = *f.bitmap;
-    // Four tables so that runs of one index do not wait on one counter.
-    std::array<std::array<uint32_t, 256>, 4> part{};
-    for (int y = 0; y < b.height; ++y) {
-        const uint8_t* row = b.Row(y);
-        int x = 0;
-        for (; x + 4 <= b.width; x += 4) {
-            ++part[0][row[x]];
-            ++part[1][row[x + 1]];
-            ++part[2][row[x + 2]];
-            ++part[3][row[x + 3]];
-        }
-        for (; x < b.width; ++x) ++part[0][row[x]];
-    }
-    for (size_t i = 0; i < 256; ++i) c[i] = part[0][i] + part[1][i] + part[2][i] + part[3][i];
-    return c;
-}
 
 int NearestEntry(const Palette& p, Rgb c) {
     int best = -1;
@@ -157,16 +138,20 @@ Result RemoveLocalPalettesIntoGlobal(Animation& a, bool nearest, ProgressReporte
 }
 
 Result BuildMetaPalette(Animation& a, UiHost& host, ProgressReporter& progress,
-                        const PreferenceBlock& prefs, bool& changed) {
+                        const PreferenceBlock& prefs, bool& changed, std::vector<ColorUsage>* known) {
     // When every colour that some frame shows fits into one palette, the
     // meta-palette is exactly those colours and nothing is lost.
     const auto frames = a.Frames();
     std::vector<Rgb> colours;
     std::unordered_map<uint32_t, int> index;
-    std::vector<ColorUsage> counts(frames.size());
+    std::vector<ColorUsage> counts;
+    if (known && known->size() == frames.size()) counts = std::move(*known);
+    const bool counted = !counts.empty();
+    if (known) known->clear();
+    counts.resize(frames.size());
     for (size_t fi = 0; fi < frames.size(); ++fi) {
         const Frame& f = *frames[fi];
-        counts[fi] = CountFramePixels(f);
+        if (!counted) counts[fi] = CountFramePixels(f);
         const Palette* pal = PaletteInEffect(a, f);
         for (int j = 0; j < 256; ++j) {
             if (!counts[fi][static_cast<size_t>(j)]) continue;
@@ -202,15 +187,16 @@ Result BuildMetaPalette(Animation& a, UiHost& host, ProgressReporter& progress,
         return r;
     }
 
+    std::vector<std::array<int16_t, 256>> maps(frames.size());
     progress.SetText(StringId::RemovingLocalPalettes);
     progress.SetRange(static_cast<int64_t>(frames.size()));
     Palette meta;
     meta.entries = colours;
     if (meta.entries.empty()) meta.entries.push_back(Rgb{});
     for (size_t fi = 0; fi < frames.size(); ++fi) {
-        Frame& f = *frames[fi];
+        const Frame& f = *frames[fi];
         const Palette* pal = PaletteInEffect(a, f);
-        std::array<int16_t, 256> map;
+        std::array<int16_t, 256>& map = maps[fi];
         map.fill(-1);
         std::array<bool, 256> target{};
         const bool trans = f.Transparent() && counts[fi][f.transparentIndex];
@@ -234,8 +220,16 @@ Result BuildMetaPalette(Animation& a, UiHost& host, ProgressReporter& progress,
             }
             map[f.transparentIndex] = static_cast<int16_t>(k);
         }
-        RemapFrame(f, map);
-        SetLocalPalette(f, std::nullopt);
+    }
+    // The pixels of all frames side by side; then the palettes go.
+    ParallelFor(frames.size(), [&](size_t fi) { RemapFrame(*frames[fi], maps[fi]); }, OptimizeWorkers());
+    for (size_t fi = 0; fi < frames.size(); ++fi) {
+        SetLocalPalette(*frames[fi], std::nullopt);
+        const std::array<int16_t, 256>& map = maps[fi];
+        ColorUsage moved{};
+        for (size_t j = 0; j < 256; ++j)
+            if (counts[fi][j]) moved[static_cast<size_t>(map[j] < 0 ? 0 : map[j])] += counts[fi][j];
+        counts[fi] = moved;
         progress.Step();
     }
     if (a.globalPalette && a.backgroundIndex < a.globalPalette->size()) {
@@ -245,7 +239,11 @@ Result BuildMetaPalette(Animation& a, UiHost& host, ProgressReporter& progress,
         a.backgroundIndex = 0;
     }
     SetGlobalPalette(a, std::move(meta));
-    RecountColorUsage(a, true);
+    // Every frame draws from the global palette now: its usage is the sum.
+    a.colorUsage.fill(0);
+    for (const ColorUsage& c : counts)
+        for (size_t j = 0; j < 256; ++j) a.colorUsage[j] += c[j];
+    if (known) *known = std::move(counts);
     changed = true;
     return progress.StopRequested() ? Result::Stopped : Result::Done;
 }

@@ -9,9 +9,6 @@ namespace cinemill {
 class PreferenceBlock;
 class UiHost;
 
-// Pixels per index of one frame (all pixels, transparent ones too).
-ColorUsage CountFramePixels(const Frame& f);
-
 // Where the used entries of a frame's local palette go in a global palette.
 struct LocalPalettePlacement {
     bool ok = false;
@@ -37,9 +34,12 @@ Result RemoveLocalPalettesIntoGlobal(Animation& a, bool nearest, ProgressReporte
                                      bool& changed);
 
 // One new global palette for all frames; every frame loses its local
-// palette.
+// palette. `counts`, when given with one entry per frame, holds the frames'
+// pixel counts (CountFramePixels), which are then not counted again; on
+// return it holds the counts after the stage, or is empty when they are not
+// known (the colours did not fit and were merged).
 Result BuildMetaPalette(Animation& a, UiHost& host, ProgressReporter& progress,
-                        const PreferenceBlock& prefs, bool& changed);
+                        const PreferenceBlock& prefs, bool& changed, std::vector<ColorUsage>* counts = nullptr);
 
 // Index of the nearest colour (least squared RGB distance, lowest index on ties).
 int NearestEntry(const Palette& p, Rgb c);
