@@ -807,6 +807,7 @@ private:
     void ShowFirstFrame(const Frame& f);
     ChangeBox MarkChanges(const Frame& f);
     void MarkOpaqueRow(const uint8_t* row, size_t base, int width, uint8_t* m);
+    void MarkSeeThroughRow(const uint8_t* row, size_t base, int width, uint8_t ti, uint8_t* m);
     void MarkRow(const Frame& f, const uint8_t* row, size_t base, uint8_t* m);
     bool CanDrop(const Frame& f) const;
     void Drop(size_t block_index, Frame& f);
@@ -942,6 +943,8 @@ ChangeBox FrameStage::MarkChanges(const Frame& f) {
         const size_t base = (f.top + y) * W_ + f.left;
         if (persists && !f.Transparent()) {
             MarkOpaqueRow(bmp.Row(y), base, fw, m);
+        } else if (persists) {
+            MarkSeeThroughRow(bmp.Row(y), base, fw, f.transparentIndex, m);
         } else {
             MarkRow(f, bmp.Row(y), base, m);
         }
@@ -975,6 +978,38 @@ void FrameStage::MarkOpaqueRow(const uint8_t* row, size_t base, int width, uint8
     }
     for (; x < width; ++x) {
         const uint8_t p = row[x];
+        m[x] = static_cast<uint8_t>((st[x] != kKnown) | (col[x] != p));
+        newly += st[x] == kClear;
+        col[x] = p;
+        st[x] = kKnown;
+    }
+    s_.shown += newly;
+}
+
+// A transparent frame that stays on screen: the same for its opaque pixels;
+// see-through pixels change nothing and leave the screen as it was.
+void FrameStage::MarkSeeThroughRow(const uint8_t* row, size_t base, int width, uint8_t ti, uint8_t* m) {
+    uint8_t* col = s_.colour.data() + base;
+    uint8_t* st = s_.state.data() + base;
+    int64_t newly = 0;
+    int x = 0;
+    constexpr uint64_t kAllKnown = bytes::kOnes * kKnown;
+    const uint64_t tw = bytes::kOnes * ti;
+    for (; x + 8 <= width; x += 8) {
+        const uint64_t p = bytes::Load8(row + x), c = bytes::Load8(col + x), k = bytes::Load8(st + x);
+        const uint64_t opaque = bytes::NonZeroBytes(p ^ tw);  // 0x01 where drawn
+        const uint64_t sel = opaque * 0xFF;
+        bytes::Store8(m + x, bytes::NonZeroBytes((k ^ kAllKnown) | (c ^ p)) & opaque);
+        newly += 8 - bytes::ZeroByteCount(~bytes::NonZeroBytes(k) & opaque);  // kClear bytes drawn over
+        bytes::Store8(col + x, (c & ~sel) | (p & sel));
+        bytes::Store8(st + x, (k & ~sel) | (kAllKnown & sel));
+    }
+    for (; x < width; ++x) {
+        const uint8_t p = row[x];
+        if (p == ti) {
+            m[x] = 0;
+            continue;
+        }
         m[x] = static_cast<uint8_t>((st[x] != kKnown) | (col[x] != p));
         newly += st[x] == kClear;
         col[x] = p;
@@ -1095,12 +1130,27 @@ std::optional<FrameBitmap> FrameStage::ShownUnder(const Frame& f) const {
     if (!f.Transparent() || f.Disposal() == kDisposeBackground || f.localPalette.has_value()) return std::nullopt;
     std::optional<FrameBitmap> shown = *f.bitmap;
     bool differs = false;
+    const uint8_t ti = f.transparentIndex;
+    const uint64_t tw = bytes::kOnes * ti;
+    constexpr uint64_t kAllKnown = bytes::kOnes * kKnown;
     for (int y = 0; y < f.height; ++y) {
         uint8_t* row = shown->Row(y);
         const size_t base = (f.top + y) * W_ + f.left;
-        for (int x = 0; x < f.width; ++x) {
-            if (row[x] != f.transparentIndex || s_.state[base + x] != kKnown) continue;
-            row[x] = s_.colour[base + x];
+        const uint8_t* st = s_.state.data() + base;
+        const uint8_t* col = s_.colour.data() + base;
+        int x = 0;
+        for (; x + 8 <= f.width; x += 8) {
+            const uint64_t p = bytes::Load8(row + x);
+            // 0x01 where the pixel is see-through over a known colour.
+            const uint64_t take = (bytes::NonZeroBytes(p ^ tw) | bytes::NonZeroBytes(bytes::Load8(st + x) ^ kAllKnown)) ^ bytes::kOnes;
+            if (take == 0) continue;
+            const uint64_t sel = take * 0xFF;
+            bytes::Store8(row + x, (p & ~sel) | (bytes::Load8(col + x) & sel));
+            differs = true;
+        }
+        for (; x < f.width; ++x) {
+            if (row[x] != ti || st[x] != kKnown) continue;
+            row[x] = col[x];
             differs = true;
         }
     }
