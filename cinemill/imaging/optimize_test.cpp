@@ -172,6 +172,46 @@ TEST(OptimizeFrameStage, TransparencyForUnchangedPixelsMakesScatteredChangesSmal
     EXPECT_EQ(ComparePictures(*a, *back), "");
 }
 
+// Frames of every width from 1 to 37 (the change marking goes a word of
+// eight pixels at a time, then pixel by pixel): opaque and see-through
+// frames over a known screen, with runs of unchanged pixels, keep the
+// pictures through every frame-stage technique.
+TEST(OptimizeFrameStage, WordAtATimeMarkingKeepsThePicturesAtEveryWidth) {
+    uint32_t seed = 12345;
+    auto next = [&] { return seed = seed * 1103515245u + 12345u, (seed >> 16) & 0x7FFF; };
+    for (int w = 1; w <= 37; ++w) {
+        SCOPED_TRACE(w);
+        const int h = 3;
+        auto a = MakeAnimation(w, h, 16);
+        std::vector<uint8_t> screen(static_cast<size_t>(w * h));
+        for (auto& p : screen) p = static_cast<uint8_t>(next() % 15);
+        Add(*a, MakeFrame(0, 0, w, h, screen));
+        for (int k = 0; k < 6; ++k) {
+            std::vector<uint8_t> px = screen;
+            const bool see_through = k % 2 == 1;
+            for (size_t i = 0; i < px.size(); ++i) {
+                const unsigned r = next() % 8;
+                // A change (in an opaque frame index 15 is a colour like any
+                // other), or see-through.
+                if (r == 0) px[i] = static_cast<uint8_t>(next() % (see_through ? 15 : 16));
+                else if (see_through && r < 4) px[i] = 15;
+                else if (!see_through && r == 1) px[i] = 15;
+            }
+            auto f = MakeFrame(0, 0, w, h, px);
+            if (see_through) {
+                f->transparentIndex = 15;
+                SetTransparent(*f, true);
+            }
+            for (size_t i = 0; i < px.size(); ++i)
+                if (!see_through || px[i] != 15) screen[i] = px[i];
+            Add(*a, std::move(f));
+        }
+        for (uint32_t fl : {of::kShrinkFrames, of::kShrinkFrames | of::kTransparency,
+                            of::kShrinkFrames | of::kTransparency | of::kRemoveFrames})
+            EXPECT_EQ(OptimizeAndCompare(*a, fl), "") << fl;
+    }
+}
+
 TEST(OptimizeFrameStage, FrameWhollyOffScreenDrawsNothingAfterClipping) {
     auto a = MakeAnimation(4, 4);
     a->blocks.push_back(FillFrame(0, 0, 4, 4, 1));
