@@ -6,6 +6,7 @@
 #include <condition_variable>
 #include <cstdio>
 #include <deque>
+#include <exception>
 #include <memory>
 #include <mutex>
 #include <new>
@@ -24,6 +25,7 @@
 #include "cinemill/base/ui_host.h"
 #include "cinemill/doc/disposal.h"
 #include "cinemill/gif/gif_writer.h"
+#include "cinemill/gif/lzw_decoder.h"
 #include "cinemill/imaging/color_reduce.h"
 #include "cinemill/imaging/optimize_encoder.h"
 #include "cinemill/imaging/optimize_lzw.h"
@@ -1207,24 +1209,81 @@ int64_t CountedSize(Animation& a) {
     return WriteGif(sink, a, quiet) == Result::Done ? sink.Total() : INT64_MAX;
 }
 
+// The animation as it was before the palette stage, for going back to
+// should the stage make the file larger. When every frame's file data is
+// valid the copy leaves the pictures out (they are in that data, decoded
+// again only if it comes to going back), and `size` is its written size,
+// counted before the stage; else it is a whole copy and `size` is -1.
+struct Before {
+    std::unique_ptr<Animation> animation;
+    int64_t size = -1;
+};
+
+// A copy of `a` whose frames have no bitmaps: each bitmap is set aside while
+// its frame is copied.
+std::unique_ptr<Animation> CopyWithoutPictures(Animation& a) {
+    const auto frames = a.Frames();
+    std::vector<std::optional<FrameBitmap>> aside(frames.size());
+    for (size_t i = 0; i < frames.size(); ++i) aside[i].swap(frames[i]->bitmap);
+    std::unique_ptr<Animation> copy;
+    std::exception_ptr failure;
+    try {
+        copy = CopyAnimation(a);
+    } catch (...) {
+        failure = std::current_exception();
+    }
+    for (size_t i = 0; i < frames.size(); ++i) aside[i].swap(frames[i]->bitmap);
+    if (failure) std::rethrow_exception(failure);
+    return copy;
+}
+
+// Decodes the pictures CopyWithoutPictures left out from the frames' file
+// data. False when a frame's data does not give back the picture it was
+// read with (or memory ran out).
+bool RestorePictures(Animation& a) {
+    std::vector<uint8_t> px;
+    for (Frame* f : a.Frames()) {
+        if (f->bitmap) continue;
+        if (!f->keptData) return false;
+        auto bmp = FrameBitmap::Create(f->width, f->height);
+        if (!bmp) return false;
+        const KeptImageData& k = *f->keptData;
+        px.assign(static_cast<size_t>(f->width) * static_cast<size_t>(f->height), 0);
+        ByteCursor cur{k.subBlocks.data(), k.subBlocks.size(), 0};
+        LzwDecoder dec;
+        dec.Init(&cur, std::min<int>(k.minCodeSize, 11));
+        int status = 0;
+        dec.Decode(px.data(), px.size(), &status);  // pixels the data lacks stay 0, as when read
+        PixelsFromFileOrder(px, f->Interlaced(), *bmp);
+        f->bitmap = std::move(*bmp);
+        if (!ValidKeptData(a, *f)) return false;
+    }
+    return true;
+}
+
 // The palette stage remaps pixels and palettes, so frames whose file data
-// was kept are compressed afresh. Answers a copy of the animation as it was
-// before the stage when the stage cost some frames their kept data (none
-// when it did not, or there is no room for a copy): the run then checks
-// that its result is not larger than the file's own data.
+// was kept are compressed afresh. Keeps the animation as it was before the
+// stage when the stage cost some frames their kept data (none when it did
+// not, or there is no room for a copy): the run then checks that its result
+// is not larger than the file's own data.
 Result PaletteStageKeepingBefore(Animation& a, uint32_t flags, UiHost& host, ProgressReporter& progress,
-                                 const PreferenceBlock& prefs, bool& ch, std::unique_ptr<Animation>& before) {
+                                 const PreferenceBlock& prefs, bool& ch, Before& before) {
     const int kept = CountValidKeptData(a);
     if (kept > 0) {
         try {
-            before = CopyAnimation(a);
+            if (kept == a.FrameCount()) {
+                before.size = CountedSize(a);  // every frame's data is there: no compressing
+                before.animation = CopyWithoutPictures(a);
+            } else {
+                before.animation = CopyAnimation(a);
+            }
         } catch (const std::bad_alloc&) {
-            before.reset();  // no room to compare: the stage's result stands
+            before = Before{};  // no room to compare: the stage's result stands
         }
     }
     bool stage_ch = false;
     const Result r = OptimizePaletteStage(a, flags, host, progress, prefs, &stage_ch);
-    if (r != Result::Done || !stage_ch || CountValidKeptData(a) >= kept) before.reset();
+    if (r != Result::Done || !stage_ch || CountValidKeptData(a) >= kept) before = Before{};
     ch = ch || stage_ch;
     return r;
 }
@@ -1234,14 +1293,18 @@ Result PaletteStageKeepingBefore(Animation& a, uint32_t flags, UiHost& host, Pro
 // that instead and the smaller of the two stands. Counting an animation
 // whose frames all carry data costs no compression, so the common case
 // (the optimized one smaller) is cheap.
-Result KeepSmallerThanBefore(Animation& a, std::unique_ptr<Animation> before, bool ch_before, uint32_t flags,
-                             UiHost& host, ProgressReporter& progress, bool& ch) {
-    if (!before || CountedSize(a) <= CountedSize(*before)) return Result::Done;
+Result KeepSmallerThanBefore(Animation& a, Before before, bool ch_before, uint32_t flags, UiHost& host,
+                             ProgressReporter& progress, bool& ch) {
+    if (!before.animation) return Result::Done;
+    Animation& b = *before.animation;
+    const int64_t size = CountedSize(a);
+    if (size <= (before.size >= 0 ? before.size : CountedSize(b))) return Result::Done;
+    if (before.size >= 0 && !RestorePictures(b)) return Result::Done;
     bool before_ch = ch_before;
     Result r = Result::Done;
-    if (flags & of::kShrinkFrames) r = OptimizeFrameStage(*before, flags, host, progress, &before_ch);
-    if (r != Result::Done || CountedSize(a) <= CountedSize(*before)) return r;
-    a = std::move(*before);
+    if (flags & of::kShrinkFrames) r = OptimizeFrameStage(b, flags, host, progress, &before_ch);
+    if (r != Result::Done || size <= CountedSize(b)) return r;
+    a = std::move(b);
     ch = before_ch;
     return r;
 }
@@ -1258,7 +1321,7 @@ Result Optimize(Animation& a, uint32_t flags, UiHost& host, ProgressReporter& pr
     }
     if (r == Result::Done && progress.StopRequested()) r = Result::Stopped;
     const bool ch_before = ch;
-    std::unique_ptr<Animation> before;
+    Before before;
     if (r == Result::Done && (flags & (of::kRemoveLocalPalettes | of::kShrinkPalettes))) {
         r = PaletteStageKeepingBefore(a, flags, host, progress, prefs, ch, before);
         if (r == Result::Done && progress.StopRequested()) r = Result::Stopped;
@@ -1267,7 +1330,7 @@ Result Optimize(Animation& a, uint32_t flags, UiHost& host, ProgressReporter& pr
         r = OptimizeFrameStage(a, flags, host, progress, &ch);
         if (r == Result::Done && progress.StopRequested()) r = Result::Stopped;
     }
-    if (r == Result::Done && before) {
+    if (r == Result::Done && before.animation) {
         r = KeepSmallerThanBefore(a, std::move(before), ch_before, flags, host, progress, ch);
         if (r == Result::Done && progress.StopRequested()) r = Result::Stopped;
     }
