@@ -668,7 +668,6 @@ void RunTransparencyTrial(TransparencyTrial& t, TrialScratch& scratch) {
     if (t.data.empty() || t.bestCount >= chosen.count) PutBest(t, std::move(chosen));
 }
 
-
 // Runs transparency trials on worker threads (inline when there is only one
 // core) and hands them back in the order they were queued, so that the
 // outcome does not depend on the number of threads. At most a few trials are
@@ -767,7 +766,6 @@ private:
 };
 
 }  // namespace
-
 
 namespace {
 
@@ -1144,7 +1142,9 @@ std::optional<FrameBitmap> FrameStage::ShownUnder(const Frame& f) const {
         for (; x + 8 <= f.width; x += 8) {
             const uint64_t p = bytes::Load8(row + x);
             // 0x01 where the pixel is see-through over a known colour.
-            const uint64_t take = (bytes::NonZeroBytes(p ^ tw) | bytes::NonZeroBytes(bytes::Load8(st + x) ^ kAllKnown)) ^ bytes::kOnes;
+            const uint64_t drawn = bytes::NonZeroBytes(p ^ tw);
+            const uint64_t unknown = bytes::NonZeroBytes(bytes::Load8(st + x) ^ kAllKnown);
+            const uint64_t take = (drawn | unknown) ^ bytes::kOnes;
             if (take == 0) continue;
             const uint64_t sel = take * 0xFF;
             bytes::Store8(row + x, (p & ~sel) | (bytes::Load8(col + x) & sel));
