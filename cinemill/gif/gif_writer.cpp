@@ -19,6 +19,7 @@
 #include "cinemill/doc/disposal.h"
 #include "cinemill/doc/render.h"
 #include "cinemill/gif/lzw_decoder.h"
+#include "cinemill/gif/packed_bytes.h"
 #include "cinemill/gif/gif_labels.h"
 
 namespace cinemill {
@@ -590,40 +591,45 @@ NearColors MakeNearColors(const Palette& p, const Frame& f, int lossy) {
 // disposal clears it; a frame restored away shows in its own picture only.
 // An error in a pixel costs as much as the pictures it shows in.
 struct Lifetimes {
-    std::vector<std::vector<uint8_t>> frames;
+    std::vector<PackedBytes> frames;  // from the last frame to the first
+    // Frame `index`'s, or nothing when unknown.
+    std::vector<uint8_t> Of(size_t index) const {
+        return index < frames.size() ? frames[frames.size() - 1 - index].Unpack() : std::vector<uint8_t>();
+    }
 };
 Lifetimes PixelLifetimes(const Animation& a) {
     const auto frames = a.Frames();
     const int n = static_cast<int>(frames.size());
     Lifetimes lifetimes;
-    std::vector<std::vector<uint8_t>>& life = lifetimes.frames;
-    life.resize(frames.size());
+    lifetimes.frames.reserve(frames.size());
     const int sw = static_cast<int>(a.width), sh = static_cast<int>(a.height);
     // The first picture, after the frame at hand, no longer showing each
     // screen position's pixel.
     std::vector<int> gone(static_cast<size_t>(sw) * static_cast<size_t>(sh), n);
     for (int k = n - 1; k >= 0; --k) {
         const Frame& f = *frames[static_cast<size_t>(k)];
-        if (!f.bitmap) continue;
-        const FrameBitmap& bmp = *f.bitmap;
-        std::vector<uint8_t>& out = life[static_cast<size_t>(k)];
-        out.assign(static_cast<size_t>(bmp.width) * static_cast<size_t>(bmp.height), 1);
-        const int disposal = f.Disposal();
-        for (int y = 0; y < bmp.height; ++y) {
-            const int sy = f.top + y;
-            if (sy < 0 || sy >= sh) continue;
-            const uint8_t* row = bmp.Row(y);
-            for (int x = 0; x < bmp.width; ++x) {
-                const int sx = f.left + x;
-                if (sx < 0 || sx >= sw) continue;
-                int& g = gone[static_cast<size_t>(sy) * static_cast<size_t>(sw) + static_cast<size_t>(sx)];
-                const bool opaque = !(f.Transparent() && row[x] == f.transparentIndex);
-                uint8_t& l = out[static_cast<size_t>(y) * static_cast<size_t>(bmp.width) + static_cast<size_t>(x)];
-                if (disposal < 2) l = static_cast<uint8_t>(std::min(255, g - k));
-                if (disposal == 2) g = opaque ? k : k + 1;
-                else if (disposal != 3 && opaque) g = k;
+        std::vector<uint8_t> out;
+        if (f.bitmap) {
+            const FrameBitmap& bmp = *f.bitmap;
+            out.assign(static_cast<size_t>(bmp.width) * static_cast<size_t>(bmp.height), 1);
+            const int disposal = f.Disposal();
+            for (int y = 0; y < bmp.height; ++y) {
+                const int sy = f.top + y;
+                if (sy < 0 || sy >= sh) continue;
+                const uint8_t* row = bmp.Row(y);
+                for (int x = 0; x < bmp.width; ++x) {
+                    const int sx = f.left + x;
+                    if (sx < 0 || sx >= sw) continue;
+                    int& g = gone[static_cast<size_t>(sy) * static_cast<size_t>(sw) + static_cast<size_t>(sx)];
+                    const bool opaque = !(f.Transparent() && row[x] == f.transparentIndex);
+                    uint8_t& l = out[static_cast<size_t>(y) * static_cast<size_t>(bmp.width) + static_cast<size_t>(x)];
+                    if (disposal < 2) l = static_cast<uint8_t>(std::min(255, g - k));
+                    if (disposal == 2) g = opaque ? k : k + 1;
+                    else if (disposal != 3 && opaque) g = k;
+                }
             }
         }
+        lifetimes.frames.emplace_back(std::move(out));
     }
     return lifetimes;
 }
@@ -892,8 +898,9 @@ Result CompressFramesLossily(Animation& a, int lossy, ProgressReporter& progress
         std::optional<FrameBitmap> smaller;
         VectorSink small;
         if (whole && pal) {
+            const std::vector<uint8_t> weight = life.Of(index);
             const LossyPixels pixels = LossyPixelsOf(*f, *pal, lossy, now ? &now->Picture() : nullptr,
-                                                     was ? &was->Picture() : nullptr, &life.frames[index]);
+                                                     was ? &was->Picture() : nullptr, &weight);
             VectorSink exact;
             LzwEncoder e1(exact), e2(small);
             if (!WriteImageData(exact, a, *f, e1) || !WriteImageData(small, a, *f, e2, lossy, &pixels))
