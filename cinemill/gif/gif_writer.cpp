@@ -687,18 +687,6 @@ bool WriteImageData(GifSink& sink, const Animation& a, const Frame& f, LzwEncode
     return sink.Write(&zero, 1);
 }
 
-// Rows of `width` values, `stride` apart, in the order the file stores them.
-template <typename T>
-std::vector<T> FileOrderOf(const T* rows, size_t stride, int width, int height, bool interlaced) {
-    std::vector<T> out;
-    out.reserve(static_cast<size_t>(width) * static_cast<size_t>(height));
-    ForRowsInFileOrder(height, interlaced, [&](int y) {
-        const T* row = rows + static_cast<size_t>(y) * stride;
-        out.insert(out.end(), row, row + width);
-    });
-    return out;
-}
-
 int Distance4(Rgb x, const uint8_t* y) {
     const int dr = x.r - y[0], dg = x.g - y[1], db = x.b - y[2];
     return 4 * (dr * dr + dg * dg + db * db);
@@ -805,44 +793,60 @@ LossyPixels LossyPixelsOf(const Frame& f, const Palette& pal, int lossy, const R
     const size_t n = static_cast<size_t>(w) * static_cast<size_t>(h);
     const int bound = LossyBound(lossy);
     const bool transparent = f.Transparent();
-    const int ti = f.transparentIndex;
+    const int ti = transparent ? f.transparentIndex : -1;
     const bool canvases = transparent && under && was && under->width == was->width && under->height == was->height &&
                           under->rgba.size() == was->rgba.size();
     std::optional<IndexOfColor> index_of;
     if (canvases) index_of.emplace(pal, ti);
-    std::vector<uint16_t> row(n);
-    std::vector<int32_t> clear(n, -1);
-    for (int y = 0; y < h; ++y) {
+    const bool weighed = life && life->size() == n;
+    LossyPixels out;
+    out.transparent = ti;
+    out.row.resize(n);
+    out.clear.assign(n, -1);
+    out.weight.resize(n, 1);
+    size_t p = 0;  // the row's first pixel in file order
+    ForRowsInFileOrder(h, f.Interlaced(), [&](int y) {
         const uint8_t* src = bmp.Row(y);
-        const int sy = f.top + y;
+        uint16_t* row = out.row.data() + p;
+        int32_t* clear = out.clear.data() + p;
+        if (weighed) std::copy_n(life->data() + static_cast<size_t>(y) * static_cast<size_t>(w), w, out.weight.data() + p);
+        p += static_cast<size_t>(w);
         for (int x = 0; x < w; ++x) {
-            const size_t p = static_cast<size_t>(y) * static_cast<size_t>(w) + static_cast<size_t>(x);
             const uint8_t v = src[x];
-            const bool is_clear = transparent && v == ti;
-            row[p] = is_clear ? 256 | LossyPixels::kOwnClear : v;
-            if (is_clear) clear[p] = 0;
-            const int sx = f.left + x;
-            if (!canvases || sx < 0 || sy < 0 || sx >= under->width || sy >= under->height || v >= pal.size())
-                continue;
-            const size_t at = (static_cast<size_t>(sy) * static_cast<size_t>(under->width) + static_cast<size_t>(sx)) * 4;
-            const uint8_t* u = under->rgba.data() + at;
-            if (is_clear) {
-                const uint8_t* o = was->rgba.data() + at;
-                if (o[3] == 0 || u[3] == 0) continue;
-                clear[p] = Distance4(Rgb{o[0], o[1], o[2]}, u);
-                row[p] = (*index_of)(o) | LossyPixels::kOwnClear;
-            } else if (u[3] != 0) {
-                const int d = Distance4(pal[v], u);
-                if (d <= bound) clear[p] = d;
+            row[x] = v;
+            if (v == ti) {
+                row[x] = 256 | LossyPixels::kOwnClear;
+                clear[x] = 0;
             }
         }
-    }
-    LossyPixels out;
-    out.transparent = transparent ? ti : -1;
-    out.row = FileOrderOf(row.data(), static_cast<size_t>(w), w, h, f.Interlaced());
-    out.clear = FileOrderOf(clear.data(), static_cast<size_t>(w), w, h, f.Interlaced());
-    out.weight = life && life->size() == n ? FileOrderOf(life->data(), static_cast<size_t>(w), w, h, f.Interlaced())
-                                           : std::vector<uint8_t>(n, 1);
+        const int sy = f.top + y;
+        if (!canvases || sy < 0 || sy >= under->height) return;
+        // The part of the row over the screen.
+        const int x0 = std::max(0, -f.left), x1 = std::min(w, under->width - f.left);
+        const size_t at0 = (static_cast<size_t>(sy) * static_cast<size_t>(under->width)) * 4;
+        uint32_t last_key = 0xFFFFFFFF;  // the colour looked up last and its index
+        uint16_t last_index = 256;
+        for (int x = x0; x < x1; ++x) {
+            const uint8_t v = src[x];
+            if (v >= pal.size()) continue;
+            const size_t at = at0 + static_cast<size_t>(f.left + x) * 4;
+            const uint8_t* u = under->rgba.data() + at;
+            if (v == ti) {
+                const uint8_t* o = was->rgba.data() + at;
+                if (o[3] == 0 || u[3] == 0) continue;
+                clear[x] = Distance4(Rgb{o[0], o[1], o[2]}, u);
+                const uint32_t key = uint32_t{o[0]} << 16 | uint32_t{o[1]} << 8 | o[2];
+                if (key != last_key) {
+                    last_key = key;
+                    last_index = (*index_of)(o);
+                }
+                row[x] = last_index | LossyPixels::kOwnClear;
+            } else if (u[3] != 0) {
+                const int d = Distance4(pal[v], u);
+                if (d <= bound) clear[x] = d;
+            }
+        }
+    });
     return out;
 }
 
