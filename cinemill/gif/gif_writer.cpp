@@ -19,6 +19,7 @@
 #include "cinemill/doc/disposal.h"
 #include "cinemill/doc/render.h"
 #include "cinemill/gif/lzw_decoder.h"
+#include "cinemill/gif/packed_bytes.h"
 #include "cinemill/gif/gif_labels.h"
 
 namespace cinemill {
@@ -49,25 +50,32 @@ constexpr int kMaxCodes = 4096;
 // For each pair of palette indexes (row: the pixel's own, column: the one
 // written), four times their squared RGB distance, or -1 where the lossy
 // bound forbids the change.
-using NearColors = std::vector<int32_t>;
+using NearColors = std::vector<int16_t>;
 
 // What each pixel of a frame, in file order, may be written as. A pixel
-// whose `row` is a palette index (its own, for an opaque pixel) may take any
-// index the near table allows for that one, at that cost; 256 allows none.
-// `clear` is the cost of writing the transparent index instead (-1 = not
-// allowed): 0 for a transparent pixel, and for an opaque one how far the
-// canvas beneath it is from its colour. Costs are four times the squared
-// RGB distance, to be taken `weight` times, once per picture showing the
-// pixel.
+// whose row (`row` without kOwnClear) is a palette index (its own, for an
+// opaque pixel) may take any index the near table allows for that one, at
+// that cost; 256 allows none. kOwnClear marks a pixel that is transparent
+// in the frame. `clear` is the cost of writing the transparent index
+// instead (-1 = not allowed): for a transparent pixel how far the canvas
+// beneath is from the input's picture, for an opaque one how far it is
+// from the pixel's colour. Costs are four times the squared RGB distance,
+// to be taken `weight` times, once per picture showing the pixel.
 struct LossyPixels {
+    static constexpr uint16_t kOwnClear = 0x200;
     std::vector<uint16_t> row;
     std::vector<int32_t> clear;
     std::vector<uint8_t> weight;
     int transparent = -1;  // the frame's transparent index, -1 without one
     size_t size() const { return row.size(); }
+    size_t Row(size_t p) const { return row[p] & 0x1FF; }
+    bool OwnClear(size_t p) const { return (row[p] & kOwnClear) != 0; }
+    // The value the frame has at the pixel.
+    int Own(size_t p) const { return OwnClear(p) ? transparent : static_cast<int>(row[p] & 0xFF); }
     int Cost(size_t p, int j, const NearColors& near) const {
         if (j == transparent) return clear[p];
-        return row[p] > 255 ? -1 : near[static_cast<size_t>(row[p]) * 256 + static_cast<size_t>(j)];
+        const size_t r = Row(p);
+        return near[r * 256 + static_cast<size_t>(j)];
     }
 };
 
@@ -103,7 +111,10 @@ private:
     // The string through px[pos...], starting on one of `roots` and then
     // following the table within the near table, that costs least per pixel
     // it covers, counting its code's bits at `bit_cost` error units each
-    // beside its error.
+    // beside its error. The table is searched depth first; a string whose
+    // every extension, however long the table lets it run and without
+    // further error, would cost more per pixel than the best found is not
+    // followed.
     Match CheapestNearMatch(const LossyPixels& px, size_t pos, const std::vector<uint8_t>& roots,
                             const NearColors& near, int64_t bit_cost);
     // Makes the table entry `key`, or clears the table when it is full.
@@ -133,20 +144,39 @@ private:
     std::array<uint8_t, 256> packet_{};
     int packet_len_ = 0;
     bool failed_ = false;
-    // The lossy search's view of the table: each code's last pixel, its
-    // first child and next sibling (-1 = none).
-    static constexpr int kSearchBudget = 4000;
-    std::array<uint8_t, kMaxCodes> suffix_{}, first_{};
+    // The lossy search's view of the table, for each code: its first
+    // child and next sibling (-1 = none), its parent (-1 for a colour), how
+    // many pixels the longest string below it in the table runs past it, its
+    // last and first colour.
+    struct Node {
+        int16_t first_child, sibling, parent, height;
+        uint8_t suffix, first;
+    };
+    std::array<Node, kMaxCodes> nodes_{};
+    // Raises the heights of `code` and the codes above it for a child of it.
+    void Lengthen(int code) {
+        int16_t h = 1;
+        for (int up = code; up >= 0 && nodes_[static_cast<size_t>(up)].height < h; ++h) {
+            nodes_[static_cast<size_t>(up)].height = h;
+            up = nodes_[static_cast<size_t>(up)].parent;
+        }
+    }
     // The code whose table entry waits for the next string's first colour
     // (-1 = none).
     int pending_ = -1;
-    std::array<int16_t, kMaxCodes> first_child_{}, sibling_{};
+    // A bound on the table entries tried per string keeps the search linear
+    // in the pixels whatever the table holds.
+    static constexpr int kSearchBudget = 4000;
+    // A string the search follows: its code, first colour and pixels, how
+    // many of them differ from the frame's own (which decides between
+    // strings of one cost, so that a string without loss is the one the
+    // frame's data would take), and its error.
     struct SearchStep {
-        int code;
-        int root;  // the string's first colour
-        size_t pos;
+        int16_t code;
+        uint8_t root;
+        uint16_t pixels;
+        uint16_t moved;
         int64_t err;
-        int next;  // the next child of `code` to try
     };
     std::vector<SearchStep> search_;
 };
@@ -211,7 +241,10 @@ bool LzwEncoder::Finish() {
 void LzwEncoder::AddEntry(int32_t key) {
     if (free_ent_ >= kMaxCodes) {
         hash_.fill(-1);
-        std::fill(first_child_.begin(), first_child_.begin() + clear_code_, int16_t{-1});
+        for (int r = 0; r < clear_code_; ++r) {
+            nodes_[static_cast<size_t>(r)].first_child = -1;
+            nodes_[static_cast<size_t>(r)].height = 0;
+        }
         free_ent_ = clear_code_ + 2;
         clear_flag_ = true;
         Output(clear_code_);
@@ -233,92 +266,159 @@ void LzwEncoder::AddEntry(int32_t key) {
     const auto n = static_cast<size_t>(free_ent_++);
     codes_[static_cast<size_t>(i)] = static_cast<uint16_t>(n);
     hash_[static_cast<size_t>(i)] = key;
-    suffix_[n] = static_cast<uint8_t>(c);
-    first_[n] = first_[static_cast<size_t>(prefix)];
-    first_child_[n] = -1;
-    sibling_[n] = first_child_[static_cast<size_t>(prefix)];
-    first_child_[static_cast<size_t>(prefix)] = static_cast<int16_t>(n);
+    Node& up = nodes_[static_cast<size_t>(prefix)];
+    nodes_[n] = Node{-1, up.first_child, static_cast<int16_t>(prefix), 0, static_cast<uint8_t>(c), up.first};
+    up.first_child = static_cast<int16_t>(n);
+    Lengthen(prefix);
 }
 
 LzwEncoder::Match LzwEncoder::CheapestNearMatch(const LossyPixels& px, size_t pos, const std::vector<uint8_t>& roots,
                                                 const NearColors& near, int64_t bit_cost) {
-    // A bound on the table entries visited per string keeps the search
-    // linear in the pixels.
     int budget = kSearchBudget;
     std::vector<SearchStep>& stack = search_;
     stack.clear();
     const int64_t code_cost = bit_cost * n_bits_;
-    // Cost per pixel as the fraction cost / pixels, compared crosswise.
+    const int left = static_cast<int>(std::min<size_t>(px.size() - pos, kMaxCodes));
+    const int clear_index = px.transparent;
+    // A pixel the frame leaves transparent that is written as a colour
+    // costs a tenth of a bit more than its error: the frame's data chose
+    // the transparency, and strings that trade it for no gain split the
+    // runs of transparent pixels the table would otherwise lengthen.
+    const int fill_pen = static_cast<int>(bit_cost / 10);
+    // Cost per pixel as the fraction cost / pixels, compared crosswise; of
+    // strings as cheap, the longer, then the one nearer the frame's own.
     Match best{0, -1, -1};
     int64_t best_cost = 0, best_pixels = 1;
-    auto consider = [&](int len, int code, int root, int64_t err) {
-        const int64_t cost = code_cost + err, pixels = len + 1;
+    int best_moved = 0;
+    auto consider = [&](int pixels, int code, int root, int64_t err, int moved) {
+        const int64_t cost = code_cost + err;
         const int64_t lhs = cost * best_pixels, rhs = best_cost * pixels;
-        if (best.code < 0 || lhs < rhs || (lhs == rhs && len > best.len)) {
-            best = Match{len, code, root};
+        if (lhs < rhs || (lhs == rhs && (pixels > best_pixels || (pixels == best_pixels && moved < best_moved)))) {
+            best = Match{pixels - 1, code, root};
             best_cost = cost;
             best_pixels = pixels;
+            best_moved = moved;
         }
     };
     // The entry the decoder makes on reading this string's code: the string
     // before and this string's first colour. When this string runs through
     // the string before, that colour is its first one, and the entry may be
     // this string's code already (the decoder takes the next free code as
-    // the string before and its first colour).
+    // the string before and its first colour). It has no children yet.
     auto pending_child = [&](const SearchStep& s) {
-        if (s.code != pending_ || s.pos >= px.size()) return;
-        const int d = px.Cost(s.pos, first_[static_cast<size_t>(pending_)], near);
-        if (d >= 0) consider(static_cast<int>(s.pos - pos), free_ent_, s.root, s.err + int64_t{d} * px.weight[s.pos]);
+        if (s.pixels >= left) return;
+        const size_t at = pos + static_cast<size_t>(s.pixels);
+        const int f = nodes_[static_cast<size_t>(pending_)].first;
+        int d = px.Cost(at, f, near);
+        if (d >= 0 && px.OwnClear(at) && f != clear_index) d += fill_pen;
+        if (d >= 0)
+            consider(s.pixels + 1, free_ent_, s.root, s.err + int64_t{d} * px.weight[at], s.moved + (f != px.Own(at)));
     };
+    const int own0 = px.Own(pos);
     for (const uint8_t r : roots) {
-        const int d = px.Cost(pos, r, near);
+        int d = px.Cost(pos, r, near);
+        if (d >= 0 && px.OwnClear(pos) && r != clear_index) d += fill_pen;
         if (d < 0) continue;
-        const int64_t e = int64_t{d} * px.weight[pos];
-        consider(0, r, r, e);
-        stack.push_back({r, r, pos + 1, e, first_child_[r]});
-        pending_child(stack.back());
-    }
-    while (!stack.empty() && budget > 0) {
-        SearchStep& top = stack.back();
-        if (top.pos >= px.size() || top.next < 0) {
-            stack.pop_back();
-            continue;
+        const SearchStep s{static_cast<int16_t>(r), r, 1, static_cast<uint16_t>(r != own0), int64_t{d} * px.weight[pos]};
+        if (best.code < 0) {
+            best = Match{0, r, r};
+            best_cost = code_cost + s.err;
+            best_moved = s.moved;
+        } else {
+            consider(1, r, r, s.err, s.moved);
         }
-        const int k = top.next;
-        top.next = sibling_[static_cast<size_t>(k)];
-        --budget;
-        const int d = px.Cost(top.pos, suffix_[static_cast<size_t>(k)], near);
-        if (d < 0) continue;
-        const SearchStep s{k, top.root, top.pos + 1, top.err + int64_t{d} * px.weight[top.pos],
-                           first_child_[static_cast<size_t>(k)]};
-        consider(static_cast<int>(s.pos - pos - 1), k, top.root, s.err);
-        pending_child(s);
-        stack.push_back(s);
+        if (r == pending_) pending_child(s);
+        if (nodes_[r].first_child >= 0) stack.push_back(s);
+    }
+    // The roots come nearest first: followed so, from the top of the stack.
+    std::reverse(stack.begin(), stack.end());
+    while (!stack.empty() && budget > 0) {
+        const SearchStep s = stack.back();
+        stack.pop_back();
+        // A longer string through s costs at most as little per pixel as its
+        // error over the most pixels the table lets it run to; the best may
+        // have become cheaper than that since s was put here.
+        const int64_t s_cost = code_cost + s.err;
+        if (s.pixels >= left ||
+            s_cost * best_pixels > best_cost * std::min(s.pixels + nodes_[static_cast<size_t>(s.code)].height, left))
+            continue;
+        // The choices of the pixel after the string.
+        const size_t at = pos + static_cast<size_t>(s.pixels);
+        const int16_t* near_row = near.data() + px.Row(at) * 256;
+        const int clear = px.clear[at], own = px.Own(at);
+        const int pen = px.OwnClear(at) ? fill_pen : 0;
+        const int64_t weight = px.weight[at];
+        const int pixels = s.pixels + 1;
+        const size_t first_new = stack.size();
+        size_t least = first_new;
+        for (int k = nodes_[static_cast<size_t>(s.code)].first_child; k >= 0;) {
+            const Node& node = nodes_[static_cast<size_t>(k)];
+            const int next = node.sibling;
+            --budget;
+            // Hopeless whatever its colour: even without error the longest
+            // string through it costs too much per pixel.
+            const int most = std::min(pixels + node.height, left);
+            if (s_cost * best_pixels > best_cost * most) {
+                k = next;
+                continue;
+            }
+            const int v = node.suffix;
+            int d = near_row[v];
+            if (v == clear_index) d = clear;
+            else if (d >= 0) d += pen;
+            if (d >= 0) {
+                const int64_t err = s.err + d * weight;
+                // Neither this string nor a longer one through it may do
+                // better when even the longest would cost more per pixel.
+                const int64_t lhs = (code_cost + err) * best_pixels;
+                if (lhs <= best_cost * most) {
+                    const int moved = s.moved + (v != own);
+                    if (lhs <= best_cost * pixels) consider(pixels, k, s.root, err, moved);
+                    const SearchStep c{static_cast<int16_t>(k), s.root, static_cast<uint16_t>(pixels),
+                                       static_cast<uint16_t>(moved), err};
+                    if (k == pending_) pending_child(c);
+                    if (node.first_child >= 0) {
+                        if (stack.size() > first_new && err < stack[least].err) least = stack.size();
+                        stack.push_back(c);
+                    }
+                }
+            }
+            k = next;
+        }
+        // The least wrong of them is followed first: the sooner the best is
+        // cheap, the fewer strings are followed.
+        if (stack.size() > first_new + 1) std::swap(stack[least], stack.back());
     }
     return best;
 }
 
 bool LzwEncoder::EncodeLossy(const LossyPixels& px, int m, const NearColors& near, int64_t bit_cost) {
     Start(m);
-    first_child_.fill(-1);
+    for (int r = 0; r < kMaxCodes; ++r)
+        nodes_[static_cast<size_t>(r)] = Node{-1, -1, -1, 0, static_cast<uint8_t>(r), static_cast<uint8_t>(r)};
     // The colours a string may start with for each row of the near table,
-    // the row's own first; 256 (no row) has none but the transparent index.
+    // the row's own first, then the others nearest first, all within the
+    // codes' width; 256 (no row) has none but the transparent index.
     std::array<std::vector<uint8_t>, 257> roots;
     for (size_t v = 0; v < 256; ++v) {
-        if (static_cast<int>(v) >= clear_code_) continue;
-        roots[v].push_back(static_cast<uint8_t>(v));
+        if (static_cast<int>(v) < clear_code_) roots[v].push_back(static_cast<uint8_t>(v));
         for (size_t r = 0; r < 256 && static_cast<int>(r) < clear_code_; ++r)
             if (r != v && near[v * 256 + r] >= 0) roots[v].push_back(static_cast<uint8_t>(r));
+        std::stable_sort(roots[v].begin() + (static_cast<int>(v) < clear_code_), roots[v].end(),
+                         [&](uint8_t x, uint8_t y) { return near[v * 256 + x] < near[v * 256 + y]; });
     }
     std::vector<uint8_t> with_clear;
-    for (int r = 0; r < clear_code_; ++r) first_[static_cast<size_t>(r)] = static_cast<uint8_t>(r);
     size_t pos = 0;
     pending_ = -1;
     while (pos < px.size()) {
-        const std::vector<uint8_t>* starts = &roots[std::min<size_t>(px.row[pos], 256)];
-        if (px.transparent >= 0 && px.clear[pos] >= 0) {
-            with_clear = *starts;
-            with_clear.push_back(static_cast<uint8_t>(px.transparent));
+        const std::vector<uint8_t>* starts = &roots[std::min<size_t>(px.Row(pos), 256)];
+        if (px.transparent >= 0 && px.transparent < clear_code_ && px.clear[pos] >= 0) {
+            // The pixel's own value first: of strings as cheap, the first
+            // found is taken.
+            with_clear.clear();
+            if (px.OwnClear(pos)) with_clear.push_back(static_cast<uint8_t>(px.transparent));
+            with_clear.insert(with_clear.end(), starts->begin(), starts->end());
+            if (!px.OwnClear(pos)) with_clear.push_back(static_cast<uint8_t>(px.transparent));
             starts = &with_clear;
         }
         const Match best = CheapestNearMatch(px, pos, *starts, near, bit_cost);
@@ -330,7 +430,12 @@ bool LzwEncoder::EncodeLossy(const LossyPixels& px, int m, const NearColors& nea
         pos += 1 + static_cast<size_t>(best.len);
         pending_ = -1;
         if (pos < px.size()) {
-            if (free_ent_ < kMaxCodes) pending_ = best.code;
+            if (free_ent_ < kMaxCodes) {
+                // Its entry is made by the next code: counted in the heights
+                // from now on, so that the search's bound holds for it.
+                pending_ = best.code;
+                Lengthen(pending_);
+            }
             else AddEntry(0);  // a full table is cleared now, before the next search
         }
     }
@@ -464,17 +569,17 @@ int64_t LossyBitCost(int lossy) { return int64_t{24} * lossy * lossy / 1000; }
 // transparent index of a transparent frame neither changes nor stands in;
 // indexes beyond the palette stay as they are.
 NearColors MakeNearColors(const Palette& p, const Frame& f, int lossy) {
-    NearColors near(256 * 256, -1);
+    NearColors near(257 * 256, -1);
     const int bound = LossyBound(lossy);
     const int n = std::min(p.size(), 256);
     for (int i = 0; i < 256; ++i) {
-        near[static_cast<size_t>(i) * 257] = 0;
+        near[static_cast<size_t>(i) * 257] = 0;  // row 256 stays without colours
         if (i >= n || (f.Transparent() && i == f.transparentIndex)) continue;
         for (int j = 0; j < n; ++j) {
             if (j == i || (f.Transparent() && j == f.transparentIndex)) continue;
             const int dr = p[i].r - p[j].r, dg = p[i].g - p[j].g, db = p[i].b - p[j].b;
             const int d = 4 * (dr * dr + dg * dg + db * db);
-            if (d <= bound) near[static_cast<size_t>(i) * 256 + static_cast<size_t>(j)] = d;
+            if (d <= bound) near[static_cast<size_t>(i) * 256 + static_cast<size_t>(j)] = static_cast<int16_t>(d);
         }
     }
     return near;
@@ -486,40 +591,45 @@ NearColors MakeNearColors(const Palette& p, const Frame& f, int lossy) {
 // disposal clears it; a frame restored away shows in its own picture only.
 // An error in a pixel costs as much as the pictures it shows in.
 struct Lifetimes {
-    std::vector<std::vector<uint8_t>> frames;
+    std::vector<PackedBytes> frames;  // from the last frame to the first
+    // Frame `index`'s, or nothing when unknown.
+    std::vector<uint8_t> Of(size_t index) const {
+        return index < frames.size() ? frames[frames.size() - 1 - index].Unpack() : std::vector<uint8_t>();
+    }
 };
 Lifetimes PixelLifetimes(const Animation& a) {
     const auto frames = a.Frames();
     const int n = static_cast<int>(frames.size());
     Lifetimes lifetimes;
-    std::vector<std::vector<uint8_t>>& life = lifetimes.frames;
-    life.resize(frames.size());
+    lifetimes.frames.reserve(frames.size());
     const int sw = static_cast<int>(a.width), sh = static_cast<int>(a.height);
     // The first picture, after the frame at hand, no longer showing each
     // screen position's pixel.
     std::vector<int> gone(static_cast<size_t>(sw) * static_cast<size_t>(sh), n);
     for (int k = n - 1; k >= 0; --k) {
         const Frame& f = *frames[static_cast<size_t>(k)];
-        if (!f.bitmap) continue;
-        const FrameBitmap& bmp = *f.bitmap;
-        std::vector<uint8_t>& out = life[static_cast<size_t>(k)];
-        out.assign(static_cast<size_t>(bmp.width) * static_cast<size_t>(bmp.height), 1);
-        const int disposal = f.Disposal();
-        for (int y = 0; y < bmp.height; ++y) {
-            const int sy = f.top + y;
-            if (sy < 0 || sy >= sh) continue;
-            const uint8_t* row = bmp.Row(y);
-            for (int x = 0; x < bmp.width; ++x) {
-                const int sx = f.left + x;
-                if (sx < 0 || sx >= sw) continue;
-                int& g = gone[static_cast<size_t>(sy) * static_cast<size_t>(sw) + static_cast<size_t>(sx)];
-                const bool opaque = !(f.Transparent() && row[x] == f.transparentIndex);
-                uint8_t& l = out[static_cast<size_t>(y) * static_cast<size_t>(bmp.width) + static_cast<size_t>(x)];
-                if (disposal < 2) l = static_cast<uint8_t>(std::min(255, g - k));
-                if (disposal == 2) g = opaque ? k : k + 1;
-                else if (disposal != 3 && opaque) g = k;
+        std::vector<uint8_t> out;
+        if (f.bitmap) {
+            const FrameBitmap& bmp = *f.bitmap;
+            out.assign(static_cast<size_t>(bmp.width) * static_cast<size_t>(bmp.height), 1);
+            const int disposal = f.Disposal();
+            for (int y = 0; y < bmp.height; ++y) {
+                const int sy = f.top + y;
+                if (sy < 0 || sy >= sh) continue;
+                const uint8_t* row = bmp.Row(y);
+                for (int x = 0; x < bmp.width; ++x) {
+                    const int sx = f.left + x;
+                    if (sx < 0 || sx >= sw) continue;
+                    int& g = gone[static_cast<size_t>(sy) * static_cast<size_t>(sw) + static_cast<size_t>(sx)];
+                    const bool opaque = !(f.Transparent() && row[x] == f.transparentIndex);
+                    uint8_t& l = out[static_cast<size_t>(y) * static_cast<size_t>(bmp.width) + static_cast<size_t>(x)];
+                    if (disposal < 2) l = static_cast<uint8_t>(std::min(255, g - k));
+                    if (disposal == 2) g = opaque ? k : k + 1;
+                    else if (disposal != 3 && opaque) g = k;
+                }
             }
         }
+        lifetimes.frames.emplace_back(std::move(out));
     }
     return lifetimes;
 }
@@ -561,9 +671,13 @@ bool WriteImageData(GifSink& sink, const Animation& a, const Frame& f, LzwEncode
     // widen the codes so that the stream stays decodable.
     const int needed = PixelBits(bmp);
     if (needed > bits) bits = needed;
+    const bool lossily = lossy > 0 && pal && pixels && pixels->size() == static_cast<size_t>(bmp.width) * bmp.height;
+    // Lossy codes start as narrow as the frame's own pixels allow: colours
+    // beyond them are not taken.
+    if (lossily) bits = std::max(2, needed);
     const uint8_t m = static_cast<uint8_t>(bits);
     if (!sink.Write(&m, 1)) return false;
-    if (lossy > 0 && pal && pixels && pixels->size() == static_cast<size_t>(bmp.width) * bmp.height) {
+    if (lossily) {
         const NearColors near = MakeNearColors(*pal, f, lossy);
         if (!enc.EncodeLossy(*pixels, m, near, LossyBitCost(lossy))) return false;
     } else if (!enc.Encode(bmp, f.Interlaced(), m)) {
@@ -573,67 +687,166 @@ bool WriteImageData(GifSink& sink, const Animation& a, const Frame& f, LzwEncode
     return sink.Write(&zero, 1);
 }
 
-// Rows of `width` values, `stride` apart, in the order the file stores them.
-template <typename T>
-std::vector<T> FileOrderOf(const T* rows, size_t stride, int width, int height, bool interlaced) {
-    std::vector<T> out;
-    out.reserve(static_cast<size_t>(width) * static_cast<size_t>(height));
-    ForRowsInFileOrder(height, interlaced, [&](int y) {
-        const T* row = rows + static_cast<size_t>(y) * stride;
-        out.insert(out.end(), row, row + width);
-    });
-    return out;
-}
-
 int Distance4(Rgb x, const uint8_t* y) {
     const int dr = x.r - y[0], dg = x.g - y[1], db = x.b - y[2];
     return 4 * (dr * dr + dg * dg + db * db);
 }
 
+// The picture a frame is drawn on: what the frames so far show once each
+// has been disposed of, with the background transparent (as the reader's
+// pictures are). A frame restored away leaves it as it was, so it is not
+// drawn at all; one cleared to the background clears its rectangle.
+class CanvasBeneath {
+public:
+    explicit CanvasBeneath(const Animation& a) {
+        canvas_.width = static_cast<int>(a.width);
+        canvas_.height = static_cast<int>(a.height);
+        canvas_.rgba.resize(static_cast<size_t>(a.width) * a.height * 4);
+    }
+    const RgbaImage& Picture() const { return canvas_; }
+    // Draws frame `f` of `a` and disposes of it.
+    void Add(const Animation& a, const Frame& f) {
+        const int disposal = f.Disposal();
+        if (disposal == kDisposePrevious) return;
+        const int x0 = std::max(0, f.left), y0 = std::max(0, f.top);
+        const int x1 = static_cast<int>(std::min<int64_t>(int64_t{f.left} + f.width, canvas_.width));
+        const int y1 = static_cast<int>(std::min<int64_t>(int64_t{f.top} + f.height, canvas_.height));
+        if (disposal == kDisposeBackground) {
+            for (int y = y0; y < y1; ++y)
+                std::fill_n(canvas_.rgba.data() + (static_cast<size_t>(y) * canvas_.width + x0) * 4,
+                            static_cast<size_t>(std::max(0, x1 - x0)) * 4, uint8_t{0});
+            return;
+        }
+        if (!f.bitmap) return;
+        const FrameBitmap& b = *f.bitmap;
+        const Palette* pal = PaletteInEffect(a, f);
+        const int n = pal ? pal->size() : 0;
+        const int bx1 = std::min(x1, f.left + b.width), by1 = std::min(y1, f.top + b.height);
+        for (int y = y0; y < by1; ++y) {
+            const uint8_t* row = b.Row(y - f.top);
+            uint8_t* out = canvas_.rgba.data() + (static_cast<size_t>(y) * canvas_.width + x0) * 4;
+            for (int x = x0; x < bx1; ++x, out += 4) {
+                const uint8_t v = row[x - f.left];
+                if (f.Transparent() && v == f.transparentIndex) continue;
+                const Rgb c = v < n ? (*pal)[v] : Rgb{};
+                out[0] = c.r;
+                out[1] = c.g;
+                out[2] = c.b;
+                out[3] = 255;
+            }
+        }
+    }
+
+private:
+    RgbaImage canvas_;
+};
+
+// For each colour, the first palette index showing it other than `skip`,
+// or 256 where none does; colours are looked up by their RGB value.
+class IndexOfColor {
+public:
+    IndexOfColor(const Palette& pal, int skip) {
+        const int n = std::min(pal.size(), 256);
+        for (int i = n - 1; i >= 0; --i) {
+            if (i == skip) continue;
+            const Rgb c = pal[i];
+            const uint32_t key = Key(c.r, c.g, c.b);
+            size_t h = Hash(key);
+            while (slots_[h] != kEmpty && (slots_[h] >> 8) != key) h = (h + 1) % kSlots;
+            slots_[h] = key << 8 | static_cast<uint32_t>(i);
+        }
+    }
+    uint16_t operator()(const uint8_t* rgb) const {
+        const uint32_t key = Key(rgb[0], rgb[1], rgb[2]);
+        for (size_t h = Hash(key); slots_[h] != kEmpty; h = (h + 1) % kSlots)
+            if ((slots_[h] >> 8) == key) return static_cast<uint16_t>(slots_[h] & 0xFF);
+        return 256;
+    }
+
+private:
+    static constexpr size_t kSlots = 512;
+    static constexpr uint32_t kEmpty = 0xFFFFFFFF;
+    static uint32_t Key(uint8_t r, uint8_t g, uint8_t b) { return uint32_t{r} << 16 | uint32_t{g} << 8 | b; }
+    static size_t Hash(uint32_t key) { return (key * 2654435761u >> 16) % kSlots; }
+    std::array<uint32_t, kSlots> slots_ = Filled();
+    static std::array<uint32_t, kSlots> Filled() {
+        std::array<uint32_t, kSlots> a{};
+        a.fill(kEmpty);
+        return a;
+    }
+};
+
 // The choices of each pixel of frame `f` (its palette `pal`), in file
-// order. `under` is the canvas the frame is drawn on (screen-sized RGBA),
-// null when unknown. An opaque pixel may turn transparent where the canvas
-// shows a colour within the bound of its own; transparent pixels stay so.
-// As the canvas is what the frames written so far show, and each of those
-// pictures is within the bound of the input's, so is every picture.
+// order. `under` is the canvas the frame is drawn on as compressed so far,
+// `was` the input's canvas there (both screen-sized RGBA, null when
+// unknown). The input's picture shows, at each pixel, its own colour where
+// it is opaque and `was` where it is transparent, and every choice stays
+// within the bound of that: an opaque pixel may take a near colour, or
+// turn transparent where `under` is near its colour; a transparent pixel
+// may take a colour near the one `was` shows, when that is in the
+// palette, or stay transparent (showing `under`, which is near `was`).
 // `life` (as PixelLifetimes gives it) weighs the errors.
 LossyPixels LossyPixelsOf(const Frame& f, const Palette& pal, int lossy, const RgbaImage* under,
-                          const std::vector<uint8_t>* life) {
+                          const RgbaImage* was, const std::vector<uint8_t>* life) {
     const FrameBitmap& bmp = *f.bitmap;
     const int w = bmp.width, h = bmp.height;
     const size_t n = static_cast<size_t>(w) * static_cast<size_t>(h);
     const int bound = LossyBound(lossy);
     const bool transparent = f.Transparent();
-    const int ti = f.transparentIndex;
-    std::vector<uint16_t> row(n);
-    std::vector<int32_t> clear(n, -1);
-    for (int y = 0; y < h; ++y) {
+    const int ti = transparent ? f.transparentIndex : -1;
+    const bool canvases = transparent && under && was && under->width == was->width && under->height == was->height &&
+                          under->rgba.size() == was->rgba.size();
+    std::optional<IndexOfColor> index_of;
+    if (canvases) index_of.emplace(pal, ti);
+    const bool weighed = life && life->size() == n;
+    LossyPixels out;
+    out.transparent = ti;
+    out.row.resize(n);
+    out.clear.assign(n, -1);
+    out.weight.resize(n, 1);
+    size_t p = 0;  // the row's first pixel in file order
+    ForRowsInFileOrder(h, f.Interlaced(), [&](int y) {
         const uint8_t* src = bmp.Row(y);
-        const int sy = f.top + y;
+        uint16_t* row = out.row.data() + p;
+        int32_t* clear = out.clear.data() + p;
+        if (weighed) std::copy_n(life->data() + static_cast<size_t>(y) * static_cast<size_t>(w), w, out.weight.data() + p);
+        p += static_cast<size_t>(w);
         for (int x = 0; x < w; ++x) {
-            const size_t p = static_cast<size_t>(y) * static_cast<size_t>(w) + static_cast<size_t>(x);
             const uint8_t v = src[x];
-            const bool is_clear = transparent && v == ti;
-            row[p] = is_clear ? 256 : v;
-            if (is_clear) clear[p] = 0;
-            const int sx = f.left + x;
-            if (is_clear || !transparent || !under || sx < 0 || sy < 0 || sx >= under->width || sy >= under->height ||
-                v >= pal.size())
-                continue;
-            const uint8_t* u =
-                under->rgba.data() + (static_cast<size_t>(sy) * static_cast<size_t>(under->width) + static_cast<size_t>(sx)) * 4;
-            if (u[3] != 0) {
-                const int d = Distance4(pal[v], u);
-                if (d <= bound) clear[p] = d;
+            row[x] = v;
+            if (v == ti) {
+                row[x] = 256 | LossyPixels::kOwnClear;
+                clear[x] = 0;
             }
         }
-    }
-    LossyPixels out;
-    out.transparent = transparent ? ti : -1;
-    out.row = FileOrderOf(row.data(), static_cast<size_t>(w), w, h, f.Interlaced());
-    out.clear = FileOrderOf(clear.data(), static_cast<size_t>(w), w, h, f.Interlaced());
-    out.weight = life && life->size() == n ? FileOrderOf(life->data(), static_cast<size_t>(w), w, h, f.Interlaced())
-                                           : std::vector<uint8_t>(n, 1);
+        const int sy = f.top + y;
+        if (!canvases || sy < 0 || sy >= under->height) return;
+        // The part of the row over the screen.
+        const int x0 = std::max(0, -f.left), x1 = std::min(w, under->width - f.left);
+        const size_t at0 = (static_cast<size_t>(sy) * static_cast<size_t>(under->width)) * 4;
+        uint32_t last_key = 0xFFFFFFFF;  // the colour looked up last and its index
+        uint16_t last_index = 256;
+        for (int x = x0; x < x1; ++x) {
+            const uint8_t v = src[x];
+            if (v >= pal.size()) continue;
+            const size_t at = at0 + static_cast<size_t>(f.left + x) * 4;
+            const uint8_t* u = under->rgba.data() + at;
+            if (v == ti) {
+                const uint8_t* o = was->rgba.data() + at;
+                if (o[3] == 0 || u[3] == 0) continue;
+                clear[x] = Distance4(Rgb{o[0], o[1], o[2]}, u);
+                const uint32_t key = uint32_t{o[0]} << 16 | uint32_t{o[1]} << 8 | o[2];
+                if (key != last_key) {
+                    last_key = key;
+                    last_index = (*index_of)(o);
+                }
+                row[x] = last_index | LossyPixels::kOwnClear;
+            } else if (u[3] != 0) {
+                const int d = Distance4(pal[v], u);
+                if (d <= bound) clear[x] = d;
+            }
+        }
+    });
     return out;
 }
 
@@ -672,52 +885,56 @@ Result CompressFramesLossily(Animation& a, int lossy, ProgressReporter& progress
     // lets the one beneath show longer than counted, which only weighs
     // that one's errors a little low.
     const Lifetimes life = PixelLifetimes(a);
-    // The pictures as compressed so far, on which each frame is drawn.
-    // Without memory for them each pixel keeps its transparency.
-    std::optional<Compositor> now;
-    if (Compositor::CanvasBytes(a) <= MemoryBudget() / 4) now.emplace(a);
+    // The canvases each frame is drawn on: as compressed so far, and as
+    // the input has it. Without memory for them each pixel keeps its
+    // transparency.
+    std::optional<CanvasBeneath> now, was;
+    if (2 * Compositor::CanvasBytes(a) <= MemoryBudget() / 4) {
+        now.emplace(a);
+        was.emplace(a);
+    }
     const auto frames = a.Frames();
-    RgbaImage under, saved;  // the canvas of the next frame; the one a restoring frame brings back
-    if (now) under = now->Picture();
     for (size_t index = 0; index < frames.size(); ++index) {
         Frame* f = frames[index];
         const bool whole = f->bitmap && f->bitmap->width == f->width && f->bitmap->height == f->height &&
                            f->width > 0 && f->height > 0;
         const Palette* pal = PaletteInEffect(a, *f);
+        std::optional<FrameBitmap> smaller;
+        VectorSink small;
         if (whole && pal) {
-            const LossyPixels pixels = LossyPixelsOf(*f, *pal, lossy, now ? &under : nullptr, &life.frames[index]);
-            VectorSink exact, small;
+            const std::vector<uint8_t> weight = life.Of(index);
+            const LossyPixels pixels = LossyPixelsOf(*f, *pal, lossy, now ? &now->Picture() : nullptr,
+                                                     was ? &was->Picture() : nullptr, &weight);
+            VectorSink exact;
             LzwEncoder e1(exact), e2(small);
             if (!WriteImageData(exact, a, *f, e1) || !WriteImageData(small, a, *f, e2, lossy, &pixels))
                 return Result::Failed;
-            if (small.bytes.size() < exact.bytes.size()) {
-                if (auto bmp = DecodeImageData(small.bytes, f->width, f->height, f->Interlaced())) {
-                    SetBitmap(*f, std::move(*bmp));
-                    const uint8_t m = small.bytes[0];
-                    small.bytes.erase(small.bytes.begin());
-                    KeepImageData(a, *f, m, std::move(small.bytes));
-                    if (changed) *changed = true;
-                }
-            }
+            if (small.bytes.size() < exact.bytes.size())
+                smaller = DecodeImageData(small.bytes, f->width, f->height, f->Interlaced());
         }
-        if (now) {
-            // The canvas of the next frame: this one drawn, then disposed of.
-            if (f->Disposal() == kDisposePrevious) saved = under;
-            under = now->Draw(*f);
-            if (f->Disposal() == kDisposePrevious) {
-                under = saved;
-            } else if (f->Disposal() == kDisposeBackground) {
-                const int x0 = std::max(0, f->left), y0 = std::max(0, f->top);
-                const int x1 = static_cast<int>(std::min<int64_t>(int64_t{f->left} + f->width, under.width));
-                const int y1 = static_cast<int>(std::min<int64_t>(int64_t{f->top} + f->height, under.height));
-                for (int y = y0; y < y1; ++y)
-                    std::fill_n(under.rgba.data() + (static_cast<size_t>(y) * under.width + x0) * 4,
-                                static_cast<size_t>(std::max(0, x1 - x0)) * 4, uint8_t{0});
-            }
+        if (was) was->Add(a, *f);
+        if (smaller) {
+            SetBitmap(*f, std::move(*smaller));
+            const uint8_t m = small.bytes[0];
+            small.bytes.erase(small.bytes.begin());
+            KeepImageData(a, *f, m, std::move(small.bytes));
+            if (changed) *changed = true;
         }
+        if (now) now->Add(a, *f);
         if (!progress.Step()) return Result::Stopped;
     }
     return Result::Done;
+}
+
+std::vector<uint8_t> LossyImageData(const Animation& a, const Frame& f, int lossy) {
+    lossy = std::clamp(lossy, 0, 200);
+    const Palette* pal = PaletteInEffect(a, f);
+    if (!pal || !f.bitmap || f.bitmap->width != f.width || f.bitmap->height != f.height) return {};
+    VectorSink sink;
+    LzwEncoder enc(sink);
+    if (lossy == 0) return WriteImageData(sink, a, f, enc) ? sink.bytes : std::vector<uint8_t>();
+    const LossyPixels pixels = LossyPixelsOf(f, *pal, lossy, nullptr, nullptr, nullptr);
+    return WriteImageData(sink, a, f, enc, lossy, &pixels) ? sink.bytes : std::vector<uint8_t>();
 }
 
 Result WriteGif(GifSink& sink, Animation& a, ProgressReporter& progress, int lossy) {

@@ -86,6 +86,14 @@ Result WriteGif(GifSink& sink, Animation& a, ProgressReporter& progress, int los
 // changed.
 Result CompressFramesLossily(Animation& a, int lossy, ProgressReporter& progress, bool* changed = nullptr);
 
+// One frame's image data compressed at lossy level `lossy` (0-200) as
+// CompressFramesLossily compresses a frame with nothing drawn beneath it:
+// each opaque pixel may take a near colour, transparent ones stay so. The
+// minimum code size byte, the sub-blocks and their terminator; level 0
+// gives the writer's exact data. Empty when the frame has no whole bitmap
+// or no palette.
+std::vector<uint8_t> LossyImageData(const Animation& a, const Frame& f, int lossy);
+
 // Whether the writer puts a graphic control extension before the frame: it
 // does for every frame except one read without it whose delay, control flags
 // and transparent index are still those the reader gave it.

@@ -155,11 +155,12 @@ void ExpectPicturesWithinBound(const Animation& a, const Animation& b, int level
 
 // Lossy writing over the corpus: giflib decodes every file to the indexes
 // our reader reads, every picture stays within the bound of the input's
-// (transparent exactly where it was), and no file grows.
+// (transparent exactly where it was, though the frames' transparent pixels
+// may change to colours and back), and no file grows.
 TEST(Giflib, LossyFilesDecodeWithinTheErrorBound) {
     const auto files = testing::GifsUnder(testing::CorpusDir());
     if (files.empty()) GTEST_SKIP() << "corpus missing";
-    int compared = 0, smaller = 0, changed = 0, cleared = 0;
+    int compared = 0, smaller = 0, changed = 0, cleared = 0, filled = 0;
     for (const auto& path : files) {
         auto r = testing::ReadBytes(testing::FileBytes(path));
         if (r.outcome.result != Result::Done) continue;
@@ -188,8 +189,9 @@ TEST(Giflib, LossyFilesDecodeWithinTheErrorBound) {
                 if (!f.Transparent()) continue;
                 const auto own = Indices(f);
                 for (size_t k = 0; k < own.size(); ++k) {
-                    // A transparent pixel stays transparent.
-                    if (own[k] == f.transparentIndex) ASSERT_EQ(g[i].indices[k], f.transparentIndex) << "frame " << i;
+                    // A transparent pixel may take a colour (the pictures
+                    // are checked below to show what they showed).
+                    if (own[k] == f.transparentIndex) filled += g[i].indices[k] != f.transparentIndex;
                     else cleared += g[i].indices[k] == f.transparentIndex;
                 }
             }
@@ -201,6 +203,7 @@ TEST(Giflib, LossyFilesDecodeWithinTheErrorBound) {
     EXPECT_GT(smaller, 50);
     EXPECT_GT(changed, 1000);
     EXPECT_GT(cleared, 100);  // opaque pixels that let the picture beneath show
+    EXPECT_GT(filled, 100);   // transparent pixels written as the colour beneath
 }
 
 // Lossy compression kept in the frames: each frame that came out smaller
