@@ -59,6 +59,29 @@ void Compositor::Clear() {
     last_ = nullptr;
 }
 
+void DrawFrameOnto(const Animation& a, const Frame& f, RgbaImage& canvas) {
+    if (!f.bitmap) return;
+    const FrameBitmap& b = *f.bitmap;
+    const Palette* pal = PaletteInEffect(a, f);
+    const int n = pal ? pal->size() : 0;
+    const int x0 = std::max(0, f.left), y0 = std::max(0, f.top);
+    const int x1 = static_cast<int>(std::min<int64_t>(int64_t{f.left} + b.width, canvas.width));
+    const int y1 = static_cast<int>(std::min<int64_t>(int64_t{f.top} + b.height, canvas.height));
+    for (int y = y0; y < y1; ++y) {
+        const uint8_t* row = b.Row(y - f.top);
+        uint8_t* out = canvas.rgba.data() + (static_cast<size_t>(y) * canvas.width + x0) * 4;
+        for (int x = x0; x < x1; ++x, out += 4) {
+            const uint8_t p = row[x - f.left];
+            if (f.Transparent() && p == f.transparentIndex) continue;
+            const Rgb c = p < n ? (*pal)[p] : Rgb{};
+            out[0] = c.r;
+            out[1] = c.g;
+            out[2] = c.b;
+            out[3] = 255;
+        }
+    }
+}
+
 void Compositor::Dispose() {
     if (!last_) return;
     const int disposal = last_->Disposal();
@@ -77,26 +100,7 @@ const RgbaImage& Compositor::Draw(const Frame& f) {
     Dispose();
     if (f.Disposal() == kDisposePrevious) saved_ = canvas_;
     last_ = &f;
-    if (!f.bitmap) return canvas_;
-    const FrameBitmap& b = *f.bitmap;
-    const Palette* pal = PaletteInEffect(anim_, f);
-    const int n = pal ? pal->size() : 0;
-    const int x0 = std::max(0, f.left), y0 = std::max(0, f.top);
-    const int x1 = static_cast<int>(std::min<int64_t>(int64_t{f.left} + b.width, canvas_.width));
-    const int y1 = static_cast<int>(std::min<int64_t>(int64_t{f.top} + b.height, canvas_.height));
-    for (int y = y0; y < y1; ++y) {
-        const uint8_t* row = b.Row(y - f.top);
-        uint8_t* out = canvas_.rgba.data() + (static_cast<size_t>(y) * canvas_.width + x0) * 4;
-        for (int x = x0; x < x1; ++x, out += 4) {
-            const uint8_t p = row[x - f.left];
-            if (f.Transparent() && p == f.transparentIndex) continue;
-            const Rgb c = p < n ? (*pal)[p] : Rgb{};
-            out[0] = c.r;
-            out[1] = c.g;
-            out[2] = c.b;
-            out[3] = 255;
-        }
-    }
+    DrawFrameOnto(anim_, f, canvas_);
     return canvas_;
 }
 

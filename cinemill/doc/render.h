@@ -19,6 +19,10 @@ struct RgbaImage {
 // index beyond the palette), opaque; transparent pixels are 0,0,0,0.
 RgbaImage FramePixelsRgba(const Animation& a, const Frame& f);
 
+// Draws frame `f` of `a` onto `canvas` (of the screen size) without its
+// transparent pixels, cut at the canvas edges.
+void DrawFrameOnto(const Animation& a, const Frame& f, RgbaImage& canvas);
+
 // Plays an animation as a browser does: a transparent canvas of the screen
 // size, frames drawn without their transparent pixels and cut at the screen
 // edges, then disposed of (2 clears the frame's rectangle, 3 restores the

@@ -717,24 +717,7 @@ public:
                             static_cast<size_t>(std::max(0, x1 - x0)) * 4, uint8_t{0});
             return;
         }
-        if (!f.bitmap) return;
-        const FrameBitmap& b = *f.bitmap;
-        const Palette* pal = PaletteInEffect(a, f);
-        const int n = pal ? pal->size() : 0;
-        const int bx1 = std::min(x1, f.left + b.width), by1 = std::min(y1, f.top + b.height);
-        for (int y = y0; y < by1; ++y) {
-            const uint8_t* row = b.Row(y - f.top);
-            uint8_t* out = canvas_.rgba.data() + (static_cast<size_t>(y) * canvas_.width + x0) * 4;
-            for (int x = x0; x < bx1; ++x, out += 4) {
-                const uint8_t v = row[x - f.left];
-                if (f.Transparent() && v == f.transparentIndex) continue;
-                const Rgb c = v < n ? (*pal)[v] : Rgb{};
-                out[0] = c.r;
-                out[1] = c.g;
-                out[2] = c.b;
-                out[3] = 255;
-            }
-        }
+        DrawFrameOnto(a, f, canvas_);
     }
 
 private:
