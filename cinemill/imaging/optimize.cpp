@@ -504,7 +504,7 @@ void RaceCandidates(TransparencyTrial& t, TrialScratch& scratch, uint8_t fv) {
 
     // The candidates in order of preference on equal size: the frame as it
     // is; A, every unchanged pixel the fill index; B, only the runs of
-    // unchanged pixels that would break a run of one colour; C, each
+    // unchanged pixels that hold more than one colour; C, each
     // unchanged pixel its own value or the fill index, whichever continues
     // the compressor's current string, preferring the fill index on ties or
     // preferring the own value. They are compressed side by side and the

@@ -211,9 +211,9 @@ class LzwSizeCounter::RacePick {
 public:
     using Kind = Candidate::Kind;
     RacePick(Kind kind, const FrameBitmap& source, FrameBitmap* out, const uint8_t* mask, size_t mask_stride,
-             uint8_t fill)
+             uint8_t fill, bool interlaced)
         : kind_(kind), source_(source), out_(out), mask_(mask), mask_stride_(mask_stride), fill_(fill),
-          width_(source.width), prefer_fill_(kind != Kind::kChooseOwn) {}
+          width_(source.width), prefer_fill_(kind != Kind::kChooseOwn), interlaced_(interlaced) {}
 
     CM_INLINE uint8_t* Row(int y) {
         mrow_ = mask_ + static_cast<size_t>(y) * mask_stride_;
@@ -228,7 +228,7 @@ public:
                     changed = true;
                 }
         } else if (kind_ == Kind::kFillRuns) {
-            FillRuns(src, row);
+            FillRuns(y, src, row);
         }
         return row;
     }
@@ -258,36 +258,72 @@ public:
     bool changed = false;
 
 private:
-    // Runs of two or more free pixels that would break a run of one colour,
-    // leaving the leading pixels that continue the colour to their left.
-    void FillRuns(const uint8_t* src, uint8_t* row) {
+    // Free pixels in runs taken in file order, where a run at the end of a
+    // row goes on at the start of the next row the data holds: a run of more
+    // than one pixel and more than one colour becomes the fill index; a
+    // single free pixel or a run of one colour keeps its own values, which
+    // mostly continue the strings around them where the fill index would
+    // break them. Rows come in file order, each once.
+    void FillRuns(int y, const uint8_t* src, uint8_t* row) {
         const int w = width_;
         int x = 0;
+        if (carry_ != Carry::kNone) {
+            // The run that came from the previous row, already judged.
+            const bool fill = carry_ == Carry::kFill;
+            for (; x < w && !mrow_[x]; ++x)
+                if (fill) SetFill(row, x);
+            if (x == w) return;  // it goes on into the next row
+            carry_ = Carry::kNone;
+        }
         while (x < w) {
             if (mrow_[x]) {
                 ++x;
                 continue;
             }
-            int end = x;
-            while (end < w && !mrow_[end]) ++end;
-            if (end - x >= 2) {
-                int start = x;
-                if (x > 0) {
-                    const uint8_t left = src[x - 1];
-                    while (start < end && src[start] == left) ++start;
-                }
-                bool one_colour = true;
-                for (int i = x + 1; i < end && one_colour; ++i) one_colour = src[i] == src[x];
-                const bool skipped = start > x;
-                if (start < end && (skipped || !one_colour)) {
-                    for (int i = start; i < end; ++i) {
-                        if (row[i] != fill_) changed = true;
-                        row[i] = fill_;
-                    }
-                }
+            int end = x + 1;
+            bool one_colour = true;
+            for (; end < w && !mrow_[end]; ++end) one_colour = one_colour && src[end] == src[x];
+            bool fill = end - x >= 2 && !one_colour;
+            if (end == w) {
+                if (one_colour) fill = RunChangesColourLater(y, src[x]);
+                carry_ = fill ? Carry::kFill : Carry::kOwn;
             }
+            if (fill)
+                for (int i = x; i < end; ++i) SetFill(row, i);
             x = end;
         }
+    }
+
+    // Whether a run of free pixels of one colour at the end of row y takes
+    // another colour before it ends, in the rows that follow in file order.
+    bool RunChangesColourLater(int y, uint8_t colour) const {
+        for (int ny = NextRow(y); ny >= 0; ny = NextRow(ny)) {
+            const uint8_t* m = mask_ + static_cast<size_t>(ny) * mask_stride_;
+            const uint8_t* s = source_.Row(ny);
+            for (int x = 0; x < width_; ++x) {
+                if (m[x]) return false;
+                if (s[x] != colour) return true;
+            }
+        }
+        return false;
+    }
+
+    // The row after y in file order, -1 after the last.
+    int NextRow(int y) const {
+        const int h = source_.height;
+        if (!interlaced_) return y + 1 < h ? y + 1 : -1;
+        static constexpr int kStart[4] = {0, 4, 2, 1}, kStep[4] = {8, 8, 4, 2};
+        int pass = 0;
+        while (pass < 3 && (y < kStart[pass] || (y - kStart[pass]) % kStep[pass] != 0)) ++pass;
+        if (y + kStep[pass] < h) return y + kStep[pass];
+        for (++pass; pass < 4; ++pass)
+            if (kStart[pass] < h) return kStart[pass];
+        return -1;
+    }
+
+    void SetFill(uint8_t* row, int x) {
+        if (row[x] != fill_) changed = true;
+        row[x] = fill_;
     }
 
     // One pixel of lookahead: prefer the choice after which the next pixel
@@ -303,6 +339,8 @@ private:
         return ef ? fill_ : p;
     }
 
+    enum class Carry { kNone, kFill, kOwn };
+
     Kind kind_;
     const FrameBitmap& source_;
     FrameBitmap* out_;
@@ -311,12 +349,14 @@ private:
     uint8_t fill_;
     int width_;
     bool prefer_fill_;
+    bool interlaced_;
     const uint8_t* mrow_ = nullptr;
+    Carry carry_ = Carry::kNone;  // how the run at the end of the last row goes on
 };
 
 int64_t LzwSizeCounter::Count(const FrameBitmap& bmp, bool interlaced, int m, int64_t limit) {
     static const uint8_t kNoMask = 1;
-    RacePick keep(Candidate::kKeep, bmp, nullptr, &kNoMask, 0, 0);
+    RacePick keep(Candidate::kKeep, bmp, nullptr, &kNoMask, 0, 0, interlaced);
     int64_t n = 0;
     Parse<1>(bmp.width, bmp.height, &keep, interlaced, m, limit, &n, -1);
     return n;
@@ -325,7 +365,7 @@ int64_t LzwSizeCounter::Count(const FrameBitmap& bmp, bool interlaced, int m, in
 int64_t LzwSizeCounter::ChooseAndCount(FrameBitmap& bmp, const uint8_t* mask, size_t mask_stride, uint8_t fill,
                                        bool interlaced, int m, bool& changed, bool prefer_fill) {
     RacePick choice(prefer_fill ? Candidate::kChooseFill : Candidate::kChooseOwn, bmp, &bmp, mask, mask_stride,
-                    fill);
+                    fill, interlaced);
     int64_t n = 0;
     Parse<1>(bmp.width, bmp.height, &choice, interlaced, m, INT64_MAX, &n, -1);
     changed = choice.changed;
@@ -349,7 +389,7 @@ void LzwSizeCounter::Race(const FrameBitmap& source, const FrameBitmap& choice_s
             c.out->stride = source.stride;
             c.out->pixels.resize(source.pixels.size());
         }
-        picks.emplace_back(c.kind, chooses ? choice_start : source, c.out, mask, mask_stride, fill);
+        picks.emplace_back(c.kind, chooses ? choice_start : source, c.out, mask, mask_stride, fill, interlaced);
     }
     const int w = source.width, h = source.height;
     switch (k) {

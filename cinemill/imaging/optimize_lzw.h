@@ -41,12 +41,11 @@ public:
 
     // Several candidates for one frame compressed side by side; the
     // smallest is wanted. A candidate keeps the source's pixels (kKeep),
-    // turns every free pixel into the fill index (kFillAll), turns only runs
-    // of two or more free pixels that would break a run of one colour into
-    // it, leaving the leading pixels that continue the colour to their left
-    // (kFillRuns), or chooses its free pixels as ChooseAndCount does starting
-    // from `choice_start`, preferring the fill index (kChooseFill) or its own
-    // value (kChooseOwn) on ties. Its pixels go to `out` (unused for kKeep;
+    // turns every free pixel into the fill index (kFillAll), turns only the
+    // runs of free pixels, taken in file order across row ends, that hold
+    // more than one colour into it (kFillRuns), or chooses its free pixels as
+    // ChooseAndCount does starting from `choice_start`, preferring the fill
+    // index (kChooseFill) or its own value (kChooseOwn) on ties. Its pixels go to `out` (unused for kKeep;
     // shaped like the source here). At most kMaxStreams candidates run; any
     // more get INT64_MAX. After each sixteenth of the rows a
     // candidate whose count has fallen behind the leader's by more than
