@@ -543,17 +543,10 @@ void RaceCandidates(TransparencyTrial& t, TrialScratch& scratch, uint8_t fv) {
     }
 }
 
-// The smallest minimum code size for pixels in file order: the bits of the
-// largest value among the fixed ones (all when `fixed` is null) and
-// `extra`, at least 2. The colour table may be larger: any code size that
-// every pixel fits is valid data.
-int NarrowestCodeSize(const std::vector<uint8_t>& px, const uint8_t* fixed, uint8_t extra) {
-    unsigned all = extra;
-    if (fixed) {
-        for (size_t i = 0; i < px.size(); ++i) all |= fixed[i] ? px[i] : 0u;
-    } else {
-        for (uint8_t p : px) all |= p;
-    }
+// The smallest minimum code size for pixels whose values together use the
+// bits of `all`: at least 2. The colour table may be larger: any code size
+// that every pixel fits is valid data.
+int NarrowestCodeSize(unsigned all) {
     int bits = 2;
     while (bits < 8 && (all >> bits) != 0) ++bits;
     return bits;
@@ -573,7 +566,7 @@ void FitFreePixels(std::vector<uint8_t>& px, const std::vector<uint8_t>& fixed, 
 void EncodeBestCandidate(TransparencyTrial& t, TrialScratch& scratch) {
     const FrameBitmap& bmp = t.result ? *t.result : *t.original;
     PixelsInFileOrder(bmp, t.interlaced, scratch.px);
-    const int m = NarrowestCodeSize(scratch.px, nullptr, 0);
+    const int m = NarrowestCodeSize(OrOfBytes(scratch.px.data(), scratch.px.size()));
     const int64_t n = scratch.encoder.Encode(scratch.px.data(), nullptr, scratch.px.size(), 0, m,
                                              FullTable::kKeep, &scratch.data);
     // Without a race's count to beat the data is taken: until its table
@@ -599,8 +592,10 @@ void EncodeChoosingFreePixels(TransparencyTrial& t, TrialScratch& scratch, uint8
     PixelsInFileOrder(start, t.interlaced, scratch.px);
     PixelsInFileOrder(t.mask.data(), static_cast<size_t>(start.width), start.width, start.height, t.interlaced,
                       scratch.fixed);
-    const int m = NarrowestCodeSize(scratch.px, scratch.fixed.data(), fv);
-    FitFreePixels(scratch.px, scratch.fixed, m, fv);
+    uint8_t fixed_or = 0, free_or = 0;
+    OrOfFixedAndFree(scratch.px.data(), scratch.fixed.data(), scratch.px.size(), fixed_or, free_or);
+    const int m = NarrowestCodeSize(fixed_or | fv);
+    if ((free_or >> m) != 0) FitFreePixels(scratch.px, scratch.fixed, m, fv);
     const int64_t n = scratch.encoder.Encode(scratch.px.data(), scratch.fixed.data(), scratch.px.size(), fv, m,
                                              FullTable::kKeep, &scratch.data);
     if (n >= t.bestCount) return;

@@ -120,12 +120,48 @@ LzwSizeCounter::~LzwSizeCounter() = default;
 int WriterCodeSize(const FrameBitmap& bmp, int palette_size, uint8_t extra) {
     int bits = std::max(2, ColorTableBits(palette_size));
     uint8_t all = extra;
-    for (int y = 0; y < bmp.height; ++y) {
-        const uint8_t* row = bmp.Row(y);
-        for (int x = 0; x < bmp.width; ++x) all |= row[x];
-    }
+    const size_t w = static_cast<size_t>(std::max(bmp.width, 0));
+    // Past the eighth bit nothing widens the codes further.
+    for (int y = 0; y < bmp.height && bits < 8 && all < 0x80; ++y) all |= OrOfBytes(bmp.Row(y), w);
     while (bits < 8 && (all >> bits) != 0) ++bits;
     return bits;
+}
+
+// Eight bytes at a time: these passes run over every pixel of every trial.
+uint8_t OrOfBytes(const uint8_t* p, size_t n) {
+    uint64_t acc = 0;
+    size_t i = 0;
+    for (; i + 8 <= n; i += 8) {
+        uint64_t v;
+        std::memcpy(&v, p + i, 8);
+        acc |= v;
+    }
+    for (; i < n; ++i) acc |= p[i];
+    uint8_t all = 0;
+    for (int s = 0; s < 64; s += 8) all |= static_cast<uint8_t>(acc >> s);
+    return all;
+}
+
+void OrOfFixedAndFree(const uint8_t* px, const uint8_t* fixed, size_t n, uint8_t& fixed_or, uint8_t& free_or) {
+    constexpr uint64_t kLow7 = 0x7F7F7F7F7F7F7F7Full, kHigh = 0x8080808080808080ull;
+    uint64_t kept = 0, free = 0;
+    size_t i = 0;
+    for (; i + 8 <= n; i += 8) {
+        uint64_t v, f;
+        std::memcpy(&v, px + i, 8);
+        std::memcpy(&f, fixed + i, 8);
+        // 0xFF in each byte whose fixed byte is not 0, else 0.
+        const uint64_t nonzero = (((f & kLow7) + kLow7) | f) & kHigh;
+        const uint64_t m = (nonzero >> 7) * 0xFF;
+        kept |= v & m;
+        free |= v & ~m;
+    }
+    for (; i < n; ++i) (fixed[i] ? kept : free) |= px[i];
+    fixed_or = free_or = 0;
+    for (int s = 0; s < 64; s += 8) {
+        fixed_or |= static_cast<uint8_t>(kept >> s);
+        free_or |= static_cast<uint8_t>(free >> s);
+    }
 }
 
 // The parse of K streams of one size in one pass over the pixels. picks[j]
@@ -269,9 +305,8 @@ private:
         int x = 0;
         if (carry_ != Carry::kNone) {
             // The run that came from the previous row, already judged.
-            const bool fill = carry_ == Carry::kFill;
-            for (; x < w && !mrow_[x]; ++x)
-                if (fill) SetFill(row, x);
+            while (x < w && !mrow_[x]) ++x;
+            if (carry_ == Carry::kFill) SetFill(row, 0, x);
             if (x == w) return;  // it goes on into the next row
             carry_ = Carry::kNone;
         }
@@ -281,15 +316,15 @@ private:
                 continue;
             }
             int end = x + 1;
-            bool one_colour = true;
-            for (; end < w && !mrow_[end]; ++end) one_colour = one_colour && src[end] == src[x];
-            bool fill = end - x >= 2 && !one_colour;
+            while (end < w && !mrow_[end]) ++end;
+            const uint8_t colour = src[x];
+            const bool one_colour = std::all_of(src + x + 1, src + end, [colour](uint8_t v) { return v == colour; });
+            bool fill = !one_colour;
             if (end == w) {
-                if (one_colour) fill = RunChangesColourLater(y, src[x]);
+                if (one_colour) fill = RunChangesColourLater(y, colour);
                 carry_ = fill ? Carry::kFill : Carry::kOwn;
             }
-            if (fill)
-                for (int i = x; i < end; ++i) SetFill(row, i);
+            if (fill) SetFill(row, x, end);
             x = end;
         }
     }
@@ -321,9 +356,9 @@ private:
         return -1;
     }
 
-    void SetFill(uint8_t* row, int x) {
-        if (row[x] != fill_) changed = true;
-        row[x] = fill_;
+    void SetFill(uint8_t* row, int x, int end) {
+        if (!changed) changed = std::any_of(row + x, row + end, [this](uint8_t v) { return v != fill_; });
+        std::fill(row + x, row + end, fill_);
     }
 
     // One pixel of lookahead: prefer the choice after which the next pixel

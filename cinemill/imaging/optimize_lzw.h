@@ -80,4 +80,10 @@ private:
 // 2), widened for pixels beyond the palette and for `extra`.
 int WriterCodeSize(const FrameBitmap& bmp, int palette_size, uint8_t extra = 0);
 
+// The bitwise OR of p[0, n): which bits any pixel uses.
+uint8_t OrOfBytes(const uint8_t* p, size_t n);
+// The same for the pixels of px[0, n) whose `fixed` byte is not 0, and for
+// those whose byte is 0.
+void OrOfFixedAndFree(const uint8_t* px, const uint8_t* fixed, size_t n, uint8_t& fixed_or, uint8_t& free_or);
+
 }  // namespace cinemill

@@ -176,6 +176,54 @@ TEST(LzwSizeCounterTest, RaceCountsEveryCandidateAsTheWriterDoes) {
     }
 }
 
+// The OR passes agree with a byte-by-byte OR at every length and offset,
+// whatever non-zero value marks a fixed pixel.
+TEST(LzwSizeCounterTest, OrPassesAgreeWithBytewiseOr) {
+    uint32_t seed = 3;
+    auto next = [&] {
+        seed = seed * 1103515245u + 12345u;
+        return seed >> 16;
+    };
+    const uint8_t marks[] = {0x01, 0x80, 0xFF, 0x7F, 0x40};
+    for (size_t n = 0; n < 41; ++n) {
+        for (int round = 0; round < 20; ++round) {
+            std::vector<uint8_t> px(n + 1), fixed(n + 1);
+            for (size_t i = 0; i < n + 1; ++i) {
+                // Mostly small values, so that a single stray bit shows.
+                px[i] = static_cast<uint8_t>(next() % 7 == 0 ? 1u << (next() % 8) : next() % 4);
+                fixed[i] = next() % 2 ? marks[next() % 5] : 0;
+            }
+            const size_t off = static_cast<size_t>(round % 2);  // unaligned starts too
+            const size_t len = n;
+            uint8_t all = 0, kept = 0, free = 0;
+            for (size_t i = off; i < off + len; ++i) {
+                all |= px[i];
+                (fixed[i] ? kept : free) |= px[i];
+            }
+            EXPECT_EQ(OrOfBytes(px.data() + off, len), all) << n;
+            uint8_t got_kept = 0xAA, got_free = 0xAA;
+            OrOfFixedAndFree(px.data() + off, fixed.data() + off, len, got_kept, got_free);
+            EXPECT_EQ(got_kept, kept) << n;
+            EXPECT_EQ(got_free, free) << n;
+        }
+    }
+}
+
+// The code size widens for the widest pixel wherever it is, not for the
+// first pixel beyond the palette.
+TEST(LzwSizeCounterTest, WriterCodeSizeFollowsTheWidestPixel) {
+    FrameBitmap b = *FrameBitmap::Create(9, 3);
+    std::fill(b.pixels.begin(), b.pixels.end(), uint8_t{1});
+    EXPECT_EQ(WriterCodeSize(b, 2), 2);
+    EXPECT_EQ(WriterCodeSize(b, 16), 4);
+    EXPECT_EQ(WriterCodeSize(b, 2, 9), 4);
+    b.Row(0)[8] = 20;
+    EXPECT_EQ(WriterCodeSize(b, 16), 5);
+    b.Row(2)[3] = 200;
+    EXPECT_EQ(WriterCodeSize(b, 16), 8);
+    EXPECT_EQ(WriterCodeSize(b, 256), 8);
+}
+
 // A run of free pixels goes on from the end of a row to the start of the
 // row after it in the data, which for an interlaced frame is that of the
 // next row of its pass: one colour there stays, two colours take the fill
