@@ -562,20 +562,22 @@ void FitFreePixels(std::vector<uint8_t>& px, const std::vector<uint8_t>& fixed, 
 
 // The trial's best pixels (the frame's own when no candidate won) through
 // the optimizer's compressor, which goes on with a full table while that
-// pays. Its data is taken when smaller than the race's count, if one ran.
-void EncodeBestCandidate(TransparencyTrial& t, TrialScratch& scratch) {
+// pays. Its data is taken when smaller than the race's count, if one ran,
+// and than `limit` (the compressor gives up at either).
+void EncodeBestCandidate(TransparencyTrial& t, TrialScratch& scratch, int64_t limit = INT64_MAX) {
     const FrameBitmap& bmp = t.result ? *t.result : *t.original;
     PixelsInFileOrder(bmp, t.interlaced, scratch.px);
     const int m = NarrowestCodeSize(OrOfBytes(scratch.px.data(), scratch.px.size()));
+    limit = std::min(limit, t.bestCount);
     const int64_t n = scratch.encoder.Encode(scratch.px.data(), nullptr, scratch.px.size(), 0, m,
-                                             FullTable::kKeep, &scratch.data);
+                                             FullTable::kKeep, &scratch.data, limit);
     // Without a race's count to beat the data is taken: until its table
     // fills the compressor parses as the writer does, with codes no wider
     // and sub-blocks as long as they go, and past that it clears only where
     // a fresh table is seen doing better, so counting the writer's way as
     // well would cost a second pass for next to nothing.
     const int64_t writer = t.bestCount == INT64_MAX ? n + 1 : t.bestCount;
-    if (n >= writer) {
+    if (n >= writer || n >= limit) {
         t.bestCount = writer;
         return;
     }
@@ -597,7 +599,7 @@ void EncodeChoosingFreePixels(TransparencyTrial& t, TrialScratch& scratch, uint8
     const int m = NarrowestCodeSize(fixed_or | fv);
     if ((free_or >> m) != 0) FitFreePixels(scratch.px, scratch.fixed, m, fv);
     const int64_t n = scratch.encoder.Encode(scratch.px.data(), scratch.fixed.data(), scratch.px.size(), fv, m,
-                                             FullTable::kKeep, &scratch.data);
+                                             FullTable::kKeep, &scratch.data, t.bestCount);
     if (n >= t.bestCount) return;
     FrameBitmap chosen = start;
     PixelsFromFileOrder(scratch.px, t.interlaced, chosen);
@@ -657,7 +659,7 @@ void RunTransparencyTrial(TransparencyTrial& t, TrialScratch& scratch) {
     if (static_cast<double>(raced.count) >= static_cast<double>(t.bestCount) * (1.0 + kKeepTableGain)) return;
     TrialBest chosen = TakeBest(t);
     PutBest(t, std::move(raced));
-    EncodeBestCandidate(t, scratch);
+    EncodeBestCandidate(t, scratch, chosen.count);
     if (t.data.empty() || t.bestCount >= chosen.count) PutBest(t, std::move(chosen));
 }
 
