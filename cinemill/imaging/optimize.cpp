@@ -552,14 +552,6 @@ int NarrowestCodeSize(unsigned all) {
     return bits;
 }
 
-// A free pixel whose own value does not fit the code size takes the fill
-// index.
-void FitFreePixels(std::vector<uint8_t>& px, const std::vector<uint8_t>& fixed, int m, uint8_t fill) {
-    const unsigned limit = 1u << m;
-    for (size_t i = 0; i < px.size(); ++i)
-        if (!fixed[i] && px[i] >= limit) px[i] = fill;
-}
-
 // The trial's best pixels (the frame's own when no candidate won) through
 // the optimizer's compressor, which goes on with a full table while that
 // pays. Its data is taken when smaller than the race's count, if one ran,
@@ -597,7 +589,8 @@ void EncodeChoosingFreePixels(TransparencyTrial& t, TrialScratch& scratch, uint8
     uint8_t fixed_or = 0, free_or = 0;
     OrOfFixedAndFree(scratch.px.data(), scratch.fixed.data(), scratch.px.size(), fixed_or, free_or);
     const int m = NarrowestCodeSize(fixed_or | fv);
-    if ((free_or >> m) != 0) FitFreePixels(scratch.px, scratch.fixed, m, fv);
+    // A free pixel whose own value does not fit the code size takes the fill index.
+    if ((free_or >> m) != 0) FitFreePixels(scratch.px.data(), scratch.fixed.data(), scratch.px.size(), m, fv);
     const int64_t n = scratch.encoder.Encode(scratch.px.data(), scratch.fixed.data(), scratch.px.size(), fv, m,
                                              FullTable::kKeep, &scratch.data, t.bestCount);
     if (n >= t.bestCount) return;

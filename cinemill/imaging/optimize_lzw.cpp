@@ -142,17 +142,27 @@ uint8_t OrOfBytes(const uint8_t* p, size_t n) {
     return all;
 }
 
+namespace {
+
+constexpr uint64_t kEachByte = 0x0101010101010101ull;
+
+// 0xFF in each byte of w that is not 0, else 0.
+uint64_t NonZeroBytes(uint64_t w) {
+    constexpr uint64_t kLow7 = 0x7F * kEachByte, kHigh = 0x80 * kEachByte;
+    const uint64_t high_bits = (((w & kLow7) + kLow7) | w) & kHigh;
+    return (high_bits >> 7) * 0xFF;
+}
+
+}  // namespace
+
 void OrOfFixedAndFree(const uint8_t* px, const uint8_t* fixed, size_t n, uint8_t& fixed_or, uint8_t& free_or) {
-    constexpr uint64_t kLow7 = 0x7F7F7F7F7F7F7F7Full, kHigh = 0x8080808080808080ull;
     uint64_t kept = 0, free = 0;
     size_t i = 0;
     for (; i + 8 <= n; i += 8) {
         uint64_t v, f;
         std::memcpy(&v, px + i, 8);
         std::memcpy(&f, fixed + i, 8);
-        // 0xFF in each byte whose fixed byte is not 0, else 0.
-        const uint64_t nonzero = (((f & kLow7) + kLow7) | f) & kHigh;
-        const uint64_t m = (nonzero >> 7) * 0xFF;
+        const uint64_t m = NonZeroBytes(f);
         kept |= v & m;
         free |= v & ~m;
     }
@@ -162,6 +172,23 @@ void OrOfFixedAndFree(const uint8_t* px, const uint8_t* fixed, size_t n, uint8_t
         fixed_or |= static_cast<uint8_t>(kept >> s);
         free_or |= static_cast<uint8_t>(free >> s);
     }
+}
+
+void FitFreePixels(uint8_t* px, const uint8_t* fixed, size_t n, int m, uint8_t fill) {
+    const uint8_t wide = static_cast<uint8_t>(0xFFu << m);
+    const uint64_t wide_bits = wide * kEachByte, fills = fill * kEachByte;
+    size_t i = 0;
+    for (; i + 8 <= n; i += 8) {
+        uint64_t v, f;
+        std::memcpy(&v, px + i, 8);
+        std::memcpy(&f, fixed + i, 8);
+        const uint64_t take = NonZeroBytes(v & wide_bits) & ~NonZeroBytes(f);
+        if (take == 0) continue;
+        v = (v & ~take) | (fills & take);
+        std::memcpy(px + i, &v, 8);
+    }
+    for (; i < n; ++i)
+        if (!fixed[i] && (px[i] & wide)) px[i] = fill;
 }
 
 // The parse of K streams of one size in one pass over the pixels. picks[j]

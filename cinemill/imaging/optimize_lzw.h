@@ -85,5 +85,8 @@ uint8_t OrOfBytes(const uint8_t* p, size_t n);
 // The same for the pixels of px[0, n) whose `fixed` byte is not 0, and for
 // those whose byte is 0.
 void OrOfFixedAndFree(const uint8_t* px, const uint8_t* fixed, size_t n, uint8_t& fixed_or, uint8_t& free_or);
+// Each pixel of px[0, n) whose `fixed` byte is 0 and whose value does not
+// fit m bits (below 8) becomes `fill`.
+void FitFreePixels(uint8_t* px, const uint8_t* fixed, size_t n, int m, uint8_t fill);
 
 }  // namespace cinemill

@@ -205,6 +205,16 @@ TEST(LzwSizeCounterTest, OrPassesAgreeWithBytewiseOr) {
             OrOfFixedAndFree(px.data() + off, fixed.data() + off, len, got_kept, got_free);
             EXPECT_EQ(got_kept, kept) << n;
             EXPECT_EQ(got_free, free) << n;
+            for (int m = 2; m < 8; ++m) {
+                std::vector<uint8_t> want(px.begin() + static_cast<ptrdiff_t>(off),
+                                          px.begin() + static_cast<ptrdiff_t>(off + len));
+                for (size_t i = 0; i < len; ++i)
+                    if (!fixed[off + i] && want[i] >= (1u << m)) want[i] = 3;
+                std::vector<uint8_t> got(px.begin() + static_cast<ptrdiff_t>(off),
+                                         px.begin() + static_cast<ptrdiff_t>(off + len));
+                FitFreePixels(got.data(), fixed.data() + off, len, m, 3);
+                EXPECT_EQ(got, want) << n << " " << m;
+            }
         }
     }
 }
