@@ -5,6 +5,8 @@
 #include <array>
 #include <cstring>
 
+#include "cinemill/base/byte_words.h"
+
 // The per-pixel steps must be inlined into the side-by-side loop, or the
 // calls cost more than the work.
 #if defined(__GNUC__)
@@ -131,11 +133,7 @@ int WriterCodeSize(const FrameBitmap& bmp, int palette_size, uint8_t extra) {
 uint8_t OrOfBytes(const uint8_t* p, size_t n) {
     uint64_t acc = 0;
     size_t i = 0;
-    for (; i + 8 <= n; i += 8) {
-        uint64_t v;
-        std::memcpy(&v, p + i, 8);
-        acc |= v;
-    }
+    for (; i + 8 <= n; i += 8) acc |= bytes::Load8(p + i);
     for (; i < n; ++i) acc |= p[i];
     uint8_t all = 0;
     for (int s = 0; s < 64; s += 8) all |= static_cast<uint8_t>(acc >> s);
@@ -144,14 +142,8 @@ uint8_t OrOfBytes(const uint8_t* p, size_t n) {
 
 namespace {
 
-constexpr uint64_t kEachByte = 0x0101010101010101ull;
-
 // 0xFF in each byte of w that is not 0, else 0.
-uint64_t NonZeroBytes(uint64_t w) {
-    constexpr uint64_t kLow7 = 0x7F * kEachByte, kHigh = 0x80 * kEachByte;
-    const uint64_t high_bits = (((w & kLow7) + kLow7) | w) & kHigh;
-    return (high_bits >> 7) * 0xFF;
-}
+uint64_t NonZeroByteMask(uint64_t w) { return bytes::NonZeroBytes(w) * 0xFF; }
 
 }  // namespace
 
@@ -159,10 +151,8 @@ void OrOfFixedAndFree(const uint8_t* px, const uint8_t* fixed, size_t n, uint8_t
     uint64_t kept = 0, free = 0;
     size_t i = 0;
     for (; i + 8 <= n; i += 8) {
-        uint64_t v, f;
-        std::memcpy(&v, px + i, 8);
-        std::memcpy(&f, fixed + i, 8);
-        const uint64_t m = NonZeroBytes(f);
+        const uint64_t v = bytes::Load8(px + i);
+        const uint64_t m = NonZeroByteMask(bytes::Load8(fixed + i));
         kept |= v & m;
         free |= v & ~m;
     }
@@ -176,16 +166,12 @@ void OrOfFixedAndFree(const uint8_t* px, const uint8_t* fixed, size_t n, uint8_t
 
 void FitFreePixels(uint8_t* px, const uint8_t* fixed, size_t n, int m, uint8_t fill) {
     const uint8_t wide = static_cast<uint8_t>(0xFFu << m);
-    const uint64_t wide_bits = wide * kEachByte, fills = fill * kEachByte;
+    const uint64_t wide_bits = wide * bytes::kOnes, fills = fill * bytes::kOnes;
     size_t i = 0;
     for (; i + 8 <= n; i += 8) {
-        uint64_t v, f;
-        std::memcpy(&v, px + i, 8);
-        std::memcpy(&f, fixed + i, 8);
-        const uint64_t take = NonZeroBytes(v & wide_bits) & ~NonZeroBytes(f);
-        if (take == 0) continue;
-        v = (v & ~take) | (fills & take);
-        std::memcpy(px + i, &v, 8);
+        const uint64_t v = bytes::Load8(px + i);
+        const uint64_t take = NonZeroByteMask(v & wide_bits) & ~NonZeroByteMask(bytes::Load8(fixed + i));
+        if (take != 0) bytes::Store8(px + i, (v & ~take) | (fills & take));
     }
     for (; i < n; ++i)
         if (!fixed[i] && (px[i] & wide)) px[i] = fill;
