@@ -506,7 +506,7 @@ void RaceCandidates(TransparencyTrial& t, TrialScratch& scratch, uint8_t fv) {
 
     // The candidates in order of preference on equal size: the frame as it
     // is; A, every unchanged pixel the fill index; B, only the runs of
-    // unchanged pixels that would break a run of one colour; C, each
+    // unchanged pixels that hold more than one colour; C, each
     // unchanged pixel its own value or the fill index, whichever continues
     // the compressor's current string, preferring the fill index on ties or
     // preferring the own value. They are compressed side by side and the
@@ -545,46 +545,33 @@ void RaceCandidates(TransparencyTrial& t, TrialScratch& scratch, uint8_t fv) {
     }
 }
 
-// The smallest minimum code size for pixels in file order: the bits of the
-// largest value among the fixed ones (all when `fixed` is null) and
-// `extra`, at least 2. The colour table may be larger: any code size that
-// every pixel fits is valid data.
-int NarrowestCodeSize(const std::vector<uint8_t>& px, const uint8_t* fixed, uint8_t extra) {
-    unsigned all = extra;
-    if (fixed) {
-        for (size_t i = 0; i < px.size(); ++i) all |= fixed[i] ? px[i] : 0u;
-    } else {
-        for (uint8_t p : px) all |= p;
-    }
+// The smallest minimum code size for pixels whose values together use the
+// bits of `all`: at least 2. The colour table may be larger: any code size
+// that every pixel fits is valid data.
+int NarrowestCodeSize(unsigned all) {
     int bits = 2;
     while (bits < 8 && (all >> bits) != 0) ++bits;
     return bits;
 }
 
-// A free pixel whose own value does not fit the code size takes the fill
-// index.
-void FitFreePixels(std::vector<uint8_t>& px, const std::vector<uint8_t>& fixed, int m, uint8_t fill) {
-    const unsigned limit = 1u << m;
-    for (size_t i = 0; i < px.size(); ++i)
-        if (!fixed[i] && px[i] >= limit) px[i] = fill;
-}
-
 // The trial's best pixels (the frame's own when no candidate won) through
 // the optimizer's compressor, which goes on with a full table while that
-// pays. Its data is taken when smaller than the race's count, if one ran.
-void EncodeBestCandidate(TransparencyTrial& t, TrialScratch& scratch) {
+// pays. Its data is taken when smaller than the race's count, if one ran,
+// and than `limit` (the compressor gives up at either).
+void EncodeBestCandidate(TransparencyTrial& t, TrialScratch& scratch, int64_t limit = INT64_MAX) {
     const FrameBitmap& bmp = t.result ? *t.result : *t.original;
     PixelsInFileOrder(bmp, t.interlaced, scratch.px);
-    const int m = NarrowestCodeSize(scratch.px, nullptr, 0);
+    const int m = NarrowestCodeSize(OrOfBytes(scratch.px.data(), scratch.px.size()));
+    limit = std::min(limit, t.bestCount);
     const int64_t n = scratch.encoder.Encode(scratch.px.data(), nullptr, scratch.px.size(), 0, m,
-                                             FullTable::kKeep, &scratch.data);
+                                             FullTable::kKeep, &scratch.data, limit);
     // Without a race's count to beat the data is taken: until its table
     // fills the compressor parses as the writer does, with codes no wider
     // and sub-blocks as long as they go, and past that it clears only where
     // a fresh table is seen doing better, so counting the writer's way as
     // well would cost a second pass for next to nothing.
     const int64_t writer = t.bestCount == INT64_MAX ? n + 1 : t.bestCount;
-    if (n >= writer) {
+    if (n >= writer || n >= limit) {
         t.bestCount = writer;
         return;
     }
@@ -601,10 +588,13 @@ void EncodeChoosingFreePixels(TransparencyTrial& t, TrialScratch& scratch, uint8
     PixelsInFileOrder(start, t.interlaced, scratch.px);
     PixelsInFileOrder(t.mask.data(), static_cast<size_t>(start.width), start.width, start.height, t.interlaced,
                       scratch.fixed);
-    const int m = NarrowestCodeSize(scratch.px, scratch.fixed.data(), fv);
-    FitFreePixels(scratch.px, scratch.fixed, m, fv);
+    uint8_t fixed_or = 0, free_or = 0;
+    OrOfFixedAndFree(scratch.px.data(), scratch.fixed.data(), scratch.px.size(), fixed_or, free_or);
+    const int m = NarrowestCodeSize(fixed_or | fv);
+    // A free pixel whose own value does not fit the code size takes the fill index.
+    if ((free_or >> m) != 0) FitFreePixels(scratch.px.data(), scratch.fixed.data(), scratch.px.size(), m, fv);
     const int64_t n = scratch.encoder.Encode(scratch.px.data(), scratch.fixed.data(), scratch.px.size(), fv, m,
-                                             FullTable::kKeep, &scratch.data);
+                                             FullTable::kKeep, &scratch.data, t.bestCount);
     if (n >= t.bestCount) return;
     FrameBitmap chosen = start;
     PixelsFromFileOrder(scratch.px, t.interlaced, chosen);
@@ -664,7 +654,7 @@ void RunTransparencyTrial(TransparencyTrial& t, TrialScratch& scratch) {
     if (static_cast<double>(raced.count) >= static_cast<double>(t.bestCount) * (1.0 + kKeepTableGain)) return;
     TrialBest chosen = TakeBest(t);
     PutBest(t, std::move(raced));
-    EncodeBestCandidate(t, scratch);
+    EncodeBestCandidate(t, scratch, chosen.count);
     if (t.data.empty() || t.bestCount >= chosen.count) PutBest(t, std::move(chosen));
 }
 

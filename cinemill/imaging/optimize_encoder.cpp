@@ -192,6 +192,19 @@ ChoosingLzwEncoder::Match ChoosingLzwEncoder::LongestMatch(const uint8_t* px, co
         }
         const uint8_t q = px[pos + length];
         const bool q_free = !fixed[pos + length] && q != fill;
+        if (end - begin == 1) {
+            // The common case: a single string goes on.
+            const Node nd = nodes[begin];
+            const int cf = q_free ? child(nd, fill) : -1;
+            const int cq = child(nd, q);
+            if (cf >= 0) nodes[size++] = {cf, static_cast<int>(begin), fill, nd.root};
+            if (cq >= 0) nodes[size++] = {cq, static_cast<int>(begin), q, nd.root};
+            if (size == end) break;
+            begin = end;
+            end = size;
+            ++length;
+            continue;
+        }
         const size_t limit = end + kMaxWidth;
         for (size_t k = begin; k < end && size < limit; ++k) {
             const Node nd = nodes[k];
@@ -265,7 +278,11 @@ size_t ChoosingLzwEncoder::GoBackToPoint(uint8_t* px, size_t pos, int& prev) {
     return p.pos;
 }
 
-void ChoosingLzwEncoder::EncodeStrings(uint8_t* px, const uint8_t* fixed, size_t n, uint8_t fill) {
+// False when the count has reached `limit_bits`: the bits written up to
+// the point where the table may still be cleared never go away, so the
+// data cannot end smaller.
+bool ChoosingLzwEncoder::EncodeStrings(uint8_t* px, const uint8_t* fixed, size_t n, uint8_t fill,
+                                       int64_t limit_bits) {
     const bool keep = policy_ == FullTable::kKeep;
     start_px_.clear();
     if (keep && fixed) start_px_.assign(px, px + n);
@@ -284,6 +301,7 @@ void ChoosingLzwEncoder::EncodeStrings(uint8_t* px, const uint8_t* fixed, size_t
         for (int k = mt.node; k >= 0; k = nodes_[static_cast<size_t>(k)].parent) px[--i] = nodes_[static_cast<size_t>(k)].value;
         if (pending >= 0) Insert(prev, px[pos]);
         Emit(mt.code);
+        if ((point_.active ? point_.bits : bits_) >= limit_bits) return false;
         life_pixels_ += static_cast<int64_t>(mt.length);
         if (point_.active) shadow_.Feed(px + pos, mt.length);
         prev = mt.code;
@@ -297,6 +315,7 @@ void ChoosingLzwEncoder::EncodeStrings(uint8_t* px, const uint8_t* fixed, size_t
             point_.active = false;
         }
     }
+    return true;
 }
 
 int64_t ChoosingLzwEncoder::Finish() {
@@ -314,9 +333,10 @@ int64_t ChoosingLzwEncoder::Finish() {
 }
 
 int64_t ChoosingLzwEncoder::Encode(uint8_t* px, const uint8_t* fixed, size_t n, uint8_t fill, int m,
-                                   FullTable policy, std::vector<uint8_t>* out) {
+                                   FullTable policy, std::vector<uint8_t>* out, int64_t limit) {
     Start(std::clamp(m, 2, 8), policy, out);
-    EncodeStrings(px, fixed, n, fill);
+    const int64_t limit_bits = limit >= INT64_MAX / 8 ? INT64_MAX : 8 * limit;
+    if (!EncodeStrings(px, fixed, n, fill, limit_bits)) return limit;
     return Finish();
 }
 

@@ -42,9 +42,11 @@ public:
     // null (no pixel free); otherwise free pixels of `px` are rewritten with
     // the values chosen. Answers the data bytes as LzwSizeCounter counts
     // them (length bytes included, code size and terminator not). The data
-    // sub-blocks with their terminator go to `out` when it is given.
+    // sub-blocks with their terminator go to `out` when it is given. Gives
+    // up once the data can no longer come in below `limit` bytes: it then
+    // answers `limit`, and `px` and `out` are left incomplete.
     int64_t Encode(uint8_t* px, const uint8_t* fixed, size_t n, uint8_t fill, int m, FullTable policy,
-                   std::vector<uint8_t>* out);
+                   std::vector<uint8_t>* out, int64_t limit = INT64_MAX);
     // Whether the table filled during the last Encode (until it does, the
     // parse is the writer's).
     bool Filled() const { return filled_; }
@@ -95,7 +97,7 @@ private:
     void Start(int m, FullTable policy, std::vector<uint8_t>* out);
     void Emit(int code);
     void EmitClear();
-    void EncodeStrings(uint8_t* px, const uint8_t* fixed, size_t n, uint8_t fill);
+    bool EncodeStrings(uint8_t* px, const uint8_t* fixed, size_t n, uint8_t fill, int64_t limit_bits);
     Match FixedMatch(const uint8_t* px, size_t pos, size_t n, int pending) const;
     Match LongestMatch(const uint8_t* px, const uint8_t* fixed, size_t pos, size_t n, uint8_t fill, int pending);
     void MarkPoint(size_t pos, int prev);

@@ -125,6 +125,20 @@ TEST(ChoosingLzwEncoderTest, DataDecodesToTheChosenPixels) {
                     std::vector<uint8_t> again = start;
                     EXPECT_EQ(enc.Encode(again.data(), fixed.data(), n, fill, m, policy, nullptr), count);
                     EXPECT_EQ(again, px);
+                    // A limit above the count changes nothing; one well below
+                    // it is where the compressor gives up.
+                    std::vector<uint8_t> limited = start, limited_data;
+                    EXPECT_EQ(enc.Encode(limited.data(), fixed.data(), n, fill, m, policy, &limited_data, count + 1),
+                              count);
+                    EXPECT_EQ(limited, px);
+                    EXPECT_EQ(limited_data, data);
+                    limited = start;
+                    EXPECT_GE(enc.Encode(limited.data(), fixed.data(), n, fill, m, policy, nullptr, count), count);
+                    if (count >= 100) {
+                        limited = start;
+                        EXPECT_EQ(enc.Encode(limited.data(), fixed.data(), n, fill, m, policy, nullptr, count / 2),
+                                  count / 2);
+                    }
                 }
             }
         }

@@ -5,6 +5,8 @@
 #include <array>
 #include <cstring>
 
+#include "cinemill/base/byte_words.h"
+
 // The per-pixel steps must be inlined into the side-by-side loop, or the
 // calls cost more than the work.
 #if defined(__GNUC__)
@@ -120,12 +122,59 @@ LzwSizeCounter::~LzwSizeCounter() = default;
 int WriterCodeSize(const FrameBitmap& bmp, int palette_size, uint8_t extra) {
     int bits = std::max(2, ColorTableBits(palette_size));
     uint8_t all = extra;
-    for (int y = 0; y < bmp.height; ++y) {
-        const uint8_t* row = bmp.Row(y);
-        for (int x = 0; x < bmp.width; ++x) all |= row[x];
-    }
+    const size_t w = static_cast<size_t>(std::max(bmp.width, 0));
+    // Past the eighth bit nothing widens the codes further.
+    for (int y = 0; y < bmp.height && bits < 8 && all < 0x80; ++y) all |= OrOfBytes(bmp.Row(y), w);
     while (bits < 8 && (all >> bits) != 0) ++bits;
     return bits;
+}
+
+// Eight bytes at a time: these passes run over every pixel of every trial.
+uint8_t OrOfBytes(const uint8_t* p, size_t n) {
+    uint64_t acc = 0;
+    size_t i = 0;
+    for (; i + 8 <= n; i += 8) acc |= bytes::Load8(p + i);
+    for (; i < n; ++i) acc |= p[i];
+    uint8_t all = 0;
+    for (int s = 0; s < 64; s += 8) all |= static_cast<uint8_t>(acc >> s);
+    return all;
+}
+
+namespace {
+
+// 0xFF in each byte of w that is not 0, else 0.
+uint64_t NonZeroByteMask(uint64_t w) { return bytes::NonZeroBytes(w) * 0xFF; }
+
+}  // namespace
+
+void OrOfFixedAndFree(const uint8_t* px, const uint8_t* fixed, size_t n, uint8_t& fixed_or, uint8_t& free_or) {
+    uint64_t kept = 0, free = 0;
+    size_t i = 0;
+    for (; i + 8 <= n; i += 8) {
+        const uint64_t v = bytes::Load8(px + i);
+        const uint64_t m = NonZeroByteMask(bytes::Load8(fixed + i));
+        kept |= v & m;
+        free |= v & ~m;
+    }
+    for (; i < n; ++i) (fixed[i] ? kept : free) |= px[i];
+    fixed_or = free_or = 0;
+    for (int s = 0; s < 64; s += 8) {
+        fixed_or |= static_cast<uint8_t>(kept >> s);
+        free_or |= static_cast<uint8_t>(free >> s);
+    }
+}
+
+void FitFreePixels(uint8_t* px, const uint8_t* fixed, size_t n, int m, uint8_t fill) {
+    const uint8_t wide = static_cast<uint8_t>(0xFFu << m);
+    const uint64_t wide_bits = wide * bytes::kOnes, fills = fill * bytes::kOnes;
+    size_t i = 0;
+    for (; i + 8 <= n; i += 8) {
+        const uint64_t v = bytes::Load8(px + i);
+        const uint64_t take = NonZeroByteMask(v & wide_bits) & ~NonZeroByteMask(bytes::Load8(fixed + i));
+        if (take != 0) bytes::Store8(px + i, (v & ~take) | (fills & take));
+    }
+    for (; i < n; ++i)
+        if (!fixed[i] && (px[i] & wide)) px[i] = fill;
 }
 
 // The parse of K streams of one size in one pass over the pixels. picks[j]
@@ -211,9 +260,9 @@ class LzwSizeCounter::RacePick {
 public:
     using Kind = Candidate::Kind;
     RacePick(Kind kind, const FrameBitmap& source, FrameBitmap* out, const uint8_t* mask, size_t mask_stride,
-             uint8_t fill)
+             uint8_t fill, bool interlaced)
         : kind_(kind), source_(source), out_(out), mask_(mask), mask_stride_(mask_stride), fill_(fill),
-          width_(source.width), prefer_fill_(kind != Kind::kChooseOwn) {}
+          width_(source.width), prefer_fill_(kind != Kind::kChooseOwn), interlaced_(interlaced) {}
 
     CM_INLINE uint8_t* Row(int y) {
         mrow_ = mask_ + static_cast<size_t>(y) * mask_stride_;
@@ -228,7 +277,7 @@ public:
                     changed = true;
                 }
         } else if (kind_ == Kind::kFillRuns) {
-            FillRuns(src, row);
+            FillRuns(y, src, row);
         }
         return row;
     }
@@ -258,36 +307,71 @@ public:
     bool changed = false;
 
 private:
-    // Runs of two or more free pixels that would break a run of one colour,
-    // leaving the leading pixels that continue the colour to their left.
-    void FillRuns(const uint8_t* src, uint8_t* row) {
+    // Free pixels in runs taken in file order, where a run at the end of a
+    // row goes on at the start of the next row the data holds: a run of more
+    // than one pixel and more than one colour becomes the fill index; a
+    // single free pixel or a run of one colour keeps its own values, which
+    // mostly continue the strings around them where the fill index would
+    // break them. Rows come in file order, each once.
+    void FillRuns(int y, const uint8_t* src, uint8_t* row) {
         const int w = width_;
         int x = 0;
+        if (carry_ != Carry::kNone) {
+            // The run that came from the previous row, already judged.
+            while (x < w && !mrow_[x]) ++x;
+            if (carry_ == Carry::kFill) SetFill(row, 0, x);
+            if (x == w) return;  // it goes on into the next row
+            carry_ = Carry::kNone;
+        }
         while (x < w) {
             if (mrow_[x]) {
                 ++x;
                 continue;
             }
-            int end = x;
+            int end = x + 1;
             while (end < w && !mrow_[end]) ++end;
-            if (end - x >= 2) {
-                int start = x;
-                if (x > 0) {
-                    const uint8_t left = src[x - 1];
-                    while (start < end && src[start] == left) ++start;
-                }
-                bool one_colour = true;
-                for (int i = x + 1; i < end && one_colour; ++i) one_colour = src[i] == src[x];
-                const bool skipped = start > x;
-                if (start < end && (skipped || !one_colour)) {
-                    for (int i = start; i < end; ++i) {
-                        if (row[i] != fill_) changed = true;
-                        row[i] = fill_;
-                    }
-                }
+            const uint8_t colour = src[x];
+            const bool one_colour = std::all_of(src + x + 1, src + end, [colour](uint8_t v) { return v == colour; });
+            bool fill = !one_colour;
+            if (end == w) {
+                if (one_colour) fill = RunChangesColourLater(y, colour);
+                carry_ = fill ? Carry::kFill : Carry::kOwn;
             }
+            if (fill) SetFill(row, x, end);
             x = end;
         }
+    }
+
+    // Whether a run of free pixels of one colour at the end of row y takes
+    // another colour before it ends, in the rows that follow in file order.
+    bool RunChangesColourLater(int y, uint8_t colour) const {
+        for (int ny = NextRow(y); ny >= 0; ny = NextRow(ny)) {
+            const uint8_t* m = mask_ + static_cast<size_t>(ny) * mask_stride_;
+            const uint8_t* s = source_.Row(ny);
+            for (int x = 0; x < width_; ++x) {
+                if (m[x]) return false;
+                if (s[x] != colour) return true;
+            }
+        }
+        return false;
+    }
+
+    // The row after y in file order, -1 after the last.
+    int NextRow(int y) const {
+        const int h = source_.height;
+        if (!interlaced_) return y + 1 < h ? y + 1 : -1;
+        static constexpr int kStart[4] = {0, 4, 2, 1}, kStep[4] = {8, 8, 4, 2};
+        int pass = 0;
+        while (pass < 3 && (y < kStart[pass] || (y - kStart[pass]) % kStep[pass] != 0)) ++pass;
+        if (y + kStep[pass] < h) return y + kStep[pass];
+        for (++pass; pass < 4; ++pass)
+            if (kStart[pass] < h) return kStart[pass];
+        return -1;
+    }
+
+    void SetFill(uint8_t* row, int x, int end) {
+        if (!changed) changed = std::any_of(row + x, row + end, [this](uint8_t v) { return v != fill_; });
+        std::fill(row + x, row + end, fill_);
     }
 
     // One pixel of lookahead: prefer the choice after which the next pixel
@@ -303,6 +387,8 @@ private:
         return ef ? fill_ : p;
     }
 
+    enum class Carry { kNone, kFill, kOwn };
+
     Kind kind_;
     const FrameBitmap& source_;
     FrameBitmap* out_;
@@ -311,12 +397,14 @@ private:
     uint8_t fill_;
     int width_;
     bool prefer_fill_;
+    bool interlaced_;
     const uint8_t* mrow_ = nullptr;
+    Carry carry_ = Carry::kNone;  // how the run at the end of the last row goes on
 };
 
 int64_t LzwSizeCounter::Count(const FrameBitmap& bmp, bool interlaced, int m, int64_t limit) {
     static const uint8_t kNoMask = 1;
-    RacePick keep(Candidate::kKeep, bmp, nullptr, &kNoMask, 0, 0);
+    RacePick keep(Candidate::kKeep, bmp, nullptr, &kNoMask, 0, 0, interlaced);
     int64_t n = 0;
     Parse<1>(bmp.width, bmp.height, &keep, interlaced, m, limit, &n, -1);
     return n;
@@ -325,7 +413,7 @@ int64_t LzwSizeCounter::Count(const FrameBitmap& bmp, bool interlaced, int m, in
 int64_t LzwSizeCounter::ChooseAndCount(FrameBitmap& bmp, const uint8_t* mask, size_t mask_stride, uint8_t fill,
                                        bool interlaced, int m, bool& changed, bool prefer_fill) {
     RacePick choice(prefer_fill ? Candidate::kChooseFill : Candidate::kChooseOwn, bmp, &bmp, mask, mask_stride,
-                    fill);
+                    fill, interlaced);
     int64_t n = 0;
     Parse<1>(bmp.width, bmp.height, &choice, interlaced, m, INT64_MAX, &n, -1);
     changed = choice.changed;
@@ -349,7 +437,7 @@ void LzwSizeCounter::Race(const FrameBitmap& source, const FrameBitmap& choice_s
             c.out->stride = source.stride;
             c.out->pixels.resize(source.pixels.size());
         }
-        picks.emplace_back(c.kind, chooses ? choice_start : source, c.out, mask, mask_stride, fill);
+        picks.emplace_back(c.kind, chooses ? choice_start : source, c.out, mask, mask_stride, fill, interlaced);
     }
     const int w = source.width, h = source.height;
     switch (k) {

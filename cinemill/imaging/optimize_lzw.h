@@ -41,12 +41,11 @@ public:
 
     // Several candidates for one frame compressed side by side; the
     // smallest is wanted. A candidate keeps the source's pixels (kKeep),
-    // turns every free pixel into the fill index (kFillAll), turns only runs
-    // of two or more free pixels that would break a run of one colour into
-    // it, leaving the leading pixels that continue the colour to their left
-    // (kFillRuns), or chooses its free pixels as ChooseAndCount does starting
-    // from `choice_start`, preferring the fill index (kChooseFill) or its own
-    // value (kChooseOwn) on ties. Its pixels go to `out` (unused for kKeep;
+    // turns every free pixel into the fill index (kFillAll), turns only the
+    // runs of free pixels, taken in file order across row ends, that hold
+    // more than one colour into it (kFillRuns), or chooses its free pixels as
+    // ChooseAndCount does starting from `choice_start`, preferring the fill
+    // index (kChooseFill) or its own value (kChooseOwn) on ties. Its pixels go to `out` (unused for kKeep;
     // shaped like the source here). At most kMaxStreams candidates run; any
     // more get INT64_MAX. After each sixteenth of the rows a
     // candidate whose count has fallen behind the leader's by more than
@@ -80,5 +79,14 @@ private:
 // The writer's minimum code size for a frame: the palette's bits (at least
 // 2), widened for pixels beyond the palette and for `extra`.
 int WriterCodeSize(const FrameBitmap& bmp, int palette_size, uint8_t extra = 0);
+
+// The bitwise OR of p[0, n): which bits any pixel uses.
+uint8_t OrOfBytes(const uint8_t* p, size_t n);
+// The same for the pixels of px[0, n) whose `fixed` byte is not 0, and for
+// those whose byte is 0.
+void OrOfFixedAndFree(const uint8_t* px, const uint8_t* fixed, size_t n, uint8_t& fixed_or, uint8_t& free_or);
+// Each pixel of px[0, n) whose `fixed` byte is 0 and whose value does not
+// fit m bits (below 8) becomes `fill`.
+void FitFreePixels(uint8_t* px, const uint8_t* fixed, size_t n, int m, uint8_t fill);
 
 }  // namespace cinemill
