@@ -580,6 +580,18 @@ void EncodeBestCandidate(TransparencyTrial& t, TrialScratch& scratch, int64_t li
     t.codeSize = static_cast<uint8_t>(m);
 }
 
+// The chooser usually ends a few percent below the race's leader; one that
+// is more than this far behind it after the race's first sixteenth of the
+// rows rarely catches up, and following it to the end would cost as much
+// as the race did.
+constexpr double kChooserBehind = 0.05;
+
+LzwCheckpoint ChooserCheck(const TrialScratch& scratch) {
+    LzwCheckpoint c = scratch.counter.FirstCheck();
+    if (c.bits >= 0) c.bits = static_cast<int64_t>(static_cast<double>(c.bits) * (1.0 + kChooserBehind));
+    return c;
+}
+
 // Each free pixel chosen string by string: its own value (or the colour
 // shown under it) or the fill index, whichever lets the compressor's string
 // go on longest. Taken when smaller than the best so far.
@@ -594,7 +606,7 @@ void EncodeChoosingFreePixels(TransparencyTrial& t, TrialScratch& scratch, uint8
     // A free pixel whose own value does not fit the code size takes the fill index.
     if ((free_or >> m) != 0) FitFreePixels(scratch.px.data(), scratch.fixed.data(), scratch.px.size(), m, fv);
     const int64_t n = scratch.encoder.Encode(scratch.px.data(), scratch.fixed.data(), scratch.px.size(), fv, m,
-                                             FullTable::kKeep, &scratch.data, t.bestCount);
+                                             FullTable::kKeep, &scratch.data, t.bestCount, ChooserCheck(scratch));
     if (n >= t.bestCount) return;
     FrameBitmap chosen = start;
     PixelsFromFileOrder(scratch.px, t.interlaced, chosen);

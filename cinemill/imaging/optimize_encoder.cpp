@@ -280,9 +280,10 @@ size_t ChoosingLzwEncoder::GoBackToPoint(uint8_t* px, size_t pos, int& prev) {
 
 // False when the count has reached `limit_bits`: the bits written up to
 // the point where the table may still be cleared never go away, so the
-// data cannot end smaller.
+// data cannot end smaller. False too when the count is above `check.bits`
+// as the string that reaches `check.pixels` is written.
 bool ChoosingLzwEncoder::EncodeStrings(uint8_t* px, const uint8_t* fixed, size_t n, uint8_t fill,
-                                       int64_t limit_bits) {
+                                       int64_t limit_bits, LzwCheckpoint check) {
     const bool keep = policy_ == FullTable::kKeep;
     start_px_.clear();
     if (keep && fixed) start_px_.assign(px, px + n);
@@ -302,6 +303,8 @@ bool ChoosingLzwEncoder::EncodeStrings(uint8_t* px, const uint8_t* fixed, size_t
         if (pending >= 0) Insert(prev, px[pos]);
         Emit(mt.code);
         if ((point_.active ? point_.bits : bits_) >= limit_bits) return false;
+        if (check.bits >= 0 && pos < check.pixels && pos + mt.length >= check.pixels && bits_ > check.bits)
+            return false;
         life_pixels_ += static_cast<int64_t>(mt.length);
         if (point_.active) shadow_.Feed(px + pos, mt.length);
         prev = mt.code;
@@ -333,10 +336,11 @@ int64_t ChoosingLzwEncoder::Finish() {
 }
 
 int64_t ChoosingLzwEncoder::Encode(uint8_t* px, const uint8_t* fixed, size_t n, uint8_t fill, int m,
-                                   FullTable policy, std::vector<uint8_t>* out, int64_t limit) {
+                                   FullTable policy, std::vector<uint8_t>* out, int64_t limit,
+                                   LzwCheckpoint check) {
     Start(std::clamp(m, 2, 8), policy, out);
     const int64_t limit_bits = limit >= INT64_MAX / 8 ? INT64_MAX : 8 * limit;
-    if (!EncodeStrings(px, fixed, n, fill, limit_bits)) return limit;
+    if (!EncodeStrings(px, fixed, n, fill, limit_bits, check)) return limit;
     return Finish();
 }
 

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "cinemill/doc/animation.h"
+#include "cinemill/imaging/optimize_lzw.h"
 
 namespace cinemill {
 
@@ -43,10 +44,11 @@ public:
     // the values chosen. Answers the data bytes as LzwSizeCounter counts
     // them (length bytes included, code size and terminator not). The data
     // sub-blocks with their terminator go to `out` when it is given. Gives
-    // up once the data can no longer come in below `limit` bytes: it then
-    // answers `limit`, and `px` and `out` are left incomplete.
+    // up once the data can no longer come in below `limit` bytes, and also
+    // when its count is above `check` where that falls due: it then answers
+    // `limit`, and `px` and `out` are left incomplete.
     int64_t Encode(uint8_t* px, const uint8_t* fixed, size_t n, uint8_t fill, int m, FullTable policy,
-                   std::vector<uint8_t>* out, int64_t limit = INT64_MAX);
+                   std::vector<uint8_t>* out, int64_t limit = INT64_MAX, LzwCheckpoint check = {});
     // Whether the table filled during the last Encode (until it does, the
     // parse is the writer's).
     bool Filled() const { return filled_; }
@@ -97,7 +99,8 @@ private:
     void Start(int m, FullTable policy, std::vector<uint8_t>* out);
     void Emit(int code);
     void EmitClear();
-    bool EncodeStrings(uint8_t* px, const uint8_t* fixed, size_t n, uint8_t fill, int64_t limit_bits);
+    bool EncodeStrings(uint8_t* px, const uint8_t* fixed, size_t n, uint8_t fill, int64_t limit_bits,
+                       LzwCheckpoint check);
     Match FixedMatch(const uint8_t* px, size_t pos, size_t n, int pending) const;
     Match LongestMatch(const uint8_t* px, const uint8_t* fixed, size_t pos, size_t n, uint8_t fill, int pending);
     void MarkPoint(size_t pos, int prev);

@@ -138,6 +138,20 @@ TEST(ChoosingLzwEncoderTest, DataDecodesToTheChosenPixels) {
                         limited = start;
                         EXPECT_EQ(enc.Encode(limited.data(), fixed.data(), n, fill, m, policy, nullptr, count / 2),
                                   count / 2);
+                        // A checkpoint the count passes under changes nothing;
+                        // one it is above at that point makes it give up.
+                        const LzwCheckpoint loose{n / 2, 8 * count};
+                        limited = start;
+                        limited_data.clear();
+                        EXPECT_EQ(enc.Encode(limited.data(), fixed.data(), n, fill, m, policy, &limited_data,
+                                             count + 1, loose),
+                                  count);
+                        EXPECT_EQ(limited_data, data);
+                        const LzwCheckpoint tight{n / 2, 8};
+                        limited = start;
+                        EXPECT_EQ(enc.Encode(limited.data(), fixed.data(), n, fill, m, policy, nullptr, count + 1,
+                                             tight),
+                                  count + 1);
                     }
                 }
             }

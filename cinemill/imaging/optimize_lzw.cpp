@@ -188,6 +188,7 @@ template <size_t K, typename Pick>
 void LzwSizeCounter::Parse(int width, int height, Pick* picks, bool interlaced, int m, int64_t limit,
                            int64_t* out, double margin) {
     m = std::clamp(m, 2, 8);
+    first_check_ = LzwCheckpoint{};
     const int64_t limit_bits = limit >= INT64_MAX / 16 ? INT64_MAX : limit * 8;
     std::array<Stream*, K> st;
     for (size_t j = 0; j < K; ++j) {
@@ -231,6 +232,7 @@ void LzwSizeCounter::Parse(int width, int height, Pick* picks, bool interlaced, 
             int64_t lead = INT64_MAX;
             for (size_t j = 0; j < K; ++j)
                 if (!st[j]->stopped) lead = std::min(lead, st[j]->bits);
+            if (checks == 1) first_check_ = {static_cast<size_t>(rows_done) * static_cast<size_t>(width), lead};
             const double allowed = static_cast<double>(lead) * (1.0 + margin);
             for (size_t j = 0; j < K; ++j)
                 if (!st[j]->stopped && static_cast<double>(st[j]->bits) > allowed) {

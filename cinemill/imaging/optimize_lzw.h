@@ -20,6 +20,13 @@ namespace cinemill {
 // Several bitmaps of one size can be counted in one pass: each has its own
 // string table, and their table look-ups, which otherwise wait on each
 // other pixel by pixel, overlap.
+// A count to be under part-way through a frame: `bits` at most once
+// `pixels` pixels (in file order) are read; none when `bits` is negative.
+struct LzwCheckpoint {
+    size_t pixels = 0;
+    int64_t bits = -1;
+};
+
 class LzwSizeCounter {
 public:
     LzwSizeCounter();
@@ -66,6 +73,10 @@ public:
 
     static constexpr size_t kMaxStreams = 5;
 
+    // The leader's count at the last Race's first check (after a sixteenth
+    // of the rows), when there was one.
+    LzwCheckpoint FirstCheck() const { return first_check_; }
+
 private:
     struct Stream;
     class RacePick;
@@ -74,6 +85,7 @@ private:
                double margin);
 
     std::vector<Stream> streams_;
+    LzwCheckpoint first_check_;
 };
 
 // The writer's minimum code size for a frame: the palette's bits (at least
