@@ -1311,6 +1311,22 @@ Result KeepSmallerThanBefore(Animation& a, Before before, bool ch_before, uint32
     return r;
 }
 
+// A still picture's graphic control block that says nothing (no delay,
+// transparency or wait for input, and a disposal that leaves the picture
+// as it is) shows the same without it, and takes 8 bytes: it goes. (Between
+// frames of an animation the block stays: a frame without one would read
+// back with the default delay.)
+void DropEmptyControlBlock(Animation& a, bool& changed) {
+    const auto frames = a.Frames();
+    if (frames.size() != 1) return;
+    Frame& f = *frames[0];
+    if (f.delay != 0 || f.Transparent() || f.WaitForInput() || f.Disposal() > 1 || !WritesControlBlock(f)) return;
+    SetDisposal(f, 0);
+    f.transparentIndex = 0;
+    f.implicitControlDelay = 0;
+    changed = true;
+}
+
 }  // namespace
 
 Result Optimize(Animation& a, uint32_t flags, UiHost& host, ProgressReporter& progress,
@@ -1336,6 +1352,7 @@ Result Optimize(Animation& a, uint32_t flags, UiHost& host, ProgressReporter& pr
         r = KeepSmallerThanBefore(a, std::move(before), ch_before, flags, host, progress, ch);
         if (r == Result::Done && progress.StopRequested()) r = Result::Stopped;
     }
+    if (r == Result::Done && (flags & of::kShrinkFrames)) DropEmptyControlBlock(a, ch);
     if (r == Result::Done && of::LossyLevel(flags) > 0) {
         r = CompressFramesLossily(a, of::LossyLevel(flags), progress, &ch);
         if (r == Result::Done && progress.StopRequested()) r = Result::Stopped;

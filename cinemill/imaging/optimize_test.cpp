@@ -212,6 +212,36 @@ TEST(OptimizeFrameStage, WordAtATimeMarkingKeepsThePicturesAtEveryWidth) {
     }
 }
 
+// A lone frame's control block that says nothing is left out (8 bytes);
+// one that says something, or one between frames, stays.
+TEST(Optimize, LeavesOutAStillPicturesEmptyControlBlockOnly) {
+    auto make = [](int variant) {
+        auto a = MakeAnimation(8, 8, 4);
+        Add(*a, Numbered(0, 0, 8, 8));
+        if (variant == 3) Add(*a, FillFrame(0, 0, 8, 8, 2));
+        for (Frame* f : a->Frames()) f->delay = variant == 2 ? 20 : 0;
+        if (variant == 1) {
+            SetTransparent(*a->Frames()[0], true);
+            a->Frames()[0]->transparentIndex = 3;
+        }
+        return a;
+    };
+    auto still = make(0);
+    const size_t before = GifBytes(*still).size();
+    ASSERT_EQ(RunOpt(*still, of::kShrinkFrames), Result::Done);
+    EXPECT_FALSE(WritesControlBlock(*still->Frames()[0]));
+    EXPECT_EQ(GifBytes(*still).size(), before - 8);
+    auto back = RoundTrip(*still);
+    ASSERT_TRUE(back);
+    EXPECT_EQ(ComparePictures(*still, *back), "");
+    // Transparency, a delay or a second frame keep the block.
+    for (int variant : {1, 2, 3}) {
+        auto a = make(variant);
+        ASSERT_EQ(RunOpt(*a, of::kShrinkFrames), Result::Done);
+        for (const Frame* f : std::as_const(*a).Frames()) EXPECT_TRUE(WritesControlBlock(*f)) << variant;
+    }
+}
+
 TEST(OptimizeFrameStage, FrameWhollyOffScreenDrawsNothingAfterClipping) {
     auto a = MakeAnimation(4, 4);
     a->blocks.push_back(FillFrame(0, 0, 4, 4, 1));
