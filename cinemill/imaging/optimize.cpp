@@ -203,6 +203,36 @@ void RemapGlobalFramesSideBySide(Animation& a, const CompactMap& map, CountCache
     for (Frame* f : frames) cache.Set(*f, MapCounts(cache.Of(*f), map));
 }
 
+// Used global entries of one colour become one: the pixels of the later
+// ones move to the first, and the compaction after drops what is left
+// unused. A frame's transparent index stays apart (its pixels are not the
+// colour's), and so do entries no pixel uses.
+void MergeDuplicateGlobalColours(Animation& a, ColorUsage& usage, CountCache& cache, bool& changed) {
+    const Palette& p = *a.globalPalette;
+    std::array<bool, 256> apart{};
+    for (const Frame* f : std::as_const(a).Frames())
+        if (!f->localPalette && f->Transparent()) apart[f->transparentIndex] = true;
+    CompactMap map;
+    for (size_t i = 0; i < 256; ++i) map[i] = static_cast<int16_t>(i);
+    std::unordered_map<uint32_t, int> first;
+    bool merged = false;
+    for (int i = 0; i < p.size(); ++i) {
+        const size_t ui = static_cast<size_t>(i);
+        if (apart[ui] || usage[ui] == 0) continue;
+        const Rgb c = p[i];
+        const uint32_t key = uint32_t{c.r} << 16 | uint32_t{c.g} << 8 | c.b;
+        const auto [it, fresh] = first.emplace(key, i);
+        if (fresh) continue;
+        map[ui] = static_cast<int16_t>(it->second);
+        merged = true;
+    }
+    if (!merged) return;
+    RemapGlobalFramesSideBySide(a, map, cache);
+    usage = MapCounts(usage, map);
+    a.backgroundIndex = static_cast<uint8_t>(map[a.backgroundIndex]);
+    changed = true;
+}
+
 Result ShrinkPalettes(Animation& a, ProgressReporter& progress, bool& changed, CountCache& cache) {
     if (a.globalPalette) {
         ColorUsage usage{};
@@ -211,6 +241,7 @@ Result ShrinkPalettes(Animation& a, ProgressReporter& progress, bool& changed, C
             const ColorUsage& c = cache.Of(*f);
             for (size_t i = 0; i < 256; ++i) usage[i] += c[i];
         }
+        MergeDuplicateGlobalColours(a, usage, cache, changed);
         Palette np;
         CompactMap map;
         if (CompactPalette(*a.globalPalette, usage, np, map)) {

@@ -317,6 +317,36 @@ TEST(OptimizePaletteStage, ShrinkingKeepsUsedEntriesInOrderPaddedWithBlack) {
     EXPECT_EQ(a->FrameAt(0)->bitmap->At(0, 0), 3);
 }
 
+// Entries of one colour become one, so the palette takes less and more
+// pixels repeat; a frame's transparent index is not merged with the
+// colour it duplicates.
+TEST(OptimizePaletteStage, DuplicateColoursBecomeOneExceptATransparentIndex) {
+    auto a = MakeAnimation(4, 1, 8);
+    Palette p = *a->globalPalette;
+    p.entries[5] = p[1];
+    p.entries[6] = p[2];
+    p.entries[7] = p[1];
+    SetGlobalPalette(*a, p);
+    a->backgroundIndex = 7;
+    a->blocks.push_back(MakeFrame(0, 0, 4, 1, {1, 5, 2, 7}));
+    auto second = MakeFrame(0, 0, 4, 1, {6, 2, 5, 1});
+    second->transparentIndex = 6;
+    SetTransparent(*second, true);
+    a->blocks.push_back(std::move(second));
+    EXPECT_EQ(OptimizeAndCompare(*a, of::kShrinkPalettes), "");
+    ASSERT_EQ(RunOpt(*a, of::kShrinkPalettes), Result::Done);
+    // Left: colour 1 (for 1, 5 and 7), colour 2, and the transparent 6.
+    EXPECT_EQ(a->globalPalette->size(), 4);
+    const Frame& f0 = *a->FrameAt(0);
+    EXPECT_EQ(f0.bitmap->At(0, 0), f0.bitmap->At(1, 0));
+    EXPECT_EQ(f0.bitmap->At(0, 0), f0.bitmap->At(3, 0));
+    const Frame& f1 = *a->FrameAt(1);
+    EXPECT_TRUE(f1.Transparent());
+    EXPECT_EQ(f1.bitmap->At(0, 0), f1.transparentIndex);
+    EXPECT_NE(f1.bitmap->At(1, 0), f1.transparentIndex);
+    EXPECT_EQ((*a->globalPalette)[a->backgroundIndex], p[1]);
+}
+
 // Before the frame stage the colours frames change to come first, so that
 // the frames' data can start with narrow codes; the pictures stay.
 TEST(OptimizePaletteStage, ColoursFramesChangeToComeFirstBeforeTheFrameStage) {
