@@ -219,9 +219,7 @@ void MergeDuplicateGlobalColours(Animation& a, ColorUsage& usage, CountCache& ca
     for (int i = 0; i < p.size(); ++i) {
         const size_t ui = static_cast<size_t>(i);
         if (apart[ui] || usage[ui] == 0) continue;
-        const Rgb c = p[i];
-        const uint32_t key = uint32_t{c.r} << 16 | uint32_t{c.g} << 8 | c.b;
-        const auto [it, fresh] = first.emplace(key, i);
+        const auto [it, fresh] = first.emplace(RgbKey(p[i]), i);
         if (fresh) continue;
         map[ui] = static_cast<int16_t>(it->second);
         merged = true;

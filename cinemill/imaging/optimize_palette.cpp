@@ -107,8 +107,6 @@ ColorUsage GlobalFrameUsage(const Animation& a) {
     return u;
 }
 
-uint32_t Key(Rgb c) { return uint32_t(c.r) << 16 | uint32_t(c.g) << 8 | c.b; }
-
 }  // namespace
 
 Result RemoveLocalPalettesIntoGlobal(Animation& a, bool nearest, ProgressReporter& progress,
@@ -157,7 +155,7 @@ Result BuildMetaPalette(Animation& a, UiHost& host, ProgressReporter& progress,
             if (!counts[fi][static_cast<size_t>(j)]) continue;
             if (f.Transparent() && j == f.transparentIndex) continue;
             const Rgb c = pal && j < pal->size() ? (*pal)[j] : Rgb{};
-            if (index.emplace(Key(c), static_cast<int>(colours.size())).second) colours.push_back(c);
+            if (index.emplace(RgbKey(c), static_cast<int>(colours.size())).second) colours.push_back(c);
         }
         if (colours.size() > 256) break;
     }
@@ -203,7 +201,7 @@ Result BuildMetaPalette(Animation& a, UiHost& host, ProgressReporter& progress,
         for (int j = 0; j < 256; ++j) {
             if (!counts[fi][static_cast<size_t>(j)] || (trans && j == f.transparentIndex)) continue;
             const Rgb c = pal && j < pal->size() ? (*pal)[j] : Rgb{};
-            const int k = index.at(Key(c));
+            const int k = index.at(RgbKey(c));
             map[static_cast<size_t>(j)] = static_cast<int16_t>(k);
             target[static_cast<size_t>(k)] = true;
         }
@@ -233,7 +231,7 @@ Result BuildMetaPalette(Animation& a, UiHost& host, ProgressReporter& progress,
         progress.Step();
     }
     if (a.globalPalette && a.backgroundIndex < a.globalPalette->size()) {
-        const auto it = index.find(Key((*a.globalPalette)[a.backgroundIndex]));
+        const auto it = index.find(RgbKey((*a.globalPalette)[a.backgroundIndex]));
         a.backgroundIndex = static_cast<uint8_t>(it != index.end() ? it->second : 0);
     } else {
         a.backgroundIndex = 0;

@@ -9,6 +9,9 @@ namespace cinemill {
 class PreferenceBlock;
 class UiHost;
 
+// A colour as one number, for finding entries of the same colour.
+inline uint32_t RgbKey(Rgb c) { return uint32_t{c.r} << 16 | uint32_t{c.g} << 8 | c.b; }
+
 // Where the used entries of a frame's local palette go in a global palette.
 struct LocalPalettePlacement {
     bool ok = false;
