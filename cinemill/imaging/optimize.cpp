@@ -29,6 +29,7 @@
 #include "cinemill/imaging/color_reduce.h"
 #include "cinemill/imaging/optimize_encoder.h"
 #include "cinemill/imaging/optimize_lzw.h"
+#include "cinemill/imaging/optimize_order.h"
 #include "cinemill/imaging/optimize_palette.h"
 
 namespace cinemill {
@@ -274,62 +275,13 @@ Result ShrinkPalettes(Animation& a, ProgressReporter& progress, bool& changed, C
     return Result::Done;
 }
 
-// How often each global-palette index is drawn where a frame changes what
-// the frame before it showed: in how many frames, then in how many pixels.
-// A frame with the rectangle of the opaque frame before it counts the
-// pixels that differ from that frame's; any other, all of its pixels.
-struct ChangeUse {
-    std::array<int64_t, 256> frames{}, pixels{};
-};
-
-ChangeUse CountChangeUse(const Animation& a) {
-    ChangeUse use;
-    const Frame* prev = nullptr;
-    for (const Frame* f : a.Frames()) {
-        if (f->localPalette || !f->bitmap) {
-            prev = nullptr;
-            continue;
-        }
-        const FrameBitmap& b = *f->bitmap;
-        const bool against_prev = prev && !f->Transparent() && !prev->Transparent() && prev->left == f->left &&
-                                  prev->top == f->top && prev->bitmap->width == b.width &&
-                                  prev->bitmap->height == b.height;
-        std::array<bool, 256> seen{};
-        const size_t w = static_cast<size_t>(b.width);
-        for (int y = 0; y < b.height; ++y) {
-            const uint8_t* row = b.Row(y);
-            const uint8_t* before = against_prev ? prev->bitmap->Row(y) : nullptr;
-            for (size_t x = 0; x < w; ++x) {
-                // Runs the frame leaves as they were are skipped a word at a time.
-                if (before && before[x] == row[x]) {
-                    x += bytes::CommonPrefix(before + x, row + x, w - x) - 1;
-                    continue;
-                }
-                seen[row[x]] = true;
-                ++use.pixels[row[x]];
-            }
-        }
-        for (size_t i = 0; i < 256; ++i) use.frames[i] += seen[i];
-        prev = f;
-    }
-    return use;
-}
-
-// Orders the global palette so that the colours frames change to most come
-// first: the frame stage keeps mostly changed pixels, and the fewer bits
-// their largest index takes, the narrower the codes the optimizer's
-// compressor starts with. The pictures stay as they are.
+// Orders the global palette for the frame stage's compressor (see
+// GlobalPaletteOrder). The pictures stay as they are.
 void OrderGlobalPaletteByChanges(Animation& a, bool& changed, CountCache& cache) {
     if (!a.globalPalette || a.globalPalette->size() < 2) return;
     const int n = a.globalPalette->size();
-    const ChangeUse use = CountChangeUse(a);
-    std::vector<int> order(static_cast<size_t>(n));
-    for (int i = 0; i < n; ++i) order[static_cast<size_t>(i)] = i;
-    std::stable_sort(order.begin(), order.end(), [&](int x, int y) {
-        const size_t i = static_cast<size_t>(x), j = static_cast<size_t>(y);
-        if (use.frames[i] != use.frames[j]) return use.frames[i] > use.frames[j];
-        return use.pixels[i] > use.pixels[j];
-    });
+    const std::vector<int> order = GlobalPaletteOrder(a);
+    if (order.size() != static_cast<size_t>(n)) return;
     CompactMap map;
     for (size_t i = 0; i < 256; ++i) map[i] = static_cast<int16_t>(i);
     bool moved = false;

@@ -380,6 +380,31 @@ TEST(OptimizePaletteStage, ColoursFramesChangeToComeFirstBeforeTheFrameStage) {
     EXPECT_EQ((*b->globalPalette)[0], old[3]);
 }
 
+TEST(OptimizePaletteStage, AFrameOfFewColoursOfItsOwnGetsThemFirst) {
+    // Frame 0 draws 8 colours no other frame uses; three frames after it
+    // change every pixel to 48 other colours. Ordered by how many frames
+    // use them, frame 0's colours would come after the 48 and its codes
+    // start at 7 bits; placed first, at 4.
+    const int w = 32, h = 32;
+    auto a = MakeAnimation(w, h, 64);
+    std::vector<uint8_t> px(static_cast<size_t>(w * h));
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) px[static_cast<size_t>(y * w + x)] = static_cast<uint8_t>(56 + (x * 3 + y) % 8);
+    a->blocks.push_back(MakeFrame(0, 0, w, h, px));
+    for (int k = 1; k <= 3; ++k) {
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x)
+                px[static_cast<size_t>(y * w + x)] = static_cast<uint8_t>((x * 7 + y * 13 + k * 5) % 48);
+        a->blocks.push_back(MakeFrame(0, 0, w, h, px));
+    }
+    const uint32_t flags = of::kShrinkPalettes | of::kShrinkFrames | of::kTransparency;
+    EXPECT_EQ(OptimizeAndCompare(*a, flags), "");
+    ASSERT_EQ(RunOpt(*a, flags), Result::Done);
+    const KeptImageData* first = ValidKeptData(*a, *a->FrameAt(0));
+    ASSERT_NE(first, nullptr);
+    EXPECT_EQ(first->minCodeSize, 3);
+}
+
 TEST(OptimizePaletteStage, UnusedTransparentIndexSwitchesTransparencyOff) {
     auto a = MakeAnimation(2, 1, 16);
     auto f = MakeFrame(0, 0, 2, 1, {4, 9});
