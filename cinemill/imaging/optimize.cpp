@@ -786,6 +786,7 @@ private:
     Result RunFrames();
     Outcome OptimizeFrame(size_t block_index, Frame& f);
     bool HasValidBitmap(const Frame& f) const;
+    void KeepInsteadOfClearing(size_t block_index, Frame& f);
     void ForgetFrame(const Frame& f);
     void ShowFirstFrame(const Frame& f);
     ChangeBox MarkChanges(const Frame& f);
@@ -848,6 +849,7 @@ FrameStage::Outcome FrameStage::OptimizeFrame(size_t block_index, Frame& f) {
         previous_ = &f;
         return Outcome::kKept;
     }
+    KeepInsteadOfClearing(block_index, f);
     if (s_.shown == 0 && !f.Transparent()) {
         ShowFirstFrame(f);
         std::unique_ptr<Frame> none;
@@ -880,6 +882,33 @@ FrameStage::Outcome FrameStage::OptimizeFrame(size_t block_index, Frame& f) {
 bool FrameStage::HasValidBitmap(const Frame& f) const {
     return f.bitmap && f.bitmap->width == f.width && f.bitmap->height == f.height &&
            FrameFitsScreen(f, a_.width, a_.height) && f.width > 0 && f.height > 0;
+}
+
+// A frame cleared to the background may keep its pixels instead when the
+// next frame draws over every pixel of its box that shows something while
+// it is on screen: the next frame's picture is then the same either way,
+// and it need only draw what differs from this one.
+void FrameStage::KeepInsteadOfClearing(size_t block_index, Frame& f) {
+    if (f.Disposal() != kDisposeBackground || f.localPalette) return;
+    const Frame* next = nullptr;
+    for (size_t bi = block_index + 1; bi < a_.blocks.size() && !next; ++bi) next = AsFrame(a_.blocks[bi].get());
+    if (!next || next->localPalette || !HasValidBitmap(*next)) return;
+    const bool see_through = f.Transparent(), next_see_through = next->Transparent();
+    for (int y = 0; y < f.height; ++y) {
+        const int sy = f.top + y;
+        const uint8_t* row = f.bitmap->Row(y);
+        const uint8_t* next_row =
+            sy >= next->top && sy < next->top + next->height ? next->bitmap->Row(sy - next->top) : nullptr;
+        const uint8_t* state = s_.state.data() + static_cast<size_t>(sy) * W_ + f.left;
+        for (int x = 0; x < f.width; ++x) {
+            if (see_through && row[x] == f.transparentIndex && state[x] == kClear) continue;
+            const int nx = f.left + x - next->left;
+            if (!next_row || nx < 0 || nx >= next->width) return;
+            if (next_see_through && next_row[nx] == next->transparentIndex) return;
+        }
+    }
+    SetDisposal(f, kDisposeKeep);
+    changed_ = true;
 }
 
 // Nothing to compare: whatever the frame shows becomes unknown.

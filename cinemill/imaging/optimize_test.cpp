@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "cinemill/base/strings.h"
+#include "cinemill/doc/disposal.h"
 #include "cinemill/gif/lzw_decoder.h"
 #include "cinemill/imaging/optimize_encoder.h"
 #include "cinemill/imaging/optimize_palette.h"
@@ -108,6 +109,47 @@ TEST(OptimizeFrameStage, TransparentPixelsAreNoChangeExceptUnderRestoreBackgroun
     ASSERT_EQ(RunOpt(*b, of::kShrinkFrames), Result::Done);
     EXPECT_EQ(b->FrameAt(1)->width, 6);
     EXPECT_EQ(b->FrameAt(1)->height, 6);
+}
+
+TEST(OptimizeFrameStage, ClearingBecomesKeepingOnlyWhereTheNextFrameCoversWhatShows) {
+    // A 4x4 sprite on a 6x6 screen, cleared after each frame; the next frame
+    // draws the same box with one pixel moved.
+    const auto sprite = [](int changed, int w = 4) {
+        std::vector<uint8_t> px(static_cast<size_t>(w * 4), 1);
+        px[static_cast<size_t>(changed)] = 2;
+        return MakeFrame(1, 1, w, 4, px, kDisposeBackground);
+    };
+    auto a = MakeAnimation(6, 6);
+    a->blocks.push_back(sprite(0));
+    a->blocks.push_back(sprite(5));
+    a->blocks.push_back(sprite(10));
+    EXPECT_EQ(OptimizeAndCompare(*a, of::kShrinkFrames), "");
+    ASSERT_EQ(RunOpt(*a, of::kShrinkFrames), Result::Done);
+    EXPECT_EQ(a->FrameAt(0)->Disposal(), kDisposeKeep);
+    EXPECT_EQ(a->FrameAt(1)->Disposal(), kDisposeKeep);
+    // Over the kept sprite the second frame draws only the two pixels that differ.
+    EXPECT_EQ(a->FrameAt(1)->left, 1);
+    EXPECT_EQ(a->FrameAt(1)->top, 1);
+    EXPECT_EQ(a->FrameAt(1)->width, 2);
+    EXPECT_EQ(a->FrameAt(1)->height, 2);
+    // The last frame is cleared before the animation starts again.
+    EXPECT_EQ(a->FrameAt(2)->Disposal(), kDisposeBackground);
+
+    // A next frame that leaves a shown column uncovered, or sees through
+    // where this one shows, needs the clearing.
+    auto narrower = MakeAnimation(6, 6);
+    narrower->blocks.push_back(sprite(0));
+    narrower->blocks.push_back(sprite(5, 3));
+    auto see_through = MakeAnimation(6, 6);
+    see_through->blocks.push_back(sprite(0));
+    see_through->blocks.push_back(sprite(5));
+    SetTransparent(*see_through->FrameAt(1), true);
+    see_through->FrameAt(1)->transparentIndex = 2;
+    for (Animation* b : {narrower.get(), see_through.get()}) {
+        EXPECT_EQ(OptimizeAndCompare(*b, of::kShrinkFrames), "");
+        ASSERT_EQ(RunOpt(*b, of::kShrinkFrames), Result::Done);
+        EXPECT_EQ(b->FrameAt(0)->Disposal(), kDisposeBackground);
+    }
 }
 
 TEST(OptimizeFrameStage, OpaqueLocalPaletteFrameIsNeverCroppedAndHidesTheScreen) {
