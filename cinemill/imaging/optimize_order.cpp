@@ -99,11 +99,20 @@ std::vector<int> OrderByUse(const ChangeUse& use, int n) {
     return order;
 }
 
-// Frame by frame: the frame with the most changed pixels per colour it
-// still needs places those colours next (in the order by use), until every
-// frame has its colours, or with `in_file_order` the frames as they come;
-// what is left follows in the order by use.
-std::vector<int> OrderByFrames(const ChangeUse& use, const std::vector<int>& by_use, bool in_file_order) {
+// How frames place their colours in OrderByFrames.
+enum class Placing {
+    kMostGainFirst,  // the frame with the most changed pixels per colour it adds
+    kInFileOrder,    // the frames as they come
+    kByLevels,       // the first 4, 8, ... 256 entries filled in turn with the
+                     // colours of frames that fit in them (a fill index
+                     // included), most gain first: a frame too large for a
+                     // level does not take the room of frames that fit
+};
+
+// Frame by frame, each frame placing the colours it still needs next (in
+// the order by use), until every frame has its colours; what is left
+// follows in the order by use.
+std::vector<int> OrderByFrames(const ChangeUse& use, const std::vector<int>& by_use, Placing how) {
     ColourSet placed;
     std::vector<int> order;
     order.reserve(by_use.size());
@@ -115,26 +124,31 @@ std::vector<int> OrderByFrames(const ChangeUse& use, const std::vector<int>& by_
                 order.push_back(c);
             }
     };
-    for (;;) {
-        size_t best = use.per_frame.size();
-        double best_gain = -1;
-        for (size_t f = 0; f < use.per_frame.size(); ++f) {
-            if (done[f]) continue;
-            const size_t added = (use.per_frame[f].colours & ~placed).count();
-            if (added == 0) {
-                done[f] = 1;
-                continue;
+    for (size_t room = how == Placing::kByLevels ? 4 : 256; room <= 256; room *= 2) {
+        for (;;) {
+            size_t best = use.per_frame.size();
+            double best_gain = -1;
+            for (size_t f = 0; f < use.per_frame.size(); ++f) {
+                if (done[f]) continue;
+                const FrameChange& c = use.per_frame[f];
+                const size_t all = (placed | c.colours).count();
+                if (how == Placing::kByLevels && all + (c.needs_fill ? 1 : 0) > room) continue;
+                const size_t added = all - placed.count();
+                if (added == 0) {
+                    done[f] = 1;
+                    continue;
+                }
+                const double gain = static_cast<double>(c.pixels) / static_cast<double>(added);
+                if (gain > best_gain) {
+                    best_gain = gain;
+                    best = f;
+                }
+                if (how == Placing::kInFileOrder) break;
             }
-            const double gain = static_cast<double>(use.per_frame[f].pixels) / static_cast<double>(added);
-            if (gain > best_gain) {
-                best_gain = gain;
-                best = f;
-            }
-            if (in_file_order) break;
+            if (best == use.per_frame.size()) break;
+            place(use.per_frame[best].colours);
+            done[best] = 1;
         }
-        if (best == use.per_frame.size()) break;
-        place(use.per_frame[best].colours);
-        done[best] = 1;
     }
     place(ColourSet{}.set());
     return order;
@@ -166,8 +180,8 @@ std::vector<int> GlobalPaletteOrder(const Animation& a) {
     std::vector<int> by_use = OrderByUse(use, n);
     std::vector<int> best = by_use;
     int64_t best_bits = EstimatedBits(use, by_use);
-    for (const bool in_file_order : {false, true}) {
-        std::vector<int> order = OrderByFrames(use, by_use, in_file_order);
+    for (const Placing how : {Placing::kMostGainFirst, Placing::kInFileOrder, Placing::kByLevels}) {
+        std::vector<int> order = OrderByFrames(use, by_use, how);
         const int64_t bits = EstimatedBits(use, order);
         if (bits < best_bits) {
             best_bits = bits;

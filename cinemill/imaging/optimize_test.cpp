@@ -447,6 +447,29 @@ TEST(OptimizePaletteStage, AFrameOfFewColoursOfItsOwnGetsThemFirst) {
     EXPECT_EQ(first->minCodeSize, 3);
 }
 
+TEST(OptimizePaletteStage, ASmallChangeOfThreeColoursGetsTheFirstFourEntries) {
+    // Frame 0 draws 20 colours over the whole screen; frame 1 changes a 10x10
+    // square to 3 others. Frame 0 has more pixels per colour, but taking its
+    // colours first would leave frame 1 at 5-bit codes; 3 colours and a fill
+    // index fit the first four entries, and 2-bit codes.
+    const int w = 32, h = 32;
+    auto a = MakeAnimation(w, h, 32);
+    std::vector<uint8_t> px(static_cast<size_t>(w * h));
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) px[static_cast<size_t>(y * w + x)] = static_cast<uint8_t>((x + 3 * y) % 20);
+    a->blocks.push_back(MakeFrame(0, 0, w, h, px));
+    for (int y = 4; y < 14; ++y)
+        for (int x = 6; x < 16; ++x) px[static_cast<size_t>(y * w + x)] = static_cast<uint8_t>(20 + (x * y) % 3);
+    a->blocks.push_back(MakeFrame(0, 0, w, h, px));
+    const uint32_t flags = of::kShrinkPalettes | of::kShrinkFrames | of::kTransparency;
+    EXPECT_EQ(OptimizeAndCompare(*a, flags), "");
+    ASSERT_EQ(RunOpt(*a, flags), Result::Done);
+    const KeptImageData* second = ValidKeptData(*a, *a->FrameAt(1));
+    ASSERT_NE(second, nullptr);
+    EXPECT_EQ(a->FrameAt(1)->width, 10);
+    EXPECT_EQ(second->minCodeSize, 2);
+}
+
 TEST(OptimizePaletteStage, UnusedTransparentIndexSwitchesTransparencyOff) {
     auto a = MakeAnimation(2, 1, 16);
     auto f = MakeFrame(0, 0, 2, 1, {4, 9});
