@@ -7,6 +7,8 @@
 #include <bitset>
 
 #include "cinemill/base/byte_words.h"
+#include "cinemill/base/parallel.h"
+#include "cinemill/imaging/optimize.h"
 
 namespace cinemill {
 
@@ -50,39 +52,59 @@ struct ChangeUse {
 };
 
 // A frame with the rectangle of the opaque frame before it counts the
-// pixels that differ from that frame's; any other, all of its pixels.
+// pixels that differ from that frame's; any other, all of its pixels. The
+// frames are counted side by side.
 ChangeUse CountChangeUse(const Animation& a) {
-    ChangeUse use;
+    struct Counted {
+        const Frame* frame;
+        const Frame* against;  // the frame before, when compared with it
+        ColorUsage counts{};
+    };
+    std::vector<Counted> counted;
     const Frame* prev = nullptr;
     for (const Frame* f : a.Frames()) {
         if (f->localPalette || !f->bitmap) {
             prev = nullptr;
             continue;
         }
-        const FrameBitmap& b = *f->bitmap;
         const bool against_prev = prev && !f->Transparent() && !prev->Transparent() && prev->left == f->left &&
-                                  prev->top == f->top && prev->bitmap->width == b.width &&
-                                  prev->bitmap->height == b.height;
+                                  prev->top == f->top && prev->bitmap->width == f->bitmap->width &&
+                                  prev->bitmap->height == f->bitmap->height;
+        counted.push_back({f, against_prev ? prev : nullptr});
+        prev = f;
+    }
+    ParallelFor(
+        counted.size(),
+        [&](size_t i) {
+            Counted& c = counted[i];
+            const FrameBitmap& b = *c.frame->bitmap;
+            const size_t w = static_cast<size_t>(b.width);
+            for (int y = 0; y < b.height; ++y) {
+                const uint8_t* row = b.Row(y);
+                const uint8_t* before = c.against ? c.against->bitmap->Row(y) : nullptr;
+                for (size_t x = 0; x < w; ++x) {
+                    // Runs the frame leaves as they were are skipped a word at a time.
+                    if (before && before[x] == row[x]) {
+                        x += bytes::CommonPrefix(before + x, row + x, w - x) - 1;
+                        continue;
+                    }
+                    ++c.counts[row[x]];
+                }
+            }
+        },
+        OptimizeWorkers());
+    ChangeUse use;
+    for (const Counted& c : counted) {
         FrameChange change;
         change.needs_fill = !use.per_frame.empty();
-        const size_t w = static_cast<size_t>(b.width);
-        for (int y = 0; y < b.height; ++y) {
-            const uint8_t* row = b.Row(y);
-            const uint8_t* before = against_prev ? prev->bitmap->Row(y) : nullptr;
-            for (size_t x = 0; x < w; ++x) {
-                // Runs the frame leaves as they were are skipped a word at a time.
-                if (before && before[x] == row[x]) {
-                    x += bytes::CommonPrefix(before + x, row + x, w - x) - 1;
-                    continue;
-                }
-                change.colours.set(row[x]);
-                ++use.pixels[row[x]];
-                ++change.pixels;
-            }
+        for (size_t i = 0; i < 256; ++i) {
+            if (!c.counts[i]) continue;
+            change.colours.set(i);
+            change.pixels += c.counts[i];
+            use.pixels[i] += c.counts[i];
+            ++use.frames[i];
         }
-        for (size_t i = 0; i < 256; ++i) use.frames[i] += change.colours[i];
         use.per_frame.push_back(change);
-        prev = f;
     }
     return use;
 }
