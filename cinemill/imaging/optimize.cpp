@@ -385,6 +385,7 @@ struct TransparencyTrial {
     bool transparent = false;
     uint8_t transparentIndex = 0;
     bool interlaced = false;
+    bool tryTableLimits = false;  // see kSmallAnimation
     // The result: the frame's new pixels with `fill` as transparent index.
     std::optional<FrameBitmap> result;
     uint8_t fill = 0;
@@ -535,6 +536,35 @@ int NarrowestCodeSize(unsigned all) {
     return bits;
 }
 
+// An animation of at most this many pixels in all its frames is small
+// enough for the compressor to try tables of these sizes too: each costs a
+// compression more, a few milliseconds at that size.
+constexpr int64_t kSmallAnimation = int64_t{1} << 20;
+constexpr int kTriedTableLimits[] = {4093, 4056, 3896};
+
+// For a small animation whose table filled: the pixels through the shorter
+// tables too, each giving up at `limit` or the count `n` so far. `start`
+// holds the pixels before free ones were chosen (`fixed` null when none
+// are free). The smallest data, with its pixels, ends in `scratch`.
+void TryShorterTables(const TransparencyTrial& t, TrialScratch& scratch, const std::vector<uint8_t>& start,
+                      const uint8_t* fixed, uint8_t fill, int m, int64_t limit, int64_t& n) {
+    if (!t.tryTableLimits || !scratch.encoder.Filled()) return;
+    std::vector<uint8_t> px, data;
+    for (const int codes : kTriedTableLimits) {
+        scratch.encoder.SetTableLimit(codes);
+        if (fixed) px = start;
+        uint8_t* pixels = fixed ? px.data() : scratch.px.data();
+        const int64_t k = scratch.encoder.Encode(pixels, fixed, scratch.px.size(), fill, m, FullTable::kKeep, &data,
+                                                 std::min(n, limit));
+        if (k < n) {
+            n = k;
+            scratch.data.swap(data);
+            if (fixed) scratch.px.swap(px);
+        }
+    }
+    scratch.encoder.SetTableLimit(ChoosingLzwEncoder::kMaxCodes);
+}
+
 // The trial's best pixels (the frame's own when no candidate won) through
 // the optimizer's compressor, which goes on with a full table while that
 // pays. Its data is taken when smaller than the race's count, if one ran,
@@ -544,8 +574,9 @@ void EncodeBestCandidate(TransparencyTrial& t, TrialScratch& scratch, int64_t li
     PixelsInFileOrder(bmp, t.interlaced, scratch.px);
     const int m = NarrowestCodeSize(OrOfBytes(scratch.px.data(), scratch.px.size()));
     limit = std::min(limit, t.bestCount);
-    const int64_t n = scratch.encoder.Encode(scratch.px.data(), nullptr, scratch.px.size(), 0, m,
-                                             FullTable::kKeep, &scratch.data, limit);
+    int64_t n = scratch.encoder.Encode(scratch.px.data(), nullptr, scratch.px.size(), 0, m, FullTable::kKeep,
+                                       &scratch.data, limit);
+    TryShorterTables(t, scratch, {}, nullptr, 0, m, limit, n);
     // Without a race's count to beat the data is taken: until its table
     // fills the compressor parses as the writer does, with codes no wider
     // and sub-blocks as long as they go, and past that it clears only where
@@ -586,8 +617,11 @@ void EncodeChoosingFreePixels(TransparencyTrial& t, TrialScratch& scratch, uint8
     const int m = NarrowestCodeSize(fixed_or | fv);
     // A free pixel whose own value does not fit the code size takes the fill index.
     if ((free_or >> m) != 0) FitFreePixels(scratch.px.data(), scratch.fixed.data(), scratch.px.size(), m, fv);
-    const int64_t n = scratch.encoder.Encode(scratch.px.data(), scratch.fixed.data(), scratch.px.size(), fv, m,
-                                             FullTable::kKeep, &scratch.data, t.bestCount, ChooserCheck(scratch));
+    std::vector<uint8_t> start_px;
+    if (t.tryTableLimits) start_px = scratch.px;
+    int64_t n = scratch.encoder.Encode(scratch.px.data(), scratch.fixed.data(), scratch.px.size(), fv, m,
+                                       FullTable::kKeep, &scratch.data, t.bestCount, ChooserCheck(scratch));
+    TryShorterTables(t, scratch, start_px, scratch.fixed.data(), fv, m, t.bestCount, n);
     if (n >= t.bestCount) return;
     FrameBitmap chosen = start;
     PixelsFromFileOrder(scratch.px, t.interlaced, chosen);
@@ -813,6 +847,7 @@ private:
     std::optional<TrialQueue> trials_;
     Frame* previous_ = nullptr;
     bool changed_ = false;
+    bool small_ = false;  // at most kSmallAnimation pixels in all frames
 };
 
 Result FrameStage::Run() {
@@ -827,6 +862,9 @@ Result FrameStage::RunFrames() {
         return Result::Failed;
     }
     W_ = a_.width;
+    int64_t pixels = 0;
+    for (const Frame* f : std::as_const(a_).Frames()) pixels += int64_t{f->width} * f->height;
+    small_ = pixels <= kSmallAnimation;
     trials_.emplace();
     progress_.SetText(StringId::OptimizingFrames);
     progress_.SetRange(a_.FrameCount());
@@ -1108,6 +1146,7 @@ void FrameStage::QueueTrial(Frame& f, const ChangeBox* box, std::unique_ptr<Fram
     t->transparent = f.Transparent();
     t->transparentIndex = f.transparentIndex;
     t->interlaced = f.Interlaced();
+    t->tryTableLimits = small_;
     if (box) TakeMask(*t, *box);
     if (!t->mask.empty()) t->shown = ShownUnder(f);
     if (const KeptImageData* k = ValidKeptData(a_, f); k && !before) {

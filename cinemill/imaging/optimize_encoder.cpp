@@ -32,7 +32,7 @@ void ChoosingLzwEncoder::Insert(int prefix, int c) {
     uint32_t i = Slot(key);
     while (table_[i] != 0) i = (i + 1) & kHashMask;
     table_[i] = key << 12 | static_cast<uint32_t>(free_ent_);
-    if (++free_ent_ == kMaxCodes) filled_ = true;
+    if (++free_ent_ == table_limit_) filled_ = true;
 }
 
 void ChoosingLzwEncoder::Start(int m, FullTable policy, std::vector<uint8_t>* out) {
@@ -272,7 +272,7 @@ size_t ChoosingLzwEncoder::GoBackToPoint(uint8_t* px, size_t pos, int& prev) {
     packet_len_ = p.packet_len;
     std::copy_n(p.packet, 256, packet_);
     table_.swap(p.table);
-    free_ent_ = kMaxCodes;
+    free_ent_ = table_limit_;
     prev = p.prev;
     p.active = false;
     return p.pos;
@@ -293,7 +293,7 @@ bool ChoosingLzwEncoder::EncodeStrings(uint8_t* px, const uint8_t* fixed, size_t
     while (pos < n) {
         int pending = -1;
         if (prev >= 0) {
-            if (free_ent_ < kMaxCodes) pending = prev;
+            if (free_ent_ < table_limit_) pending = prev;
             else if (!keep || clear_now) EmitClear(), clear_now = false;
             else if (!point_.active) MarkPoint(pos, prev);
         }

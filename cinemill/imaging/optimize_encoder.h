@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -36,6 +37,8 @@ enum class FullTable {
 // life, the point moves to where it then is.
 class ChoosingLzwEncoder {
 public:
+    static constexpr int kMaxCodes = 4096;  // codes of a full table
+
     ChoosingLzwEncoder();
 
     // Compresses px[0, n) with minimum code size m (2 to 8; every pixel,
@@ -52,11 +55,15 @@ public:
     // Whether the table filled during the last Encode (until it does, the
     // parse is the writer's).
     bool Filled() const { return filled_; }
+    // The number of codes at which the table counts as full, 4096 at most
+    // (for the Encodes that follow). Where a table's life ends moves every
+    // string after it, and a table that stops a little short sometimes
+    // makes the data smaller.
+    void SetTableLimit(int codes) { table_limit_ = std::clamp(codes, 512, kMaxCodes); }
 
 private:
     static constexpr int kHashBits = 13;
     static constexpr uint32_t kHashMask = (1u << kHashBits) - 1;
-    static constexpr int kMaxCodes = 4096;
     static constexpr size_t kMaxWidth = 32;  // string candidates followed per length
 
     struct Node {
@@ -125,6 +132,7 @@ private:
     uint8_t packet_[256] = {};
     int packet_len_ = 0;
     bool filled_ = false;
+    int table_limit_ = kMaxCodes;
 };
 
 // Rows of `width` bytes `stride` apart in file order (by interlace pass

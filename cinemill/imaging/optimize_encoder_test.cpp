@@ -181,6 +181,45 @@ TEST(ChoosingLzwEncoderTest, KeepingAFullTablePaysOnRepeatingPictures) {
     EXPECT_EQ(Decode(cd, 8, px.size()), px);
 }
 
+// A table cut short still makes data any decoder reads, free pixels or
+// not; the cut moves the clears, so the data differs from a full table's.
+TEST(ChoosingLzwEncoderTest, ShorterTablesDecodeAndMoveTheClears) {
+    ChoosingLzwEncoder enc;
+    Lcg next{11};
+    const size_t n = 60000;
+    std::vector<uint8_t> start(n), fixed(n);
+    for (size_t i = 0; i < n; ++i) {
+        start[i] = static_cast<uint8_t>(next() % 15);
+        fixed[i] = next() % 4 != 0;
+    }
+    std::vector<uint8_t> full_px = start, full_data;
+    enc.Encode(full_px.data(), fixed.data(), n, 15, 4, FullTable::kKeep, &full_data);
+    for (const int limit : {0, 512, 3896, 4093}) {
+        for (const FullTable policy : {FullTable::kKeep, FullTable::kClear}) {
+            SCOPED_TRACE(limit);
+            enc.SetTableLimit(limit);
+            std::vector<uint8_t> px = start, data;
+            const int64_t count = enc.Encode(px.data(), fixed.data(), n, 15, 4, policy, &data);
+            EXPECT_TRUE(enc.Filled());
+            EXPECT_EQ(count, static_cast<int64_t>(data.size()) - 1);
+            EXPECT_EQ(Decode(data, 4, n), px);
+            for (size_t i = 0; i < n; ++i) {
+                if (fixed[i]) {
+                    ASSERT_EQ(px[i], start[i]) << i;
+                }
+            }
+            if (policy == FullTable::kKeep) {
+                EXPECT_NE(data, full_data);
+            }
+        }
+    }
+    // Above a full table is a full table.
+    enc.SetTableLimit(1 << 20);
+    std::vector<uint8_t> px = start, data;
+    enc.Encode(px.data(), fixed.data(), n, 15, 4, FullTable::kKeep, &data);
+    EXPECT_EQ(data, full_data);
+}
+
 // Where every pixel is free the fill index makes the longest strings: the
 // chooser writes little more than a picture of fill pixels would take.
 TEST(ChoosingLzwEncoderTest, AllFreeNoiseBecomesTheFill) {
