@@ -450,7 +450,9 @@ void RunTrialSafely(TransparencyTrial& t, TrialScratch& scratch) {
     try {
         RunTransparencyTrial(t, scratch);
     } catch (const std::bad_alloc&) {
+        // The data, if any was taken, is of the pixels dropped.
         t.result.reset();
+        t.data.clear();
     }
 }
 
@@ -573,7 +575,10 @@ void EncodeBestCandidate(TransparencyTrial& t, TrialScratch& scratch, int64_t li
     const FrameBitmap& bmp = t.result ? *t.result : *t.original;
     PixelsInFileOrder(bmp, t.interlaced, scratch.px);
     const int m = NarrowestCodeSize(OrOfBytes(scratch.px.data(), scratch.px.size()));
-    limit = std::min(limit, t.bestCount);
+    // Data as small as the race's count is taken too: the writer would
+    // only compress the same pixels again when the animation is saved.
+    const int64_t race = t.bestCount;
+    limit = std::min(limit, race == INT64_MAX ? INT64_MAX : race + 1);
     int64_t n = scratch.encoder.Encode(scratch.px.data(), nullptr, scratch.px.size(), 0, m, FullTable::kKeep,
                                        &scratch.data, limit);
     TryShorterTables(t, scratch, {}, nullptr, 0, m, limit, n);
@@ -582,9 +587,8 @@ void EncodeBestCandidate(TransparencyTrial& t, TrialScratch& scratch, int64_t li
     // and sub-blocks as long as they go, and past that it clears only where
     // a fresh table is seen doing better, so counting the writer's way as
     // well would cost a second pass for next to nothing.
-    const int64_t writer = t.bestCount == INT64_MAX ? n + 1 : t.bestCount;
-    if (n >= writer || n >= limit) {
-        t.bestCount = writer;
+    if (n >= limit) {
+        t.bestCount = race;
         return;
     }
     t.bestCount = n;
