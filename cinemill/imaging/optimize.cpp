@@ -569,8 +569,8 @@ void TryShorterTables(const TransparencyTrial& t, TrialScratch& scratch, const s
 
 // The trial's best pixels (the frame's own when no candidate won) through
 // the optimizer's compressor, which goes on with a full table while that
-// pays. Its data is taken when smaller than the race's count, if one ran,
-// and than `limit` (the compressor gives up at either).
+// pays. Its data is taken when no larger than the race's count, if one
+// ran, and smaller than `limit` (the compressor gives up past either).
 void EncodeBestCandidate(TransparencyTrial& t, TrialScratch& scratch, int64_t limit = INT64_MAX) {
     const FrameBitmap& bmp = t.result ? *t.result : *t.original;
     PixelsInFileOrder(bmp, t.interlaced, scratch.px);
